@@ -1,0 +1,85 @@
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "host/constants.h"
+#include "host/content.h"
+#include "host/table.h"
+
+namespace varelo::host {
+
+// Page setup, lengths in points.
+struct PageSetup {
+    Orientation orientation = Orientation::Portrait;
+    double pageWidth = 595.3;   // 21 cm
+    double pageHeight = 841.9;  // 29.7 cm
+    double topMargin = 72, bottomMargin = 72, leftMargin = 90, rightMargin = 90;
+    double gutter = 0;
+    int gutterPos = kGutterPosLeft;
+    int paperSize = kPaperA4;
+    int layoutMode = kLayoutModeDefault;
+    int linesPage = 44;
+    int sectionStart = kSectionNewPage;
+    bool differentFirstPageHeaderFooter = false;
+    double headerDistance = 42.55, footerDistance = 49.6;
+    int verticalAlignment = kAlignVerticalTop;
+    int textColumns = 1;
+
+    // Page width less margins and gutter: what a table's percentage width refers to.
+    double TextWidth() const { return pageWidth - leftMargin - rightMargin - gutter; }
+    double TextHeight() const { return pageHeight - topMargin - bottomMargin; }
+    bool operator==(const PageSetup&) const = default;
+};
+
+struct Style {
+    std::string name;  // as written in styles.xml: "Normal", "heading 1", "heading 2"
+    std::string font;
+    double size = 10.5;
+    bool bold = false;
+    ParagraphFormat paragraph;
+    bool operator==(const Style&) const = default;
+};
+
+class Document {
+public:
+    Document();
+
+    PageSetup pageSetup;
+    bool embedTrueTypeFonts = false;
+    bool doNotEmbedSystemFonts = true;
+    bool saved = true;  // false once changed after the last save
+    std::string path;   // where it was last saved or opened from; empty for a new document
+    std::string name;   // "文档1", ...
+
+    Style& GetStyle(StyleId id);
+    const Style& GetStyle(StyleId id) const;
+
+    // The body story: tables and paragraphs; always ends with a paragraph.
+    Content body;
+
+    // Tables.Add at the very start of the document; returns the new table.
+    Table& AddTableAtStart(int rows, int columns, TableBehavior behavior = TableBehavior::Word8);
+    // Tables(i), 1-based, over the body's top-level tables. Throws HostError when missing.
+    Table& Tables(int index);
+    const Table& Tables(int index) const;
+    int TableCount() const;
+
+    // Resolved character format of a run in a paragraph: direct format over the style.
+    CharFormat Resolve(const Paragraph& p, const CharFormat& direct) const;
+
+    bool operator==(const Document& o) const {
+        return pageSetup == o.pageSetup && embedTrueTypeFonts == o.embedTrueTypeFonts &&
+               doNotEmbedSystemFonts == o.doNotEmbedSystemFonts && styles_ == o.styles_ &&
+               body == o.body;
+    }
+
+private:
+    std::array<Style, 3> styles_;
+};
+
+// Applying a paragraph style: the paragraph takes the style's paragraph format and drops
+// its direct character formatting, as the word processor does for a whole paragraph.
+void ApplyStyle(const Document& doc, Paragraph& p, StyleId id);
+
+}  // namespace varelo::host

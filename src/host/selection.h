@@ -1,0 +1,36 @@
+#pragma once
+
+#include "host/content.h"
+#include "host/document.h"
+#include "host/table.h"
+
+namespace varelo::host {
+
+// The application's selection: a rectangle of whole cells of one table, or nothing.
+// The tools act on it; the desktop sets it from the mouse.
+class Selection {
+public:
+    void SelectCells(Table& table, const CellRect& rect);  // widened to whole cells
+    void SelectCell(Table& table, int r, int c) { SelectCells(table, {r, c, r, c}); }
+    void Clear() { table_ = nullptr; }
+
+    bool InTable() const { return table_ != nullptr; }
+    Table* GetTable() const { return table_; }
+    const CellRect& Rect() const { return rect_; }
+
+    int CellsCount() const;
+    int RowsCount() const { return table_ ? rect_.Rows() : 0; }
+    int ColumnsCount() const { return table_ ? rect_.Columns() : 0; }
+    // Cells(1): the first cell of the selection.
+    Cell& FirstCell() const;
+    const CellRect FirstCellArea() const;
+
+    // Cells.Merge; afterwards the selection is the merged cell. Throws HostError when refused.
+    void Merge();
+
+private:
+    Table* table_ = nullptr;
+    CellRect rect_;
+};
+
+}  // namespace varelo::host

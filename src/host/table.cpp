@@ -1,0 +1,230 @@
+#include "host/table.h"
+
+#include <algorithm>
+#include <string>
+
+#include "host/errors.h"
+
+namespace varelo::host {
+
+namespace {
+[[noreturn]] void NoSuchCell() {
+    throw HostError(kErrNoSuchMember, "The requested member of the collection does not exist.");
+}
+}  // namespace
+
+Paragraph& Cell::FirstParagraph() {
+    for (Block& b : content)
+        if (!b.IsTable()) return b.paragraph;
+    content.emplace_back();
+    return content.back().paragraph;
+}
+
+Paragraph& Cell::LastParagraph() {
+    if (content.empty() || content.back().IsTable()) content.emplace_back();
+    return content.back().paragraph;
+}
+
+void Cell::InsertAfter(const std::string& text) { LastParagraph().Append(text); }
+
+void Cell::InsertParagraphAfter() {
+    Paragraph next = LastParagraph();
+    next.runs.clear();
+    content.emplace_back(std::move(next));
+}
+
+void Cell::ApplyCharFormat(const CharFormat& format) {
+    for (Block& b : content)
+        if (!b.IsTable()) b.paragraph.ApplyCharFormat(format);
+}
+
+void Cell::SetAlignment(Alignment a) {
+    for (Block& b : content)
+        if (!b.IsTable()) b.paragraph.format.alignment = a;
+}
+
+void Cell::SetLineSpacing(LineSpacingRule rule, double points) {
+    for (Block& b : content) {
+        if (b.IsTable()) continue;
+        b.paragraph.format.lineSpacingRule = rule;
+        b.paragraph.format.lineSpacing = points;
+    }
+}
+
+Table::Table(int rows, int columns, TableBehavior behavior) : rows_(rows), columns_(columns) {
+    if (rows < 1 || columns < 1 || rows > 32767 || columns > 63)
+        throw HostError(kErrInvalidArgument, "Invalid procedure call or argument");
+    const int n = rows * columns;
+    cells_.resize(static_cast<size_t>(n));
+    anchorOf_.resize(static_cast<size_t>(n));
+    area_.resize(static_cast<size_t>(n));
+    for (int r = 1; r <= rows; ++r)
+        for (int c = 1; c <= columns; ++c) {
+            const int s = (r - 1) * columns + (c - 1);
+            anchorOf_[static_cast<size_t>(s)] = s;
+            area_[static_cast<size_t>(s)] = {r, c, r, c};
+        }
+    const Border edge = behavior == TableBehavior::Word9 ? kSolidBorder : Border{};
+    hEdges_.assign(static_cast<size_t>((rows + 1) * columns), edge);
+    vEdges_.assign(static_cast<size_t>(rows * (columns + 1)), edge);
+    rowFormats_.resize(static_cast<size_t>(rows));
+    columnWidths_.resize(static_cast<size_t>(columns));
+}
+
+int Table::Slot(int r, int c) const {
+    if (r < 1 || r > rows_ || c < 1 || c > columns_) NoSuchCell();
+    return (r - 1) * columns_ + (c - 1);
+}
+
+Cell& Table::At(int r, int c) { return cells_[static_cast<size_t>(anchorOf_[static_cast<size_t>(Slot(r, c))])]; }
+const Cell& Table::At(int r, int c) const {
+    return cells_[static_cast<size_t>(anchorOf_[static_cast<size_t>(Slot(r, c))])];
+}
+
+CellRect Table::CellArea(int r, int c) const {
+    return area_[static_cast<size_t>(anchorOf_[static_cast<size_t>(Slot(r, c))])];
+}
+
+bool Table::IsAnchor(int r, int c) const {
+    const int s = Slot(r, c);
+    return anchorOf_[static_cast<size_t>(s)] == s;
+}
+
+CellRect Table::Expand(CellRect rect) const {
+    Slot(rect.top, rect.left);
+    Slot(rect.bottom, rect.right);
+    if (rect.top > rect.bottom) std::swap(rect.top, rect.bottom);
+    if (rect.left > rect.right) std::swap(rect.left, rect.right);
+    for (bool grown = true; grown;) {
+        grown = false;
+        for (int r = rect.top; r <= rect.bottom; ++r)
+            for (int c = rect.left; c <= rect.right; ++c) {
+                const CellRect a = CellArea(r, c);
+                if (!rect.Contains(a)) {
+                    rect = {std::min(rect.top, a.top), std::min(rect.left, a.left),
+                            std::max(rect.bottom, a.bottom), std::max(rect.right, a.right)};
+                    grown = true;
+                }
+            }
+    }
+    return rect;
+}
+
+std::vector<CellRect> Table::CellsIn(const CellRect& rect) const {
+    std::vector<CellRect> out;
+    for (int r = rect.top; r <= rect.bottom; ++r)
+        for (int c = rect.left; c <= rect.right; ++c) {
+            const CellRect a = CellArea(r, c);
+            // Count each cell once: at its first slot inside rect in reading order.
+            const int firstRow = std::max(a.top, rect.top);
+            const int firstCol = std::max(a.left, rect.left);
+            if (r == firstRow && c == firstCol) out.push_back(a);
+        }
+    return out;
+}
+
+int Table::CountCells(const CellRect& rect) const { return static_cast<int>(CellsIn(rect).size()); }
+
+void Table::Merge(const CellRect& rect) {
+    Slot(rect.top, rect.left);
+    Slot(rect.bottom, rect.right);
+    if (rect.top > rect.bottom || rect.left > rect.right)
+        throw HostError(kErrInvalidArgument, "Invalid procedure call or argument");
+    const std::vector<CellRect> parts = CellsIn(rect);
+    for (const CellRect& a : parts)
+        if (!rect.Contains(a))
+            throw HostError(kErrCannotMerge, "Cannot merge cells that cut a merged cell.");
+    if (parts.size() == 1) return;
+
+    Content merged;
+    for (const CellRect& a : parts) {
+        Cell& cell = At(a.top, a.left);
+        if (cell.Empty()) continue;
+        for (Block& b : cell.content) merged.push_back(std::move(b));
+    }
+    const int anchor = Slot(rect.top, rect.left);
+    Cell& target = cells_[static_cast<size_t>(anchor)];
+    if (merged.empty()) {
+        // All empty: the merged cell keeps the first cell's empty paragraph and its format.
+        target.content.resize(1);
+    } else {
+        target.content = std::move(merged);
+    }
+    for (const CellRect& a : parts) {
+        const int s = Slot(a.top, a.left);
+        if (s != anchor) cells_[static_cast<size_t>(s)] = Cell{};
+    }
+    for (int r = rect.top; r <= rect.bottom; ++r)
+        for (int c = rect.left; c <= rect.right; ++c)
+            anchorOf_[static_cast<size_t>(Slot(r, c))] = anchor;
+    area_[static_cast<size_t>(anchor)] = rect;
+}
+
+Border& Table::HorizontalEdge(int r, int c) {
+    if (r < 1 || r > rows_ + 1 || c < 1 || c > columns_) NoSuchCell();
+    return hEdges_[static_cast<size_t>((r - 1) * columns_ + (c - 1))];
+}
+const Border& Table::HorizontalEdge(int r, int c) const {
+    return const_cast<Table*>(this)->HorizontalEdge(r, c);
+}
+Border& Table::VerticalEdge(int r, int c) {
+    if (r < 1 || r > rows_ || c < 1 || c > columns_ + 1) NoSuchCell();
+    return vEdges_[static_cast<size_t>((r - 1) * (columns_ + 1) + (c - 1))];
+}
+const Border& Table::VerticalEdge(int r, int c) const {
+    return const_cast<Table*>(this)->VerticalEdge(r, c);
+}
+
+void Table::SetBorder(const CellRect& rect, BorderType type, const Border& border) {
+    switch (type) {
+        case BorderType::Top:
+            for (int c = rect.left; c <= rect.right; ++c) HorizontalEdge(rect.top, c) = border;
+            break;
+        case BorderType::Bottom:
+            for (int c = rect.left; c <= rect.right; ++c) HorizontalEdge(rect.bottom + 1, c) = border;
+            break;
+        case BorderType::Left:
+            for (int r = rect.top; r <= rect.bottom; ++r) VerticalEdge(r, rect.left) = border;
+            break;
+        case BorderType::Right:
+            for (int r = rect.top; r <= rect.bottom; ++r) VerticalEdge(r, rect.right + 1) = border;
+            break;
+        case BorderType::Horizontal:
+            for (int r = rect.top + 1; r <= rect.bottom; ++r)
+                for (int c = rect.left; c <= rect.right; ++c) HorizontalEdge(r, c) = border;
+            break;
+        case BorderType::Vertical:
+            for (int r = rect.top; r <= rect.bottom; ++r)
+                for (int c = rect.left + 1; c <= rect.right; ++c) VerticalEdge(r, c) = border;
+            break;
+        case BorderType::DiagonalDown:
+        case BorderType::DiagonalUp:
+            for (const CellRect& a : CellsIn(rect)) {
+                Cell& cell = At(a.top, a.left);
+                (type == BorderType::DiagonalDown ? cell.diagonalDown : cell.diagonalUp) = border;
+            }
+            break;
+    }
+}
+
+RowFormat& Table::Row(int r) {
+    if (r < 1 || r > rows_) NoSuchCell();
+    return rowFormats_[static_cast<size_t>(r - 1)];
+}
+const RowFormat& Table::Row(int r) const { return const_cast<Table*>(this)->Row(r); }
+PreferredWidth& Table::ColumnWidth(int c) {
+    if (c < 1 || c > columns_) NoSuchCell();
+    return columnWidths_[static_cast<size_t>(c - 1)];
+}
+const PreferredWidth& Table::ColumnWidth(int c) const {
+    return const_cast<Table*>(this)->ColumnWidth(c);
+}
+
+void Table::SetAllRows(RowHeightRule rule, double height) {
+    for (RowFormat& f : rowFormats_) {
+        f.heightRule = rule;
+        f.height = height;
+    }
+}
+
+}  // namespace varelo::host

@@ -1,0 +1,128 @@
+#pragma once
+
+#include <vector>
+
+#include "host/constants.h"
+#include "host/content.h"
+
+namespace varelo::host {
+
+// A rectangle of grid slots, 1-based and inclusive.
+struct CellRect {
+    int top = 1, left = 1, bottom = 1, right = 1;
+    int Rows() const { return bottom - top + 1; }
+    int Columns() const { return right - left + 1; }
+    bool Contains(int r, int c) const { return r >= top && r <= bottom && c >= left && c <= right; }
+    bool Contains(const CellRect& o) const {
+        return o.top >= top && o.bottom <= bottom && o.left >= left && o.right <= right;
+    }
+    bool Intersects(const CellRect& o) const {
+        return o.top <= bottom && o.bottom >= top && o.left <= right && o.right >= left;
+    }
+    bool operator==(const CellRect&) const = default;
+};
+
+struct Border {
+    int lineStyle = kLineStyleNone;
+    int lineWidth = kLineWidth050pt;  // eighths of a point
+    int color = kColorAutomatic;
+    bool Visible() const { return lineStyle != kLineStyleNone; }
+    bool operator==(const Border&) const = default;
+};
+
+inline constexpr Border kSolidBorder{kLineStyleSingle, kLineWidth050pt, kColorAutomatic};
+
+struct Cell {
+    Content content{Block{}};
+    CellVAlign verticalAlignment = CellVAlign::Top;
+    Border diagonalDown, diagonalUp;
+
+    Paragraph& FirstParagraph();
+    Paragraph& LastParagraph();
+    std::string Text() const { return ContentText(content); }
+    bool Empty() const { return ContentEmpty(content); }
+    // InsertAfter: text appended to the last paragraph.
+    void InsertAfter(const std::string& text);
+    // InsertParagraphAfter: a new last paragraph with the format of the one before.
+    void InsertParagraphAfter();
+    // Font set on the whole cell: every run and every paragraph mark.
+    void ApplyCharFormat(const CharFormat& format);
+    void SetAlignment(Alignment a);
+    void SetLineSpacing(LineSpacingRule rule, double points);
+    bool operator==(const Cell&) const = default;
+};
+
+struct RowFormat {
+    double height = 0;  // points
+    RowHeightRule heightRule = RowHeightRule::Auto;
+    bool operator==(const RowFormat&) const = default;
+};
+
+struct PreferredWidth {
+    PreferredWidthType type = PreferredWidthType::Auto;
+    double value = 0;  // percent or points
+    bool operator==(const PreferredWidth&) const = default;
+};
+
+// A table of R x C grid slots addressed by 1-based (row, column). A merged cell is a
+// rectangle anchored at its top-left slot; addressing any slot inside it reaches that cell.
+// Borders live on the grid's edge segments, so neighbouring cells never disagree.
+class Table {
+public:
+    Table(int rows, int columns, TableBehavior behavior = TableBehavior::Word8);
+
+    int Rows() const { return rows_; }
+    int Columns() const { return columns_; }
+
+    // The cell that covers slot (r, c); throws HostError outside the grid.
+    Cell& At(int r, int c);
+    const Cell& At(int r, int c) const;
+    // The rectangle of the cell that covers slot (r, c).
+    CellRect CellArea(int r, int c) const;
+    bool IsAnchor(int r, int c) const;
+    // The smallest rectangle of whole cells that holds rect.
+    CellRect Expand(CellRect rect) const;
+    // Number of distinct cells with a slot in rect.
+    int CountCells(const CellRect& rect) const;
+    // Anchors of the cells of rect in reading order.
+    std::vector<CellRect> CellsIn(const CellRect& rect) const;
+
+    // Joins rect into one cell, keeping each non-empty cell's content in reading order.
+    // Throws HostError when rect cuts a merged cell or leaves the grid; merging one cell does nothing.
+    void Merge(const CellRect& rect);
+
+    // Edge segments. Horizontal: above row r (1..Rows()+1) in column c.
+    // Vertical: left of column c (1..Columns()+1) in row r.
+    Border& HorizontalEdge(int r, int c);
+    const Border& HorizontalEdge(int r, int c) const;
+    Border& VerticalEdge(int r, int c);
+    const Border& VerticalEdge(int r, int c) const;
+    void SetBorder(const CellRect& rect, BorderType type, const Border& border);
+
+    RowFormat& Row(int r);
+    const RowFormat& Row(int r) const;
+    PreferredWidth& ColumnWidth(int c);
+    const PreferredWidth& ColumnWidth(int c) const;
+    void SetAllRows(RowHeightRule rule, double height);
+
+    PreferredWidth preferredWidth;
+    RowAlignment rowAlignment = RowAlignment::Left;
+    double topPadding = 0, bottomPadding = 0;
+    double leftPadding = 5.4, rightPadding = 5.4;  // points: the word processor's 0.19 cm
+    AutoFit autoFit = AutoFit::Fixed;
+
+    bool operator==(const Table&) const = default;
+
+private:
+    int Slot(int r, int c) const;  // throws outside the grid
+    int rows_, columns_;
+    std::vector<Cell> cells_;     // one per slot; only anchors are used
+    std::vector<int> anchorOf_;   // slot -> anchor slot
+    std::vector<CellRect> area_;  // anchor slot -> its rectangle
+    std::vector<Border> hEdges_;  // (rows+1) x columns
+    std::vector<Border> vEdges_;  // rows x (columns+1)
+    std::vector<RowFormat> rowFormats_;
+    std::vector<PreferredWidth> columnWidths_;
+};
+
+}  // namespace varelo::host

@@ -1,0 +1,10 @@
+#include "layout/generators.h"
+
+namespace varelo::layout {
+
+void BuildCandidateInfo(SheetJob& job, int16_t layoutCode) {
+    (void)job;
+    (void)layoutCode;
+}
+
+}  // namespace varelo::layout

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+
+#include "host/application.h"
+#include "host/document.h"
+#include "layout/sheet_form.h"
+
+namespace varelo::layout {
+
+// What a region generator works on: the application (selection, options, clipboard,
+// messages), the sheet document, and the settings form it reads.
+struct SheetJob {
+    host::Application& app;
+    host::Document& doc;
+    SheetForm& form;
+};
+
+// Layout codes 1..6: "A3三栏", "A3双栏", "8开三栏", "8开双栏", "A4单栏", "B5单栏".
+inline constexpr int kLayoutCount = 6;
+
+void BuildPageGrid(SheetJob& job, int16_t layoutCode);
+void BuildTitleBlock(SheetJob& job, int16_t layoutCode);
+void BuildCandidateInfo(SheetJob& job, int16_t layoutCode);
+void BuildObjectiveSection(SheetJob& job, int16_t layoutCode);
+
+// Rows of the page grid per layout code (130, 130, 115, 115, 126, 108).
+int GridRows(int16_t layoutCode);
+
+}  // namespace varelo::layout

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "host/document.h"
+
+namespace varelo::render {
+
+// Vector PDF of the document, one PDF page per sheet page, fonts embedded.
+// Throws std::runtime_error with the reason when the file cannot be written.
+void ExportPdf(const host::Document& doc, const std::string& path);
+
+// One PNG per page: prefix + "-1.png", prefix + "-2.png", ...; returns the paths written.
+std::vector<std::string> ExportPng(const host::Document& doc, const std::string& prefix, int dpi = 150);
+
+}  // namespace varelo::render

@@ -1,0 +1,58 @@
+#include <gtest/gtest.h>
+
+#include "host/border_pass.h"
+#include "host/errors.h"
+#include "host/geometry.h"
+#include "host/table.h"
+
+using namespace varelo::host;
+
+TEST(Table, MergedCellIsReachedFromEverySlotAndKeepsTextInReadingOrder) {
+    Table t(4, 4);
+    t.At(1, 2).InsertAfter("b");
+    t.At(2, 1).InsertAfter("c");
+    t.At(1, 1).InsertAfter("a");
+    t.Merge({1, 1, 2, 2});
+    EXPECT_EQ(&t.At(2, 2), &t.At(1, 1));
+    EXPECT_EQ(t.At(2, 2).Text(), "a\rb\rc");
+    EXPECT_EQ(t.CellArea(2, 1), (CellRect{1, 1, 2, 2}));
+    EXPECT_EQ(t.CountCells({1, 1, 2, 3}), 3);
+}
+
+TEST(Table, MergeThatCutsAMergedCellIsRefusedAndChangesNothing) {
+    Table t(4, 4);
+    t.Merge({1, 1, 3, 1});
+    t.At(4, 1).InsertAfter("x");
+    EXPECT_THROW(t.Merge({3, 1, 4, 2}), HostError);
+    EXPECT_EQ(t.At(4, 1).Text(), "x");
+    EXPECT_EQ(t.Expand({2, 1, 4, 1}), (CellRect{1, 1, 4, 1}));
+    EXPECT_THROW(t.At(5, 1), HostError);
+    EXPECT_THROW(t.At(1, 0), HostError);
+}
+
+TEST(Table, BorderPassSetsOuterAndInsideSegmentsAndResetsDefaults) {
+    Application app;
+    app.options.defaultBorderLineWidth = kLineWidth150pt;
+    Table t(5, 5);
+    BorderPass(app, t, {2, 2, 4, 4}, BorderSet::Outline());
+    EXPECT_TRUE(t.HorizontalEdge(2, 3).Visible());   // top
+    EXPECT_TRUE(t.HorizontalEdge(5, 3).Visible());   // bottom
+    EXPECT_TRUE(t.VerticalEdge(3, 2).Visible());     // left
+    EXPECT_TRUE(t.VerticalEdge(3, 5).Visible());     // right
+    EXPECT_FALSE(t.HorizontalEdge(3, 3).Visible());  // inside
+    EXPECT_FALSE(t.VerticalEdge(3, 3).Visible());
+    EXPECT_FALSE(t.HorizontalEdge(2, 1).Visible());  // outside the rectangle
+    EXPECT_EQ(app.options, BorderOptions{});
+    BorderPass(app, t, {2, 2, 4, 4}, BorderSet::All());
+    EXPECT_TRUE(t.VerticalEdge(3, 3).Visible());
+}
+
+TEST(Geometry, UnlistedColumnsShareWhatListedColumnsLeave) {
+    Table t(1, 4);
+    t.preferredWidth = {PreferredWidthType::Percent, 50};
+    t.ColumnWidth(1) = {PreferredWidthType::Percent, 10};
+    const auto w = ResolveColumnWidths(t, 400);
+    EXPECT_DOUBLE_EQ(w[0], 20);
+    EXPECT_DOUBLE_EQ(w[1], 60);
+    EXPECT_DOUBLE_EQ(w[3], 60);
+}
