@@ -24,7 +24,9 @@ void BuildTitleBlock(SheetJob& job, int16_t layoutCode);
 void BuildCandidateInfo(SheetJob& job, int16_t layoutCode);
 void BuildObjectiveSection(SheetJob& job, int16_t layoutCode);
 
-// Rows of the page grid per layout code (130, 130, 115, 115, 126, 108).
-int GridRows(int16_t layoutCode);
+// Per-layout figures the driver's fit check needs; 0 for a code outside 1..6.
+int GridRows(int16_t layoutCode);             // rows of the page grid
+int16_t ObjectiveStartRow(int16_t layoutCode);  // curRow after the candidate information
+int ItemsPerBlock(int16_t layoutCode);        // items in one block of the objective section
 
 }  // namespace varelo::layout
