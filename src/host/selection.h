@@ -12,6 +12,9 @@ class Selection {
 public:
     void SelectCells(Table& table, const CellRect& rect);  // widened to whole cells
     void SelectCell(Table& table, int r, int c) { SelectCells(table, {r, c, r, c}); }
+    // The rectangle as given, even when it cuts a merged cell (the host then refuses to
+    // merge it). Throws HostError when a corner lies outside the grid.
+    void SelectRaw(Table& table, const CellRect& rect);
     void Clear() { table_ = nullptr; }
 
     bool InTable() const { return table_ != nullptr; }

@@ -5,6 +5,8 @@
 
 #include "host/document.h"
 
+class QPrinter;
+
 namespace varelo::render {
 
 // Vector PDF of the document, one PDF page per sheet page, fonts embedded.
@@ -13,5 +15,9 @@ void ExportPdf(const host::Document& doc, const std::string& path);
 
 // One PNG per page: prefix + "-1.png", prefix + "-2.png", ...; returns the paths written.
 std::vector<std::string> ExportPng(const host::Document& doc, const std::string& prefix, int dpi = 150);
+
+// Prints every page (or the printer's page range) on the printer, with the printer's paper
+// set to the document's page where it allows. Throws std::runtime_error when printing fails.
+void Print(const host::Document& doc, QPrinter& printer);
 
 }  // namespace varelo::render

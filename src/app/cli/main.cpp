@@ -1,0 +1,150 @@
+// The varelo command line: builds an answer sheet through the settings dialog's own handlers.
+#include <exception>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "host/application.h"
+#include "host/docx_writer.h"
+#include "layout/sheet_form.h"
+#include "options.h"
+#include "settings/driver.h"
+#include "settings/form_handlers.h"
+
+#ifdef VARELO_WITH_RENDER
+#include "render/export.h"
+#include "render/gui_app.h"
+#endif
+
+namespace {
+
+using namespace varelo;
+
+constexpr int kOk = 0, kRefused = 1, kUsage = 2;
+
+// Fills the dialog's entry fields and presses "添加"; false when the dialog refused.
+bool AddGroup(host::Application& app, layout::SheetForm& form, const cli::GroupEntry& g) {
+    form.txtQuestion = g.name;
+    form.txtQ_Count = g.items;
+    form.chkO_Count = !g.options.empty();
+    settings::chkO_Count_Click(form);
+    if (form.chkO_Count) form.txtO_Count = g.options;
+    form.optOption = g.digits ? 1 : 0;
+    form.txtXiaofen = g.points;
+    const int before = form.mfgQuestion.Rows();
+    settings::cmdAdd_Click(app, form);
+    return form.mfgQuestion.Rows() > before;
+}
+
+int Export(const host::Document& doc, const cli::GenerateOptions& o) {
+#ifdef VARELO_WITH_RENDER
+    try {
+        render::EnsureGuiApplication();
+        if (o.pdf) {
+            render::ExportPdf(doc, *o.pdf);
+            std::cout << *o.pdf << '\n';
+        }
+        if (o.png)
+            for (const std::string& path : render::ExportPng(doc, *o.png, o.dpi))
+                std::cout << path << '\n';
+    } catch (const std::exception& e) {
+        std::cerr << "varelo: cannot export the sheet: " << e.what() << '\n';
+        return kRefused;
+    }
+    return kOk;
+#else
+    (void)doc;
+    if (o.pdf || o.png) {
+        std::cerr << "varelo: this build has no renderer; --pdf and --png are not available\n";
+        return kUsage;
+    }
+    return kOk;
+#endif
+}
+
+int Generate(const cli::GenerateOptions& o) {
+#ifndef VARELO_WITH_RENDER
+    if (o.pdf || o.png) return Export(host::Document{}, o);  // refuse before writing anything
+#endif
+    host::Application app;
+    app.messageSink = [](const std::string& text) { std::cerr << text << '\n'; };
+
+    layout::SheetForm form;
+    settings::Form_Load(form);
+    form.visible = true;
+    form.cmbPage = o.layout;
+    if (o.title) form.txtTitle = *o.title;
+    if (o.subtitle) form.txtVice_Title = *o.subtitle;
+    if (o.setter) form.txtName = *o.setter;
+    if (o.digits) form.txtExam_NO = *o.digits;
+    if (o.groups.empty() && !o.noGroups) {
+        if (!AddGroup(app, form, {form.txtQuestion, form.txtQ_Count, "", form.txtXiaofen}))
+            return kRefused;
+    }
+    for (const cli::GroupEntry& g : o.groups)
+        if (!AddGroup(app, form, g)) return kRefused;
+
+    const host::Document* doc = settings::OKButton_Click(app, form);
+    if (!doc) return kRefused;
+
+    try {
+        if (!o.outputGiven)
+            std::filesystem::create_directories(std::filesystem::path(o.output).parent_path());
+        host::SaveDocx(*doc, o.output);
+    } catch (const host::SaveError& e) {
+        std::cerr << "varelo: " << e.what() << '\n';  // the reason names the file
+        return kRefused;
+    } catch (const std::filesystem::filesystem_error& e) {
+        std::cerr << "varelo: cannot create the folder for " << o.output << ": "
+                  << e.code().message() << '\n';
+        return kRefused;
+    }
+    std::cout << o.output << '\n';
+    return Export(*doc, o);
+}
+
+int Run(const std::vector<std::string>& args) {
+    if (args.empty()) {
+        std::cerr << cli::kMainHelp;
+        return kUsage;
+    }
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (!cli::IsValidUtf8(args[i])) {
+            std::cerr << "varelo: argument " << i + 1 << " is not valid UTF-8\n";
+            return kUsage;
+        }
+    }
+    const std::string& command = args.front();
+    if (command == "-h" || command == "--help" || command == "help") {
+        std::cout << cli::kMainHelp;
+        return kOk;
+    }
+    if (command != "generate") {
+        std::cerr << "varelo: unknown command \"" << command << "\"; see varelo --help\n";
+        return kUsage;
+    }
+    cli::GenerateOptions options;
+    try {
+        options = cli::ParseGenerate({args.begin() + 1, args.end()});
+    } catch (const cli::UsageError& e) {
+        std::cerr << "varelo generate: " << e.what() << "; see varelo generate --help\n";
+        return kUsage;
+    }
+    if (options.help) {
+        std::cout << cli::kGenerateHelp;
+        return kOk;
+    }
+    return Generate(options);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Run({argv + 1, argv + argc});
+    } catch (const std::exception& e) {
+        std::cerr << "varelo: " << e.what() << '\n';
+        return kRefused;
+    }
+}

@@ -1,0 +1,190 @@
+#include "options.h"
+
+#include <charconv>
+
+namespace varelo::cli {
+
+const char* const kMainHelp =
+    R"(Usage: varelo COMMAND [OPTIONS]
+
+Lays out exam answer sheets (答题卡) as .docx documents.
+
+Commands:
+  generate    build an answer sheet from settings; see "varelo generate --help"
+
+Options:
+  -h, --help  show this help
+
+Example:
+  varelo generate --title 期末考试 --subtitle 数学 -o out/math.docx
+)";
+
+const char* const kGenerateHelp =
+    R"(Usage: varelo generate [OPTIONS]
+
+Builds an answer sheet from the settings dialog's fields and writes it as .docx, and on
+request as PDF and PNG. Anything not given takes the dialog's default, except the layout
+(default "A3三栏" here, "8开三栏" in the dialog) and the objective-question list (here one
+group "选择题" of 30 items with 4 options at 1 point when no --group is given).
+
+Options:
+  --layout NAME       paper layout: A3三栏, A3双栏, 8开三栏, 8开双栏, A4单栏 or B5单栏
+                      (default A3三栏)  e.g. --layout A4单栏
+  --title TEXT        title of the paper (default 中考试卷)   e.g. --title 期末考试
+  --subtitle TEXT     subtitle (default 英语)                 e.g. --subtitle 数学
+  --setter TEXT       question setter after 命题人： (default 王老师)  e.g. --setter 李老师
+  --digits N          digits of the candidate number, 1 to 12 (default 9)  e.g. --digits 8
+  --group NAME,ITEMS,OPTIONS,POINTS[,字母|数字]
+                      adds one objective question group, in order; repeat for more.
+                      Leave OPTIONS empty for the dialog's 4; the labels are 字母
+                      (letters) unless 数字 is given. Use "，" for a comma in NAME.
+                      e.g. --group 选择题,20,4,2 --group 判断题,10,2,1.5,数字
+  --no-groups         leave the objective-question list empty (no objective section)
+  -o, --output FILE   the .docx to write (default out/sheet.docx; the folder out/ is
+                      created when the default is used)       e.g. -o exam.docx
+  --pdf FILE          also export the sheet as PDF            e.g. --pdf exam.pdf
+  --png PREFIX        also export one PNG per page: PREFIX-1.png, PREFIX-2.png
+                                                              e.g. --png out/exam
+  --dpi N             resolution of the PNG pages, 10 to 1200 (default 150)  e.g. --dpi 300
+  -h, --help          show this help
+
+Options take their value as the next argument or after "=" (--title=期末考试).
+
+Exit status: 0 written; 1 the settings were refused (the reason is printed, as the dialog
+shows it) or a file could not be written; 2 the command line is wrong.
+
+Example:
+  varelo generate --layout 8开双栏 --title 期中考试 --subtitle 物理 --digits 10 \
+      --group 单项选择,15,4,3 --group 多项选择,5,5,4 -o out/physics.docx --pdf out/physics.pdf
+)";
+
+namespace {
+
+std::vector<std::string> SplitAtCommas(const std::string& text) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = text.find(',', start);
+        parts.push_back(text.substr(start, comma == std::string::npos ? comma : comma - start));
+        if (comma == std::string::npos) return parts;
+        start = comma + 1;
+    }
+}
+
+int ParseDpi(const std::string& text) {
+    int dpi = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, dpi);
+    if (ec != std::errc{} || ptr != end || dpi < 10 || dpi > 1200)
+        throw UsageError("--dpi wants a whole number from 10 to 1200, not \"" + text + "\"");
+    return dpi;
+}
+
+}  // namespace
+
+bool IsValidUtf8(const std::string& text) {
+    size_t i = 0;
+    while (i < text.size()) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        size_t extra = 0;
+        unsigned min = 0, cp = 0;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        } else if ((c & 0xE0) == 0xC0) {
+            extra = 1, min = 0x80, cp = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            extra = 2, min = 0x800, cp = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            extra = 3, min = 0x10000, cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (i + extra >= text.size()) return false;
+        for (size_t k = 1; k <= extra; ++k) {
+            const auto d = static_cast<unsigned char>(text[i + k]);
+            if ((d & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (d & 0x3F);
+        }
+        // Overlong forms, UTF-16 surrogates and values past U+10FFFF are not characters.
+        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
+GroupEntry ParseGroup(const std::string& value) {
+    const std::vector<std::string> f = SplitAtCommas(value);
+    if (f.size() != 4 && f.size() != 5)
+        throw UsageError("--group wants NAME,ITEMS,OPTIONS,POINTS[,字母|数字], not \"" + value +
+                         "\"");
+    GroupEntry g{f[0], f[1], f[2], f[3], false};
+    if (f.size() == 5) {
+        if (f[4] == "数字")
+            g.digits = true;
+        else if (f[4] != "字母")
+            throw UsageError("the option type of --group is 字母 or 数字, not \"" + f[4] + "\"");
+    }
+    return g;
+}
+
+GenerateOptions ParseGenerate(const std::vector<std::string>& args) {
+    GenerateOptions o;
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i];
+        std::optional<std::string> inlineValue;
+        if (name.rfind("--", 0) == 0) {
+            if (const size_t eq = name.find('='); eq != std::string::npos) {
+                inlineValue = name.substr(eq + 1);
+                name.resize(eq);
+            }
+        }
+        const auto value = [&]() -> std::string {
+            if (inlineValue) return *inlineValue;
+            if (i + 1 >= args.size()) throw UsageError(name + " wants a value");
+            return args[++i];
+        };
+        const auto flag = [&] {
+            if (inlineValue) throw UsageError(name + " takes no value");
+        };
+
+        if (name == "-h" || name == "--help") {
+            flag();
+            o.help = true;
+        } else if (name == "--layout") {
+            o.layout = value();
+        } else if (name == "--title") {
+            o.title = value();
+        } else if (name == "--subtitle") {
+            o.subtitle = value();
+        } else if (name == "--setter") {
+            o.setter = value();
+        } else if (name == "--digits") {
+            o.digits = value();
+        } else if (name == "--group") {
+            o.groups.push_back(ParseGroup(value()));
+        } else if (name == "--no-groups") {
+            flag();
+            o.noGroups = true;
+        } else if (name == "-o" || name == "--output") {
+            o.output = value();
+            o.outputGiven = true;
+            if (o.output.empty()) throw UsageError(name + " wants a file name");
+        } else if (name == "--pdf") {
+            o.pdf = value();
+            if (o.pdf->empty()) throw UsageError("--pdf wants a file name");
+        } else if (name == "--png") {
+            o.png = value();
+            if (o.png->empty()) throw UsageError("--png wants a file name prefix");
+        } else if (name == "--dpi") {
+            o.dpi = ParseDpi(value());
+        } else {
+            throw UsageError("unknown option \"" + args[i] + "\"");
+        }
+    }
+    if (o.noGroups && !o.groups.empty())
+        throw UsageError("--no-groups and --group exclude each other");
+    return o;
+}
+
+}  // namespace varelo::cli

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace varelo::cli {
+
+// A command line that cannot be understood; what() says why, fit to show the user.
+class UsageError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// One --group value: the dialog's entry fields for one objective question group.
+struct GroupEntry {
+    std::string name, items, options, points;
+    bool digits = false;  // "数字" labels rather than "字母"
+};
+
+inline constexpr const char* kDefaultOutput = "out/sheet.docx";
+inline constexpr const char* kDefaultLayout = "A3三栏";
+inline constexpr int kDefaultDpi = 150;
+
+struct GenerateOptions {
+    bool help = false;
+    std::string layout = kDefaultLayout;
+    std::optional<std::string> title, subtitle, setter, digits;
+    std::vector<GroupEntry> groups;
+    bool noGroups = false;
+    std::string output = kDefaultOutput;
+    bool outputGiven = false;
+    std::optional<std::string> pdf, png;
+    int dpi = kDefaultDpi;
+};
+
+// Parses the arguments after "generate". Throws UsageError.
+GenerateOptions ParseGenerate(const std::vector<std::string>& args);
+
+// Parses NAME,ITEMS,OPTIONS,POINTS[,字母|数字]. Throws UsageError.
+GroupEntry ParseGroup(const std::string& value);
+
+bool IsValidUtf8(const std::string& text);
+
+extern const char* const kMainHelp;
+extern const char* const kGenerateHelp;
+
+}  // namespace varelo::cli

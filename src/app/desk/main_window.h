@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QMainWindow>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/application.h"
+#include "host/connect.h"
+
+class QAction;
+class QToolBar;
+
+namespace varelo::desk {
+
+class PageView;
+
+// The window that stands in for the word processor: it owns the application object, shows
+// the active document, mirrors the host's command bars as toolbars, and hosts the add-in.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    // addinFolder: where the add-in reads its button bitmaps.
+    explicit MainWindow(std::string addinFolder, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    host::Application& App() { return app_; }
+    PageView* View() { return view_; }
+    // The connected add-in, or nullptr.
+    host::Connect* AddIn() { return addIn_.get(); }
+
+    // Connects every add-in the record file loads at start-up (registering this one on a
+    // fresh install); problems with the file are reported on stderr.
+    void LoadAddIns(const std::string& recordFile);
+    // Connects the add-in directly, whatever the record file says.
+    void ConnectAddIn();
+    void DisconnectAddIn();
+
+    // The toolbar and buttons that show the host's bars and controls, while they exist.
+    QToolBar* ToolBarFor(const host::CommandBar& bar) const;
+    QAction* ActionFor(const host::CommandBarControl& control) const;
+
+    // Runs the settings dialog's OK path for the example sheet: layout "A3三栏", the dialog's
+    // defaults and one default group. Returns the sheet, or nullptr.
+    host::Document* GenerateExampleSheet();
+
+    // File actions on the active document. Each returns false when nothing was done.
+    bool SaveAs();
+    bool SaveDocument(host::Document& doc, const QString& path);
+    bool ExportPdf();
+    bool Print();
+    bool CloseDocument();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildMenus();
+    void SyncCommandBars();
+    void ClickControl(const host::CommandBarControl* control);
+    void DocumentsChanged();
+    void ShowMessage(const std::string& text);
+    host::SaveChoice AskToSave(host::Document& doc);
+    QString AskForPath(const QString& caption, const QString& suggested, const QString& filter);
+
+    host::Application app_;
+    std::string addinFolder_;
+    std::unique_ptr<host::Connect> addIn_;
+    PageView* view_ = nullptr;
+
+    struct MirroredBar {
+        QToolBar* toolbar;
+        std::vector<const host::CommandBarControl*> controls;
+    };
+    std::map<const host::CommandBar*, MirroredBar> bars_;
+    std::map<const host::CommandBarControl*, QAction*> actions_;
+
+    QAction *saveAsAction_, *exportPdfAction_, *printAction_, *closeAction_;
+};
+
+// "设置&S" -> "设置(&S)": an accelerator after Chinese text is shown in brackets, as Chinese
+// menus write it; "&&" stays a literal ampersand.
+QString MenuText(const std::string& caption);
+
+}  // namespace varelo::desk

@@ -1,0 +1,470 @@
+// word/document.xml. A sheet's page grid has thousands of cells, so this part is written
+// by a streaming writer straight into one string rather than through a DOM; the repeated
+// paragraph and run properties are serialised once and reused.
+//
+// Paragraphs inside table cells are always written with w:snapToGrid off. The word
+// processor ignores the page's line grid inside tables anyway; LibreOffice does not, and
+// with the grid on it lays a page grid whose merged columns cross the page break one grid
+// line lower on the second page, which pushes the last row onto a blank third page.
+
+#include <charconv>
+#include <cmath>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/docx_parts.h"
+#include "host/docx_xml.h"
+#include "host/geometry.h"
+
+namespace varelo::host::docx {
+
+ParagraphFormat TrailingParagraphFormat() {
+    ParagraphFormat f;
+    f.lineSpacingRule = LineSpacingRule::Exactly;
+    f.lineSpacing = 1;
+    f.spaceBefore = 0;
+    f.spaceAfter = 0;
+    f.snapToGrid = false;
+    return f;
+}
+
+LineValue LineSpacingValue(const ParagraphFormat& f) {
+    switch (f.lineSpacingRule) {
+        case LineSpacingRule::Single: return {240, "auto"};
+        case LineSpacingRule::OnePtFive: return {360, "auto"};
+        case LineSpacingRule::Double: return {480, "auto"};
+        case LineSpacingRule::AtLeast: return {Twips(f.lineSpacing), "atLeast"};
+        case LineSpacingRule::Exactly: return {Twips(f.lineSpacing), "exact"};
+        // Multiple is held in points where 12 pt is one line; the file counts 240ths of a line.
+        case LineSpacingRule::Multiple: return {Twips(f.lineSpacing), "auto"};
+    }
+    return {240, "auto"};
+}
+
+void ParseLineSpacing(long line, std::string_view rule, ParagraphFormat& f) {
+    if (rule == "exact") {
+        f.lineSpacingRule = LineSpacingRule::Exactly;
+        f.lineSpacing = line / 20.0;
+    } else if (rule == "atLeast") {
+        f.lineSpacingRule = LineSpacingRule::AtLeast;
+        f.lineSpacing = line / 20.0;
+    } else if (line == 240) {
+        f.lineSpacingRule = LineSpacingRule::Single;
+        f.lineSpacing = 12;
+    } else if (line == 360) {
+        f.lineSpacingRule = LineSpacingRule::OnePtFive;
+        f.lineSpacing = 18;
+    } else if (line == 480) {
+        f.lineSpacingRule = LineSpacingRule::Double;
+        f.lineSpacing = 24;
+    } else {
+        f.lineSpacingRule = LineSpacingRule::Multiple;
+        f.lineSpacing = line / 20.0;
+    }
+}
+
+namespace {
+
+class DocumentWriter {
+public:
+    explicit DocumentWriter(const Document& doc) : doc_(doc) {}
+
+    std::string Write() {
+        out_.reserve(1 << 20);
+        out_ += kXmlDeclaration;
+        out_ += "<w:document xmlns:w=\"";
+        out_ += kNsW;
+        out_ += "\" xmlns:r=\"";
+        out_ += kNsR;
+        out_ += "\"><w:body>";
+        Body();
+        SectionProperties();
+        out_ += "</w:body></w:document>";
+        return std::move(out_);
+    }
+
+private:
+    void Num(long v) {
+        char buf[24];
+        const auto r = std::to_chars(buf, buf + sizeof buf, v);
+        out_.append(buf, r.ptr);
+    }
+    // Appends ` w:name="v"`.
+    void Attr(std::string_view name, long v) {
+        out_ += " w:";
+        out_ += name;
+        out_ += "=\"";
+        Num(v);
+        out_ += '"';
+    }
+    void Attr(std::string_view name, std::string_view v) {
+        out_ += " w:";
+        out_ += name;
+        out_ += "=\"";
+        out_ += v;
+        out_ += '"';
+    }
+    void Val(std::string_view element, std::string_view v) {
+        out_ += "<w:";
+        out_ += element;
+        Attr("val", v);
+        out_ += "/>";
+    }
+
+    void Body() {
+        const Content& body = doc_.body;
+        const double textWidth = doc_.pageSetup.TextWidth();
+        const size_t n = body.size();
+        for (size_t i = 0; i < n; ++i) {
+            const Block& b = body[i];
+            const bool trailing = i + 1 == n && i > 0 && body[i - 1].IsTable();
+            if (b.IsTable())
+                Table(*b.table, textWidth);
+            else if (trailing && b.paragraph.Empty())
+                TrailingParagraph(b.paragraph);
+            else
+                Paragraph(b.paragraph, false);
+        }
+        // The body, like a cell, must end with a paragraph.
+        if (n == 0 || body.back().IsTable()) TrailingParagraph(host::Paragraph{});
+    }
+
+    // The empty paragraph that follows the page grid: too small to spill onto a blank page.
+    void TrailingParagraph(const host::Paragraph& p) {
+        host::Paragraph small = p;
+        small.format = TrailingParagraphFormat();
+        small.format.alignment = p.format.alignment;
+        small.markFormat.size = kTrailingFontSize;
+        Paragraph(small, false);
+    }
+
+    // A story of a cell: its last child must be a paragraph.
+    void CellContent(const Content& content, double availableWidth) {
+        for (const Block& b : content) {
+            if (b.IsTable())
+                Table(*b.table, availableWidth);
+            else
+                Paragraph(b.paragraph, true);
+        }
+        if (content.empty() || content.back().IsTable()) Paragraph(host::Paragraph{}, true);
+    }
+
+    void Paragraph(const host::Paragraph& p, bool inCell) {
+        out_ += "<w:p>";
+        ParagraphProperties(p, inCell || !p.format.snapToGrid);
+        for (const Run& r : p.runs) RunOut(r);
+        out_ += "</w:p>";
+    }
+
+    void ParagraphProperties(const host::Paragraph& p, bool noSnap) {
+        // Neighbouring cells nearly always share their paragraph format.
+        if (havePPr_ && p.style == pprStyle_ && noSnap == pprNoSnap_ && p.format == pprFormat_ &&
+            p.markFormat == pprMark_) {
+            out_ += pprText_;
+            return;
+        }
+        const size_t start = out_.size();
+        out_ += "<w:pPr>";
+        if (p.style != StyleId::Normal) Val("pStyle", StyleIdName(p.style));
+        if (noSnap) Val("snapToGrid", "0");
+        const LineValue line = LineSpacingValue(p.format);
+        out_ += "<w:spacing";
+        Attr("before", Twips(p.format.spaceBefore));
+        Attr("after", Twips(p.format.spaceAfter));
+        Attr("line", line.line);
+        Attr("lineRule", line.rule);
+        out_ += "/>";
+        Val("jc", JcName(p.format.alignment));
+        RunProperties(p.markFormat);
+        out_ += "</w:pPr>";
+        havePPr_ = true;
+        pprStyle_ = p.style;
+        pprNoSnap_ = noSnap;
+        pprFormat_ = p.format;
+        pprMark_ = p.markFormat;
+        pprText_.assign(out_, start, std::string::npos);
+    }
+
+    void RunProperties(const CharFormat& f) {
+        if (!f.font && !f.size && !f.bold) return;
+        out_ += "<w:rPr>";
+        if (f.font) {
+            std::string font;
+            AppendEscaped(font, CleanFontName(*f.font), true);
+            out_ += "<w:rFonts";
+            Attr("ascii", font);
+            Attr("eastAsia", font);
+            Attr("hAnsi", font);
+            out_ += "/>";
+        }
+        if (f.bold) out_ += *f.bold ? "<w:b/>" : "<w:b w:val=\"0\"/>";
+        if (f.size) {
+            const long hp = HalfPoints(*f.size);
+            out_ += "<w:sz";
+            Attr("val", hp);
+            out_ += "/><w:szCs";
+            Attr("val", hp);
+            out_ += "/>";
+        }
+        out_ += "</w:rPr>";
+    }
+
+    void RunOut(const Run& r) {
+        // Clean first so that a run of nothing but forbidden characters leaves no trace.
+        const std::string text = CleanText(r.text);
+        if (text.empty()) return;
+        out_ += "<w:r>";
+        if (haveRPr_ && r.format == rprFormat_) {
+            out_ += rprText_;
+        } else {
+            const size_t start = out_.size();
+            RunProperties(r.format);
+            haveRPr_ = true;
+            rprFormat_ = r.format;
+            rprText_.assign(out_, start, std::string::npos);
+        }
+        // Tabs and line breaks inside a run are elements of their own; a CR LF pair is one break.
+        const std::string_view s = text;
+        size_t i = 0;
+        while (i < s.size()) {
+            const size_t j = s.find_first_of("\t\r\n", i);
+            const size_t end = j == std::string_view::npos ? s.size() : j;
+            if (end > i) {
+                out_ += "<w:t xml:space=\"preserve\">";
+                AppendEscaped(out_, s.substr(i, end - i));
+                out_ += "</w:t>";
+            }
+            if (end == s.size()) break;
+            if (s[end] == '\t') {
+                out_ += "<w:tab/>";
+                i = end + 1;
+            } else {
+                out_ += "<w:br/>";
+                i = end + (s[end] == '\r' && end + 1 < s.size() && s[end + 1] == '\n' ? 2 : 1);
+            }
+        }
+        out_ += "</w:r>";
+    }
+
+    void Width(const char* element, PreferredWidthType type, double value) {
+        out_ += "<w:";
+        out_ += element;
+        switch (type) {
+            case PreferredWidthType::Percent:
+                Attr("w", FiftiethsOfPercent(value));
+                Attr("type", "pct");
+                break;
+            case PreferredWidthType::Points:
+                Attr("w", Twips(value));
+                Attr("type", "dxa");
+                break;
+            case PreferredWidthType::Auto:
+                Attr("w", 0);
+                Attr("type", "auto");
+                break;
+        }
+        out_ += "/>";
+    }
+
+    void Margin(const char* side, double points) {
+        out_ += "<w:";
+        out_ += side;
+        Attr("w", Twips(points));
+        Attr("type", "dxa");
+        out_ += "/>";
+    }
+
+    void Table(const host::Table& t, double availableWidth) {
+        const std::vector<double> widths = ResolveColumnWidths(t, availableWidth);
+        out_ += "<w:tbl><w:tblPr>";
+        Width("tblW", t.preferredWidth.type, t.preferredWidth.value);
+        Val("jc", RowJcName(t.rowAlignment));
+        out_ += t.autoFit == AutoFit::Fixed ? "<w:tblLayout w:type=\"fixed\"/>"
+                                            : "<w:tblLayout w:type=\"autofit\"/>";
+        out_ += "<w:tblCellMar>";
+        Margin("top", t.topPadding);
+        Margin("left", t.leftPadding);
+        Margin("bottom", t.bottomPadding);
+        Margin("right", t.rightPadding);
+        out_ += "</w:tblCellMar></w:tblPr><w:tblGrid>";
+        // Rounded at the running total, so the columns add up to the table's width exactly.
+        double total = 0;
+        long prev = 0;
+        for (double w : widths) {
+            total += w;
+            const long edge = Twips(total);
+            out_ += "<w:gridCol";
+            Attr("w", edge - prev);
+            out_ += "/>";
+            prev = edge;
+        }
+        out_ += "</w:tblGrid>";
+        for (int r = 1; r <= t.Rows(); ++r) Row(t, widths, r);
+        out_ += "</w:tbl>";
+    }
+
+    void Row(const host::Table& t, const std::vector<double>& widths, int r) {
+        out_ += "<w:tr>";
+        const RowFormat& f = t.Row(r);
+        if (f.heightRule != RowHeightRule::Auto || f.height > 0) {
+            out_ += "<w:trPr><w:trHeight";
+            Attr("val", Twips(f.height));
+            Attr("hRule", f.heightRule == RowHeightRule::Exactly   ? "exact"
+                          : f.heightRule == RowHeightRule::AtLeast ? "atLeast"
+                                                                   : "auto");
+            out_ += "/></w:trPr>";
+        }
+        for (int c = 1; c <= t.Columns();) {
+            const CellRect a = t.CellArea(r, c);
+            CellOut(t, widths, a, r);
+            c = a.right + 1;
+        }
+        out_ += "</w:tr>";
+    }
+
+    // The cell's preferred width: its columns' percentages or points added up, else auto.
+    void CellWidthOut(const host::Table& t, const CellRect& a) {
+        const PreferredWidthType type = t.ColumnWidth(a.left).type;
+        double sum = 0;
+        for (int c = a.left; c <= a.right; ++c) {
+            const PreferredWidth& w = t.ColumnWidth(c);
+            if (w.type != type) {
+                Width("tcW", PreferredWidthType::Auto, 0);
+                return;
+            }
+            sum += w.value;
+        }
+        Width("tcW", type, sum);
+    }
+
+    // One border of a cell from the grid segments along it; segments that disagree (only
+    // possible along a merged cell) are written as the first visible one.
+    void BorderOut(const char* side, const Border& first, bool uniform, const Border* visible) {
+        const Border& b = uniform ? first : (visible ? *visible : first);
+        if (!b.Visible()) return;
+        out_ += "<w:";
+        out_ += side;
+        Attr("val", BorderValName(b.lineStyle));
+        Attr("sz", b.lineWidth);
+        Attr("space", 0);
+        Attr("color", ColorName(b.color));
+        out_ += "/>";
+    }
+
+    void HorizontalBorder(const host::Table& t, const char* side, int edgeRow, const CellRect& a) {
+        const Border& first = t.HorizontalEdge(edgeRow, a.left);
+        bool uniform = true;
+        const Border* visible = first.Visible() ? &first : nullptr;
+        for (int c = a.left + 1; c <= a.right; ++c) {
+            const Border& b = t.HorizontalEdge(edgeRow, c);
+            if (!(b == first)) uniform = false;
+            if (!visible && b.Visible()) visible = &b;
+        }
+        BorderOut(side, first, uniform, visible);
+    }
+
+    void CellOut(const host::Table& t, const std::vector<double>& widths, const CellRect& a,
+                 int r) {
+        const Cell& cell = t.At(a.top, a.left);
+        out_ += "<w:tc><w:tcPr>";
+        CellWidthOut(t, a);
+        if (a.Columns() > 1) {
+            out_ += "<w:gridSpan";
+            Attr("val", a.Columns());
+            out_ += "/>";
+        }
+        if (a.Rows() > 1) out_ += r == a.top ? "<w:vMerge w:val=\"restart\"/>" : "<w:vMerge/>";
+
+        // Borders: every side from the grid's edge segments, so neighbours agree.
+        const size_t bordersAt = out_.size();
+        out_ += "<w:tcBorders>";
+        const size_t bordersBody = out_.size();
+        if (r == a.top) HorizontalBorder(t, "top", a.top, a);
+        const Border& left = t.VerticalEdge(r, a.left);
+        BorderOut("left", left, true, nullptr);
+        if (r == a.bottom) HorizontalBorder(t, "bottom", a.bottom + 1, a);
+        const Border& right = t.VerticalEdge(r, a.right + 1);
+        BorderOut("right", right, true, nullptr);
+        if (r == a.top) {
+            BorderOut("tl2br", cell.diagonalDown, true, nullptr);
+            BorderOut("tr2bl", cell.diagonalUp, true, nullptr);
+        }
+        if (out_.size() == bordersBody)
+            out_.resize(bordersAt);
+        else
+            out_ += "</w:tcBorders>";
+
+        if (cell.verticalAlignment != CellVAlign::Top)
+            Val("vAlign", CellVAlignName(cell.verticalAlignment));
+        out_ += "</w:tcPr>";
+
+        if (r == a.top) {
+            CellContent(cell.content, CellWidth(t, widths, a.top, a.left));
+        } else {
+            // A continuation slot of a vertical merge holds one empty paragraph in the
+            // anchor's format, so the row is laid out like its neighbours.
+            host::Paragraph filler;
+            for (const Block& b : cell.content)
+                if (!b.IsTable()) {
+                    filler.style = b.paragraph.style;
+                    filler.format = b.paragraph.format;
+                    filler.markFormat = b.paragraph.markFormat;
+                    break;
+                }
+            Paragraph(filler, true);
+        }
+        out_ += "</w:tc>";
+    }
+
+    void SectionProperties() {
+        const PageSetup& ps = doc_.pageSetup;
+        out_ += "<w:sectPr>";
+        Val("type", SectionTypeName(ps.sectionStart));
+        out_ += "<w:pgSz";
+        Attr("w", Twips(ps.pageWidth));
+        Attr("h", Twips(ps.pageHeight));
+        if (ps.orientation == Orientation::Landscape) Attr("orient", "landscape");
+        if (const int code = PaperCode(ps.paperSize)) Attr("code", code);
+        out_ += "/><w:pgMar";
+        Attr("top", Twips(ps.topMargin));
+        Attr("right", Twips(ps.rightMargin));
+        Attr("bottom", Twips(ps.bottomMargin));
+        Attr("left", Twips(ps.leftMargin));
+        Attr("header", Twips(ps.headerDistance));
+        Attr("footer", Twips(ps.footerDistance));
+        Attr("gutter", Twips(ps.gutter));
+        out_ += "/><w:cols";
+        Attr("num", ps.textColumns > 0 ? ps.textColumns : 1);
+        Attr("space", 425);
+        out_ += "/>";
+        Val("vAlign", PageVAlignName(ps.verticalAlignment));
+        if (ps.differentFirstPageHeaderFooter) out_ += "<w:titlePg/>";
+        if (ps.gutterPos == kGutterPosRight) out_ += "<w:rtlGutter/>";
+        out_ += "<w:docGrid";
+        const std::string_view type = DocGridTypeName(ps.layoutMode);
+        if (!type.empty()) Attr("type", type);
+        if (ps.linesPage > 0) Attr("linePitch", Twips(ps.TextHeight() / ps.linesPage));
+        out_ += "/></w:sectPr>";
+    }
+
+    const Document& doc_;
+    std::string out_;
+
+    bool havePPr_ = false;
+    StyleId pprStyle_ = StyleId::Normal;
+    bool pprNoSnap_ = false;
+    ParagraphFormat pprFormat_;
+    CharFormat pprMark_;
+    std::string pprText_;
+
+    bool haveRPr_ = false;
+    CharFormat rprFormat_;
+    std::string rprText_;
+};
+
+}  // namespace
+
+std::string DocumentXml(const Document& doc) { return DocumentWriter(doc).Write(); }
+
+}  // namespace varelo::host::docx

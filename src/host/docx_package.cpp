@@ -1,0 +1,63 @@
+// The fixed parts of the package: content types, relationships, application properties.
+
+#include <string>
+
+#include "host/docx_parts.h"
+#include "host/docx_xml.h"
+
+namespace varelo::host::docx {
+
+#define VARELO_OXML "application/vnd.openxmlformats-officedocument."
+#define VARELO_RELS "http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+
+std::string ContentTypesXml() {
+    return std::string(kXmlDeclaration) +
+           "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+           "<Default Extension=\"rels\" "
+           "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+           "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+           "<Override PartName=\"/word/document.xml\" "
+           "ContentType=\"" VARELO_OXML "wordprocessingml.document.main+xml\"/>"
+           "<Override PartName=\"/word/styles.xml\" "
+           "ContentType=\"" VARELO_OXML "wordprocessingml.styles+xml\"/>"
+           "<Override PartName=\"/word/settings.xml\" "
+           "ContentType=\"" VARELO_OXML "wordprocessingml.settings+xml\"/>"
+           "<Override PartName=\"/word/fontTable.xml\" "
+           "ContentType=\"" VARELO_OXML "wordprocessingml.fontTable+xml\"/>"
+           "<Override PartName=\"/docProps/app.xml\" "
+           "ContentType=\"" VARELO_OXML "extended-properties+xml\"/>"
+           "</Types>";
+}
+
+std::string RootRelsXml() {
+    return std::string(kXmlDeclaration) +
+           "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+           "<Relationship Id=\"rId1\" Type=\"" VARELO_RELS "officeDocument\" "
+           "Target=\"word/document.xml\"/>"
+           "<Relationship Id=\"rId2\" Type=\"" VARELO_RELS "extended-properties\" "
+           "Target=\"docProps/app.xml\"/>"
+           "</Relationships>";
+}
+
+std::string DocumentRelsXml() {
+    return std::string(kXmlDeclaration) +
+           "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+           "<Relationship Id=\"rId1\" Type=\"" VARELO_RELS "styles\" Target=\"styles.xml\"/>"
+           "<Relationship Id=\"rId2\" Type=\"" VARELO_RELS "settings\" Target=\"settings.xml\"/>"
+           "<Relationship Id=\"rId3\" Type=\"" VARELO_RELS "fontTable\" "
+           "Target=\"fontTable.xml\"/>"
+           "</Relationships>";
+}
+
+std::string AppXml() {
+    return std::string(kXmlDeclaration) +
+           "<Properties "
+           "xmlns=\"http://schemas.openxmlformats.org/officeDocument/2006/extended-properties\">"
+           "<Application>" +
+           kApplicationName + "</Application><DocSecurity>0</DocSecurity></Properties>";
+}
+
+#undef VARELO_OXML
+#undef VARELO_RELS
+
+}  // namespace varelo::host::docx

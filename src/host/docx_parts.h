@@ -1,0 +1,50 @@
+#pragma once
+
+// The package parts of a .docx, one writer each. Internal to the host library.
+
+#include <string>
+
+#include "host/document.h"
+
+namespace varelo::host::docx {
+
+// Deflate level of every part. Level 1 is by far the fastest and on this highly
+// repetitive XML compresses nearly as well as the default level (bench/bench_docx.cpp).
+inline constexpr int kDeflateLevel = 1;
+
+// Package names of the parts.
+inline constexpr const char* kContentTypesPart = "[Content_Types].xml";
+inline constexpr const char* kRootRelsPart = "_rels/.rels";
+inline constexpr const char* kAppPart = "docProps/app.xml";
+inline constexpr const char* kDocumentPart = "word/document.xml";
+inline constexpr const char* kDocumentRelsPart = "word/_rels/document.xml.rels";
+inline constexpr const char* kStylesPart = "word/styles.xml";
+inline constexpr const char* kSettingsPart = "word/settings.xml";
+inline constexpr const char* kFontTablePart = "word/fontTable.xml";
+
+std::string ContentTypesXml();
+std::string RootRelsXml();
+std::string DocumentRelsXml();
+// docProps/app.xml: names Varelo as the application, which is how a sheet is recognised.
+std::string AppXml();
+
+std::string DocumentXml(const Document& doc);
+std::string StylesXml(const Document& doc);
+std::string SettingsXml(const Document& doc);
+std::string FontTableXml(const Document& doc);
+
+// The trailing body paragraph after the page grid must not push a blank page: this is
+// the format it is written with.
+ParagraphFormat TrailingParagraphFormat();
+inline constexpr double kTrailingFontSize = 1;
+
+// Line spacing as w:spacing's w:line and w:lineRule.
+struct LineValue {
+    long line;
+    const char* rule;
+};
+LineValue LineSpacingValue(const ParagraphFormat& f);
+// The inverse: rule and points from w:line and w:lineRule.
+void ParseLineSpacing(long line, std::string_view rule, ParagraphFormat& f);
+
+}  // namespace varelo::host::docx

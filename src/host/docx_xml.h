@@ -1,0 +1,78 @@
+#pragma once
+
+// Shared pieces of the .docx writer and reader: a small streaming XML writer for the
+// large document part, text sanitising, unit conversions and the word processor's
+// constants as WordprocessingML names. Internal to the host library.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include <pugixml.hpp>
+
+#include "host/constants.h"
+
+namespace varelo::host::docx {
+
+inline constexpr const char* kXmlDeclaration =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
+inline constexpr const char* kNsW = "http://schemas.openxmlformats.org/wordprocessingml/2006/main";
+inline constexpr const char* kNsR =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+inline constexpr const char* kApplicationName = "Varelo";
+
+// Gutter positions beside kGutterPosLeft.
+inline constexpr int kGutterPosTop = 1;
+inline constexpr int kGutterPosRight = 2;
+
+// Word refuses font names of 32 characters or more.
+inline constexpr size_t kMaxFontNameChars = 31;
+
+// Appends s as XML text (or as an attribute value in double quotes): markup characters
+// escaped, characters XML 1.0 forbids and malformed UTF-8 dropped, so any input stays
+// well-formed.
+void AppendEscaped(std::string& out, std::string_view s, bool attribute = false);
+
+// The same filtering without escaping, for text handed to pugixml (which escapes).
+std::string CleanText(std::string_view s);
+
+// A font name as the file may carry it: cleaned and cut to Word's limit.
+std::string CleanFontName(std::string_view name);
+
+long Twips(double points);
+long HalfPoints(double points);
+long FiftiethsOfPercent(double percent);
+
+// Word constants <-> WordprocessingML attribute values.
+const char* JcName(Alignment a);
+std::optional<Alignment> ParseJc(std::string_view v);
+const char* RowJcName(RowAlignment a);
+std::optional<RowAlignment> ParseRowJc(std::string_view v);
+const char* CellVAlignName(CellVAlign a);
+std::optional<CellVAlign> ParseCellVAlign(std::string_view v);
+const char* PageVAlignName(int wdVerticalAlignment);
+std::optional<int> ParsePageVAlign(std::string_view v);
+const char* SectionTypeName(int wdSectionStart);
+std::optional<int> ParseSectionType(std::string_view v);
+// Empty for the default layout mode, which writes no w:type.
+const char* DocGridTypeName(int wdLayoutMode);
+std::optional<int> ParseDocGridType(std::string_view v);
+const char* BorderValName(int wdLineStyle);
+int ParseBorderVal(std::string_view v);  // kLineStyleNone for "nil"/"none"/unknown-empty
+// Word colours are 0x00BBGGRR; automatic becomes "auto".
+std::string ColorName(int wdColor);
+int ParseColor(std::string_view v);
+
+// Paragraph style ids of styles.xml.
+const char* StyleIdName(StyleId id);
+std::optional<StyleId> ParseStyleId(std::string_view v);
+// Word paper sizes that have an OOXML paper code; 0 for none (custom).
+int PaperCode(int wdPaperSize);
+int PaperSizeFromCode(int code);
+
+// Renders a pugixml document with the standard declaration, no indentation.
+std::string ToXmlString(const pugi::xml_document& doc);
+// A new pugixml document with the standalone declaration already in place.
+void AddDeclaration(pugi::xml_document& doc);
+
+}  // namespace varelo::host::docx

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <cstdint>
+
+#include "layout/generators.h"
+
+namespace varelo::layout {
+
+// The positioning marks and the box of one objective group: a "!" in the mark column
+// beside every option row of its blocks, and an outer frame over rows
+// firstRow..firstRow + boxDepth - 1 and the layout's box columns.
+void FrameObjectiveGroup(SheetJob& job, int16_t firstRow, int16_t markColumn, int16_t boxDepth,
+                         int16_t layoutCode, int16_t optionCount, int16_t blockCount);
+
+}  // namespace varelo::layout

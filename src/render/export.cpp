@@ -1,0 +1,130 @@
+#include "render/export.h"
+
+#include <QImage>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrinter>
+#include <QSaveFile>
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+#include "render/gui_app.h"
+#include "render/page_renderer.h"
+
+namespace varelo::render {
+
+namespace {
+
+// Fine enough that rules of 0.5 pt keep their width in the PDF's device units.
+constexpr int kPdfResolution = 1200;
+constexpr int kMaxDpi = 2400;
+constexpr double kMaxImagePixels = 400e6;  // beyond this a page image would not fit in memory
+
+void CheckPageSize(const host::PageSetup& ps) {
+    if (!(ps.pageWidth > 0 && ps.pageHeight > 0 && std::isfinite(ps.pageWidth) && std::isfinite(ps.pageHeight)))
+        throw std::runtime_error("the document's page size is not valid");
+}
+
+QPageLayout PageLayoutFor(const host::PageSetup& ps) {
+    // QPageSize is always portrait; a wider page is the same paper turned.
+    const QSizeF portrait(std::min(ps.pageWidth, ps.pageHeight), std::max(ps.pageWidth, ps.pageHeight));
+    const QPageSize size(portrait, QPageSize::Point, QString(), QPageSize::ExactMatch);
+    const auto orientation = ps.pageWidth > ps.pageHeight ? QPageLayout::Landscape : QPageLayout::Portrait;
+    return QPageLayout(size, orientation, QMarginsF(0, 0, 0, 0), QPageLayout::Point);
+}
+
+std::string Reason(const QSaveFile& file) { return file.errorString().toStdString(); }
+
+}  // namespace
+
+void ExportPdf(const host::Document& doc, const std::string& path) {
+    EnsureGuiApplication();
+    CheckPageSize(doc.pageSetup);
+    const PageRenderer renderer(doc);
+    // Written beside the target and renamed into place, so a failure leaves no partial PDF.
+    QSaveFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::WriteOnly)) throw std::runtime_error("cannot write " + path + ": " + Reason(file));
+    {
+        QPdfWriter writer(&file);
+        writer.setResolution(kPdfResolution);
+        writer.setCreator(QStringLiteral("Varelo"));
+        writer.setTitle(QString::fromStdString(doc.name));
+        if (!writer.setPageLayout(PageLayoutFor(doc.pageSetup)))
+            throw std::runtime_error("cannot write " + path + ": the page size is not supported");
+        QPainter painter;
+        if (!painter.begin(&writer)) throw std::runtime_error("cannot write " + path + ": the PDF could not be started");
+        const double scale = kPdfResolution / 72.0;
+        for (int i = 0; i < renderer.PageCount(); ++i) {
+            if (i > 0 && !writer.newPage()) throw std::runtime_error("cannot write " + path + ": a page could not be added");
+            painter.save();
+            painter.scale(scale, scale);
+            renderer.Draw(painter, i);
+            painter.restore();
+        }
+        painter.end();
+    }
+    if (!file.commit()) throw std::runtime_error("cannot write " + path + ": " + Reason(file));
+}
+
+std::vector<std::string> ExportPng(const host::Document& doc, const std::string& prefix, int dpi) {
+    EnsureGuiApplication();
+    CheckPageSize(doc.pageSetup);
+    if (dpi < 1 || dpi > kMaxDpi)
+        throw std::runtime_error("the resolution must be between 1 and " + std::to_string(kMaxDpi) + " dpi");
+    const double scale = dpi / 72.0;
+    const double w = std::round(doc.pageSetup.pageWidth * scale), h = std::round(doc.pageSetup.pageHeight * scale);
+    if (w > 32767 || h > 32767 || w * h > kMaxImagePixels)
+        throw std::runtime_error("the page is too large for an image at " + std::to_string(dpi) + " dpi");
+
+    const PageRenderer renderer(doc);
+    std::vector<std::string> paths;
+    for (int i = 0; i < renderer.PageCount(); ++i) {
+        QImage image(static_cast<int>(std::max(1.0, w)), static_cast<int>(std::max(1.0, h)), QImage::Format_RGB32);
+        if (image.isNull()) throw std::runtime_error("not enough memory for a page image");
+        image.fill(Qt::white);
+        const int dotsPerMeter = static_cast<int>(std::lround(dpi / 0.0254));
+        image.setDotsPerMeterX(dotsPerMeter);
+        image.setDotsPerMeterY(dotsPerMeter);
+        {
+            QPainter painter(&image);
+            painter.scale(scale, scale);
+            renderer.Draw(painter, i);
+        }
+        const std::string path = prefix + "-" + std::to_string(i + 1) + ".png";
+        QSaveFile file(QString::fromStdString(path));
+        if (!file.open(QIODevice::WriteOnly)) throw std::runtime_error("cannot write " + path + ": " + Reason(file));
+        if (!image.save(&file, "PNG")) throw std::runtime_error("cannot write " + path + ": the image could not be encoded");
+        if (!file.commit()) throw std::runtime_error("cannot write " + path + ": " + Reason(file));
+        paths.push_back(path);
+    }
+    return paths;
+}
+
+void Print(const host::Document& doc, QPrinter& printer) {
+    CheckPageSize(doc.pageSetup);
+    const PageRenderer renderer(doc);
+    printer.setFullPage(true);
+    printer.setPageLayout(PageLayoutFor(doc.pageSetup));  // the printer may keep its own paper
+    QPainter painter;
+    if (!painter.begin(&printer)) throw std::runtime_error("the printer could not be started");
+    int from = printer.fromPage(), to = printer.toPage();
+    if (from < 1) from = 1;
+    if (to < 1 || to > renderer.PageCount()) to = renderer.PageCount();
+    // Fit the page to the paper when the printer would not take the document's size.
+    const QRectF paper = printer.paperRect(QPrinter::DevicePixel);
+    const QSizeF page = renderer.PageSize();
+    const double scale = std::min(paper.width() / page.width(), paper.height() / page.height());
+    for (int i = from; i <= to; ++i) {
+        if (i > from && !printer.newPage()) throw std::runtime_error("the printer refused a new page");
+        painter.save();
+        painter.scale(scale, scale);
+        renderer.Draw(painter, i - 1);
+        painter.restore();
+    }
+    if (!painter.end()) throw std::runtime_error("printing failed");
+}
+
+}  // namespace varelo::render

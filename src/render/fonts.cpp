@@ -1,0 +1,97 @@
+#include "render/fonts.h"
+
+#include <QByteArray>
+#include <QFontDatabase>
+#include <QStringList>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <utility>
+
+#include "host/block_hx_font.h"
+#include "host/constants.h"
+
+namespace varelo::render {
+
+namespace {
+
+// The one mapping from the sheet's Chinese font names to the families Debian installs
+// (fonts-noto-cjk, fonts-arphic-ukai).
+struct FontMapping {
+    const char* documentName;
+    const char* family;
+};
+constexpr FontMapping kFontMap[] = {
+    {host::kFontHei, "Noto Sans CJK SC"},
+    {host::kFontSong, "Noto Serif CJK SC"},
+    {host::kFontKai, "AR PL UKai CN"},
+};
+constexpr const char* kFallbackFamily = "Noto Sans CJK SC";
+
+std::mutex& Mutex() {
+    static std::mutex m;
+    return m;
+}
+
+// Registers the bubble font built into the program; returns the family Qt gave it.
+QString BubbleFamily() {
+    static const QString family = [] {
+        const std::string_view bytes = host::BlockHxFontBytes();
+        const int id = QFontDatabase::addApplicationFontFromData(
+            QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+        const QStringList families = id < 0 ? QStringList{} : QFontDatabase::applicationFontFamilies(id);
+        return families.isEmpty() ? QString{} : families.front();
+    }();
+    return family;
+}
+
+void WarnOnce(const QString& missing, const QString& replacement) {
+    static std::set<QString> warned;
+    if (!warned.insert(missing).second) return;
+    std::fprintf(stderr, "varelo: font \"%s\" is not installed; drawing with \"%s\" instead\n",
+                 missing.toUtf8().constData(), replacement.toUtf8().constData());
+}
+
+}  // namespace
+
+QString FallbackFamily() { return QString::fromUtf8(kFallbackFamily); }
+
+QString SystemFamily(const std::string& documentFont) {
+    if (QString::fromStdString(documentFont).compare(QString::fromUtf8(host::kFontBubble),
+                                                     Qt::CaseInsensitive) == 0) {
+        const QString bubble = BubbleFamily();
+        if (!bubble.isEmpty()) return bubble;
+        std::lock_guard lock(Mutex());
+        WarnOnce(QString::fromUtf8(host::kFontBubble), FallbackFamily());
+        return FallbackFamily();
+    }
+    QString family = QString::fromStdString(documentFont);
+    for (const FontMapping& m : kFontMap)
+        if (documentFont == m.documentName) family = QString::fromUtf8(m.family);
+    if (family.isEmpty()) return FallbackFamily();
+    if (QFontDatabase::hasFamily(family)) return family;
+    std::lock_guard lock(Mutex());
+    WarnOnce(family, FallbackFamily());
+    return FallbackFamily();
+}
+
+const FontFace& Face(const std::string& documentFont, bool bold) {
+    static std::map<std::pair<std::string, bool>, std::unique_ptr<FontFace>> cache;
+    const QString family = SystemFamily(documentFont);
+    std::lock_guard lock(Mutex());
+    auto& slot = cache[{documentFont, bold}];
+    if (!slot) {
+        QFont font(family);
+        font.setPixelSize(static_cast<int>(kReferencePixelSize));
+        font.setBold(bold);
+        // Unhinted outlines scale linearly, so measurements hold at every output size.
+        font.setHintingPreference(QFont::PreferNoHinting);
+        font.setKerning(false);
+        slot = std::make_unique<FontFace>(FontFace{font, QFontMetricsF(font)});
+    }
+    return *slot;
+}
+
+}  // namespace varelo::render

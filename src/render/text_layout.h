@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+#include <vector>
+
+#include "host/content.h"
+#include "host/document.h"
+#include "render/fonts.h"
+
+class QPainter;
+
+namespace varelo::render {
+
+// Text of one font and size on a line.
+struct TextPiece {
+    QString text;
+    const FontFace* face = nullptr;
+    double size = 0;  // points
+    double x = 0;     // from the start of the line, alignment included
+    double width = 0;
+};
+
+struct TextLine {
+    std::vector<TextPiece> pieces;
+    double width = 0;     // of the text, blanks at the end excluded
+    double height = 0;    // line pitch
+    double baseline = 0;  // from the top of the line
+};
+
+struct ParagraphLayout {
+    std::vector<TextLine> lines;
+    double spaceBefore = 0, spaceAfter = 0;
+    bool visible = false;  // holds something that draws ink
+
+    double Height() const;
+};
+
+// Breaks a paragraph into lines of at most width points (a single unbreakable character
+// may exceed it). CR, LF, CR LF and vertical tab end a line. Exact line spacing gives every
+// line that pitch; single, 1.5, double and multiple scale the fonts' natural line height.
+ParagraphLayout LayoutParagraph(const host::Document& doc, const host::Paragraph& p, double width);
+
+// Draws the paragraph with its top-left corner at (x, y), in points.
+void DrawParagraph(QPainter& painter, const ParagraphLayout& layout, double x, double y);
+// Draws one line with its top-left corner at (x, top).
+void DrawLine(QPainter& painter, const TextLine& line, double x, double top);
+
+}  // namespace varelo::render

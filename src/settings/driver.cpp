@@ -1,0 +1,156 @@
+#include "settings/driver.h"
+
+#include <array>
+
+#include "host/errors.h"
+#include "host/numbers.h"
+#include "host/units.h"
+#include "layout/generators.h"
+
+namespace varelo::settings {
+
+namespace {
+
+using host::CentimetersToPoints;
+using host::Orientation;
+
+struct PaperLayout {
+    const char* name;
+    Orientation orientation;
+    double widthCm, heightCm, topMarginCm;
+    int linesPage;
+};
+
+// Indexed by layout code - 1.
+constexpr std::array<PaperLayout, layout::kLayoutCount> kLayouts = {{
+    {"A3三栏", Orientation::Landscape, 42, 29.7, 1, 48},
+    {"A3双栏", Orientation::Landscape, 42, 29.7, 1, 48},
+    {"8开三栏", Orientation::Landscape, 38.8, 26.8, 1, 45},
+    {"8开双栏", Orientation::Landscape, 38.8, 26.8, 1, 45},
+    {"A4单栏", Orientation::Portrait, 21, 29.7, 1.8, 48},
+    {"B5单栏", Orientation::Portrait, 18.2, 25.7, 1.8, 42},
+}};
+
+constexpr int16_t kEightKaiThreeColumns = 3;  // the one layout that yields to the host
+
+void SetUpPage(host::PageSetup& page, std::optional<int16_t> code) {
+    page.bottomMargin = CentimetersToPoints(1);
+    page.leftMargin = CentimetersToPoints(1);
+    page.rightMargin = CentimetersToPoints(1);
+    page.gutter = 0;
+    page.gutterPos = host::kGutterPosLeft;
+    page.paperSize = host::kPaperCustom;
+    page.layoutMode = host::kLayoutModeLineGrid;
+    if (code) {
+        const PaperLayout& p = kLayouts[static_cast<size_t>(*code - 1)];
+        page.orientation = p.orientation;
+        page.topMargin = CentimetersToPoints(p.topMarginCm);
+        page.pageHeight = CentimetersToPoints(p.heightCm);
+        page.pageWidth = CentimetersToPoints(p.widthCm);
+        page.linesPage = p.linesPage;
+    }
+    page.sectionStart = host::kSectionNewPage;
+    page.differentFirstPageHeaderFooter = false;
+    page.headerDistance = 0;
+    page.footerDistance = 0;
+    page.verticalAlignment = host::kAlignVerticalTop;
+    page.textColumns = 1;
+}
+
+// A failing generator leaves what it wrote so far; the sheet goes on with the next one.
+void Run(void (*generator)(layout::SheetJob&, int16_t), layout::SheetJob& job, int16_t code) {
+    try {
+        generator(job, code);  // a fresh copy of the code for every call
+    } catch (const host::HostError&) {
+    }
+}
+
+}  // namespace
+
+std::optional<int16_t> LayoutCode(const std::string& cmbPage) {
+    for (size_t i = 0; i < kLayouts.size(); ++i)
+        if (cmbPage == kLayouts[i].name) return static_cast<int16_t>(i + 1);
+    return std::nullopt;
+}
+
+std::optional<std::string> ValidateSettings(const layout::SheetForm& form) {
+    const std::optional<int16_t> code = LayoutCode(form.cmbPage);
+    if (!code) return "请从列表中选择纸张规格";
+
+    const std::optional<int16_t> digits = host::ToInt16(form.txtExam_NO);
+    if (!digits || *digits < 1 || *digits > 12) return "准考证号位数必须是1到12之间的整数";
+
+    // The objective section grows down the first page column from its start row, block
+    // by block, each block followed by its spacer row; it must end inside the page grid.
+    const int perBlock = layout::ItemsPerBlock(*code);
+    const int lastRow = layout::GridRows(*code);
+    int curRow = layout::ObjectiveStartRow(*code);
+    bool fits = true;
+    for (const layout::QuestionGrid::Row& group : form.mfgQuestion.Groups()) {
+        const std::optional<int16_t> items = host::ToInt16(group[layout::QuestionGrid::kItems]);
+        if (!items || *items < 0) return "客观题小题数必须是不小于0的整数";
+        const std::optional<int16_t> options = host::ToInt16(group[layout::QuestionGrid::kOptions]);
+        if (!options || *options < 1 || *options > 26) return "客观题选项数必须是1到26之间的整数";
+        if (fits) {
+            const int blocks = *items == 0 ? 1 : (*items - 1) / perBlock + 1;
+            curRow += (*options + 2) * blocks;  // stops once past the grid: cannot overflow
+            fits = curRow - 1 <= lastRow;
+        }
+    }
+    if (!fits) return "客观题太多，答题卡中放不下";
+    return std::nullopt;
+}
+
+host::Document* OKButton_Click(host::Application& app, layout::SheetForm& form) {
+    if (form.txtVice_Title.empty()) {
+        app.ShowMessage("请输入试卷副标题");
+        return nullptr;
+    }
+    if (form.txtTitle.empty()) {
+        app.ShowMessage("请输入试卷标题");
+        return nullptr;
+    }
+    // Checked before anything is closed or made, so a refusal changes nothing.
+    if (const std::optional<std::string> refusal = ValidateSettings(form)) {
+        app.ShowMessage(*refusal);
+        return nullptr;
+    }
+
+    form.visible = false;  // hidden but loaded: the generators read the controls
+    if (app.DocumentCount() > 0)
+        app.CloseAllDocuments();  // a document kept open is no reason to stop
+    host::Document& doc = app.AddDocument();
+    app.view.showParagraphs = false;
+    doc.embedTrueTypeFonts = true;
+    doc.doNotEmbedSystemFonts = true;
+    SetUpPage(doc.pageSetup, LayoutCode(form.cmbPage));
+    doc.saved = false;
+
+    form.itemNo = 0;
+    if (const std::optional<int16_t> code = LayoutCode(form.cmbPage)) {
+        layout::SheetJob job{app, doc, form};
+        const bool yields = *code == kEightKaiThreeColumns;
+        for (auto* generator :
+             {&layout::BuildPageGrid, &layout::BuildTitleBlock, &layout::BuildCandidateInfo}) {
+            Run(generator, job, *code);
+            if (yields) app.DoEvents();
+        }
+        if (form.mfgQuestion.Rows() > 1) Run(&layout::BuildObjectiveSection, job, *code);
+    }
+
+    for (auto& bar : app.commandBars.All()) {
+        if (bar->name != "Varelo") continue;
+        for (int i = 2; i <= 6; ++i) {
+            try {
+                bar->Control(i).enabled = true;
+            } catch (const host::HostError&) {  // a bar short of tools: enable what is there
+            }
+        }
+    }
+    app.commandBars.NotifyChanged();
+
+    form.loaded = false;
+    return &doc;
+}
+
+}  // namespace varelo::settings

@@ -1,0 +1,194 @@
+#include <QAbstractButton>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QToolBar>
+#include <filesystem>
+
+#include "desk_harness.h"
+#include "host/registration.h"
+#include "page_view.h"
+#include "render/page_renderer.h"
+
+using namespace desk_harness;
+using varelo::desk::SettingsDialog;
+namespace host = varelo::host;
+
+namespace {
+
+const std::vector<bool> kOn(5, true), kOff(5, false);
+
+// The centre of a cell of the page grid, in the view's viewport.
+QPoint CellPoint(varelo::desk::PageView& view, const host::Document& doc, int row, int column) {
+    const varelo::render::PageRenderer renderer(doc);
+    for (int page = 0; page < renderer.PageCount(); ++page) {
+        const auto rects = renderer.CellRects(page, doc.Tables(1), {row, column, row, column});
+        if (!rects.empty())
+            return (view.PageRect(page).topLeft() + rects.front().center() * view.Zoom()).toPoint();
+    }
+    ADD_FAILURE() << "cell " << row << "," << column << " is on no page";
+    return {};
+}
+
+void Mouse(QWidget* target, QEvent::Type type, QPoint at, Qt::KeyboardModifiers mods = {}) {
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent e(type, at, target->mapToGlobal(at), button, held, mods);
+    QApplication::sendEvent(target, &e);
+}
+
+}  // namespace
+
+TEST(DeskWindow, FreshStartRegistersTheAddInAndShowsItsBar) {
+    App();
+    const auto dir = std::filesystem::temp_directory_path() / "varelo-desk-window-test";
+    std::filesystem::remove_all(dir);
+    const std::string record = (dir / "addins.json").string();
+
+    varelo::desk::MainWindow window(VARELO_RESOURCES_DIR);
+    window.LoadAddIns(record);
+    ASSERT_NE(window.AddIn(), nullptr);
+    EXPECT_EQ(host::FindAddIn(host::ReadAddIns(record), "VekoTest.Connect")->loadBehavior, 3);
+
+    host::CommandBar& bar = window.App().commandBars.Named("Varelo");
+    QToolBar* toolbar = window.ToolBarFor(bar);
+    ASSERT_NE(toolbar, nullptr);
+    EXPECT_EQ(window.toolBarArea(toolbar), Qt::TopToolBarArea);
+    EXPECT_FALSE(toolbar->isHidden());
+    const char* texts[] = {"设置(&S)", "方框(&B)", "直线(&L)", "作文(&C)", "合并单元格(&M)", "网格(&G)"};
+    for (int i = 1; i <= 6; ++i) {
+        SCOPED_TRACE(i);
+        QAction* a = window.ActionFor(bar.Control(i));
+        ASSERT_NE(a, nullptr);
+        EXPECT_EQ(a->text(), QString::fromUtf8(texts[i - 1]));
+        EXPECT_EQ(a->toolTip().toStdString(), bar.Control(i).tooltipText);
+        EXPECT_EQ(a->isEnabled(), i == 1);
+        EXPECT_EQ(a->icon().isNull(), i != 1);
+    }
+    EXPECT_EQ(window.ActionFor(bar.Control(1))->shortcut(), QKeySequence(Qt::ALT | Qt::Key_S));
+    // The mask makes the icon's corners transparent.
+    const QImage icon = window.ActionFor(bar.Control(1))->icon().pixmap(16, 16).toImage();
+    EXPECT_EQ(qAlpha(icon.pixel(0, 0)), 0);
+    EXPECT_EQ(qAlpha(icon.pixel(8, 8)), 255);
+
+    // Unregistered, the add-in no longer loads.
+    window.DisconnectAddIn();
+    EXPECT_EQ(window.ToolBarFor(bar), nullptr);  // the bar went with the add-in
+    host::AddInRecord off = host::VareloAddIn();
+    off.loadBehavior = host::kLoadNever;
+    host::WriteAddIn(record, off);
+    varelo::desk::MainWindow second(VARELO_RESOURCES_DIR);
+    second.LoadAddIns(record);
+    EXPECT_EQ(second.AddIn(), nullptr);
+    EXPECT_EQ(second.App().commandBars.Count(), 0);
+    std::filesystem::remove_all(dir);
+}
+
+TEST(DeskWindow, OkGeneratesTheExampleSheetAndClosingAnyDocumentDisablesTheTools) {
+    Desk desk;
+    host::Document* sheet = desk.window->GenerateExampleSheet();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(desk.app().ActiveDocument(), sheet);
+    EXPECT_EQ(desk.window->View()->PageCount(), 2);
+    EXPECT_GT(sheet->pageSetup.pageWidth, sheet->pageSetup.pageHeight);
+    EXPECT_EQ(desk.toolsEnabled(), kOn);
+    EXPECT_TRUE(desk.messages.empty());
+
+    // An unrelated document closes: the tools go off, the settings button stays.
+    desk.app().AddDocument();
+    EXPECT_TRUE(desk.window->CloseDocument());
+    EXPECT_EQ(desk.toolsEnabled(), kOff);
+    EXPECT_TRUE(desk.action(1)->isEnabled());
+
+    // Generating again closes the modified sheet, asking about it first.
+    ASSERT_NE(desk.window->GenerateExampleSheet(), nullptr);
+    EXPECT_EQ(desk.askedToSave, (std::vector<std::string>{"文档1"}));
+    EXPECT_EQ(desk.app().DocumentCount(), 1);
+    EXPECT_EQ(desk.toolsEnabled(), kOn);
+
+    // Keeping a modified document open still leaves the tools off: the close was announced.
+    desk.answer = host::SaveChoice::Cancel;
+    EXPECT_FALSE(desk.window->CloseDocument());
+    EXPECT_EQ(desk.app().DocumentCount(), 1);
+    EXPECT_EQ(desk.toolsEnabled(), kOff);
+}
+
+TEST(DeskWindow, EightKaiThreeColumnsHidesTheDialogAndRepaintsBetweenGenerators) {
+    Desk desk;
+    int yields = 0;
+    bool dialogHidden = true;
+    const auto windowYield = desk.app().processPendingEvents;
+    desk.app().processPendingEvents = [&] {
+        ++yields;
+        if (auto* d = desk.window->findChild<SettingsDialog*>()) dialogHidden &= !d->isVisible();
+        windowYield();
+    };
+    WhenDialogOpens([](SettingsDialog& d) {  // the defaults: "8开三栏"
+        Child<QAbstractButton>(d, "cmdAdd")->click();
+        Child<QAbstractButton>(d, "OKButton")->click();
+    });
+    desk.action(1)->trigger();
+    EXPECT_EQ(yields, 3);
+    EXPECT_TRUE(dialogHidden);
+    ASSERT_EQ(desk.app().DocumentCount(), 1);
+    EXPECT_EQ(desk.window->View()->PageCount(), 2);
+    EXPECT_EQ(desk.toolsEnabled(), kOn);
+}
+
+TEST(DeskWindow, MouseSelectsCellRectanglesThatTheToolsActOn) {
+    Desk desk;
+    host::Document* sheet = desk.window->GenerateExampleSheet();
+    ASSERT_NE(sheet, nullptr);
+    auto& view = *desk.window->View();
+    QWidget* viewport = view.viewport();
+    host::Table& grid = sheet->Tables(1);
+    const auto& selection = desk.app().selection;
+
+    // Drag from (60, 30) to (62, 34).
+    Mouse(viewport, QEvent::MouseButtonPress, CellPoint(view, *sheet, 60, 30));
+    Mouse(viewport, QEvent::MouseMove, CellPoint(view, *sheet, 61, 32));
+    Mouse(viewport, QEvent::MouseMove, CellPoint(view, *sheet, 62, 34));
+    Mouse(viewport, QEvent::MouseButtonRelease, CellPoint(view, *sheet, 62, 34));
+    ASSERT_EQ(selection.GetTable(), &grid);
+    EXPECT_EQ(selection.Rect(), (host::CellRect{60, 30, 62, 34}));
+
+    // Shift-click extends from where the selection started, also upwards and leftwards.
+    Mouse(viewport, QEvent::MouseButtonPress, CellPoint(view, *sheet, 58, 28), Qt::ShiftModifier);
+    Mouse(viewport, QEvent::MouseButtonRelease, CellPoint(view, *sheet, 58, 28), Qt::ShiftModifier);
+    EXPECT_EQ(selection.Rect(), (host::CellRect{58, 28, 60, 30}));
+
+    // The box tool frames exactly the selected block.
+    desk.action(2)->trigger();
+    EXPECT_TRUE(grid.HorizontalEdge(58, 29).Visible());
+    EXPECT_TRUE(grid.HorizontalEdge(61, 29).Visible());
+    EXPECT_FALSE(grid.HorizontalEdge(59, 29).Visible());
+    EXPECT_TRUE(grid.VerticalEdge(59, 28).Visible());
+    EXPECT_TRUE(grid.VerticalEdge(59, 31).Visible());
+    view.grab();  // the changed sheet paints
+
+    // A click on no cell drops the selection; merging then refuses with its message.
+    Mouse(viewport, QEvent::MouseButtonPress, QPoint(2, 2));
+    EXPECT_FALSE(selection.InTable());
+    desk.action(5)->trigger();
+    EXPECT_EQ(desk.messages, (std::vector<std::string>{"请先选择要合并的区域"}));
+}
+
+TEST(DeskWindow, MessagesAreOkOnlyBoxesWithoutATitle) {
+    App();
+    varelo::desk::MainWindow window(VARELO_RESOURCES_DIR);
+    window.show();
+    QString title = QStringLiteral("unset"), text;
+    QMessageBox::StandardButtons buttons;
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            title = box->windowTitle();
+            text = box->text();
+            buttons = box->standardButtons();
+            box->accept();
+        }
+    });
+    window.App().ShowMessage("53\r\nFile not found: /x/mask.bmp");
+    EXPECT_EQ(title, QString());
+    EXPECT_EQ(text, QStringLiteral("53\nFile not found: /x/mask.bmp"));
+    EXPECT_EQ(buttons, QMessageBox::Ok);
+}

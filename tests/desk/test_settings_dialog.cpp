@@ -1,0 +1,178 @@
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+
+#include "desk_harness.h"
+
+using namespace desk_harness;
+using varelo::desk::SettingsDialog;
+
+namespace {
+
+std::vector<std::vector<std::string>> ListRows(SettingsDialog& d) {
+    auto* grid = Child<QTableWidget>(d, "mfgQuestion");
+    std::vector<std::vector<std::string>> rows;
+    for (int r = 0; r < grid->rowCount(); ++r) {
+        rows.emplace_back();
+        for (int c = 0; c < grid->columnCount(); ++c)
+            rows.back().push_back(grid->item(r, c)->text().toStdString());
+    }
+    return rows;
+}
+
+void Click(SettingsDialog& d, const char* button) { Child<QAbstractButton>(d, button)->click(); }
+void Type(SettingsDialog& d, const char* box, const char* text) {
+    Child<QLineEdit>(d, box)->setText(QString::fromUtf8(text));
+}
+
+void ExpectDefaults(SettingsDialog& d) {
+    EXPECT_EQ(d.windowTitle(), QStringLiteral("设置答题卡格式"));
+    EXPECT_EQ(Child<QLineEdit>(d, "txtTitle")->text(), QStringLiteral("中考试卷"));
+    EXPECT_EQ(Child<QLineEdit>(d, "txtVice_Title")->text(), QStringLiteral("英语"));
+    EXPECT_FALSE(Child<QLineEdit>(d, "txtName")->text().isEmpty());
+    auto* page = Child<QComboBox>(d, "cmbPage");
+    EXPECT_TRUE(page->isEditable());
+    EXPECT_EQ(page->currentText(), QStringLiteral("8开三栏"));
+    QStringList items;
+    for (int i = 0; i < page->count(); ++i) items << page->itemText(i);
+    EXPECT_EQ(items, (QStringList{"A3三栏", "A3双栏", "8开三栏", "8开双栏", "A4单栏", "B5单栏"}));
+    EXPECT_EQ(Child<QLineEdit>(d, "txtExam_NO")->text(), QStringLiteral("9"));
+    EXPECT_EQ(Child<QLineEdit>(d, "txtQuestion")->text(), QStringLiteral("选择题"));
+    EXPECT_EQ(Child<QLineEdit>(d, "txtQ_Count")->text(), QStringLiteral("30"));
+    EXPECT_EQ(Child<QLineEdit>(d, "txtXiaofen")->text(), QStringLiteral("1"));
+    EXPECT_FALSE(Child<QCheckBox>(d, "chkO_Count")->isChecked());
+    EXPECT_EQ(Child<QLineEdit>(d, "txtO_Count")->text(), QStringLiteral("4"));
+    EXPECT_FALSE(Child<QLineEdit>(d, "txtO_Count")->isEnabled());
+    EXPECT_TRUE(Child<QRadioButton>(d, "optOption0")->isChecked());
+    auto* grid = Child<QTableWidget>(d, "mfgQuestion");
+    EXPECT_EQ(grid->rowCount(), 0);
+    QStringList headers;
+    for (int c = 0; c < grid->columnCount(); ++c) headers << grid->horizontalHeaderItem(c)->text();
+    EXPECT_EQ(headers, (QStringList{"题序", "题名", "小题数", "选项数", "选项类型", "小题分值"}));
+}
+
+}  // namespace
+
+TEST(SettingsDialog, HasTheControlsAndGeometryOfTheForm) {
+    App();
+    varelo::host::Application app;
+    SettingsDialog d(app);
+    EXPECT_EQ(d.objectName(), QStringLiteral("frmAddIn"));
+    EXPECT_EQ(d.size(), QSize(518, 287));  // 7770 x 4305 twips
+    EXPECT_EQ(d.minimumSize(), d.maximumSize());
+    struct Expected {
+        const char* name;
+        QRect geometry;  // in its frame, pixels
+        const char* text;
+    } controls[] = {
+        {"txtTitle", {72, 16, 289, 19}, nullptr},
+        {"cmbPage", {8, 16, 105, 21}, nullptr},
+        {"txtExam_NO", {8, 16, 65, 18}, nullptr},
+        {"mfgQuestion", {152, 8, 345, 137}, nullptr},
+        {"chkO_Count", {8, 80, 64, 18}, "选项数:"},
+        {"optOption0", {8, 104, 73, 17}, "字母"},
+        {"optOption1", {96, 104, 49, 17}, "数字"},
+        {"cmdAdd", {8, 128, 49, 17}, "添加"},
+        {"cmdDel", {96, 128, 49, 17}, "删除"},
+        {"OKButton", {88, 256, 81, 25}, "确定(&O)"},
+        {"cmdCancel", {312, 256, 81, 25}, "取消(&C)"},
+    };
+    for (const Expected& e : controls) {
+        SCOPED_TRACE(e.name);
+        QWidget* w = Child<QWidget>(d, e.name);
+        ASSERT_NE(w, nullptr);
+        EXPECT_EQ(w->geometry(), e.geometry);
+        if (e.text) EXPECT_EQ(qobject_cast<QAbstractButton*>(w)->text(), QString::fromUtf8(e.text));
+    }
+    // Tab order starts at OK.
+    d.show();
+    EXPECT_EQ(d.focusWidget(), Child<QWidget>(d, "OKButton"));
+    EXPECT_EQ(Child<QWidget>(d, "OKButton")->nextInFocusChain(), Child<QWidget>(d, "cmdCancel"));
+    d.reject();
+}
+
+TEST(SettingsDialog, EveryOpeningStartsFromTheDefaultsWithAnEmptyList) {
+    Desk desk;
+    for (int opening = 1; opening <= 2; ++opening) {
+        SCOPED_TRACE(opening);
+        bool seen = false;
+        WhenDialogOpens([&](SettingsDialog& d) {
+            seen = true;
+            ExpectDefaults(d);
+            Type(d, "txtTitle", "期末考试");
+            Child<QComboBox>(d, "cmbPage")->setCurrentText(QStringLiteral("B5单栏"));
+            Click(d, "cmdAdd");
+            Click(d, "cmdAdd");
+            EXPECT_EQ(ListRows(d).size(), 2u);
+            Click(d, "cmdCancel");
+        });
+        desk.action(1)->trigger();
+        EXPECT_TRUE(seen);
+    }
+    EXPECT_EQ(desk.app().DocumentCount(), 0);
+    EXPECT_TRUE(desk.messages.empty());
+}
+
+TEST(SettingsDialog, EmptyTitlesAreRefusedAndTheDialogStaysOpen) {
+    Desk desk;
+    WhenDialogOpens([&](SettingsDialog& d) {
+        Type(d, "txtTitle", "");
+        Type(d, "txtVice_Title", "");
+        Click(d, "OKButton");
+        EXPECT_TRUE(d.isVisible());
+        Type(d, "txtVice_Title", "数学");
+        Click(d, "OKButton");
+        EXPECT_TRUE(d.isVisible());
+        // What was typed survives a refusal.
+        EXPECT_EQ(Child<QLineEdit>(d, "txtVice_Title")->text(), QStringLiteral("数学"));
+        Click(d, "cmdCancel");
+    });
+    desk.action(1)->trigger();
+    EXPECT_EQ(desk.messages, (std::vector<std::string>{"请输入试卷副标题", "请输入试卷标题"}));
+    EXPECT_EQ(desk.app().DocumentCount(), 0);
+    EXPECT_EQ(desk.toolsEnabled(), std::vector<bool>(5, false));
+}
+
+TEST(SettingsDialog, ListEditingFollowsTheWidgets) {
+    App();
+    varelo::host::Application app;
+    std::vector<std::string> messages;
+    app.messageSink = [&](const std::string& m) { messages.push_back(m); };
+    SettingsDialog d(app);
+    auto* grid = Child<QTableWidget>(d, "mfgQuestion");
+
+    for (int i = 0; i < 3; ++i) Click(d, "cmdAdd");
+    grid->selectRow(1);  // group 2
+    Click(d, "cmdDel");
+    // The option count is only editable while the box is checked, and clearing it restores 4.
+    Child<QCheckBox>(d, "chkO_Count")->click();
+    EXPECT_TRUE(Child<QLineEdit>(d, "txtO_Count")->isEnabled());
+    Type(d, "txtO_Count", "5");
+    Child<QRadioButton>(d, "optOption1")->click();
+    Type(d, "txtXiaofen", "");
+    Click(d, "cmdAdd");
+    Child<QCheckBox>(d, "chkO_Count")->click();
+    EXPECT_EQ(Child<QLineEdit>(d, "txtO_Count")->text(), QStringLiteral("4"));
+    EXPECT_FALSE(Child<QLineEdit>(d, "txtO_Count")->isEnabled());
+
+    using Row = std::vector<std::string>;
+    EXPECT_EQ(ListRows(d), (std::vector<Row>{{"1", "选择题", "30", "4", "字母", "1"},
+                                            {"3", "选择题", "30", "4", "字母", "1"},
+                                            {"4", "选择题", "30", "5", "数字", ""}}));
+    // Nothing selected: nothing removed.
+    grid->clearSelection();
+    Click(d, "cmdDel");
+    EXPECT_EQ(ListRows(d).size(), 3u);
+
+    Type(d, "txtQuestion", "");
+    Click(d, "cmdAdd");
+    Type(d, "txtQuestion", "判断题");
+    Type(d, "txtQ_Count", "");
+    Click(d, "cmdAdd");
+    EXPECT_EQ(messages, (std::vector<std::string>{"请输入客观题题名", "请输入客观题小题数"}));
+    EXPECT_EQ(ListRows(d).size(), 3u);
+}

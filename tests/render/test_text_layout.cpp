@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include "render/fonts.h"
+#include "render/render_support.h"
+#include "render/text_layout.h"
+
+using namespace varelo;
+using namespace varelo::render;
+
+namespace {
+
+class TextLayoutTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { testing::StartOffscreen(); }
+
+    host::Paragraph Para(const std::string& text, const std::string& font, double size) {
+        host::Paragraph p;
+        p.markFormat = {font, size, {}};
+        p.Append(text);
+        return p;
+    }
+    host::Document doc;
+};
+
+}  // namespace
+
+TEST_F(TextLayoutTest, SheetFontsMapToInstalledFamilies) {
+    struct Case {
+        std::string name;
+        QString family;
+    };
+    const Case cases[] = {{host::kFontHei, "Noto Sans CJK SC"},
+                          {host::kFontSong, "Noto Serif CJK SC"},
+                          {host::kFontKai, "AR PL UKai CN"},
+                          {host::kFontBubble, "Block HX"},
+                          {"block hx", "Block HX"}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(SystemFamily(c.name), c.family) << c.name;
+        // The family really draws: Qt did not substitute another one.
+        EXPECT_EQ(QFontInfo(Face(c.name, false).font).family(), c.family) << c.name;
+    }
+}
+
+TEST_F(TextLayoutTest, MissingFontFallsBackWithOneWarning) {
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(SystemFamily("No Such Font 42"), FallbackFamily());
+    EXPECT_EQ(SystemFamily("No Such Font 42"), FallbackFamily());
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("No Such Font 42"), std::string::npos);
+    EXPECT_EQ(err.find("No Such Font 42"), err.rfind("No Such Font 42"));  // once only
+}
+
+TEST_F(TextLayoutTest, ExactSpacingGivesEveryLineThePitch) {
+    host::Paragraph p = Para("1.答题前\r\n2.选择题\r\n3.请按照\n4.保持", host::kFontSong, 7.5);
+    p.format.lineSpacingRule = host::LineSpacingRule::Exactly;
+    p.format.lineSpacing = 12;
+    const ParagraphLayout layout = LayoutParagraph(doc, p, 500);
+    ASSERT_EQ(layout.lines.size(), 4u);  // CR LF is one line end
+    for (const TextLine& line : layout.lines) {
+        EXPECT_DOUBLE_EQ(line.height, 12);
+        EXPECT_LT(line.baseline, 12);
+        EXPECT_GT(line.baseline, 12 - 7.5 * 0.4);  // the descent stays below the baseline
+    }
+    EXPECT_DOUBLE_EQ(layout.Height(), 48);
+}
+
+TEST_F(TextLayoutTest, LinesBreakAtTheWidthKeepingWordsAndClosingPunctuation) {
+    // Ten ideographs of 10 pt in 45 pt: four to a line.
+    const ParagraphLayout cjk = LayoutParagraph(doc, Para("一二三四五六七八九十", host::kFontSong, 10), 45);
+    ASSERT_EQ(cjk.lines.size(), 3u);
+    EXPECT_NEAR(cjk.lines[0].width, 40, 0.5);
+    // A full stop never starts a line: it goes with the ideograph before it.
+    const ParagraphLayout stop = LayoutParagraph(doc, Para("一二三四。", host::kFontSong, 10), 45);
+    ASSERT_EQ(stop.lines.size(), 2u);
+    EXPECT_EQ(stop.lines[1].pieces.front().text, QString::fromUtf8("四。"));
+    // Latin words wrap whole at blanks; blanks at the end of a line take no room.
+    const ParagraphLayout words = LayoutParagraph(doc, Para("alpha beta gamma", host::kFontHei, 10), 60);
+    ASSERT_EQ(words.lines.size(), 2u);
+    EXPECT_EQ(words.lines[0].pieces.front().text.trimmed(), "alpha beta");
+    EXPECT_LE(words.lines[0].width, 60);
+    EXPECT_TRUE(words.visible);
+    EXPECT_FALSE(LayoutParagraph(doc, Para("  \t", host::kFontHei, 10), 60).visible);
+}
+
+TEST_F(TextLayoutTest, AlignmentPlacesTheLineAndSpacingRulesScaleIt) {
+    host::Paragraph p = Para("中", host::kFontSong, 10);
+    p.format.alignment = host::Alignment::Right;
+    EXPECT_NEAR(LayoutParagraph(doc, p, 100).lines[0].pieces[0].x, 90, 0.5);
+    p.format.alignment = host::Alignment::Center;
+    EXPECT_NEAR(LayoutParagraph(doc, p, 100).lines[0].pieces[0].x, 45, 0.5);
+
+    const double single = LayoutParagraph(doc, p, 100).lines[0].height;
+    EXPECT_GT(single, 10);
+    p.format.lineSpacingRule = host::LineSpacingRule::Double;
+    EXPECT_DOUBLE_EQ(LayoutParagraph(doc, p, 100).lines[0].height, 2 * single);
+    p.format.lineSpacingRule = host::LineSpacingRule::AtLeast;
+    p.format.lineSpacing = 40;
+    EXPECT_DOUBLE_EQ(LayoutParagraph(doc, p, 100).lines[0].height, 40);
+    p.format.lineSpacing = 1;
+    EXPECT_DOUBLE_EQ(LayoutParagraph(doc, p, 100).lines[0].height, single);
+}

@@ -1,0 +1,284 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "host/application.h"
+#include "host/units.h"
+#include "layout/sheet_form.h"
+#include "settings/driver.h"
+#include "settings/form_handlers.h"
+
+using namespace varelo;
+using host::CentimetersToPoints;
+using host::Orientation;
+
+namespace {
+
+class Driver : public ::testing::Test {
+  public:
+    void SetUp() override { Open(); }
+
+    // The dialog as the settings button shows it.
+    void Open() {
+        settings::Form_Load(form);
+        form.visible = true;
+    }
+    void AddGroup(const std::string& items, const std::string& options) {
+        form.txtQ_Count = items;
+        form.chkO_Count = true;
+        settings::chkO_Count_Click(form);
+        form.txtO_Count = options;
+        settings::cmdAdd_Click(app, form);
+    }
+    host::CommandBar& AddBar(const std::string& name) {
+        host::CommandBar& bar = app.commandBars.Add(name, true);
+        for (int i = 1; i <= 6; ++i) bar.AddControl(host::kControlButton).enabled = i == 1;
+        return bar;
+    }
+    std::vector<bool> Enabled(const host::CommandBar& bar) {
+        std::vector<bool> out;
+        for (const auto& c : bar.controls) out.push_back(c->enabled);
+        return out;
+    }
+    // Runs the handler and checks that a refusal shows exactly `message` and touches nothing.
+    void ExpectRefused(const std::string& message) {
+        app.CloseAllDocuments();
+        host::Document& before = app.AddDocument();
+        before.saved = false;
+        app.messages.clear();
+        EXPECT_EQ(settings::OKButton_Click(app, form), nullptr);
+        EXPECT_EQ(app.messages, std::vector<std::string>{message});
+        ASSERT_EQ(app.DocumentCount(), 1);
+        EXPECT_EQ(&app.Documents(1), &before);
+        EXPECT_TRUE(form.loaded);
+        EXPECT_TRUE(form.visible);
+        app.CloseAllDocuments();
+    }
+    void ExpectAccepted() {
+        app.messages.clear();
+        EXPECT_NE(settings::OKButton_Click(app, form), nullptr);
+        EXPECT_TRUE(app.messages.empty()) << app.messages.front();
+        EXPECT_FALSE(form.loaded);
+    }
+
+    host::Application app;
+    layout::SheetForm form;
+};
+
+}  // namespace
+
+TEST_F(Driver, SubtitleIsCheckedFirstThenTitle) {
+    form.txtTitle = "";
+    form.txtVice_Title = "";
+    ExpectRefused("请输入试卷副标题");
+    form.txtVice_Title = "英语";
+    ExpectRefused("请输入试卷标题");
+}
+
+TEST_F(Driver, SettingsThatCannotMakeASheetAreRefusedBeforeAnythingChanges) {
+    struct Case {
+        std::function<void(Driver&)> change;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {[](Driver& d) { d.form.cmbPage = "A5单栏"; }, "请从列表中选择纸张规格"},
+        {[](Driver& d) { d.form.cmbPage = "a3三栏"; }, "请从列表中选择纸张规格"},
+        {[](Driver& d) { d.form.cmbPage = ""; }, "请从列表中选择纸张规格"},
+        {[](Driver& d) { d.form.txtExam_NO = "0"; }, "准考证号位数必须是1到12之间的整数"},
+        {[](Driver& d) { d.form.txtExam_NO = "12.6"; }, "准考证号位数必须是1到12之间的整数"},
+        {[](Driver& d) { d.form.txtExam_NO = "0.5"; }, "准考证号位数必须是1到12之间的整数"},
+        {[](Driver& d) { d.form.txtExam_NO = "九"; }, "准考证号位数必须是1到12之间的整数"},
+        {[](Driver& d) { d.form.txtExam_NO = ""; }, "准考证号位数必须是1到12之间的整数"},
+        {[](Driver& d) { d.AddGroup("-1", "4"); }, "客观题小题数必须是不小于0的整数"},
+        {[](Driver& d) { d.AddGroup("三十", "4"); }, "客观题小题数必须是不小于0的整数"},
+        {[](Driver& d) { d.AddGroup("40000", "4"); }, "客观题小题数必须是不小于0的整数"},
+        {[](Driver& d) { d.AddGroup("10", "0"); }, "客观题选项数必须是1到26之间的整数"},
+        {[](Driver& d) { d.AddGroup("10", "27"); }, "客观题选项数必须是1到26之间的整数"},
+        {[](Driver& d) { d.AddGroup("10", ""); }, "客观题选项数必须是1到26之间的整数"},
+        // The bad group after one that fits still refuses the whole list.
+        {[](Driver& d) { d.AddGroup("10", "4"), d.AddGroup("10", "A"); },
+         "客观题选项数必须是1到26之间的整数"},
+        {[](Driver& d) { d.AddGroup("5000", "4"); }, "客观题太多，答题卡中放不下"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        Open();
+        host::CommandBar& bar = AddBar("Varelo");
+        form.itemNo = 7;
+        c.change(*this);
+        ExpectRefused(c.message);
+        EXPECT_EQ(Enabled(bar), (std::vector<bool>{true, false, false, false, false, false}));
+        EXPECT_EQ(form.itemNo, 7);
+        app.commandBars.Delete("Varelo");
+    }
+}
+
+TEST_F(Driver, BoundaryValuesThatCanMakeASheetAreAccepted) {
+    const std::vector<std::function<void(Driver&)>> cases = {
+        [](Driver& d) { d.form.txtExam_NO = "1"; },    [](Driver& d) { d.form.txtExam_NO = "12"; },
+        [](Driver& d) { d.form.txtExam_NO = "12.5"; },  // halves to even: 12
+        [](Driver& d) { d.form.txtExam_NO = " 9 "; },  [](Driver& d) { d.AddGroup("0", "1"); },
+        [](Driver& d) { d.AddGroup("2", "26"); },
+    };
+    for (size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(i);
+        Open();
+        cases[i](*this);
+        ExpectAccepted();
+    }
+}
+
+TEST_F(Driver, EachLayoutGetsItsPageAndTheCommonSettings) {
+    struct Case {
+        std::string layout;
+        Orientation orientation;
+        double width, height, top;
+        int lines;
+    };
+    const std::vector<Case> cases = {
+        {"A3三栏", Orientation::Landscape, 42, 29.7, 1, 48},
+        {"A3双栏", Orientation::Landscape, 42, 29.7, 1, 48},
+        {"8开三栏", Orientation::Landscape, 38.8, 26.8, 1, 45},
+        {"8开双栏", Orientation::Landscape, 38.8, 26.8, 1, 45},
+        {"A4单栏", Orientation::Portrait, 21, 29.7, 1.8, 48},
+        {"B5单栏", Orientation::Portrait, 18.2, 25.7, 1.8, 42},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.layout);
+        Open();
+        form.cmbPage = c.layout;
+        app.view.showParagraphs = true;
+        host::Document* doc = settings::OKButton_Click(app, form);
+        ASSERT_NE(doc, nullptr);
+        const host::PageSetup& p = doc->pageSetup;
+        EXPECT_EQ(p.orientation, c.orientation);
+        EXPECT_DOUBLE_EQ(p.pageWidth, CentimetersToPoints(c.width));
+        EXPECT_DOUBLE_EQ(p.pageHeight, CentimetersToPoints(c.height));
+        EXPECT_DOUBLE_EQ(p.topMargin, CentimetersToPoints(c.top));
+        EXPECT_EQ(p.linesPage, c.lines);
+
+        EXPECT_DOUBLE_EQ(p.bottomMargin, CentimetersToPoints(1));
+        EXPECT_DOUBLE_EQ(p.leftMargin, CentimetersToPoints(1));
+        EXPECT_DOUBLE_EQ(p.rightMargin, CentimetersToPoints(1));
+        EXPECT_EQ(p.gutter, 0);
+        EXPECT_EQ(p.gutterPos, 0);
+        EXPECT_EQ(p.paperSize, 41);
+        EXPECT_EQ(p.layoutMode, 2);
+        EXPECT_EQ(p.sectionStart, 2);
+        EXPECT_FALSE(p.differentFirstPageHeaderFooter);
+        EXPECT_EQ(p.headerDistance, 0);
+        EXPECT_EQ(p.footerDistance, 0);
+        EXPECT_EQ(p.verticalAlignment, 0);
+        EXPECT_EQ(p.textColumns, 1);
+        EXPECT_TRUE(doc->embedTrueTypeFonts);
+        EXPECT_TRUE(doc->doNotEmbedSystemFonts);
+        EXPECT_FALSE(doc->saved);
+        EXPECT_FALSE(app.view.showParagraphs);
+        EXPECT_EQ(app.ActiveDocument(), doc);
+    }
+}
+
+TEST_F(Driver, ToolsAreEnabledOnEveryBarNamedVareloAndTheDialogUnloads) {
+    host::CommandBar& first = AddBar("Varelo");
+    host::CommandBar& other = AddBar("Standard");
+    host::CommandBar& second = AddBar("Varelo");
+    first.Control(1).enabled = false;  // the settings button is not the driver's to touch
+    host::CommandBar& shortBar = app.commandBars.Add("Varelo", true);
+    shortBar.AddControl(host::kControlButton);
+    shortBar.AddControl(host::kControlButton).enabled = false;
+    int notified = 0;
+    app.commandBars.observers.push_back([&] { ++notified; });
+
+    ExpectAccepted();
+    EXPECT_EQ(Enabled(first), (std::vector<bool>{false, true, true, true, true, true}));
+    EXPECT_EQ(Enabled(second), (std::vector<bool>(6, true)));
+    EXPECT_EQ(Enabled(other), (std::vector<bool>{true, false, false, false, false, false}));
+    EXPECT_EQ(Enabled(shortBar), (std::vector<bool>{true, true}));
+    EXPECT_GE(notified, 1);
+    EXPECT_FALSE(form.visible);
+}
+
+TEST_F(Driver, GeneratingAgainClosesTheFirstSheetAndRestartsItemNumbers) {
+    std::vector<std::string> closed;
+    app.documentBeforeClose.push_back([&](host::Document& d, bool&) { closed.push_back(d.name); });
+    ExpectAccepted();
+    const std::string firstName = app.ActiveDocument()->name;
+
+    Open();
+    form.itemNo = 99;
+    ExpectAccepted();
+    EXPECT_EQ(closed, std::vector<std::string>{firstName});
+    ASSERT_EQ(app.DocumentCount(), 1);
+    EXPECT_NE(app.Documents(1).name, firstName);
+    EXPECT_EQ(form.itemNo, 0);  // no group: nothing numbered after the reset
+}
+
+TEST_F(Driver, ADocumentKeptOpenDoesNotStopTheNewSheet) {
+    app.AddDocument().saved = false;
+    app.askToSave = [](host::Document&) { return host::SaveChoice::Cancel; };
+    ExpectAccepted();
+    EXPECT_EQ(app.DocumentCount(), 2);
+}
+
+TEST_F(Driver, OnlyEightKaiThreeColumnsLetsTheHostProcessEvents) {
+    int events = 0;
+    app.processPendingEvents = [&] { ++events; };
+    for (const char* layout : {"A3三栏", "A3双栏", "8开三栏", "8开双栏", "A4单栏", "B5单栏"}) {
+        SCOPED_TRACE(layout);
+        Open();
+        form.cmbPage = layout;
+        events = 0;
+        ExpectAccepted();
+        EXPECT_EQ(events, std::string(layout) == "8开三栏" ? 3 : 0);
+    }
+}
+
+// The largest single group of four-option items that fits each layout, and one more item.
+TEST_F(Driver, ObjectiveSectionMustFitThePageGrid) {
+    struct Case {
+        std::string layout;
+        int largest;
+    };
+    const std::vector<Case> cases = {
+        {"A3三栏", 240},  {"A3双栏", 450}, {"8开三栏", 210},
+        {"8开双栏", 300}, {"A4单栏", 340}, {"B5单栏", 260},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.layout);
+        Open();
+        form.cmbPage = c.layout;
+        AddGroup(std::to_string(c.largest), "4");
+        ExpectAccepted();
+
+        Open();
+        form.cmbPage = c.layout;
+        AddGroup(std::to_string(c.largest + 1), "4");
+        ExpectRefused("客观题太多，答题卡中放不下");
+    }
+}
+
+TEST_F(Driver, ALastSpacerRowOnTheGridsLastRowStillFits) {
+    // A3三栏: rows 30..130 are 101 rows; three empty 26-option groups take 28 rows each.
+    form.cmbPage = "A3三栏";
+    for (int i = 0; i < 3; ++i) AddGroup("0", "26");
+    AddGroup("15", "15");  // 17 rows: exactly to row 130
+    ExpectAccepted();
+
+    Open();
+    form.cmbPage = "A3三栏";
+    for (int i = 0; i < 3; ++i) AddGroup("0", "26");
+    AddGroup("15", "16");
+    ExpectRefused("客观题太多，答题卡中放不下");
+}
+
+TEST_F(Driver, ObjectiveSectionIsBuiltOnlyWhenTheListHoldsAGroup) {
+    ExpectAccepted();
+    EXPECT_EQ(form.itemNo, 0);
+
+    Open();
+    settings::cmdAdd_Click(app, form);
+    ExpectAccepted();
+    EXPECT_EQ(form.itemNo, 30);
+}

@@ -1,0 +1,211 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "host/errors.h"
+#include "layout/generators.h"
+
+using namespace varelo::host;
+using namespace varelo::layout;
+
+namespace {
+
+struct LayoutFacts {
+    int rows, columns, startRow, perBlock, headingColumn, markColumn, boxLeft, boxRight;
+    std::vector<std::pair<int, int>> itemRuns;  // item columns of a block, as runs
+};
+
+const LayoutFacts kFacts[] = {
+    {130, 63, 30, 15, 3, 1, 3, 21, {{4, 8}, {10, 14}, {16, 20}}},
+    {130, 63, 22, 25, 3, 1, 3, 31, {{3, 7}, {9, 13}, {15, 19}, {21, 25}, {27, 31}}},
+    {115, 55, 30, 15, 3, 1, 3, 20, {{3, 7}, {9, 13}, {15, 19}}},
+    {115, 55, 22, 20, 3, 1, 3, 27, {{4, 8}, {10, 14}, {16, 20}, {22, 26}}},
+    {126, 28, 22, 20, 3, 28, 2, 26, {{3, 7}, {9, 13}, {15, 19}, {21, 25}}},
+    {108, 26, 28, 20, 2, 26, 2, 24, {{2, 6}, {8, 12}, {14, 18}, {20, 24}}},
+};
+
+QuestionGrid::Row Group(std::string number, std::string name, int items, int options,
+                        std::string points = "1") {
+    return {number, name, std::to_string(items), std::to_string(options), "字母", points};
+}
+
+// A sheet whose page grid is a plain table of the layout's size.
+struct Sheet {
+    Application app;
+    Document& doc;
+    SheetForm form;
+    SheetJob job{app, doc, form};
+    const LayoutFacts& facts;
+    int16_t code;
+
+    Sheet(int16_t layoutCode, const std::vector<QuestionGrid::Row>& groups)
+        : doc(app.AddDocument()), facts(kFacts[layoutCode - 1]), code(layoutCode) {
+        doc.AddTableAtStart(facts.rows, facts.columns);
+        form.mfgQuestion.AddRow({"题号", "题目", "小题数", "选项数", "选项类型", "每题分值"});
+        for (const auto& g : groups) form.mfgQuestion.AddRow(g);
+        form.curRow = static_cast<int16_t>(facts.startRow);
+    }
+    Table& Grid() { return doc.Tables(1); }
+    void Build() { BuildObjectiveSection(job, code); }
+};
+
+const char* const kNumerals[] = {"", "一", "二", "三"};
+
+// Builds the sheet and compares every cell, every border segment, curRow, itemNo and the
+// clipboard with what the layout's item columns and mark column call for.
+void ExpectSheetCellByCell(int16_t code, const std::vector<QuestionGrid::Row>& groups) {
+    Sheet s(code, groups);
+    s.Build();
+    const LayoutFacts& f = s.facts;
+    std::vector<int> itemColumns;
+    for (auto [from, to] : f.itemRuns)
+        for (int c = from; c <= to; ++c) itemColumns.push_back(c);
+    ASSERT_EQ(static_cast<int>(itemColumns.size()), f.perBlock);
+
+    std::map<std::pair<int, int>, std::string> want;
+    std::vector<CellRect> boxes;
+    int row = f.startRow, itemNo = 0, lastOptions = 0;
+    for (const auto& g : groups) {
+        const int items = std::stoi(g[2]), options = std::stoi(g[3]), points = std::stoi(g[5]);
+        const int blocks = items == 0 ? 1 : (items + f.perBlock - 1) / f.perBlock;
+        want[{row - 1, f.headingColumn}] = std::string(kNumerals[std::stoi(g[0])]) + "、" + g[1] +
+                                           " （每小题" + g[5] + "分共" +
+                                           std::to_string(points * items) + "分）";
+        EXPECT_EQ(s.Grid().CellArea(row - 1, f.headingColumn),
+                  (CellRect{row - 1, f.headingColumn, row - 1, f.headingColumn + 10}));
+        for (int b = 0; b < blocks; ++b)
+            for (int j = 1; j <= options; ++j)
+                want[{row + b * (options + 2) + j, f.markColumn}] = "!";
+        for (int k = 0; k < items; ++k) {
+            const int r = row + k / f.perBlock * (options + 2), c = itemColumns[k % f.perBlock];
+            want[{r, c}] = std::to_string(++itemNo);
+            for (int j = 1; j <= options; ++j) want[{r + j, c}] = std::string(1, char('A' + j - 1));
+        }
+        if (items > 0) lastOptions = options;
+        boxes.push_back({row, f.boxLeft, row + blocks * (options + 2) - 2, f.boxRight});
+        row += blocks * (options + 2);
+    }
+
+    const Table& t = s.Grid();
+    for (int r = 1; r <= f.rows; ++r)
+        for (int c = 1; c <= f.columns; ++c) {
+            if (!t.IsAnchor(r, c)) continue;
+            const auto it = want.find({r, c});
+            EXPECT_EQ(t.At(r, c).Text(), it == want.end() ? "" : it->second) << r << "," << c;
+        }
+    for (int r = 1; r <= f.rows + 1; ++r)
+        for (int c = 1; c <= f.columns + 1; ++c) {
+            bool h = false, v = false;
+            for (const CellRect& b : boxes) {
+                h |= (r == b.top || r == b.bottom + 1) && c >= b.left && c <= b.right;
+                v |= r >= b.top && r <= b.bottom && (c == b.left || c == b.right + 1);
+            }
+            if (c <= f.columns) {
+                EXPECT_EQ(t.HorizontalEdge(r, c).Visible(), h) << r << "," << c;
+            }
+            if (r <= f.rows) {
+                EXPECT_EQ(t.VerticalEdge(r, c).Visible(), v) << r << "," << c;
+            }
+        }
+    EXPECT_EQ(s.form.curRow, row);
+    EXPECT_EQ(s.form.itemNo, itemNo);
+    ASSERT_EQ(s.app.clipboard.rows, lastOptions);
+    for (int j = 0; j < lastOptions; ++j)
+        EXPECT_EQ(ContentText(s.app.clipboard.cells[static_cast<size_t>(j)]),
+                  std::string(1, char('A' + j)));
+}
+
+void ExpectFormat(const Cell& cell, const char* font, double size) {
+    ASSERT_FALSE(cell.content.front().paragraph.runs.empty());
+    const CharFormat& format = cell.content.front().paragraph.runs.front().format;
+    EXPECT_EQ(format.font, font);
+    EXPECT_EQ(format.size, size);
+}
+
+}  // namespace
+
+TEST(ObjectiveSection, ThirtyItemSheetOfTheThreeColumnA3Layout) {
+    Sheet s(1, {Group("1", "选择题", 30, 4)});
+    s.app.options.defaultBorderLineWidth = kLineWidth150pt;
+    s.Build();
+    Table& t = s.Grid();
+    EXPECT_EQ(t.At(29, 3).Text(), "一、选择题 （每小题1分共30分）");
+    ExpectFormat(t.At(29, 13), kFontHei, 10.5);
+    ExpectFormat(t.At(30, 4), kFontSong, 10.5);
+    ExpectFormat(t.At(36, 20), kFontSong, 10.5);
+    ExpectFormat(t.At(34, 4), kFontBubble, 12);
+    ExpectFormat(t.At(40, 20), kFontBubble, 12);
+    ExpectFormat(t.At(37, 1), kFontBubble, 12);
+    EXPECT_EQ(t.At(37, 1).content.front().paragraph.format.alignment, Alignment::Left);
+    EXPECT_EQ(s.app.options, BorderOptions{});
+
+    ExpectSheetCellByCell(1, {Group("1", "选择题", 30, 4)});
+}
+
+TEST(ObjectiveSection, EveryLayoutPlacesItemsMarksAndBoxesCellByCell) {
+    for (int16_t code = 1; code <= 6; ++code) {
+        SCOPED_TRACE("layout " + std::to_string(code));
+        const int n = kFacts[code - 1].perBlock;
+        ExpectSheetCellByCell(code,
+                              {Group("1", "选择题", n + 1, 4, "2"), Group("2", "判断题", n, 1)});
+    }
+    ExpectSheetCellByCell(1, {Group("1", "空", 0, 3), Group("2", "选择题", 2, 5)});
+}
+
+TEST(ObjectiveSection, HeadingTakesNumberAndPointsFromTheList) {
+    Sheet s(1, {Group("1", "选择题", 10, 4, "1.5"), Group("03", "多选题", 2, 4, "2"),
+                Group("x", "判断题", 1, 2)});
+    s.Build();
+    EXPECT_EQ(s.Grid().At(29, 3).Text(), "一、选择题 （每小题1.5分共15分）");
+    EXPECT_EQ(s.Grid().At(35, 3).Text(), "三、多选题 （每小题2分共4分）");
+    EXPECT_EQ(s.Grid().At(41, 3).Text(), "、判断题 （每小题1分共1分）");
+    EXPECT_EQ(s.form.mfgQuestion.TextMatrix(2, 0), "03");
+    EXPECT_EQ(s.app.messages, std::vector<std::string>{"无效的数字"});
+}
+
+TEST(ObjectiveSection, FailingGroupKeepsWhatWasWrittenAndDrawsNothingOfItself) {
+    for (const std::string items : {"many", "70000", "400"}) {
+        SCOPED_TRACE(items);
+        Sheet s(5, {Group("1", "选择题", 20, 4), {"2", "填空题", items, "4", "字母", "1"}});
+        try {
+            s.Build();
+            ADD_FAILURE() << "no error";
+        } catch (const HostError& e) {
+            EXPECT_EQ(e.Number(), items == "400" ? kErrNoSuchMember : 13);
+        }
+        EXPECT_EQ(s.form.curRow, 28);
+        EXPECT_EQ(s.form.itemNo, 20);
+        EXPECT_EQ(s.Grid().At(22, 25).Text(), "20");
+        EXPECT_EQ(s.Grid().At(27, 3).Text().substr(0, 9), "二、填");
+        for (int r = 28; r <= 126; ++r) EXPECT_EQ(s.Grid().At(r, 28).Text(), "") << r;
+        EXPECT_FALSE(s.Grid().HorizontalEdge(28, 2).Visible());
+        EXPECT_TRUE(s.Grid().HorizontalEdge(27, 2).Visible());  // the first group's box
+    }
+}
+
+TEST(ObjectiveSection, PageNumbersAndCornerMarksOfThePageGridSurvive) {
+    for (const int items : {85, 100}) {
+        SCOPED_TRACE(items);
+        Sheet s(6, {Group("1", "选择题", items, 4)});
+        Table& t = s.Grid();
+        t.Merge({53, 13, 54, 15});  // page-number block "1" at the foot of page 1
+        t.At(53, 13).InsertAfter("1");
+        t.At(54, 26).InsertAfter("!");
+        t.At(55, 26).InsertAfter("!");
+        if (items == 100) {
+            EXPECT_THROW(s.Build(), HostError);  // item 91 would land in the block
+            EXPECT_EQ(s.form.itemNo, 0);
+            EXPECT_EQ(t.At(31, 26).Text(), "");
+        } else {
+            s.Build();
+            EXPECT_EQ(s.form.itemNo, 85);
+            EXPECT_EQ(t.At(53, 26).Text(), "!");
+        }
+        EXPECT_EQ(t.At(54, 13).Text(), "1");
+        EXPECT_EQ(t.At(54, 26).Text(), "!");
+        EXPECT_EQ(t.At(55, 26).Text(), "!");
+    }
+}

@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "sheet_fixture.h"
+
+using namespace varelo;
+using fixture::SheetFixture;
+using host::CellRect;
+
+namespace {
+
+// Resolved font of a paragraph's text and of its mark, as the page would show them.
+host::CharFormat Look(const host::Document& doc, const host::Paragraph& p) {
+    const host::CharFormat mark = doc.Resolve(p, p.markFormat);
+    for (const host::Run& r : p.runs) EXPECT_EQ(doc.Resolve(p, r.format), mark);
+    return mark;
+}
+
+}  // namespace
+
+TEST(TitleBlock, MergedBlockHoldsThreeCentredLinesInTheirFonts) {
+    const std::vector<std::pair<int16_t, CellRect>> blocks{{1, {2, 3, 8, 21}}, {2, {2, 3, 8, 31}},
+                                                           {3, {2, 3, 8, 20}}, {4, {2, 3, 8, 27}},
+                                                           {5, {1, 3, 7, 26}}, {6, {1, 3, 7, 24}}};
+    for (const auto& [code, block] : blocks) {
+        SCOPED_TRACE(code);
+        SheetFixture s;
+        s.Build(code, SheetFixture::kTitleBlock);
+        const host::Table& t = s.Grid();
+        ASSERT_EQ(t.CellArea(block.top, block.left), block);
+        const host::Cell& cell = t.At(block.top, block.left);
+        EXPECT_EQ(cell.Text(), "中考试卷\r英语（答题卡）\r命题人：王老师");
+
+        const std::vector<host::CharFormat> looks{
+            {host::kFontSong, 17, false}, {host::kFontHei, 20, false}, {host::kFontKai, 10, false}};
+        ASSERT_EQ(cell.content.size(), looks.size());
+        for (size_t i = 0; i < looks.size(); ++i) {
+            const host::Paragraph& p = cell.content[i].paragraph;
+            EXPECT_EQ(p.style, host::StyleId::Heading2);
+            EXPECT_EQ(p.format.alignment, host::Alignment::Center);
+            EXPECT_EQ(p.format.lineSpacingRule, host::LineSpacingRule::Single);
+            EXPECT_EQ(p.format.spaceBefore + p.format.spaceAfter, 0);
+            EXPECT_EQ(Look(s.doc, p), looks[i]) << i;
+        }
+        // The cells around the block are untouched.
+        EXPECT_TRUE(t.At(block.bottom + 1, block.left).Empty());
+        EXPECT_EQ(t.CellArea(block.top, block.right + 1).Columns(), 1);
+    }
+}
+
+TEST(TitleBlock, EmptySetterNameLeavesTheLabelInItsFont) {
+    SheetFixture s;
+    s.form.txtName = "";
+    s.Build(1, SheetFixture::kTitleBlock);
+    const host::Cell& cell = s.Grid().At(2, 3);
+    ASSERT_EQ(cell.content.size(), 3u);
+    EXPECT_EQ(cell.content[2].paragraph.Text(), "命题人：");
+    EXPECT_EQ(Look(s.doc, cell.content[2].paragraph),
+              (host::CharFormat{host::kFontKai, 10, false}));
+}
+
+TEST(TitleBlock, HeadingStylesAreRedefinedAlsoForAnUnknownLayout) {
+    for (int16_t code : {1, 9}) {
+        SheetFixture s;
+        s.Build(1, SheetFixture::kPageGrid);
+        const host::Table before = s.Grid();
+        layout::BuildTitleBlock(s.job, code);
+        const host::Style& h1 = s.doc.GetStyle(host::StyleId::Heading1);
+        const host::Style& h2 = s.doc.GetStyle(host::StyleId::Heading2);
+        EXPECT_EQ(std::tuple(h1.font, h1.size, h1.bold), std::tuple(host::kFontHei, 20, true));
+        EXPECT_EQ(std::tuple(h2.font, h2.size, h2.bold), std::tuple(host::kFontSong, 17, false));
+        for (const host::Style* h : {&h1, &h2}) {
+            EXPECT_EQ(h->paragraph.alignment, host::Alignment::Center);
+            EXPECT_EQ(h->paragraph.lineSpacingRule, host::LineSpacingRule::Single);
+            EXPECT_EQ(h->paragraph.spaceBefore + h->paragraph.spaceAfter, 0);
+        }
+        EXPECT_EQ(s.Grid() == before, code == 9);
+    }
+}
