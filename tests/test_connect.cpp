@@ -1,5 +1,3 @@
-#include "host/connect.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -7,6 +5,7 @@
 #include <memory>
 
 #include "host/application.h"
+#include "host/connect.h"
 #include "layout/sheet_form.h"
 #include "settings/driver.h"
 #include "settings/form_handlers.h"
@@ -162,8 +161,7 @@ TEST(Connect, MissingBitmapIsReportedOnceAndLeavesThePartBarHidden) {
         connect.OnConnection(app);
 
         ASSERT_EQ(app.messages.size(), 1u);
-        EXPECT_EQ(app.messages[0],
-                  "53\r\nFile not found: " + (folder.path / missing).string());
+        EXPECT_EQ(app.messages[0], "53\r\nFile not found: " + (folder.path / missing).string());
         EXPECT_EQ(connect.wdApp, &app);
         CommandBar& bar = app.commandBars.Named("Varelo");
         EXPECT_FALSE(bar.visible);

@@ -7,6 +7,7 @@
 #include "host/application.h"
 #include "host/units.h"
 #include "layout/sheet_form.h"
+#include "layout/generators.h"
 #include "settings/driver.h"
 #include "settings/form_handlers.h"
 
@@ -236,21 +237,32 @@ TEST_F(Driver, OnlyEightKaiThreeColumnsLetsTheHostProcessEvents) {
 }
 
 // The largest single group of four-option items that fits each layout, and one more item.
+// Where a page-number block stands inside the section's columns (A3双栏, 8开双栏, A4单栏,
+// B5单栏) the section has to end above it, and the page number survives the largest list.
 TEST_F(Driver, ObjectiveSectionMustFitThePageGrid) {
     struct Case {
         std::string layout;
         int largest;
     };
     const std::vector<Case> cases = {
-        {"A3三栏", 240},  {"A3双栏", 450}, {"8开三栏", 210},
-        {"8开双栏", 300}, {"A4单栏", 340}, {"B5单栏", 260},
+        {"A3三栏", 240},  {"A3双栏", 175}, {"8开三栏", 210},
+        {"8开双栏", 120}, {"A4单栏", 120}, {"B5单栏", 80},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.layout);
         Open();
         form.cmbPage = c.layout;
         AddGroup(std::to_string(c.largest), "4");
-        ExpectAccepted();
+        app.messages.clear();
+        host::Document* doc = settings::OKButton_Click(app, form);
+        ASSERT_NE(doc, nullptr);
+        EXPECT_TRUE(app.messages.empty());
+        EXPECT_EQ(form.itemNo, c.largest);
+        const int16_t code = *settings::LayoutCode(c.layout);
+        for (int page = 1; page <= 2; ++page) {
+            const auto [row, column] = layout::PageNumberBlock(code, page);
+            EXPECT_EQ(doc->Tables(1).At(row, column).Text(), std::to_string(page));
+        }
 
         Open();
         form.cmbPage = c.layout;

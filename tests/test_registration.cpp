@@ -1,5 +1,3 @@
-#include "host/registration.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -8,13 +6,15 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "host/registration.h"
+
 using namespace varelo::host;
 namespace fs = std::filesystem;
 
 namespace {
 
 class Registration : public ::testing::Test {
-protected:
+  protected:
     fs::path dir = fs::temp_directory_path() / ("varelo-reg-" + std::to_string(::getpid()));
     std::string file = (dir / "varelo" / "addins.json").string();
     void SetUp() override { fs::remove_all(dir); }
@@ -40,8 +40,10 @@ struct EnvGuard {
         if (const char* v = std::getenv(name.c_str())) old = v;
     }
     ~EnvGuard() {
-        if (old) ::setenv(name.c_str(), old->c_str(), 1);
-        else ::unsetenv(name.c_str());
+        if (old)
+            ::setenv(name.c_str(), old->c_str(), 1);
+        else
+            ::unsetenv(name.c_str());
     }
 };
 
@@ -61,8 +63,10 @@ TEST_F(Registration, FileFollowsXdgConfigHomeAndFallsBackToHome) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.xdg ? c.xdg : "(unset)");
-        if (c.xdg) ::setenv("XDG_CONFIG_HOME", c.xdg, 1);
-        else ::unsetenv("XDG_CONFIG_HOME");
+        if (c.xdg)
+            ::setenv("XDG_CONFIG_HOME", c.xdg, 1);
+        else
+            ::unsetenv("XDG_CONFIG_HOME");
         EXPECT_EQ(AddInsFile(), c.expected);
     }
 }

@@ -17,7 +17,7 @@ inline constexpr const char* kBarName = "Varelo";
 // The core has no windows and the tools live in a library that depends on this one, so what the
 // buttons do is supplied by whoever hosts the add-in (the desktop, or a test).
 class Connect {
-public:
+  public:
     // addinFolder: where vko.bmp and mask.bmp are read from.
     explicit Connect(std::string addinFolder);
     ~Connect();
@@ -64,7 +64,7 @@ public:
     using ToolHandler = std::function<void(Application&, bool& cancelDefault)>;
     ToolHandler boxTool, lineTool, zuwenTool, hebingTool, gridTool;
 
-private:
+  private:
     void BindControls(CommandBar& bar);
     void BindControl(int index, CommandBarControl& control);  // index 1..6
     void Unbind();

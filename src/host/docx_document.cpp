@@ -66,12 +66,16 @@ void ParseLineSpacing(long line, std::string_view rule, ParagraphFormat& f) {
 
 namespace {
 
+// Pieces are handed on at about this size, small enough to stay in the cache while the
+// package deflates them.
+constexpr size_t kChunk = 64 * 1024;
+
 class DocumentWriter {
 public:
-    explicit DocumentWriter(const Document& doc) : doc_(doc) {}
+    DocumentWriter(const Document& doc, const XmlSink& put) : doc_(doc), put_(put) {}
 
-    std::string Write() {
-        out_.reserve(1 << 20);
+    void Write() {
+        out_.reserve(kChunk + kChunk / 2);
         out_ += kXmlDeclaration;
         out_ += "<w:document xmlns:w=\"";
         out_ += kNsW;
@@ -81,10 +85,18 @@ public:
         Body();
         SectionProperties();
         out_ += "</w:body></w:document>";
-        return std::move(out_);
+        put_(out_);
+        out_.clear();
     }
 
 private:
+    // Called between elements only: cached property texts live apart from out_.
+    void MaybeFlush() {
+        if (out_.size() < kChunk) return;
+        put_(out_);
+        out_.clear();
+    }
+
     void Num(long v) {
         char buf[24];
         const auto r = std::to_chars(buf, buf + sizeof buf, v);
@@ -125,6 +137,7 @@ private:
                 TrailingParagraph(b.paragraph);
             else
                 Paragraph(b.paragraph, false);
+            MaybeFlush();
         }
         // The body, like a cell, must end with a paragraph.
         if (n == 0 || body.back().IsTable()) TrailingParagraph(host::Paragraph{});
@@ -321,6 +334,7 @@ private:
             c = a.right + 1;
         }
         out_ += "</w:tr>";
+        MaybeFlush();
     }
 
     // The cell's preferred width: its columns' percentages or points added up, else auto.
@@ -449,6 +463,7 @@ private:
     }
 
     const Document& doc_;
+    const XmlSink& put_;
     std::string out_;
 
     bool havePPr_ = false;
@@ -465,6 +480,12 @@ private:
 
 }  // namespace
 
-std::string DocumentXml(const Document& doc) { return DocumentWriter(doc).Write(); }
+void WriteDocumentXml(const Document& doc, const XmlSink& put) { DocumentWriter(doc, put).Write(); }
+
+std::string DocumentXml(const Document& doc) {
+    std::string xml;
+    WriteDocumentXml(doc, [&](std::string_view piece) { xml += piece; });
+    return xml;
+}
 
 }  // namespace varelo::host::docx

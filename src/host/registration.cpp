@@ -1,5 +1,6 @@
 #include "host/registration.h"
 
+#include <pwd.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -8,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
-#include <pwd.h>
 #include <sstream>
 
 namespace varelo::host {
@@ -91,8 +91,9 @@ void WriteAddIn(const std::string& path, const AddInRecord& record) {
     const fs::path target(path);
     std::error_code ec;
     if (target.has_parent_path()) fs::create_directories(target.parent_path(), ec);
-    if (ec) throw RegistrationError("cannot create " + target.parent_path().string() + ": " +
-                                    ec.message());
+    if (ec)
+        throw RegistrationError("cannot create " + target.parent_path().string() + ": " +
+                                ec.message());
     const fs::path temp = target.string() + ".tmp" + std::to_string(getpid());
     {
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);

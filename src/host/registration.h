@@ -27,7 +27,7 @@ std::string AddInsFile();
 
 // A record file that cannot be read, parsed or written.
 class RegistrationError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 
 #include "host/application.h"
 #include "host/document.h"
@@ -28,5 +29,10 @@ void BuildObjectiveSection(SheetJob& job, int16_t layoutCode);
 int GridRows(int16_t layoutCode);             // rows of the page grid
 int16_t ObjectiveStartRow(int16_t layoutCode);  // curRow after the candidate information
 int ItemsPerBlock(int16_t layoutCode);        // items in one block of the objective section
+// Top-left slot (row, column) of the 2 x 3 page-number block of page 1 or 2; {0, 0} outside 1..6.
+std::pair<int, int> PageNumberBlock(int16_t layoutCode, int page);
+// The last grid row an objective group's numbers, labels and box may use: the row above the
+// first page-number block that stands inside the section's box columns, else the grid's last row.
+int ObjectiveLastRow(int16_t layoutCode);
 
 }  // namespace varelo::layout

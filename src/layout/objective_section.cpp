@@ -196,4 +196,18 @@ int ItemsPerBlock(int16_t layoutCode) {
     return layout ? layout->itemsPerBlock : 0;
 }
 
+int ObjectiveLastRow(int16_t layoutCode) {
+    const ObjectiveLayout* layout = FindLayout(layoutCode);
+    if (!layout) return 0;
+    // The section runs down the first page column without a break, so a page-number block
+    // inside its box columns would take option letters and the frame: it must stop above.
+    constexpr int kPageNumberColumns = 3;
+    const int boxLast = layout->boxColumn + layout->boxExtension;
+    for (int page = 1; page <= 2; ++page) {
+        const auto [row, column] = PageNumberBlock(layoutCode, page);
+        if (column <= boxLast && column + kPageNumberColumns - 1 >= layout->boxColumn) return row - 1;
+    }
+    return GridRows(layoutCode);
+}
+
 }  // namespace varelo::layout

@@ -151,4 +151,11 @@ int GridRows(int16_t layoutCode) {
     return g ? g->rows : 0;
 }
 
+std::pair<int, int> PageNumberBlock(int16_t layoutCode, int page) {
+    const PageGrid* g = GridFor(layoutCode);
+    if (!g || page < 1 || page > 2) return {0, 0};
+    const Corner& at = g->pageNumbers[static_cast<size_t>(page - 1)];
+    return {at.row, at.column};
+}
+
 }  // namespace varelo::layout

@@ -81,9 +81,11 @@ std::optional<std::string> ValidateSettings(const layout::SheetForm& form) {
     if (!digits || *digits < 1 || *digits > 12) return "准考证号位数必须是1到12之间的整数";
 
     // The objective section grows down the first page column from its start row, block
-    // by block, each block followed by its spacer row; it must end inside the page grid.
+    // by block, each block followed by its spacer row; it must end inside the page grid,
+    // and its numbers, labels and box must stay clear of a page-number block.
     const int perBlock = layout::ItemsPerBlock(*code);
     const int lastRow = layout::GridRows(*code);
+    const int lastUsableRow = layout::ObjectiveLastRow(*code);
     int curRow = layout::ObjectiveStartRow(*code);
     bool fits = true;
     for (const layout::QuestionGrid::Row& group : form.mfgQuestion.Groups()) {
@@ -94,7 +96,7 @@ std::optional<std::string> ValidateSettings(const layout::SheetForm& form) {
         if (fits) {
             const int blocks = *items == 0 ? 1 : (*items - 1) / perBlock + 1;
             curRow += (*options + 2) * blocks;  // stops once past the grid: cannot overflow
-            fits = curRow - 1 <= lastRow;
+            fits = curRow - 1 <= lastRow && curRow - 2 <= lastUsableRow;
         }
     }
     if (!fits) return "客观题太多，答题卡中放不下";

@@ -65,7 +65,8 @@ inline void WhenDialogOpens(std::function<void(varelo::desk::SettingsDialog&)> a
     auto started = std::make_shared<QElapsedTimer>();
     started->start();
     QObject::connect(timer, &QTimer::timeout, [timer, started, act = std::move(act)] {
-        auto* dialog = qobject_cast<varelo::desk::SettingsDialog*>(QApplication::activeModalWidget());
+        auto* dialog =
+            qobject_cast<varelo::desk::SettingsDialog*>(QApplication::activeModalWidget());
         if (!dialog) {
             if (started->elapsed() > 10000) timer->deleteLater();
             return;

@@ -32,7 +32,8 @@ QPoint CellPoint(varelo::desk::PageView& view, const host::Document& doc, int ro
 
 void Mouse(QWidget* target, QEvent::Type type, QPoint at, Qt::KeyboardModifiers mods = {}) {
     const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+    const Qt::MouseButtons held =
+        type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
     QMouseEvent e(type, at, target->mapToGlobal(at), button, held, mods);
     QApplication::sendEvent(target, &e);
 }
@@ -55,7 +56,8 @@ TEST(DeskWindow, FreshStartRegistersTheAddInAndShowsItsBar) {
     ASSERT_NE(toolbar, nullptr);
     EXPECT_EQ(window.toolBarArea(toolbar), Qt::TopToolBarArea);
     EXPECT_FALSE(toolbar->isHidden());
-    const char* texts[] = {"设置(&S)", "方框(&B)", "直线(&L)", "作文(&C)", "合并单元格(&M)", "网格(&G)"};
+    const char* texts[] = {"设置(&S)", "方框(&B)",       "直线(&L)",
+                           "作文(&C)", "合并单元格(&M)", "网格(&G)"};
     for (int i = 1; i <= 6; ++i) {
         SCOPED_TRACE(i);
         QAction* a = window.ActionFor(bar.Control(i));
@@ -166,11 +168,15 @@ TEST(DeskWindow, MouseSelectsCellRectanglesThatTheToolsActOn) {
     EXPECT_TRUE(grid.VerticalEdge(59, 31).Visible());
     view.grab();  // the changed sheet paints
 
-    // A click on no cell drops the selection; merging then refuses with its message.
-    Mouse(viewport, QEvent::MouseButtonPress, QPoint(2, 2));
-    EXPECT_FALSE(selection.InTable());
+    // A plain click selects one cell, which the merge tool refuses with its message.
+    Mouse(viewport, QEvent::MouseButtonPress, CellPoint(view, *sheet, 70, 40));
+    EXPECT_EQ(selection.Rect(), (host::CellRect{70, 40, 70, 40}));
     desk.action(5)->trigger();
     EXPECT_EQ(desk.messages, (std::vector<std::string>{"请先选择要合并的区域"}));
+
+    // A click on no cell drops the selection.
+    Mouse(viewport, QEvent::MouseButtonPress, QPoint(2, 2));
+    EXPECT_FALSE(selection.InTable());
 }
 
 TEST(DeskWindow, MessagesAreOkOnlyBoxesWithoutATitle) {

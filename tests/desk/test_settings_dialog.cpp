@@ -24,7 +24,9 @@ std::vector<std::vector<std::string>> ListRows(SettingsDialog& d) {
     return rows;
 }
 
-void Click(SettingsDialog& d, const char* button) { Child<QAbstractButton>(d, button)->click(); }
+void Click(SettingsDialog& d, const char* button) {
+    Child<QAbstractButton>(d, button)->click();
+}
 void Type(SettingsDialog& d, const char* box, const char* text) {
     Child<QLineEdit>(d, box)->setText(QString::fromUtf8(text));
 }
@@ -69,16 +71,11 @@ TEST(SettingsDialog, HasTheControlsAndGeometryOfTheForm) {
         QRect geometry;  // in its frame, pixels
         const char* text;
     } controls[] = {
-        {"txtTitle", {72, 16, 289, 19}, nullptr},
-        {"cmbPage", {8, 16, 105, 21}, nullptr},
-        {"txtExam_NO", {8, 16, 65, 18}, nullptr},
-        {"mfgQuestion", {152, 8, 345, 137}, nullptr},
-        {"chkO_Count", {8, 80, 64, 18}, "选项数:"},
-        {"optOption0", {8, 104, 73, 17}, "字母"},
-        {"optOption1", {96, 104, 49, 17}, "数字"},
-        {"cmdAdd", {8, 128, 49, 17}, "添加"},
-        {"cmdDel", {96, 128, 49, 17}, "删除"},
-        {"OKButton", {88, 256, 81, 25}, "确定(&O)"},
+        {"txtTitle", {72, 16, 289, 19}, nullptr},      {"cmbPage", {8, 16, 105, 21}, nullptr},
+        {"txtExam_NO", {8, 16, 65, 18}, nullptr},      {"mfgQuestion", {152, 8, 345, 137}, nullptr},
+        {"chkO_Count", {8, 80, 64, 18}, "选项数:"},    {"optOption0", {8, 104, 73, 17}, "字母"},
+        {"optOption1", {96, 104, 49, 17}, "数字"},     {"cmdAdd", {8, 128, 49, 17}, "添加"},
+        {"cmdDel", {96, 128, 49, 17}, "删除"},         {"OKButton", {88, 256, 81, 25}, "确定(&O)"},
         {"cmdCancel", {312, 256, 81, 25}, "取消(&C)"},
     };
     for (const Expected& e : controls) {
@@ -86,7 +83,9 @@ TEST(SettingsDialog, HasTheControlsAndGeometryOfTheForm) {
         QWidget* w = Child<QWidget>(d, e.name);
         ASSERT_NE(w, nullptr);
         EXPECT_EQ(w->geometry(), e.geometry);
-        if (e.text) EXPECT_EQ(qobject_cast<QAbstractButton*>(w)->text(), QString::fromUtf8(e.text));
+        if (e.text) {
+            EXPECT_EQ(qobject_cast<QAbstractButton*>(w)->text(), QString::fromUtf8(e.text));
+        }
     }
     // Tab order starts at OK.
     d.show();
@@ -161,8 +160,8 @@ TEST(SettingsDialog, ListEditingFollowsTheWidgets) {
 
     using Row = std::vector<std::string>;
     EXPECT_EQ(ListRows(d), (std::vector<Row>{{"1", "选择题", "30", "4", "字母", "1"},
-                                            {"3", "选择题", "30", "4", "字母", "1"},
-                                            {"4", "选择题", "30", "5", "数字", ""}}));
+                                             {"3", "选择题", "30", "4", "字母", "1"},
+                                             {"4", "选择题", "30", "5", "数字", ""}}));
     // Nothing selected: nothing removed.
     grid->clearSelection();
     Click(d, "cmdDel");

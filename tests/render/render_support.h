@@ -16,7 +16,11 @@
 #include "render/gui_app.h"
 #include "render/page_renderer.h"
 
-namespace varelo::render::testing {
+namespace varelo::rendertest {
+
+using render::EnsureGuiApplication;
+using render::PageRenderer;
+using render::RenderOptions;
 
 inline void StartOffscreen() {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -97,4 +101,4 @@ struct GridPage {
     }
 };
 
-}  // namespace varelo::render::testing
+}  // namespace varelo::rendertest

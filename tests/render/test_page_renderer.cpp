@@ -8,7 +8,7 @@
 
 using namespace varelo;
 using namespace varelo::render;
-using namespace varelo::render::testing;
+using namespace varelo::rendertest;
 
 namespace {
 

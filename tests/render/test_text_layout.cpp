@@ -11,7 +11,7 @@ namespace {
 
 class TextLayoutTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { testing::StartOffscreen(); }
+    static void SetUpTestSuite() { varelo::rendertest::StartOffscreen(); }
 
     host::Paragraph Para(const std::string& text, const std::string& font, double size) {
         host::Paragraph p;
@@ -74,10 +74,16 @@ TEST_F(TextLayoutTest, LinesBreakAtTheWidthKeepingWordsAndClosingPunctuation) {
     ASSERT_EQ(stop.lines.size(), 2u);
     EXPECT_EQ(stop.lines[1].pieces.front().text, QString::fromUtf8("四。"));
     // Latin words wrap whole at blanks; blanks at the end of a line take no room.
-    const ParagraphLayout words = LayoutParagraph(doc, Para("alpha beta gamma", host::kFontHei, 10), 60);
+    const double twoWords = LayoutParagraph(doc, Para("alpha beta", host::kFontHei, 10), 1000).lines[0].width;
+    const ParagraphLayout words = LayoutParagraph(doc, Para("alpha beta gamma", host::kFontHei, 10), twoWords + 1);
     ASSERT_EQ(words.lines.size(), 2u);
-    EXPECT_EQ(words.lines[0].pieces.front().text.trimmed(), "alpha beta");
-    EXPECT_LE(words.lines[0].width, 60);
+    QString first;
+    for (const TextPiece& piece : words.lines[0].pieces) first += piece.text;
+    EXPECT_EQ(first.trimmed(), "alpha beta");
+    // Justified: the first line reaches the right edge, the last does not.
+    EXPECT_NEAR(words.lines[0].pieces.back().x + words.lines[0].pieces.back().width, twoWords + 1, 0.01);
+    EXPECT_EQ(words.lines[1].pieces.front().x, 0);
+    EXPECT_DOUBLE_EQ(words.lines[0].width, twoWords);
     EXPECT_TRUE(words.visible);
     EXPECT_FALSE(LayoutParagraph(doc, Para("  \t", host::kFontHei, 10), 60).visible);
 }

@@ -46,9 +46,10 @@ int Register(int loadBehavior) {
         std::cerr << "varelo-desk: " << e.what() << "\n";
         return 1;
     }
-    std::cout << record.progId << (loadBehavior == varelo::host::kLoadAtStartup
-                                       ? " registered (loads at start-up) in "
-                                       : " unregistered (does not load at start-up) in ")
+    std::cout << record.progId
+              << (loadBehavior == varelo::host::kLoadAtStartup
+                      ? " registered (loads at start-up) in "
+                      : " unregistered (does not load at start-up) in ")
               << file << "\n";
     return 0;
 }
@@ -80,7 +81,8 @@ int main(int argc, char* argv[]) {
         return 2;
     }
 
-    if (!std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
+    if (!std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") &&
+        !std::getenv("WAYLAND_DISPLAY"))
         setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Varelo"));

@@ -29,7 +29,9 @@ namespace varelo::desk {
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 // A button face and its mask as one icon: the mask's black is the face, its white is clear.
 QIcon ButtonIcon(const host::Picture& picture, const host::Picture& mask) {
@@ -134,13 +136,15 @@ void MainWindow::BuildMenus() {
     open->setEnabled(false);  // reading .docx back into the surface is not offered yet
     saveAsAction_ = file->addAction(QStringLiteral("另存为(&A)..."), this, [this] { SaveAs(); });
     saveAsAction_->setShortcut(QKeySequence::SaveAs);
-    exportPdfAction_ = file->addAction(QStringLiteral("导出 PDF(&E)..."), this, [this] { ExportPdf(); });
+    exportPdfAction_ =
+        file->addAction(QStringLiteral("导出 PDF(&E)..."), this, [this] { ExportPdf(); });
     printAction_ = file->addAction(QStringLiteral("打印(&P)..."), this, [this] { Print(); });
     printAction_->setShortcut(QKeySequence::Print);
     file->addSeparator();
     closeAction_ = file->addAction(QStringLiteral("关闭(&C)"), this, [this] { CloseDocument(); });
     closeAction_->setShortcut(QKeySequence::Close);
-    file->addAction(QStringLiteral("退出(&X)"), this, &QWidget::close)->setShortcut(QKeySequence::Quit);
+    file->addAction(QStringLiteral("退出(&X)"), this, &QWidget::close)
+        ->setShortcut(QKeySequence::Quit);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("视图(&V)"));
     view->addAction(QStringLiteral("放大(&I)"), this, [this] { view_->ZoomBy(1.25); })
@@ -224,7 +228,8 @@ void MainWindow::SyncCommandBars() {
                     actions_.erase(a);
                 }
             for (const host::CommandBarControl* c : controls) {
-                if (c->beginGroup && !mirror.toolbar->actions().isEmpty()) mirror.toolbar->addSeparator();
+                if (c->beginGroup && !mirror.toolbar->actions().isEmpty())
+                    mirror.toolbar->addSeparator();
                 QAction* action = mirror.toolbar->addAction(QString());
                 connect(action, &QAction::triggered, this, [this, c] { ClickControl(c); });
                 actions_[c] = action;
@@ -240,7 +245,8 @@ void MainWindow::SyncCommandBars() {
             action->setIcon(ButtonIcon(c->picture, c->mask));
             action->setEnabled(c->enabled);
             action->setData(Q(c->parameter));
-            if (auto* button = qobject_cast<QToolButton*>(mirror.toolbar->widgetForAction(action))) {
+            if (auto* button =
+                    qobject_cast<QToolButton*>(mirror.toolbar->widgetForAction(action))) {
                 button->setToolButtonStyle(ButtonStyle(c->style));
                 button->setMinimumWidth(c->width > 0 ? c->width : 0);
                 button->setObjectName(Q(c->parameter));
@@ -313,7 +319,8 @@ host::SaveChoice MainWindow::AskToSave(host::Document& doc) {
     }
 }
 
-QString MainWindow::AskForPath(const QString& caption, const QString& suggested, const QString& filter) {
+QString MainWindow::AskForPath(const QString& caption, const QString& suggested,
+                               const QString& filter) {
     return QFileDialog::getSaveFileName(this, caption, suggested, filter);
 }
 
@@ -332,10 +339,13 @@ bool MainWindow::SaveDocument(host::Document& doc, const QString& path) {
 bool MainWindow::SaveAs() {
     host::Document* doc = app_.ActiveDocument();
     if (!doc) return false;
-    const QString suggested = doc->path.empty() ? Q(doc->name) + QStringLiteral(".docx") : Q(doc->path);
-    QString path = AskForPath(QStringLiteral("另存为"), suggested, QStringLiteral("Word 文档 (*.docx)"));
+    const QString suggested =
+        doc->path.empty() ? Q(doc->name) + QStringLiteral(".docx") : Q(doc->path);
+    QString path =
+        AskForPath(QStringLiteral("另存为"), suggested, QStringLiteral("Word 文档 (*.docx)"));
     if (path.isEmpty()) return false;
-    if (!path.endsWith(QStringLiteral(".docx"), Qt::CaseInsensitive)) path += QStringLiteral(".docx");
+    if (!path.endsWith(QStringLiteral(".docx"), Qt::CaseInsensitive))
+        path += QStringLiteral(".docx");
     return SaveDocument(*doc, path);
 }
 
@@ -361,9 +371,9 @@ bool MainWindow::Print() {
     const host::PageSetup& ps = doc->pageSetup;
     QPrinter printer(QPrinter::HighResolution);
     const bool landscape = ps.pageWidth > ps.pageHeight;
-    printer.setPageSize(QPageSize(landscape ? QSizeF(ps.pageHeight, ps.pageWidth)
-                                            : QSizeF(ps.pageWidth, ps.pageHeight),
-                                  QPageSize::Point));
+    printer.setPageSize(QPageSize(
+        landscape ? QSizeF(ps.pageHeight, ps.pageWidth) : QSizeF(ps.pageWidth, ps.pageHeight),
+        QPageSize::Point));
     printer.setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
     printer.setFullPage(true);
     printer.setDocName(Q(doc->name));
@@ -410,7 +420,8 @@ host::Document* MainWindow::GenerateExampleSheet() {
     QTimer::singleShot(0, this, [sheet] {
         auto* dialog = qobject_cast<SettingsDialog*>(QApplication::activeModalWidget());
         if (!dialog) return;
-        dialog->findChild<QComboBox*>(QStringLiteral("cmbPage"))->setCurrentText(QStringLiteral("A3三栏"));
+        dialog->findChild<QComboBox*>(QStringLiteral("cmbPage"))
+            ->setCurrentText(QStringLiteral("A3三栏"));
         dialog->findChild<QAbstractButton*>(QStringLiteral("cmdAdd"))->click();
         dialog->findChild<QAbstractButton*>(QStringLiteral("OKButton"))->click();
         *sheet = dialog->Sheet();

@@ -20,7 +20,7 @@ class PageView;
 // the active document, mirrors the host's command bars as toolbars, and hosts the add-in.
 class MainWindow : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     // addinFolder: where the add-in reads its button bitmaps.
     explicit MainWindow(std::string addinFolder, QWidget* parent = nullptr);
     ~MainWindow() override;
@@ -52,10 +52,10 @@ public:
     bool Print();
     bool CloseDocument();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void BuildMenus();
     void SyncCommandBars();
     void ClickControl(const host::CommandBarControl* control);

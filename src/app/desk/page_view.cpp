@@ -20,7 +20,8 @@ constexpr double kMinZoom = 0.1, kMaxZoom = 8.0;
 
 }  // namespace
 
-PageView::PageView(host::Application& app, QWidget* parent) : QAbstractScrollArea(parent), app_(app) {
+PageView::PageView(host::Application& app, QWidget* parent)
+    : QAbstractScrollArea(parent), app_(app) {
     setObjectName(QStringLiteral("pageView"));
     viewport()->setMouseTracking(false);
     viewport()->setAutoFillBackground(false);
@@ -60,8 +61,8 @@ int PageView::PageCount() {
 double PageView::Zoom() const {
     if (zoom_ > 0) return zoom_;
     const host::Document* doc = app_.ActiveDocument();
-    const QSizeF page = doc ? QSizeF(doc->pageSetup.pageWidth, doc->pageSetup.pageHeight)
-                            : QSizeF(595.3, 841.9);
+    const QSizeF page =
+        doc ? QSizeF(doc->pageSetup.pageWidth, doc->pageSetup.pageHeight) : QSizeF(595.3, 841.9);
     double fit = (viewport()->width() - 2.0 * kMargin) / std::max(1.0, page.width());
     if (zoom_ == kFitPage)
         fit = std::min(fit, (viewport()->height() - 2.0 * kMargin) / std::max(1.0, page.height()));
@@ -75,7 +76,9 @@ void PageView::SetZoom(double pixelsPerPoint) {
     viewport()->update();
 }
 
-void PageView::ZoomBy(double factor) { SetZoom(Zoom() * factor); }
+void PageView::ZoomBy(double factor) {
+    SetZoom(Zoom() * factor);
+}
 
 QSizeF PageView::PageSizePx() {
     render::PageRenderer* r = Renderer();
@@ -86,9 +89,9 @@ void PageView::UpdateScrollBars() {
     const QSizeF page = PageSizePx();
     const int pages = PageCount();
     const int contentWidth = static_cast<int>(std::ceil(page.width())) + 2 * kMargin;
-    const int contentHeight =
-        pages ? static_cast<int>(std::ceil(page.height() * pages)) + (pages - 1) * kGap + 2 * kMargin
-              : 0;
+    const int contentHeight = pages ? static_cast<int>(std::ceil(page.height() * pages)) +
+                                          (pages - 1) * kGap + 2 * kMargin
+                                    : 0;
     const QSize view = viewport()->size();
     horizontalScrollBar()->setRange(0, std::max(0, contentWidth - view.width()));
     horizontalScrollBar()->setPageStep(view.width());
@@ -100,8 +103,7 @@ QRectF PageView::PageRect(int pageIndex) {
     const QSizeF page = PageSizePx();
     const double x = std::max<double>(kMargin, (viewport()->width() - page.width()) / 2.0) -
                      horizontalScrollBar()->value();
-    const double y =
-        kMargin + pageIndex * (page.height() + kGap) - verticalScrollBar()->value();
+    const double y = kMargin + pageIndex * (page.height() + kGap) - verticalScrollBar()->value();
     return QRectF(QPointF(x, y), page);
 }
 
@@ -120,11 +122,12 @@ std::optional<render::CellHit> PageView::CellAt(QPoint viewportPoint) {
 void PageView::SelectTo(QPoint viewportPoint, bool extend) {
     const std::optional<render::CellHit> hit = CellAt(viewportPoint);
     if (!hit) return;
-    if (!extend || !anchor_ || anchor_->table != hit->table ||
-        anchor_->row > hit->table->Rows() || anchor_->column > hit->table->Columns())
+    if (!extend || !anchor_ || anchor_->table != hit->table || anchor_->row > hit->table->Rows() ||
+        anchor_->column > hit->table->Columns())
         anchor_ = Anchor{hit->table, hit->row, hit->column};
-    const host::CellRect rect{std::min(anchor_->row, hit->row), std::min(anchor_->column, hit->column),
-                              std::max(anchor_->row, hit->row), std::max(anchor_->column, hit->column)};
+    const host::CellRect rect{
+        std::min(anchor_->row, hit->row), std::min(anchor_->column, hit->column),
+        std::max(anchor_->row, hit->row), std::max(anchor_->column, hit->column)};
     // The hit table belongs to the active document, which the view may change.
     auto* table = const_cast<host::Table*>(hit->table);
     try {
@@ -195,6 +198,8 @@ void PageView::wheelEvent(QWheelEvent* event) {
     QAbstractScrollArea::wheelEvent(event);
 }
 
-void PageView::scrollContentsBy(int, int) { viewport()->update(); }
+void PageView::scrollContentsBy(int, int) {
+    viewport()->update();
+}
 
 }  // namespace varelo::desk

@@ -14,7 +14,7 @@ namespace varelo::desk {
 // shift-click the other. The selection goes to the application, where the tools find it.
 class PageView : public QAbstractScrollArea {
     Q_OBJECT
-public:
+  public:
     explicit PageView(host::Application& app, QWidget* parent = nullptr);
     ~PageView() override;
 
@@ -37,10 +37,10 @@ public:
     // Selects the cells between the anchor and the cell under a viewport point.
     void SelectTo(QPoint viewportPoint, bool extend);
 
-signals:
+  signals:
     void selectionChanged();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -48,7 +48,7 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
 
-private:
+  private:
     render::PageRenderer* Renderer();
     QSizeF PageSizePx();
     void UpdateScrollBars();

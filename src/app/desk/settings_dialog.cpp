@@ -22,7 +22,9 @@ namespace {
 // The dialog's geometry is given in twips; at 96 dpi a pixel is 15 twips.
 constexpr double kTwipsPerPixel = 15.0;
 
-int Px(int twips) { return static_cast<int>(std::lround(twips / kTwipsPerPixel)); }
+int Px(int twips) {
+    return static_cast<int>(std::lround(twips / kTwipsPerPixel));
+}
 QRect Tw(int left, int top, int width, int height) {
     return QRect(Px(left), Px(top), Px(width), Px(height));
 }
@@ -32,8 +34,12 @@ constexpr int kClientWidth = 7770, kClientHeight = 4305;
 constexpr int kLabelLeft = 120, kBoxLeft = 1080, kLabelWidth = 960;
 constexpr int kEntryWidth = 1080;
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-std::string S(const QString& s) { return s.toStdString(); }
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+std::string S(const QString& s) {
+    return s.toStdString();
+}
 
 template <class W>
 W* Make(QWidget* parent, const char* name, const QRect& geometry) {
@@ -140,9 +146,9 @@ void SettingsDialog::Build() {
     cmdCancel_->setText(QStringLiteral("取消(&C)"));
 
     // Tab order starts at the OK button.
-    QWidget* order[] = {OKButton_,   cmdCancel_,  txtTitle_,   txtVice_Title_, txtName_,
-                        cmbPage_,    txtExam_NO_, txtQuestion_, txtQ_Count_,  txtXiaofen_,
-                        chkO_Count_, txtO_Count_, optOption0_, optOption1_,   cmdAdd_,
+    QWidget* order[] = {OKButton_,   cmdCancel_,  txtTitle_,    txtVice_Title_, txtName_,
+                        cmbPage_,    txtExam_NO_, txtQuestion_, txtQ_Count_,    txtXiaofen_,
+                        chkO_Count_, txtO_Count_, optOption0_,  optOption1_,    cmdAdd_,
                         cmdDel_,     mfgQuestion_};
     for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
     OKButton_->setFocus();
@@ -240,7 +246,9 @@ void SettingsDialog::cmdCancel_Click() {
     QDialog::reject();
 }
 
-void SettingsDialog::reject() { cmdCancel_Click(); }
+void SettingsDialog::reject() {
+    cmdCancel_Click();
+}
 
 void SettingsDialog::cmdAdd_Click() {
     ReadWidgets();

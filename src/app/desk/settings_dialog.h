@@ -20,7 +20,7 @@ namespace varelo::desk {
 // handlers in src/settings stay the only place where the dialog's behaviour lives.
 class SettingsDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     // Starts from the defaults with an empty question list (Form_Load).
     explicit SettingsDialog(host::Application& app, QWidget* parent = nullptr);
 
@@ -37,7 +37,7 @@ public:
 
     void reject() override;  // closing the window is cancelling
 
-private:
+  private:
     void Build();
     void ReadWidgets();
     void WriteWidgets();

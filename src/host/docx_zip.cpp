@@ -1,0 +1,177 @@
+#include "host/docx_zip.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+#include "host/docx_writer.h"
+
+namespace varelo::host::docx {
+
+namespace {
+
+// Every entry carries the same time stamp (1980-01-01 00:00, the earliest a zip can
+// hold), so equal documents give equal bytes.
+constexpr uint16_t kDosTime = 0;
+constexpr uint16_t kDosDate = (1 << 5) | 1;
+constexpr uint16_t kVersion = 20;  // 2.0: deflate
+constexpr uint16_t kDeflated = 8;
+constexpr uint64_t kMax32 = std::numeric_limits<uint32_t>::max();
+
+[[noreturn]] void Fail(const char* what) {
+    throw SaveError(std::string("Cannot build the .docx package: ") + what);
+}
+
+uint32_t Checked32(uint64_t v) {
+    if (v > kMax32) Fail("the document is too large");
+    return static_cast<uint32_t>(v);
+}
+
+}  // namespace
+
+ZipWriter::ZipWriter(int level) : level_(level) { out_.resize(64 * 1024); }
+
+ZipWriter::~ZipWriter() {
+    if (open_) deflateEnd(&z_);
+}
+
+char* ZipWriter::Reserve(size_t n) {
+    if (out_.size() - used_ < n) out_.resize(std::max(out_.size() * 2, used_ + n));
+    return out_.data() + used_;
+}
+
+void ZipWriter::Put16(uint16_t v) {
+    char* p = Reserve(2);
+    p[0] = static_cast<char>(v & 0xFF);
+    p[1] = static_cast<char>(v >> 8);
+    used_ += 2;
+}
+
+void ZipWriter::Put32(uint32_t v) {
+    Reserve(4);
+    Patch32(used_, v);
+    used_ += 4;
+}
+
+void ZipWriter::PutBytes(std::string_view s) {
+    std::memcpy(Reserve(s.size()), s.data(), s.size());
+    used_ += s.size();
+}
+
+void ZipWriter::Patch32(size_t at, uint32_t v) {
+    for (size_t i = 0; i < 4; ++i) out_[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+void ZipWriter::Begin(std::string_view name) {
+    if (open_) Fail("an entry is still open");
+    if (name.size() > 0xFFFF) Fail("a part name is too long");
+    Entry e;
+    e.name = name;
+    e.offset = used_;
+    // The local header; End patches in the crc and the sizes.
+    Put32(0x04034b50);
+    Put16(kVersion);
+    Put16(0);  // flags
+    Put16(kDeflated);
+    Put16(kDosTime);
+    Put16(kDosDate);
+    Put32(0);  // crc
+    Put32(0);  // compressed size
+    Put32(0);  // size
+    Put16(static_cast<uint16_t>(name.size()));
+    Put16(0);  // extra field length
+    PutBytes(name);
+    entries_.push_back(std::move(e));
+
+    z_ = z_stream{};
+    // Raw deflate: the zip entry carries the crc itself.
+    if (deflateInit2(&z_, level_, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        Fail("zlib could not start");
+    open_ = true;
+}
+
+void ZipWriter::Deflate(int flush) {
+    for (;;) {
+        const size_t room = std::min<size_t>(out_.size() - used_, 1u << 30);
+        if (room < 16 * 1024) {
+            Reserve(64 * 1024);
+            continue;
+        }
+        z_.next_out = reinterpret_cast<Bytef*>(out_.data() + used_);
+        z_.avail_out = static_cast<uInt>(room);
+        const int rc = deflate(&z_, flush);
+        used_ += room - z_.avail_out;
+        if (rc == Z_STREAM_ERROR) Fail("zlib failed");
+        if (flush == Z_FINISH ? rc == Z_STREAM_END : (z_.avail_in == 0 && z_.avail_out != 0))
+            return;
+    }
+}
+
+void ZipWriter::Write(std::string_view data) {
+    if (!open_) Fail("no entry is open");
+    Entry& e = entries_.back();
+    // zlib counts in uInt; very large pieces go in slices.
+    while (!data.empty()) {
+        const size_t n = std::min<size_t>(data.size(), 1u << 30);
+        e.crc = static_cast<uint32_t>(
+            crc32(e.crc, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(n)));
+        e.size += n;
+        z_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+        z_.avail_in = static_cast<uInt>(n);
+        Deflate(Z_NO_FLUSH);
+        data.remove_prefix(n);
+    }
+}
+
+void ZipWriter::End() {
+    if (!open_) Fail("no entry is open");
+    z_.next_in = nullptr;
+    z_.avail_in = 0;
+    Deflate(Z_FINISH);
+    Entry& e = entries_.back();
+    e.compressed = z_.total_out;
+    deflateEnd(&z_);
+    open_ = false;
+    Patch32(e.offset + 14, e.crc);
+    Patch32(e.offset + 18, Checked32(e.compressed));
+    Patch32(e.offset + 22, Checked32(e.size));
+}
+
+std::string ZipWriter::Finish() {
+    if (open_) End();
+    const uint64_t directoryAt = used_;
+    for (const Entry& e : entries_) {
+        Put32(0x02014b50);
+        Put16(kVersion);  // made by
+        Put16(kVersion);  // needed to extract
+        Put16(0);         // flags
+        Put16(kDeflated);
+        Put16(kDosTime);
+        Put16(kDosDate);
+        Put32(e.crc);
+        Put32(Checked32(e.compressed));
+        Put32(Checked32(e.size));
+        Put16(static_cast<uint16_t>(e.name.size()));
+        Put16(0);  // extra field length
+        Put16(0);  // comment length
+        Put16(0);  // disk
+        Put16(0);  // internal attributes
+        Put32(0);  // external attributes
+        Put32(Checked32(e.offset));
+        PutBytes(e.name);
+    }
+    if (entries_.size() > 0xFFFF) Fail("too many parts");
+    const uint64_t directorySize = used_ - directoryAt;
+    Put32(0x06054b50);
+    Put16(0);  // this disk
+    Put16(0);  // disk of the directory
+    Put16(static_cast<uint16_t>(entries_.size()));
+    Put16(static_cast<uint16_t>(entries_.size()));
+    Put32(Checked32(directorySize));
+    Put32(Checked32(directoryAt));
+    Put16(0);  // comment length
+    out_.resize(used_);
+    return std::move(out_);
+}
+
+}  // namespace varelo::host::docx

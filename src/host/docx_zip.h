@@ -1,0 +1,60 @@
+#pragma once
+
+// A minimal zip writer over zlib, for the package the .docx writer builds in memory.
+// Parts are deflated as they are streamed in, so the large document part never has to
+// exist as a whole; libzip, which the reader uses, cost more than the compression itself
+// for the same job (see bench/bench_docx.cpp). Internal to the host library.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <zlib.h>
+
+namespace varelo::host::docx {
+
+class ZipWriter {
+public:
+    explicit ZipWriter(int level);
+    ~ZipWriter();
+    ZipWriter(const ZipWriter&) = delete;
+    ZipWriter& operator=(const ZipWriter&) = delete;
+
+    // One entry at a time: Begin, any number of Write, End.
+    void Begin(std::string_view name);
+    void Write(std::string_view data);
+    void End();
+    void Add(std::string_view name, std::string_view data) {
+        Begin(name);
+        Write(data);
+        End();
+    }
+
+    // The central directory is appended and the archive's bytes handed over.
+    std::string Finish();
+
+private:
+    struct Entry {
+        std::string name;
+        uint32_t crc = 0;
+        uint64_t compressed = 0, size = 0;
+        uint64_t offset = 0;
+    };
+    void Deflate(int flush);
+    // Room for n more bytes at used_.
+    char* Reserve(size_t n);
+    void Put16(uint16_t v);
+    void Put32(uint32_t v);
+    void PutBytes(std::string_view s);
+    void Patch32(size_t at, uint32_t v);
+
+    int level_;
+    z_stream z_{};
+    bool open_ = false;
+    std::vector<Entry> entries_;
+    std::string out_;  // sized ahead; bytes past used_ are scratch
+    size_t used_ = 0;
+};
+
+}  // namespace varelo::host::docx
