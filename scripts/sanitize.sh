@@ -24,3 +24,12 @@ cmake --build "$build" -j "$jobs"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 ctest --test-dir "$build" -L unit --output-on-failure -j "$jobs" --timeout 600
+
+# The command line end to end, through the atomic save, once per layout.
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+for layout in A3三栏 A3双栏 8开三栏 8开双栏 A4单栏 B5单栏; do
+    "$build/src/app/cli/varelo" generate --layout "$layout" --digits 12 \
+        --group 单项选择,12,4,3 --group 判断题,5,2,1.5,数字 -o "$out/$layout.docx" >/dev/null
+done
+echo "sanitized command line: six layouts written"

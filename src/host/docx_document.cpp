@@ -7,6 +7,7 @@
 // with the grid on it lays a page grid whose merged columns cross the page break one grid
 // line lower on the second page, which pushes the last row onto a blank third page.
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -74,7 +75,8 @@ class DocumentWriter {
 public:
     DocumentWriter(const Document& doc, const XmlSink& put) : doc_(doc), put_(put) {}
 
-    void Write() {
+    // Returns the fonts the body names, in order of first use.
+    std::vector<std::string> Write() {
         out_.reserve(kChunk + kChunk / 2);
         out_ += kXmlDeclaration;
         out_ += "<w:document xmlns:w=\"";
@@ -87,6 +89,7 @@ public:
         out_ += "</w:body></w:document>";
         put_(out_);
         out_.clear();
+        return std::move(fonts_);
     }
 
 private:
@@ -203,8 +206,11 @@ private:
         if (!f.font && !f.size && !f.bold) return;
         out_ += "<w:rPr>";
         if (f.font) {
+            const std::string clean = CleanFontName(*f.font);
+            if (std::find(fonts_.begin(), fonts_.end(), clean) == fonts_.end())
+                fonts_.push_back(clean);
             std::string font;
-            AppendEscaped(font, CleanFontName(*f.font), true);
+            AppendEscaped(font, clean, true);
             out_ += "<w:rFonts";
             Attr("ascii", font);
             Attr("eastAsia", font);
@@ -337,25 +343,42 @@ private:
         MaybeFlush();
     }
 
+    // What a cell's w:tcPr says; cells in a row mostly say the same, so the text of the
+    // last one is kept and reused.
+    struct CellProperties {
+        PreferredWidth width;
+        int span = 1;
+        int vMerge = 0;  // 0 none, 1 restart, 2 continue
+        Border top, left, bottom, right, diagonalDown, diagonalUp;  // invisible ones are Border{}
+        CellVAlign vAlign = CellVAlign::Top;
+        bool operator==(const CellProperties&) const = default;
+    };
+
+    static Border Shown(const Border& b) { return b.Visible() ? b : Border{}; }
+
     // The cell's preferred width: its columns' percentages or points added up, else auto.
-    void CellWidthOut(const host::Table& t, const CellRect& a) {
+    static PreferredWidth CellPreferredWidth(const host::Table& t, const CellRect& a) {
         const PreferredWidthType type = t.ColumnWidth(a.left).type;
         double sum = 0;
         for (int c = a.left; c <= a.right; ++c) {
             const PreferredWidth& w = t.ColumnWidth(c);
-            if (w.type != type) {
-                Width("tcW", PreferredWidthType::Auto, 0);
-                return;
-            }
+            if (w.type != type) return {};
             sum += w.value;
         }
-        Width("tcW", type, sum);
+        return {type, type == PreferredWidthType::Auto ? 0 : sum};
     }
 
-    // One border of a cell from the grid segments along it; segments that disagree (only
-    // possible along a merged cell) are written as the first visible one.
-    void BorderOut(const char* side, const Border& first, bool uniform, const Border* visible) {
-        const Border& b = uniform ? first : (visible ? *visible : first);
+    // A horizontal border of a cell from the grid segments along it; segments that
+    // disagree (possible only along a merged cell) give the first visible one.
+    static Border HorizontalBorder(const host::Table& t, int edgeRow, const CellRect& a) {
+        for (int c = a.left; c <= a.right; ++c) {
+            const Border& b = t.HorizontalEdge(edgeRow, c);
+            if (b.Visible()) return b;
+        }
+        return Border{};
+    }
+
+    void BorderOut(const char* side, const Border& b) {
         if (!b.Visible()) return;
         out_ += "<w:";
         out_ += side;
@@ -366,68 +389,100 @@ private:
         out_ += "/>";
     }
 
-    void HorizontalBorder(const host::Table& t, const char* side, int edgeRow, const CellRect& a) {
-        const Border& first = t.HorizontalEdge(edgeRow, a.left);
-        bool uniform = true;
-        const Border* visible = first.Visible() ? &first : nullptr;
-        for (int c = a.left + 1; c <= a.right; ++c) {
-            const Border& b = t.HorizontalEdge(edgeRow, c);
-            if (!(b == first)) uniform = false;
-            if (!visible && b.Visible()) visible = &b;
+    void CellPropertiesOut(const CellProperties& p) {
+        if (haveTcPr_ && p == tcpr_) {
+            out_ += tcprText_;
+            return;
         }
-        BorderOut(side, first, uniform, visible);
+        const size_t start = out_.size();
+        out_ += "<w:tcPr>";
+        Width("tcW", p.width.type, p.width.value);
+        if (p.span > 1) {
+            out_ += "<w:gridSpan";
+            Attr("val", p.span);
+            out_ += "/>";
+        }
+        if (p.vMerge) out_ += p.vMerge == 1 ? "<w:vMerge w:val=\"restart\"/>" : "<w:vMerge/>";
+        const Border* sides[] = {&p.top, &p.left, &p.bottom, &p.right, &p.diagonalDown, &p.diagonalUp};
+        bool any = false;
+        for (const Border* b : sides) any = any || b->Visible();
+        if (any) {
+            out_ += "<w:tcBorders>";
+            BorderOut("top", p.top);
+            BorderOut("left", p.left);
+            BorderOut("bottom", p.bottom);
+            BorderOut("right", p.right);
+            BorderOut("tl2br", p.diagonalDown);
+            BorderOut("tr2bl", p.diagonalUp);
+            out_ += "</w:tcBorders>";
+        }
+        if (p.vAlign != CellVAlign::Top) Val("vAlign", CellVAlignName(p.vAlign));
+        out_ += "</w:tcPr>";
+        haveTcPr_ = true;
+        tcpr_ = p;
+        tcprText_.assign(out_, start, std::string::npos);
     }
 
     void CellOut(const host::Table& t, const std::vector<double>& widths, const CellRect& a,
                  int r) {
         const Cell& cell = t.At(a.top, a.left);
-        out_ += "<w:tc><w:tcPr>";
-        CellWidthOut(t, a);
-        if (a.Columns() > 1) {
-            out_ += "<w:gridSpan";
-            Attr("val", a.Columns());
-            out_ += "/>";
-        }
-        if (a.Rows() > 1) out_ += r == a.top ? "<w:vMerge w:val=\"restart\"/>" : "<w:vMerge/>";
-
-        // Borders: every side from the grid's edge segments, so neighbours agree.
-        const size_t bordersAt = out_.size();
-        out_ += "<w:tcBorders>";
-        const size_t bordersBody = out_.size();
-        if (r == a.top) HorizontalBorder(t, "top", a.top, a);
-        const Border& left = t.VerticalEdge(r, a.left);
-        BorderOut("left", left, true, nullptr);
-        if (r == a.bottom) HorizontalBorder(t, "bottom", a.bottom + 1, a);
-        const Border& right = t.VerticalEdge(r, a.right + 1);
-        BorderOut("right", right, true, nullptr);
+        CellProperties p;
+        p.width = CellPreferredWidth(t, a);
+        p.span = a.Columns();
+        p.vMerge = a.Rows() == 1 ? 0 : r == a.top ? 1 : 2;
+        // Every side comes from the grid's edge segments, so neighbours agree. A vertically
+        // merged cell has its top in its first row and its bottom in its last.
         if (r == a.top) {
-            BorderOut("tl2br", cell.diagonalDown, true, nullptr);
-            BorderOut("tr2bl", cell.diagonalUp, true, nullptr);
+            p.top = HorizontalBorder(t, a.top, a);
+            p.diagonalDown = Shown(cell.diagonalDown);
+            p.diagonalUp = Shown(cell.diagonalUp);
         }
-        if (out_.size() == bordersBody)
-            out_.resize(bordersAt);
-        else
-            out_ += "</w:tcBorders>";
-
-        if (cell.verticalAlignment != CellVAlign::Top)
-            Val("vAlign", CellVAlignName(cell.verticalAlignment));
-        out_ += "</w:tcPr>";
-
-        if (r == a.top) {
-            CellContent(cell.content, CellWidth(t, widths, a.top, a.left));
-        } else {
+        if (r == a.bottom) p.bottom = HorizontalBorder(t, a.bottom + 1, a);
+        p.left = Shown(t.VerticalEdge(r, a.left));
+        p.right = Shown(t.VerticalEdge(r, a.right + 1));
+        p.vAlign = cell.verticalAlignment;
+        // Most cells of a page grid are one empty paragraph, often in the format of their
+        // neighbour: such a cell's whole text is kept and reused.
+        const host::Paragraph* simple = nullptr;
+        if (r != a.top) {
             // A continuation slot of a vertical merge holds one empty paragraph in the
             // anchor's format, so the row is laid out like its neighbours.
-            host::Paragraph filler;
+            simple = &kNoParagraph;
             for (const Block& b : cell.content)
                 if (!b.IsTable()) {
-                    filler.style = b.paragraph.style;
-                    filler.format = b.paragraph.format;
-                    filler.markFormat = b.paragraph.markFormat;
+                    simple = &b.paragraph;
                     break;
                 }
-            Paragraph(filler, true);
+        } else if (cell.content.size() == 1 && !cell.content[0].IsTable() &&
+                   cell.content[0].paragraph.Empty()) {
+            simple = &cell.content[0].paragraph;
         }
+        if (simple) {
+            if (haveSimple_ && p == simpleProps_ && simple->style == simpleStyle_ &&
+                simple->format == simpleFormat_ && simple->markFormat == simpleMark_) {
+                out_ += simpleText_;
+                return;
+            }
+            const size_t start = out_.size();
+            out_ += "<w:tc>";
+            CellPropertiesOut(p);
+            out_ += "<w:p>";
+            ParagraphProperties(*simple, true);
+            out_ += "</w:p></w:tc>";
+            haveSimple_ = true;
+            simpleProps_ = p;
+            simpleStyle_ = simple->style;
+            simpleFormat_ = simple->format;
+            simpleMark_ = simple->markFormat;
+            simpleText_.assign(out_, start, std::string::npos);
+            return;
+        }
+
+        out_ += "<w:tc>";
+        CellPropertiesOut(p);
+        bool nested = false;
+        for (const Block& b : cell.content) nested = nested || b.IsTable();
+        CellContent(cell.content, nested ? CellWidth(t, widths, a.top, a.left) : 0);
         out_ += "</w:tc>";
     }
 
@@ -465,6 +520,7 @@ private:
     const Document& doc_;
     const XmlSink& put_;
     std::string out_;
+    std::vector<std::string> fonts_;
 
     bool havePPr_ = false;
     StyleId pprStyle_ = StyleId::Normal;
@@ -473,6 +529,19 @@ private:
     CharFormat pprMark_;
     std::string pprText_;
 
+    static inline const host::Paragraph kNoParagraph{};
+
+    bool haveSimple_ = false;
+    CellProperties simpleProps_;
+    StyleId simpleStyle_ = StyleId::Normal;
+    ParagraphFormat simpleFormat_;
+    CharFormat simpleMark_;
+    std::string simpleText_;
+
+    bool haveTcPr_ = false;
+    CellProperties tcpr_;
+    std::string tcprText_;
+
     bool haveRPr_ = false;
     CharFormat rprFormat_;
     std::string rprText_;
@@ -480,7 +549,9 @@ private:
 
 }  // namespace
 
-void WriteDocumentXml(const Document& doc, const XmlSink& put) { DocumentWriter(doc, put).Write(); }
+std::vector<std::string> WriteDocumentXml(const Document& doc, const XmlSink& put) {
+    return DocumentWriter(doc, put).Write();
+}
 
 std::string DocumentXml(const Document& doc) {
     std::string xml;

@@ -1,12 +1,12 @@
 // word/fontTable.xml: every font the document names, with what a reader needs to find a
 // substitute when the font is missing.
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "host/docx_parts.h"
 #include "host/docx_xml.h"
-#include "host/table.h"
 
 namespace varelo::host::docx {
 
@@ -27,52 +27,23 @@ constexpr FontInfo kKnownFonts[] = {
     {kFontKai, "KaiTi_GB2312", "86", "modern", "fixed"},
 };
 
-class FontCollector {
-public:
-    void Add(const std::string& font) {
-        if (font.empty()) return;
-        const std::string clean = CleanFontName(font);
-        for (const std::string& f : fonts_)
-            if (f == clean) return;
-        fonts_.push_back(clean);
-    }
-    void Add(const CharFormat& f) {
-        if (f.font) Add(*f.font);
-    }
-    void Add(const Content& content) {
-        for (const Block& b : content) {
-            if (b.IsTable()) {
-                Add(*b.table);
-                continue;
-            }
-            Add(b.paragraph.markFormat);
-            for (const Run& r : b.paragraph.runs) Add(r.format);
-        }
-    }
-    void Add(const Table& t) {
-        for (int r = 1; r <= t.Rows(); ++r)
-            for (int c = 1; c <= t.Columns(); ++c)
-                if (t.IsAnchor(r, c)) Add(t.At(r, c).content);
-    }
-    const std::vector<std::string>& Fonts() const { return fonts_; }
-
-private:
-    std::vector<std::string> fonts_;
-};
-
 }  // namespace
 
-std::string FontTableXml(const Document& doc) {
-    FontCollector fonts;
+std::string FontTableXml(const Document& doc, const std::vector<std::string>& bodyFonts) {
+    std::vector<std::string> fonts;
+    auto add = [&](const std::string& name) {
+        if (!name.empty() && std::find(fonts.begin(), fonts.end(), name) == fonts.end())
+            fonts.push_back(name);
+    };
     for (StyleId id : {StyleId::Normal, StyleId::Heading1, StyleId::Heading2})
-        fonts.Add(doc.GetStyle(id).font);
-    fonts.Add(doc.body);
+        add(CleanFontName(doc.GetStyle(id).font));
+    for (const std::string& name : bodyFonts) add(name);
 
     pugi::xml_document xml;
     AddDeclaration(xml);
     pugi::xml_node table = xml.append_child("w:fonts");
     table.append_attribute("xmlns:w") = kNsW;
-    for (const std::string& name : fonts.Fonts()) {
+    for (const std::string& name : fonts) {
         pugi::xml_node font = table.append_child("w:font");
         font.append_attribute("w:name") = name.c_str();
         const FontInfo* info = nullptr;

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "host/document.h"
 
@@ -33,11 +34,12 @@ std::string AppXml();
 
 // document.xml is streamed out in pieces, so the package can deflate it as it is made.
 using XmlSink = std::function<void(std::string_view)>;
-void WriteDocumentXml(const Document& doc, const XmlSink& put);
+// Returns the fonts the body names, in order of first use, for the font table.
+std::vector<std::string> WriteDocumentXml(const Document& doc, const XmlSink& put);
 std::string DocumentXml(const Document& doc);
 std::string StylesXml(const Document& doc);
 std::string SettingsXml(const Document& doc);
-std::string FontTableXml(const Document& doc);
+std::string FontTableXml(const Document& doc, const std::vector<std::string>& bodyFonts);
 
 // The trailing body paragraph after the page grid must not push a blank page: this is
 // the format it is written with.

@@ -1,9 +1,8 @@
-// Packing the parts into a zip, and saving it atomically.
+// The package's bytes, and saving them atomically.
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zip.h>
 
 #include <atomic>
 #include <cerrno>
@@ -15,86 +14,24 @@
 #include "host/docx_parts.h"
 #include "host/docx_writer.h"
 #include "host/docx_xml.h"
+#include "host/docx_zip.h"
 
 namespace varelo::host {
 
-namespace {
-
-// Entries carry a fixed time stamp (1980-01-01 00:00), so equal documents give equal bytes.
-constexpr zip_uint16_t kDosTime = 0;
-constexpr zip_uint16_t kDosDate = (0 << 9) | (1 << 5) | 1;
-
-struct SourceGuard {
-    zip_source_t* src = nullptr;
-    ~SourceGuard() {
-        if (src) zip_source_free(src);
-    }
-};
-
-[[noreturn]] void PackFailed(const char* what) {
-    throw SaveError(std::string("Cannot build the .docx package: ") + what);
-}
-
-}  // namespace
-
 std::string DocxBytes(const Document& doc) {
-    struct Part {
-        const char* name;
-        std::string data;
-    };
-    const std::vector<Part> parts = {
-        {docx::kContentTypesPart, docx::ContentTypesXml()},
-        {docx::kRootRelsPart, docx::RootRelsXml()},
-        {docx::kAppPart, docx::AppXml()},
-        {docx::kDocumentPart, docx::DocumentXml(doc)},
-        {docx::kDocumentRelsPart, docx::DocumentRelsXml()},
-        {docx::kStylesPart, docx::StylesXml(doc)},
-        {docx::kSettingsPart, docx::SettingsXml(doc)},
-        {docx::kFontTablePart, docx::FontTableXml(doc)},
-    };
-
-    zip_error_t error;
-    zip_error_init(&error);
-    SourceGuard buffer{zip_source_buffer_create(nullptr, 0, 0, &error)};
-    if (!buffer.src) PackFailed(zip_error_strerror(&error));
-    zip_t* archive = zip_open_from_source(buffer.src, ZIP_TRUNCATE, &error);
-    if (!archive) PackFailed(zip_error_strerror(&error));
-    zip_source_keep(buffer.src);  // the archive's close would otherwise free it
-
-    for (const Part& part : parts) {
-        zip_source_t* s = zip_source_buffer(archive, part.data.data(), part.data.size(), 0);
-        const zip_int64_t index = s ? zip_file_add(archive, part.name, s, 0) : -1;
-        if (index < 0 ||
-            zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE,
-                                     docx::kDeflateLevel) < 0 ||
-            zip_file_set_dostime(archive, static_cast<zip_uint64_t>(index), kDosTime, kDosDate,
-                                 0) < 0) {
-            if (s && index < 0) zip_source_free(s);
-            const std::string message = zip_strerror(archive);
-            zip_discard(archive);
-            PackFailed(message.c_str());
-        }
-    }
-    if (zip_close(archive) < 0) {
-        const std::string message = zip_strerror(archive);
-        zip_discard(archive);
-        PackFailed(message.c_str());
-    }
-
-    std::string bytes;
-    if (zip_source_open(buffer.src) < 0) PackFailed(zip_error_strerror(zip_source_error(buffer.src)));
-    zip_source_seek(buffer.src, 0, SEEK_END);
-    const zip_int64_t size = zip_source_tell(buffer.src);
-    zip_source_seek(buffer.src, 0, SEEK_SET);
-    if (size > 0) {
-        bytes.resize(static_cast<size_t>(size));
-        if (zip_source_read(buffer.src, bytes.data(), bytes.size()) != size) {
-            zip_source_close(buffer.src);
-            PackFailed("the package could not be read back");
-        }
-    }
-    zip_source_close(buffer.src);
-    return bytes;
+    docx::ZipWriter zip(docx::kDeflateLevel);
+    zip.Add(docx::kContentTypesPart, docx::ContentTypesXml());
+    zip.Add(docx::kRootRelsPart, docx::RootRelsXml());
+    zip.Add(docx::kAppPart, docx::AppXml());
+    zip.Begin(docx::kDocumentPart);
+    const std::vector<std::string> fonts =
+        docx::WriteDocumentXml(doc, [&](std::string_view piece) { zip.Write(piece); });
+    zip.End();
+    zip.Add(docx::kDocumentRelsPart, docx::DocumentRelsXml());
+    zip.Add(docx::kStylesPart, docx::StylesXml(doc));
+    zip.Add(docx::kSettingsPart, docx::SettingsXml(doc));
+    zip.Add(docx::kFontTablePart, docx::FontTableXml(doc, fonts));
+    return zip.Finish();
 }
 
 namespace {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "host/docx_crc32.h"
 #include "host/docx_writer.h"
 
 namespace varelo::host::docx {
@@ -29,11 +30,14 @@ uint32_t Checked32(uint64_t v) {
 
 }  // namespace
 
-ZipWriter::ZipWriter(int level) : level_(level) { out_.resize(64 * 1024); }
-
-ZipWriter::~ZipWriter() {
-    if (open_) deflateEnd(&z_);
+ZipWriter::ZipWriter(int level) {
+    out_.resize(64 * 1024);
+    // Raw deflate: the zip entry carries the crc itself. One stream serves every entry.
+    if (deflateInit2(&z_, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        Fail("zlib could not start");
 }
+
+ZipWriter::~ZipWriter() { deflateEnd(&z_); }
 
 char* ZipWriter::Reserve(size_t n) {
     if (out_.size() - used_ < n) out_.resize(std::max(out_.size() * 2, used_ + n));
@@ -83,10 +87,7 @@ void ZipWriter::Begin(std::string_view name) {
     PutBytes(name);
     entries_.push_back(std::move(e));
 
-    z_ = z_stream{};
-    // Raw deflate: the zip entry carries the crc itself.
-    if (deflateInit2(&z_, level_, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-        Fail("zlib could not start");
+    if (deflateReset(&z_) != Z_OK) Fail("zlib could not start");
     open_ = true;
 }
 
@@ -113,8 +114,7 @@ void ZipWriter::Write(std::string_view data) {
     // zlib counts in uInt; very large pieces go in slices.
     while (!data.empty()) {
         const size_t n = std::min<size_t>(data.size(), 1u << 30);
-        e.crc = static_cast<uint32_t>(
-            crc32(e.crc, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(n)));
+        e.crc = Crc32(e.crc, data.data(), n);
         e.size += n;
         z_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
         z_.avail_in = static_cast<uInt>(n);
@@ -130,7 +130,6 @@ void ZipWriter::End() {
     Deflate(Z_FINISH);
     Entry& e = entries_.back();
     e.compressed = z_.total_out;
-    deflateEnd(&z_);
     open_ = false;
     Patch32(e.offset + 14, e.crc);
     Patch32(e.offset + 18, Checked32(e.compressed));

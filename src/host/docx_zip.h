@@ -49,7 +49,6 @@ private:
     void PutBytes(std::string_view s);
     void Patch32(size_t at, uint32_t v);
 
-    int level_;
     z_stream z_{};
     bool open_ = false;
     std::vector<Entry> entries_;

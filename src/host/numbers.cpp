@@ -40,6 +40,8 @@ bool ScanNumber(std::string_view text, size_t& i, std::string& out, bool skipBla
         std::string exp = "e";
         if (j < text.size() && (text[j] == '+' || text[j] == '-')) exp += text[j++];
         if (j < text.size() && IsDigit(text[j])) {
+            // Leading zeros would use up the digits kept and change the exponent's value.
+            while (j + 1 < text.size() && text[j] == '0' && IsDigit(text[j + 1])) ++j;
             while (j < text.size() && IsDigit(text[j]) && exp.size() < 8) exp += text[j++];
             while (j < text.size() && IsDigit(text[j])) ++j;  // absurd exponents saturate below
             out += exp;

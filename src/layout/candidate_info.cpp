@@ -197,4 +197,10 @@ int16_t ObjectiveStartRow(int16_t layoutCode) {
     return layoutCode >= 1 && layoutCode <= kLayoutCount ? kBands[layoutCode - 1].curRow : 0;
 }
 
+host::CellRect CandidateBubbleArea(int16_t layoutCode, int digits) {
+    if (layoutCode < 1 || layoutCode > kLayoutCount || digits < 1 || digits > kMaxDigits) return {0, 0, 0, 0};
+    const CandidateBand& b = kBands[layoutCode - 1];
+    return {b.h + 2, b.K - digits + 1, b.h + 11, b.K};
+}
+
 }  // namespace varelo::layout

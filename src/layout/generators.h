@@ -34,5 +34,8 @@ std::pair<int, int> PageNumberBlock(int16_t layoutCode, int page);
 // The last grid row an objective group's numbers, labels and box may use: the row above the
 // first page-number block that stands inside the section's box columns, else the grid's last row.
 int ObjectiveLastRow(int16_t layoutCode);
+// The bubble area of the candidate-number grid for a digit count: the digit d of every column
+// stands in row top + d. Empty (all zero) outside codes 1..6 and digit counts 1..12.
+host::CellRect CandidateBubbleArea(int16_t layoutCode, int digits);
 
 }  // namespace varelo::layout

@@ -210,4 +210,9 @@ int ObjectiveLastRow(int16_t layoutCode) {
     return GridRows(layoutCode);
 }
 
+int ObjectiveItemColumn(int16_t layoutCode, int t) {
+    const ObjectiveLayout* layout = FindLayout(layoutCode);
+    return layout ? ItemColumn(*layout, t) : 0;
+}
+
 }  // namespace varelo::layout

@@ -12,4 +12,7 @@ namespace varelo::layout {
 void FrameObjectiveGroup(SheetJob& job, int16_t firstRow, int16_t markColumn, int16_t boxDepth,
                          int16_t layoutCode, int16_t optionCount, int16_t blockCount);
 
+// Grid column of item t (from 0) of an objective block; 0 outside codes 1..6.
+int ObjectiveItemColumn(int16_t layoutCode, int t);
+
 }  // namespace varelo::layout

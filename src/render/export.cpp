@@ -24,19 +24,24 @@ constexpr int kMaxDpi = 2400;
 constexpr double kMaxImagePixels = 400e6;  // beyond this a page image would not fit in memory
 
 void CheckPageSize(const host::PageSetup& ps) {
-    if (!(ps.pageWidth > 0 && ps.pageHeight > 0 && std::isfinite(ps.pageWidth) && std::isfinite(ps.pageHeight)))
+    if (!(ps.pageWidth > 0 && ps.pageHeight > 0 && std::isfinite(ps.pageWidth) &&
+          std::isfinite(ps.pageHeight)))
         throw std::runtime_error("the document's page size is not valid");
 }
 
 QPageLayout PageLayoutFor(const host::PageSetup& ps) {
     // QPageSize is always portrait; a wider page is the same paper turned.
-    const QSizeF portrait(std::min(ps.pageWidth, ps.pageHeight), std::max(ps.pageWidth, ps.pageHeight));
+    const QSizeF portrait(std::min(ps.pageWidth, ps.pageHeight),
+                          std::max(ps.pageWidth, ps.pageHeight));
     const QPageSize size(portrait, QPageSize::Point, QString(), QPageSize::ExactMatch);
-    const auto orientation = ps.pageWidth > ps.pageHeight ? QPageLayout::Landscape : QPageLayout::Portrait;
+    const auto orientation =
+        ps.pageWidth > ps.pageHeight ? QPageLayout::Landscape : QPageLayout::Portrait;
     return QPageLayout(size, orientation, QMarginsF(0, 0, 0, 0), QPageLayout::Point);
 }
 
-std::string Reason(const QSaveFile& file) { return file.errorString().toStdString(); }
+std::string Reason(const QSaveFile& file) {
+    return file.errorString().toStdString();
+}
 
 }  // namespace
 
@@ -46,7 +51,8 @@ void ExportPdf(const host::Document& doc, const std::string& path) {
     const PageRenderer renderer(doc);
     // Written beside the target and renamed into place, so a failure leaves no partial PDF.
     QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly)) throw std::runtime_error("cannot write " + path + ": " + Reason(file));
+    if (!file.open(QIODevice::WriteOnly))
+        throw std::runtime_error("cannot write " + path + ": " + Reason(file));
     {
         QPdfWriter writer(&file);
         writer.setResolution(kPdfResolution);
@@ -55,10 +61,12 @@ void ExportPdf(const host::Document& doc, const std::string& path) {
         if (!writer.setPageLayout(PageLayoutFor(doc.pageSetup)))
             throw std::runtime_error("cannot write " + path + ": the page size is not supported");
         QPainter painter;
-        if (!painter.begin(&writer)) throw std::runtime_error("cannot write " + path + ": the PDF could not be started");
+        if (!painter.begin(&writer))
+            throw std::runtime_error("cannot write " + path + ": the PDF could not be started");
         const double scale = kPdfResolution / 72.0;
         for (int i = 0; i < renderer.PageCount(); ++i) {
-            if (i > 0 && !writer.newPage()) throw std::runtime_error("cannot write " + path + ": a page could not be added");
+            if (i > 0 && !writer.newPage())
+                throw std::runtime_error("cannot write " + path + ": a page could not be added");
             painter.save();
             painter.scale(scale, scale);
             renderer.Draw(painter, i);
@@ -73,16 +81,20 @@ std::vector<std::string> ExportPng(const host::Document& doc, const std::string&
     EnsureGuiApplication();
     CheckPageSize(doc.pageSetup);
     if (dpi < 1 || dpi > kMaxDpi)
-        throw std::runtime_error("the resolution must be between 1 and " + std::to_string(kMaxDpi) + " dpi");
+        throw std::runtime_error("the resolution must be between 1 and " + std::to_string(kMaxDpi) +
+                                 " dpi");
     const double scale = dpi / 72.0;
-    const double w = std::round(doc.pageSetup.pageWidth * scale), h = std::round(doc.pageSetup.pageHeight * scale);
+    const double w = std::round(doc.pageSetup.pageWidth * scale),
+                 h = std::round(doc.pageSetup.pageHeight * scale);
     if (w > 32767 || h > 32767 || w * h > kMaxImagePixels)
-        throw std::runtime_error("the page is too large for an image at " + std::to_string(dpi) + " dpi");
+        throw std::runtime_error("the page is too large for an image at " + std::to_string(dpi) +
+                                 " dpi");
 
     const PageRenderer renderer(doc);
     std::vector<std::string> paths;
     for (int i = 0; i < renderer.PageCount(); ++i) {
-        QImage image(static_cast<int>(std::max(1.0, w)), static_cast<int>(std::max(1.0, h)), QImage::Format_RGB32);
+        QImage image(static_cast<int>(std::max(1.0, w)), static_cast<int>(std::max(1.0, h)),
+                     QImage::Format_RGB32);
         if (image.isNull()) throw std::runtime_error("not enough memory for a page image");
         image.fill(Qt::white);
         const int dotsPerMeter = static_cast<int>(std::lround(dpi / 0.0254));
@@ -95,8 +107,10 @@ std::vector<std::string> ExportPng(const host::Document& doc, const std::string&
         }
         const std::string path = prefix + "-" + std::to_string(i + 1) + ".png";
         QSaveFile file(QString::fromStdString(path));
-        if (!file.open(QIODevice::WriteOnly)) throw std::runtime_error("cannot write " + path + ": " + Reason(file));
-        if (!image.save(&file, "PNG")) throw std::runtime_error("cannot write " + path + ": the image could not be encoded");
+        if (!file.open(QIODevice::WriteOnly))
+            throw std::runtime_error("cannot write " + path + ": " + Reason(file));
+        if (!image.save(&file, "PNG"))
+            throw std::runtime_error("cannot write " + path + ": the image could not be encoded");
         if (!file.commit()) throw std::runtime_error("cannot write " + path + ": " + Reason(file));
         paths.push_back(path);
     }
@@ -118,7 +132,8 @@ void Print(const host::Document& doc, QPrinter& printer) {
     const QSizeF page = renderer.PageSize();
     const double scale = std::min(paper.width() / page.width(), paper.height() / page.height());
     for (int i = from; i <= to; ++i) {
-        if (i > from && !printer.newPage()) throw std::runtime_error("the printer refused a new page");
+        if (i > from && !printer.newPage())
+            throw std::runtime_error("the printer refused a new page");
         painter.save();
         painter.scale(scale, scale);
         renderer.Draw(painter, i - 1);

@@ -14,7 +14,8 @@ namespace varelo::render {
 void ExportPdf(const host::Document& doc, const std::string& path);
 
 // One PNG per page: prefix + "-1.png", prefix + "-2.png", ...; returns the paths written.
-std::vector<std::string> ExportPng(const host::Document& doc, const std::string& prefix, int dpi = 150);
+std::vector<std::string> ExportPng(const host::Document& doc, const std::string& prefix,
+                                   int dpi = 150);
 
 // Prints every page (or the printer's page range) on the printer, with the printer's paper
 // set to the document's page where it allows. Throws std::runtime_error when printing fails.

@@ -41,12 +41,14 @@ QString BubbleFamily() {
         const std::string_view bytes = host::BlockHxFontBytes();
         const int id = QFontDatabase::addApplicationFontFromData(
             QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
-        const QStringList families = id < 0 ? QStringList{} : QFontDatabase::applicationFontFamilies(id);
+        const QStringList families =
+            id < 0 ? QStringList{} : QFontDatabase::applicationFontFamilies(id);
         return families.isEmpty() ? QString{} : families.front();
     }();
     return family;
 }
 
+// Call with Mutex() held.
 void WarnOnce(const QString& missing, const QString& replacement) {
     static std::set<QString> warned;
     if (!warned.insert(missing).second) return;
@@ -54,43 +56,50 @@ void WarnOnce(const QString& missing, const QString& replacement) {
                  missing.toUtf8().constData(), replacement.toUtf8().constData());
 }
 
+QString Fallback(const QString& missing) {
+    std::lock_guard lock(Mutex());
+    WarnOnce(missing, QString::fromUtf8(kFallbackFamily));
+    if (!QFontDatabase::hasFamily(QString::fromUtf8(kFallbackFamily)))
+        WarnOnce(QString::fromUtf8(kFallbackFamily), QStringLiteral("the system's default font"));
+    return QString::fromUtf8(kFallbackFamily);
+}
+
 }  // namespace
 
-QString FallbackFamily() { return QString::fromUtf8(kFallbackFamily); }
+QString FallbackFamily() {
+    return QString::fromUtf8(kFallbackFamily);
+}
 
 QString SystemFamily(const std::string& documentFont) {
-    if (QString::fromStdString(documentFont).compare(QString::fromUtf8(host::kFontBubble),
-                                                     Qt::CaseInsensitive) == 0) {
+    const QString name = QString::fromStdString(documentFont);
+    if (name.compare(QString::fromUtf8(host::kFontBubble), Qt::CaseInsensitive) == 0) {
         const QString bubble = BubbleFamily();
-        if (!bubble.isEmpty()) return bubble;
-        std::lock_guard lock(Mutex());
-        WarnOnce(QString::fromUtf8(host::kFontBubble), FallbackFamily());
-        return FallbackFamily();
+        return bubble.isEmpty() ? Fallback(name) : bubble;
     }
-    QString family = QString::fromStdString(documentFont);
+    QString family = name;
     for (const FontMapping& m : kFontMap)
         if (documentFont == m.documentName) family = QString::fromUtf8(m.family);
-    if (family.isEmpty()) return FallbackFamily();
-    if (QFontDatabase::hasFamily(family)) return family;
-    std::lock_guard lock(Mutex());
-    WarnOnce(family, FallbackFamily());
-    return FallbackFamily();
+    if (family.isEmpty()) return FallbackFamily();  // no font named: the default, silently
+    return QFontDatabase::hasFamily(family) ? family : Fallback(family);
 }
 
 const FontFace& Face(const std::string& documentFont, bool bold) {
+    static std::mutex cacheMutex;
     static std::map<std::pair<std::string, bool>, std::unique_ptr<FontFace>> cache;
-    const QString family = SystemFamily(documentFont);
-    std::lock_guard lock(Mutex());
-    auto& slot = cache[{documentFont, bold}];
-    if (!slot) {
-        QFont font(family);
-        font.setPixelSize(static_cast<int>(kReferencePixelSize));
-        font.setBold(bold);
-        // Unhinted outlines scale linearly, so measurements hold at every output size.
-        font.setHintingPreference(QFont::PreferNoHinting);
-        font.setKerning(false);
-        slot = std::make_unique<FontFace>(FontFace{font, QFontMetricsF(font)});
+    {
+        std::lock_guard lock(cacheMutex);
+        if (auto it = cache.find({documentFont, bold}); it != cache.end()) return *it->second;
     }
+    QFont font(SystemFamily(documentFont));
+    font.setPixelSize(static_cast<int>(kReferencePixelSize));
+    font.setBold(bold);
+    // Unhinted outlines scale linearly, so measurements hold at every output size.
+    font.setHintingPreference(QFont::PreferNoHinting);
+    font.setKerning(false);
+    auto face = std::make_unique<FontFace>(FontFace{font, QFontMetricsF(font)});
+    std::lock_guard lock(cacheMutex);
+    auto& slot = cache[{documentFont, bold}];
+    if (!slot) slot = std::move(face);
     return *slot;
 }
 

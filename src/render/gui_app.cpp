@@ -7,10 +7,12 @@
 namespace varelo::render {
 
 QGuiApplication& EnsureGuiApplication() {
-    if (auto* running = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return *running;
+    if (auto* running = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return *running;
     if (QCoreApplication::instance())
         throw std::runtime_error("a non-graphical application object is already running");
-    if (!std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
+    if (!std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") &&
+        !std::getenv("WAYLAND_DISPLAY"))
         setenv("QT_QPA_PLATFORM", "offscreen", 0);
     static int argc = 1;
     static char name[] = "varelo";

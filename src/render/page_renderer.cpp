@@ -20,8 +20,8 @@ constexpr double kFitTolerance = 0.01;
 // The rows [first, last] of a table as they lie on one page (or inside one cell).
 struct TablePart {
     const host::Table* table = nullptr;
-    std::vector<double> colX;                // Columns() + 1 grid lines
-    std::vector<double> rowTop, rowHeight;   // per row; valid for rows first..last
+    std::vector<double> colX;               // Columns() + 1 grid lines
+    std::vector<double> rowTop, rowHeight;  // per row; valid for rows first..last
     int first = 1, last = 0;
 
     double Top(int r) const { return rowTop[static_cast<size_t>(r - 1)]; }
@@ -42,7 +42,8 @@ CellBox BoxOf(const TablePart& part, const host::CellRect& area) {
     const int top = std::max(area.top, part.first);
     const int bottom = std::min(area.bottom, part.last);
     const double x0 = part.X(area.left), x1 = part.X(area.right + 1);
-    return {area, QRectF(QPointF(x0, part.Top(top)), QPointF(x1, part.Bottom(bottom))), area.top >= part.first};
+    return {area, QRectF(QPointF(x0, part.Top(top)), QPointF(x1, part.Bottom(bottom))),
+            area.top >= part.first};
 }
 
 std::vector<double> GridLines(double left, const std::vector<double>& widths) {
@@ -53,9 +54,12 @@ std::vector<double> GridLines(double left, const std::vector<double>& widths) {
 
 double AlignedLeft(host::RowAlignment alignment, double left, double available, double width) {
     switch (alignment) {
-        case host::RowAlignment::Center: return left + (available - width) / 2;
-        case host::RowAlignment::Right: return left + available - width;
-        case host::RowAlignment::Left: break;
+        case host::RowAlignment::Center:
+            return left + (available - width) / 2;
+        case host::RowAlignment::Right:
+            return left + available - width;
+        case host::RowAlignment::Left:
+            break;
     }
     return left;
 }
@@ -82,7 +86,8 @@ ContentLayout LayoutContent(const host::Document& doc, const host::Content& cont
         if (b.IsTable()) {
             bl.colWidths = host::ResolveColumnWidths(*b.table, width);
             bl.rowHeights = host::ResolveRowHeights(*b.table);
-            const double tableWidth = std::accumulate(bl.colWidths.begin(), bl.colWidths.end(), 0.0);
+            const double tableWidth =
+                std::accumulate(bl.colWidths.begin(), bl.colWidths.end(), 0.0);
             bl.tableLeft = AlignedLeft(b.table->rowAlignment, 0, width, tableWidth);
             bl.height = std::accumulate(bl.rowHeights.begin(), bl.rowHeights.end(), 0.0);
         } else {
@@ -96,7 +101,8 @@ ContentLayout LayoutContent(const host::Document& doc, const host::Content& cont
 }
 
 bool HasTable(const host::Cell& cell) {
-    return std::any_of(cell.content.begin(), cell.content.end(), [](const host::Block& b) { return b.IsTable(); });
+    return std::any_of(cell.content.begin(), cell.content.end(),
+                       [](const host::Block& b) { return b.IsTable(); });
 }
 
 // Where a cell's content goes inside its box, after padding and vertical alignment. Content
@@ -105,13 +111,15 @@ struct ContentPlace {
     QPointF origin;
     double width = 0;
 };
-ContentPlace PlaceContent(const host::Table& t, const host::Cell& cell, const QRectF& rect, double height) {
+ContentPlace PlaceContent(const host::Table& t, const host::Cell& cell, const QRectF& rect,
+                          double height) {
     const double width = std::max(0.0, rect.width() - t.leftPadding - t.rightPadding);
     const double room = rect.height() - t.topPadding - t.bottomPadding;
     double offset = 0;
     if (cell.verticalAlignment == host::CellVAlign::Center) offset = (room - height) / 2;
     if (cell.verticalAlignment == host::CellVAlign::Bottom) offset = room - height;
-    return {QPointF(rect.left() + t.leftPadding, rect.top() + t.topPadding + std::max(0.0, offset)), width};
+    return {QPointF(rect.left() + t.leftPadding, rect.top() + t.topPadding + std::max(0.0, offset)),
+            width};
 }
 double ContentWidth(const host::Table& t, const QRectF& rect) {
     return std::max(0.0, rect.width() - t.leftPadding - t.rightPadding);
@@ -145,12 +153,14 @@ void ForEachCell(const TablePart& part, Fn&& fn) {
 }
 
 // The part itself, then every table nested in its cells, depth first.
-void VisitParts(const host::Document& doc, const TablePart& part, const std::function<void(const TablePart&)>& fn) {
+void VisitParts(const host::Document& doc, const TablePart& part,
+                const std::function<void(const TablePart&)>& fn) {
     fn(part);
     ForEachCell(part, [&](const CellBox& box) {
         const host::Cell& cell = part.table->At(box.area.top, box.area.left);
         if (!box.startsHere || !HasTable(cell)) return;
-        const ContentLayout content = LayoutContent(doc, cell.content, ContentWidth(*part.table, box.rect));
+        const ContentLayout content =
+            LayoutContent(doc, cell.content, ContentWidth(*part.table, box.rect));
         const ContentPlace place = PlaceContent(*part.table, cell, box.rect, content.height);
         for (const BlockLayout& bl : content.blocks)
             if (bl.block->IsTable()) VisitParts(doc, NestedPart(bl, place.origin), fn);
@@ -229,10 +239,11 @@ void DrawEdges(QPainter& painter, const TablePart& part, Select&& select) {
     }
 }
 
-void DrawTablePart(QPainter& painter, const host::Document& doc, const TablePart& part, const RenderOptions& options);
+void DrawTablePart(QPainter& painter, const host::Document& doc, const TablePart& part,
+                   const RenderOptions& options);
 
-void DrawContent(QPainter& painter, const host::Document& doc, const ContentLayout& content, QPointF origin,
-                 const RenderOptions& options) {
+void DrawContent(QPainter& painter, const host::Document& doc, const ContentLayout& content,
+                 QPointF origin, const RenderOptions& options) {
     for (const BlockLayout& bl : content.blocks) {
         if (bl.block->IsTable())
             DrawTablePart(painter, doc, NestedPart(bl, origin), options);
@@ -241,7 +252,8 @@ void DrawContent(QPainter& painter, const host::Document& doc, const ContentLayo
     }
 }
 
-void DrawTablePart(QPainter& painter, const host::Document& doc, const TablePart& part, const RenderOptions& options) {
+void DrawTablePart(QPainter& painter, const host::Document& doc, const TablePart& part,
+                   const RenderOptions& options) {
     const host::Table& t = *part.table;
     if (options.showGridlines) {
         QPen grid(QColor(150, 170, 210), 0, Qt::DashLine);
@@ -311,7 +323,8 @@ struct PageRenderer::Layout {
     }
 };
 
-PageRenderer::PageRenderer(const host::Document& doc) : doc_(doc), layout_(std::make_unique<Layout>()) {
+PageRenderer::PageRenderer(const host::Document& doc)
+    : doc_(doc), layout_(std::make_unique<Layout>()) {
     const host::PageSetup& ps = doc.pageSetup;
     const double textLeft = ps.leftMargin + (ps.gutterPos == host::kGutterPosLeft ? ps.gutter : 0);
     const double textWidth = std::max(0.0, ps.TextWidth());
@@ -335,7 +348,8 @@ PageRenderer::PageRenderer(const host::Document& doc) : doc_(doc), layout_(std::
             pt.table = &t;
             const std::vector<double> widths = host::ResolveColumnWidths(t, textWidth);
             const double tableWidth = std::accumulate(widths.begin(), widths.end(), 0.0);
-            pt.colX = GridLines(AlignedLeft(t.rowAlignment, textLeft, textWidth, tableWidth), widths);
+            pt.colX =
+                GridLines(AlignedLeft(t.rowAlignment, textLeft, textWidth, tableWidth), widths);
             pt.height = host::ResolveRowHeights(t);
             for (const double h : pt.height) {
                 place(h);
@@ -366,9 +380,13 @@ PageRenderer::PageRenderer(const host::Document& doc) : doc_(doc), layout_(std::
 
 PageRenderer::~PageRenderer() = default;
 
-int PageRenderer::PageCount() const { return layout_->pages; }
+int PageRenderer::PageCount() const {
+    return layout_->pages;
+}
 
-QSizeF PageRenderer::PageSize() const { return {doc_.pageSetup.pageWidth, doc_.pageSetup.pageHeight}; }
+QSizeF PageRenderer::PageSize() const {
+    return {doc_.pageSetup.pageWidth, doc_.pageSetup.pageHeight};
+}
 
 void PageRenderer::Draw(QPainter& painter, int pageIndex, const RenderOptions& options) const {
     if (pageIndex < 0 || pageIndex >= layout_->pages) return;
@@ -380,7 +398,8 @@ void PageRenderer::Draw(QPainter& painter, int pageIndex, const RenderOptions& o
         if (!pp.layout.visible) continue;
         painter.setPen(Qt::black);
         for (size_t i = 0; i < pp.lines.size(); ++i)
-            if (pp.lines[i].first == pageIndex) DrawLine(painter, pp.layout.lines[i], pp.x, pp.lines[i].second);
+            if (pp.lines[i].first == pageIndex)
+                DrawLine(painter, pp.layout.lines[i], pp.x, pp.lines[i].second);
     }
     for (const Layout::PlacedTable& pt : layout_->tables) {
         if (const std::optional<TablePart> part = layout_->PartOn(pt, pageIndex)) {
@@ -416,8 +435,8 @@ std::optional<CellHit> PageRenderer::HitTest(int pageIndex, QPointF point) const
 std::vector<QRectF> PageRenderer::CellRects(int pageIndex, const host::Table& table,
                                             const host::CellRect& rect) const {
     std::vector<QRectF> rects;
-    if (rect.top < 1 || rect.left < 1 || rect.bottom > table.Rows() || rect.right > table.Columns() ||
-        rect.top > rect.bottom || rect.left > rect.right)
+    if (rect.top < 1 || rect.left < 1 || rect.bottom > table.Rows() ||
+        rect.right > table.Columns() || rect.top > rect.bottom || rect.left > rect.right)
         return rects;
     for (const Layout::PlacedTable& pt : layout_->tables) {
         const std::optional<TablePart> part = layout_->PartOn(pt, pageIndex);
@@ -431,11 +450,16 @@ std::vector<QRectF> PageRenderer::CellRects(int pageIndex, const host::Table& ta
     return rects;
 }
 
-int PageCount(const host::Document& doc) { return PageRenderer(doc).PageCount(); }
+int PageCount(const host::Document& doc) {
+    return PageRenderer(doc).PageCount();
+}
 
-QSizeF PageSize(const host::Document& doc) { return {doc.pageSetup.pageWidth, doc.pageSetup.pageHeight}; }
+QSizeF PageSize(const host::Document& doc) {
+    return {doc.pageSetup.pageWidth, doc.pageSetup.pageHeight};
+}
 
-void DrawPage(QPainter& painter, const host::Document& doc, int pageIndex, const RenderOptions& options) {
+void DrawPage(QPainter& painter, const host::Document& doc, int pageIndex,
+              const RenderOptions& options) {
     PageRenderer(doc).Draw(painter, pageIndex, options);
 }
 

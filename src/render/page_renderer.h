@@ -39,7 +39,7 @@ struct CellHit {
 // where the cell starts. The layout refers to the document, which must outlive the renderer
 // and stay unchanged while it is used. Needs a QGuiApplication (see EnsureGuiApplication).
 class PageRenderer {
-public:
+  public:
     explicit PageRenderer(const host::Document& doc);
     ~PageRenderer();
     PageRenderer(const PageRenderer&) = delete;
@@ -52,11 +52,12 @@ public:
     // The innermost table cell under a point of a page, if any.
     std::optional<CellHit> HitTest(int pageIndex, QPointF point) const;
     // Where the cells of rect of table lie on a page: one rectangle per cell part.
-    std::vector<QRectF> CellRects(int pageIndex, const host::Table& table, const host::CellRect& rect) const;
+    std::vector<QRectF> CellRects(int pageIndex, const host::Table& table,
+                                  const host::CellRect& rect) const;
 
     struct Layout;
 
-private:
+  private:
     const host::Document& doc_;
     std::unique_ptr<Layout> layout_;
 };
@@ -64,6 +65,7 @@ private:
 // One-shot forms of the above.
 int PageCount(const host::Document& doc);
 QSizeF PageSize(const host::Document& doc);
-void DrawPage(QPainter& painter, const host::Document& doc, int pageIndex, const RenderOptions& options = {});
+void DrawPage(QPainter& painter, const host::Document& doc, int pageIndex,
+              const RenderOptions& options = {});
 
 }  // namespace varelo::render

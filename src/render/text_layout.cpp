@@ -22,14 +22,20 @@ struct Atom {
     bool glued = false;  // no line break allowed before it
 };
 
-bool IsBreak(char32_t c) { return c == '\r' || c == '\n' || c == '\v' || c == '\f' || c == 0x2028 || c == 0x2029; }
-bool IsSpace(char32_t c) { return c == ' ' || c == '\t' || c == 0xA0 || c == 0x3000; }
+bool IsBreak(char32_t c) {
+    return c == '\r' || c == '\n' || c == '\v' || c == '\f' || c == 0x2028 || c == 0x2029;
+}
+bool IsSpace(char32_t c) {
+    return c == ' ' || c == '\t' || c == 0xA0 || c == 0x3000;
+}
 // Ideographs, kana, full-width forms and their punctuation break on either side.
-bool IsWide(char32_t c) { return c >= 0x2E80; }
+bool IsWide(char32_t c) {
+    return c >= 0x2E80;
+}
 // Closing punctuation never starts a line.
 bool IsClosing(char32_t c) {
     static constexpr char32_t kClosing[] = {U'，', U'。', U'、', U'；', U'：', U'？', U'！', U'）',
-                                            U'」', U'』', U'”', U'’', U'》', U'〉', U'】', U'…',
+                                            U'」', U'』', U'”',  U'’',  U'》', U'〉', U'】', U'…',
                                             U',',  U'.',  U';',  U':',  U'?',  U'!',  U')'};
     return std::find(std::begin(kClosing), std::end(kClosing), c) != std::end(kClosing);
 }
@@ -43,7 +49,8 @@ struct ResolvedFont {
     double size;
 };
 
-ResolvedFont ResolveFont(const host::Document& doc, const host::Paragraph& p, const host::CharFormat& direct) {
+ResolvedFont ResolveFont(const host::Document& doc, const host::Paragraph& p,
+                         const host::CharFormat& direct) {
     const host::CharFormat f = doc.Resolve(p, direct);
     const double size = std::max(0.0, f.size.value_or(10.5));
     return {&Face(f.font.value_or(std::string{}), f.bold.value_or(false)), size};
@@ -92,7 +99,8 @@ std::vector<Atom> MakeAtoms(const host::Document& doc, const host::Paragraph& p,
             bool first = true;
             for (const char32_t c : chars) {
                 const QString ch = QString::fromUcs4(&c, 1);
-                out.push_back({AtomKind::Word, ch, a.face, a.size, Measure(*a.face, a.size, ch), first && a.glued});
+                out.push_back({AtomKind::Word, ch, a.face, a.size, Measure(*a.face, a.size, ch),
+                               first && a.glued});
                 first = false;
             }
         } else {
@@ -136,12 +144,18 @@ struct LineBuilder {
         double shift = 0, stretch = 0;
         const double room = width - line.width;
         switch (format.alignment) {
-            case host::Alignment::Center: shift = room / 2; break;
-            case host::Alignment::Right: shift = room; break;
-            case host::Alignment::Justify:
-                if (!lastOfParagraph && end > 1 && room > 0) stretch = room / static_cast<double>(end - 1);
+            case host::Alignment::Center:
+                shift = room / 2;
                 break;
-            case host::Alignment::Left: break;
+            case host::Alignment::Right:
+                shift = room;
+                break;
+            case host::Alignment::Justify:
+                if (!lastOfParagraph && end > 1 && room > 0)
+                    stretch = room / static_cast<double>(end - 1);
+                break;
+            case host::Alignment::Left:
+                break;
         }
         for (size_t i = 0; i < end; ++i) {
             const Atom& a = *current[i];
@@ -158,14 +172,25 @@ struct LineBuilder {
 
         const double natural = ascent + descent + leading;
         switch (format.lineSpacingRule) {
-            case host::LineSpacingRule::Exactly: line.height = std::max(0.0, format.lineSpacing); break;
-            case host::LineSpacingRule::AtLeast: line.height = std::max(natural, format.lineSpacing); break;
-            case host::LineSpacingRule::OnePtFive: line.height = natural * 1.5; break;
-            case host::LineSpacingRule::Double: line.height = natural * 2; break;
-            case host::LineSpacingRule::Multiple:
-                line.height = format.lineSpacing > 0 ? natural * format.lineSpacing / 12.0 : natural;
+            case host::LineSpacingRule::Exactly:
+                line.height = std::max(0.0, format.lineSpacing);
                 break;
-            case host::LineSpacingRule::Single: line.height = natural; break;
+            case host::LineSpacingRule::AtLeast:
+                line.height = std::max(natural, format.lineSpacing);
+                break;
+            case host::LineSpacingRule::OnePtFive:
+                line.height = natural * 1.5;
+                break;
+            case host::LineSpacingRule::Double:
+                line.height = natural * 2;
+                break;
+            case host::LineSpacingRule::Multiple:
+                line.height =
+                    format.lineSpacing > 0 ? natural * format.lineSpacing / 12.0 : natural;
+                break;
+            case host::LineSpacingRule::Single:
+                line.height = natural;
+                break;
         }
         // Extra pitch goes above the text and a short exact line loses the top of tall glyphs,
         // as in the word processor: the baseline keeps the font's descent from the line's foot.
@@ -212,7 +237,8 @@ ParagraphLayout LayoutParagraph(const host::Document& doc, const host::Paragraph
         // A word with the closing punctuation glued to it moves as one.
         size_t j = i + 1;
         double unit = a.width;
-        while (j < atoms.size() && atoms[j].kind == AtomKind::Word && atoms[j].glued) unit += atoms[j++].width;
+        while (j < atoms.size() && atoms[j].kind == AtomKind::Word && atoms[j].glued)
+            unit += atoms[j++].width;
         if (b.HasInk() && b.CurrentWidth() + unit > width + kEpsilon) b.Finish(false);
         for (; i < j; ++i) b.current.push_back(&atoms[i]);
     }
@@ -222,7 +248,8 @@ ParagraphLayout LayoutParagraph(const host::Document& doc, const host::Paragraph
     layout.lines = std::move(b.lines);
     layout.spaceBefore = std::max(0.0, p.format.spaceBefore);
     layout.spaceAfter = std::max(0.0, p.format.spaceAfter);
-    layout.visible = std::any_of(atoms.begin(), atoms.end(), [](const Atom& a) { return a.kind == AtomKind::Word; });
+    layout.visible = std::any_of(atoms.begin(), atoms.end(),
+                                 [](const Atom& a) { return a.kind == AtomKind::Word; });
     return layout;
 }
 

@@ -40,11 +40,14 @@ inline QImage Render(const PageRenderer& renderer, int page, const RenderOptions
     return image;
 }
 
-inline bool Dark(QRgb p) { return qGray(p) < 128; }
+inline bool Dark(QRgb p) {
+    return qGray(p) < 128;
+}
 
-// Share of dark pixels in a rectangle given in points.
-inline double DarkShare(const QImage& image, const QRectF& points) {
-    const QRect px = QRectF(points.topLeft() * kScale, points.size() * kScale).toAlignedRect() & image.rect();
+// Share of dark pixels in a rectangle given in points, in an image of scale pixels per point.
+inline double DarkShare(const QImage& image, const QRectF& points, double scale = kScale) {
+    const QRect px =
+        QRectF(points.topLeft() * scale, points.size() * scale).toAlignedRect() & image.rect();
     if (px.isEmpty()) return 0;
     int dark = 0;
     for (int y = px.top(); y <= px.bottom(); ++y)
@@ -52,11 +55,31 @@ inline double DarkShare(const QImage& image, const QRectF& points) {
     return static_cast<double>(dark) / (px.width() * px.height());
 }
 
+// How much of a rule a thin probe rectangle finds: the share of its pixel rows (a tall probe,
+// for a vertical rule) or columns (a wide probe) that hold a dark pixel.
+inline double RuleCoverage(const QImage& image, const QRectF& points, double scale = kScale) {
+    const QRect px =
+        QRectF(points.topLeft() * scale, points.size() * scale).toAlignedRect() & image.rect();
+    if (px.isEmpty()) return 0;
+    const bool vertical = px.height() >= px.width();
+    const int n = vertical ? px.height() : px.width();
+    int hit = 0;
+    for (int i = 0; i < n; ++i) {
+        bool dark = false;
+        for (int j = 0; j < (vertical ? px.width() : px.height()) && !dark; ++j)
+            dark = Dark(vertical ? image.pixel(px.left() + j, px.top() + i)
+                                 : image.pixel(px.left() + i, px.top() + j));
+        hit += dark ? 1 : 0;
+    }
+    return static_cast<double>(hit) / n;
+}
+
 // Dark pixels across a horizontal line at y (points), sampled in the column at x.
 inline int DarkRunAcross(const QImage& image, double x, double yFrom, double yTo) {
     int n = 0;
     const int px = qRound(x * kScale);
-    for (int y = qRound(yFrom * kScale); y <= qRound(yTo * kScale); ++y) n += Dark(image.pixel(px, y)) ? 1 : 0;
+    for (int y = qRound(yFrom * kScale); y <= qRound(yTo * kScale); ++y)
+        n += Dark(image.pixel(px, y)) ? 1 : 0;
     return n;
 }
 
@@ -76,7 +99,8 @@ struct GridPage {
         table = &doc.AddTableAtStart(rows, columns);
         table->leftPadding = table->rightPadding = 0;
         table->SetAllRows(host::RowHeightRule::Exactly, kRow);
-        for (int c = 1; c <= columns; ++c) table->ColumnWidth(c) = {host::PreferredWidthType::Points, kColumn};
+        for (int c = 1; c <= columns; ++c)
+            table->ColumnWidth(c) = {host::PreferredWidthType::Points, kColumn};
         table->preferredWidth = {host::PreferredWidthType::Points, kColumn * columns};
         for (int r = 1; r <= rows; ++r)
             for (int c = 1; c <= columns; ++c) {
@@ -87,8 +111,8 @@ struct GridPage {
 
     // The rectangle of slots in points (on the page where row r lies, for a one-page grid).
     static QRectF Cells(int top, int left, int bottom, int right) {
-        return QRectF(kLeft + (left - 1) * kColumn, kTop + (top - 1) * kRow, (right - left + 1) * kColumn,
-                      (bottom - top + 1) * kRow);
+        return QRectF(kLeft + (left - 1) * kColumn, kTop + (top - 1) * kRow,
+                      (right - left + 1) * kColumn, (bottom - top + 1) * kRow);
     }
     static QRectF Cell(int r, int c) { return Cells(r, c, r, c); }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QPrinter>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -17,11 +18,12 @@ namespace fs = std::filesystem;
 namespace {
 
 class ExportTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { varelo::rendertest::StartOffscreen(); }
     void SetUp() override {
         dir = fs::temp_directory_path() /
-              ("varelo_export_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+              ("varelo_export_" +
+               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(dir);
         fs::create_directories(dir);
     }
@@ -45,7 +47,8 @@ std::vector<std::pair<double, double>> PdfPageSizes(const fs::path& pdf) {
         const std::regex re(R"(Page\s+\d+ size:\s+([\d.]+) x ([\d.]+) pts)");
         while (fgets(line, sizeof line, p)) {
             std::cmatch m;
-            if (std::regex_search(line, m, re)) sizes.emplace_back(std::stod(m[1]), std::stod(m[2]));
+            if (std::regex_search(line, m, re))
+                sizes.emplace_back(std::stod(m[1]), std::stod(m[2]));
         }
         pclose(p);
     }
@@ -84,7 +87,8 @@ TEST_F(ExportTest, PngPagesAreWhiteImagesAtTheResolution) {
     varelo::rendertest::GridPage page(14, 10);
     page.Write(1, 1, "!", host::kFontBubble, 12, host::Alignment::Left);
     const std::vector<std::string> paths = ExportPng(page.doc, (dir / "sheet").string(), 144);
-    ASSERT_EQ(paths, (std::vector<std::string>{(dir / "sheet-1.png").string(), (dir / "sheet-2.png").string()}));
+    ASSERT_EQ(paths, (std::vector<std::string>{(dir / "sheet-1.png").string(),
+                                               (dir / "sheet-2.png").string()}));
     QImage first(QString::fromStdString(paths[0]));
     ASSERT_FALSE(first.isNull());
     EXPECT_EQ(first.size(), QSize(400, 300));  // 200 x 150 pt at 2 px per point
@@ -111,4 +115,19 @@ TEST_F(ExportTest, FailuresAreReportedAndLeaveNoFile) {
     page.doc.pageSetup.pageHeight = -1;
     EXPECT_THROW(ExportPdf(page.doc, pdf.string()), std::runtime_error);
     EXPECT_EQ(ReadAll(pdf), before);
+}
+
+TEST_F(ExportTest, PrintingHonoursThePrintersPageRange) {
+    varelo::rendertest::GridPage page(30, 10);  // three pages
+    ASSERT_EQ(PageRenderer(page.doc).PageCount(), 3);
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    const fs::path pdf = dir / "printed.pdf";
+    printer.setOutputFileName(QString::fromStdString(pdf.string()));
+    printer.setFromTo(2, 3);
+    Print(page.doc, printer);
+    const auto sizes = PdfPageSizes(pdf);
+    ASSERT_EQ(sizes.size(), 2u);
+    EXPECT_NEAR(sizes[0].first, 200, 0.5);
+    EXPECT_NEAR(sizes[0].second, 150, 0.5);
 }

@@ -13,13 +13,14 @@ using namespace varelo::rendertest;
 namespace {
 
 class PageRendererTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { StartOffscreen(); }
 };
 
 // Centre of the dark pixels in a rectangle, in points.
 QPointF DarkCentre(const QImage& image, const QRectF& points) {
-    const QRect px = QRectF(points.topLeft() * kScale, points.size() * kScale).toAlignedRect() & image.rect();
+    const QRect px =
+        QRectF(points.topLeft() * kScale, points.size() * kScale).toAlignedRect() & image.rect();
     double sx = 0, sy = 0;
     int n = 0;
     for (int y = px.top(); y <= px.bottom(); ++y)
@@ -29,7 +30,8 @@ QPointF DarkCentre(const QImage& image, const QRectF& points) {
 }
 
 void Frame(host::Table& t, const host::CellRect& rect, const host::Border& border) {
-    for (auto type : {host::BorderType::Left, host::BorderType::Right, host::BorderType::Top, host::BorderType::Bottom})
+    for (auto type : {host::BorderType::Left, host::BorderType::Right, host::BorderType::Top,
+                      host::BorderType::Bottom})
         t.SetBorder(rect, type, border);
 }
 
@@ -43,14 +45,17 @@ TEST_F(PageRendererTest, BubbleFontDrawsMarksBubblesAndFills) {
         const char* text;
         double minShare, maxShare;
     };
-    const Case cases[] = {{"!", 0.95, 1.0}, {"3", 0.12, 0.45}, {"A", 0.12, 0.45}, {"%", 0.5, 0.8}, {"$", 0.15, 0.5}};
+    const Case cases[] = {
+        {"!", 0.95, 1.0}, {"3", 0.12, 0.45}, {"A", 0.12, 0.45}, {"%", 0.5, 0.8}, {"$", 0.15, 0.5}};
     GridPage page;
-    for (int i = 0; i < 5; ++i) page.Write(2 * i + 1, 2, cases[i].text, host::kFontBubble, 12, host::Alignment::Left);
+    for (int i = 0; i < 5; ++i)
+        page.Write(2 * i + 1, 2, cases[i].text, host::kFontBubble, 12, host::Alignment::Left);
     const QImage image = Render(PageRenderer(page.doc), 0);
     for (int i = 0; i < 5; ++i) {
         SCOPED_TRACE(cases[i].text);
         const QRectF cell = GridPage::Cell(2 * i + 1, 2);
-        const QRectF glyph(cell.left() + 0.09 * 12, cell.bottom() - 2.4 - 0.62 * 12, 0.82 * 12, 0.64 * 12);
+        const QRectF glyph(cell.left() + 0.09 * 12, cell.bottom() - 2.4 - 0.62 * 12, 0.82 * 12,
+                           0.64 * 12);
         const double share = DarkShare(image, glyph.adjusted(0.5, 0.5, -0.5, -0.5));
         EXPECT_GE(share, cases[i].minShare);
         EXPECT_LE(share, cases[i].maxShare);
@@ -83,14 +88,17 @@ TEST_F(PageRendererTest, BordersFollowEdgeSegmentsAndTheirWidths) {
     const double hy = GridPage::kTop + 3 * GridPage::kRow;  // between rows 3 and 4
     EXPECT_EQ(DarkShare(image, QRectF(vx + 2, hy - 1, 10, 2)), 0);
     // 0.5 pt and 1.5 pt at 4 px per point.
-    const int thin = DarkRunAcross(image, vx + 9, GridPage::kTop + 5, GridPage::kTop + 15);  // the frame's top
+    const int thin =
+        DarkRunAcross(image, vx + 9, GridPage::kTop + 5, GridPage::kTop + 15);  // the frame's top
     const int wide = DarkRunAcross(image, vx - 9, 102, 110);
     EXPECT_NEAR(thin, 2, 1);
     EXPECT_NEAR(wide, 6, 1);
     // Nothing where no segment is set.
     EXPECT_EQ(DarkShare(image, GridPage::Cells(6, 6, 8, 10).adjusted(1, 1, -1, -1)), 0);
     // The diagonal crosses its cell's centre.
-    EXPECT_GT(DarkShare(image, QRectF(GridPage::Cell(9, 6).center() - QPointF(0.5, 0.5), QSizeF(1, 1))), 0.2);
+    EXPECT_GT(
+        DarkShare(image, QRectF(GridPage::Cell(9, 6).center() - QPointF(0.5, 0.5), QSizeF(1, 1))),
+        0.2);
 }
 
 TEST_F(PageRendererTest, MergedCellHidesInsideEdgesAndPlacesTextByAlignment) {
@@ -118,7 +126,9 @@ TEST_F(PageRendererTest, MergedCellHidesInsideEdgesAndPlacesTextByAlignment) {
     EXPECT_LT(ink2.y(), other.top() + GridPage::kRow);
     EXPECT_LT(ink2.x(), other.left() + 10.5);
     // Apart from the text, the inside of the merged cell is white: no inner rules.
-    EXPECT_EQ(DarkShare(image, QRectF(inside.left(), inside.top(), inside.width(), 4 * GridPage::kRow)), 0);
+    EXPECT_EQ(
+        DarkShare(image, QRectF(inside.left(), inside.top(), inside.width(), 4 * GridPage::kRow)),
+        0);
 }
 
 TEST_F(PageRendererTest, TextWrapsWithinItsCellAndIsClippedToIt) {
@@ -130,8 +140,9 @@ TEST_F(PageRendererTest, TextWrapsWithinItsCellAndIsClippedToIt) {
     const QImage image = Render(PageRenderer(page.doc), 0);
     EXPECT_GT(DarkShare(image, GridPage::Cell(2, 2)), 0.02);
     EXPECT_GT(DarkShare(image, GridPage::Cell(3, 2)), 0.02);
-    for (const QRectF& neighbour : {GridPage::Cell(4, 2), GridPage::Cells(2, 1, 3, 1), GridPage::Cells(2, 3, 3, 3),
-                                    GridPage::Cell(6, 1), GridPage::Cell(6, 3), GridPage::Cell(7, 2)})
+    for (const QRectF& neighbour :
+         {GridPage::Cell(4, 2), GridPage::Cells(2, 1, 3, 1), GridPage::Cells(2, 3, 3, 3),
+          GridPage::Cell(6, 1), GridPage::Cell(6, 3), GridPage::Cell(7, 2)})
         EXPECT_EQ(DarkShare(image, neighbour), 0);
     EXPECT_GT(DarkShare(image, GridPage::Cell(6, 2)), 0.02);
 }
@@ -153,7 +164,8 @@ TEST_F(PageRendererTest, NestedTableIsDrawnInsideItsCell) {
     grid->SetBorder({3, 1, 3, 4}, host::BorderType::Vertical, {});
     host::Border frame = host::kSolidBorder;
     frame.lineWidth = host::kLineWidth150pt;
-    for (auto type : {host::BorderType::Left, host::BorderType::Right, host::BorderType::Top, host::BorderType::Bottom})
+    for (auto type : {host::BorderType::Left, host::BorderType::Right, host::BorderType::Top,
+                      host::BorderType::Bottom})
         grid->SetBorder({1, 1, 3, 4}, type, frame);
     const host::Table* nested = grid.get();
     cell.content.insert(cell.content.begin(), host::Block(std::move(grid)));
@@ -165,8 +177,9 @@ TEST_F(PageRendererTest, NestedTableIsDrawnInsideItsCell) {
     const double top = area.top() + (area.height() - 44) / 2;
     const double left = area.left();
     EXPECT_NEAR(DarkRunAcross(image, left + 30, top - 2, top + 2), 6, 1);  // 1.5 pt frame
-    EXPECT_GT(DarkShare(image, QRectF(left + 19.75, top + 8, 0.5, 16)), 0.9);  // square row's inner rule
-    EXPECT_EQ(DarkShare(image, QRectF(left + 19, top + 1.5, 2, 3)), 0);        // none in the gap row
+    EXPECT_GT(DarkShare(image, QRectF(left + 19.75, top + 8, 0.5, 16)),
+              0.9);                                                      // square row's inner rule
+    EXPECT_EQ(DarkShare(image, QRectF(left + 19, top + 1.5, 2, 3)), 0);  // none in the gap row
     EXPECT_EQ(DarkShare(image, QRectF(left + 82, area.top() + 1, 50, area.height() - 2)), 0);
 
     // Hit testing reaches the nested table, and cell rectangles come back where they were drawn.
@@ -205,17 +218,29 @@ TEST_F(PageRendererTest, RowsFlowOntoTheNextPageAndMergedCellsSplit) {
     EXPECT_GT(DarkShare(first, QRectF(onFirst.left() - 0.25, onFirst.top() + 2, 0.5, 20)), 0.9);
     EXPECT_GT(DarkShare(second, QRectF(onSecond.left() - 0.25, onSecond.top() + 2, 0.5, 20)), 0.9);
     EXPECT_EQ(DarkShare(first, QRectF(onFirst.left() + 2, onFirst.bottom() - 1, 14, 2)), 0);
-    EXPECT_GT(DarkShare(second, QRectF(onSecond.left() + 2, onSecond.bottom() - 0.25, 14, 0.5)), 0.9);
+    EXPECT_GT(DarkShare(second, QRectF(onSecond.left() + 2, onSecond.bottom() - 0.25, 14, 0.5)),
+              0.9);
     EXPECT_GT(DarkShare(first, onFirst.adjusted(1, 1, -1, -1)), 0.02);
     EXPECT_EQ(DarkShare(second, onSecond.adjusted(1, 1, -1, -1)), 0);
-    EXPECT_EQ(renderer.CellRects(1, t, {10, 5, 10, 5}).size(), 1u);  // the merged cell's part on page 2
+    EXPECT_EQ(renderer.CellRects(1, t, {10, 5, 10, 5}).size(),
+              1u);  // the merged cell's part on page 2
 }
 
-TEST_F(PageRendererTest, ClosingEmptyParagraphOpensNoPage) {
+TEST_F(PageRendererTest, BodyParagraphsDrawBelowTheTableAndTheClosingEmptyOneOpensNoPage) {
     GridPage full(10, 10);  // exactly fills the text height
     EXPECT_EQ(PageRenderer(full.doc).PageCount(), 1);
     full.doc.body.back().paragraph.Append("x");
     EXPECT_EQ(PageRenderer(full.doc).PageCount(), 2);
+
+    GridPage part(2, 10);
+    host::Paragraph& p = part.doc.body.back().paragraph;
+    p.format.alignment = host::Alignment::Left;
+    p.Append("答题卡");
+    const QImage image = Render(PageRenderer(part.doc), 0);
+    const double below = GridPage::kTop + 2 * GridPage::kRow;
+    EXPECT_GT(DarkShare(image, QRectF(GridPage::kLeft, below, 40, 16)), 0.05);
+    EXPECT_EQ(DarkShare(image, QRectF(GridPage::kLeft + 40, below, 130, 16)), 0);
+    EXPECT_EQ(DarkShare(image, QRectF(GridPage::kLeft, 0, 180, below)), 0);
 }
 
 TEST_F(PageRendererTest, GridlinesAndSelectionShowOnlyWhenAsked) {

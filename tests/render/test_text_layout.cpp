@@ -10,7 +10,7 @@ using namespace varelo::render;
 namespace {
 
 class TextLayoutTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { varelo::rendertest::StartOffscreen(); }
 
     host::Paragraph Para(const std::string& text, const std::string& font, double size) {
@@ -66,7 +66,8 @@ TEST_F(TextLayoutTest, ExactSpacingGivesEveryLineThePitch) {
 
 TEST_F(TextLayoutTest, LinesBreakAtTheWidthKeepingWordsAndClosingPunctuation) {
     // Ten ideographs of 10 pt in 45 pt: four to a line.
-    const ParagraphLayout cjk = LayoutParagraph(doc, Para("一二三四五六七八九十", host::kFontSong, 10), 45);
+    const ParagraphLayout cjk =
+        LayoutParagraph(doc, Para("一二三四五六七八九十", host::kFontSong, 10), 45);
     ASSERT_EQ(cjk.lines.size(), 3u);
     EXPECT_NEAR(cjk.lines[0].width, 40, 0.5);
     // A full stop never starts a line: it goes with the ideograph before it.
@@ -74,14 +75,17 @@ TEST_F(TextLayoutTest, LinesBreakAtTheWidthKeepingWordsAndClosingPunctuation) {
     ASSERT_EQ(stop.lines.size(), 2u);
     EXPECT_EQ(stop.lines[1].pieces.front().text, QString::fromUtf8("四。"));
     // Latin words wrap whole at blanks; blanks at the end of a line take no room.
-    const double twoWords = LayoutParagraph(doc, Para("alpha beta", host::kFontHei, 10), 1000).lines[0].width;
-    const ParagraphLayout words = LayoutParagraph(doc, Para("alpha beta gamma", host::kFontHei, 10), twoWords + 1);
+    const double twoWords =
+        LayoutParagraph(doc, Para("alpha beta", host::kFontHei, 10), 1000).lines[0].width;
+    const ParagraphLayout words =
+        LayoutParagraph(doc, Para("alpha beta gamma", host::kFontHei, 10), twoWords + 1);
     ASSERT_EQ(words.lines.size(), 2u);
     QString first;
     for (const TextPiece& piece : words.lines[0].pieces) first += piece.text;
     EXPECT_EQ(first.trimmed(), "alpha beta");
     // Justified: the first line reaches the right edge, the last does not.
-    EXPECT_NEAR(words.lines[0].pieces.back().x + words.lines[0].pieces.back().width, twoWords + 1, 0.01);
+    EXPECT_NEAR(words.lines[0].pieces.back().x + words.lines[0].pieces.back().width, twoWords + 1,
+                0.01);
     EXPECT_EQ(words.lines[1].pieces.front().x, 0);
     EXPECT_DOUBLE_EQ(words.lines[0].width, twoWords);
     EXPECT_TRUE(words.visible);

@@ -1,0 +1,484 @@
+#include "layout/omr_template.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <optional>
+
+#include "host/constants.h"
+#include "host/numbers.h"
+#include "layout/generators.h"
+#include "layout/objective_section.h"
+
+namespace varelo::layout {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+constexpr double kMillimetresPerPoint = 25.4 / 72.0;
+
+// The bubble font's metrics in em (fonts/block_hx.py): every glyph advances one em, its line
+// box runs 0.8 above and 0.2 below the baseline without leading, and the bubble, like the
+// solid mark, fills x 0.09..0.91 and y -0.02..0.62 above the baseline.
+constexpr double kAdvance = 1.0;
+constexpr double kDescent = 0.2;
+constexpr double kBoxLeft = 0.09, kBoxRight = 0.91;
+constexpr double kBoxBottom = -0.02, kBoxTop = 0.62;
+
+bool IsBubbleFont(const std::string& name) {
+    const std::string bubble = host::kFontBubble;
+    return name.size() == bubble.size() &&
+           std::equal(name.begin(), name.end(), bubble.begin(), [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+           });
+}
+
+size_t CodePoints(const std::string& s) {
+    return static_cast<size_t>(
+        std::count_if(s.begin(), s.end(), [](char ch) { return (static_cast<unsigned char>(ch) & 0xC0) != 0x80; }));
+}
+
+// The line pitch of a one-line paragraph of the bubble font at size points.
+double LineHeight(const host::ParagraphFormat& f, double size) {
+    const double natural = size;  // ascent + descent, no leading
+    switch (f.lineSpacingRule) {
+        case host::LineSpacingRule::Exactly:
+            return std::max(0.0, f.lineSpacing);
+        case host::LineSpacingRule::AtLeast:
+            return std::max(natural, f.lineSpacing);
+        case host::LineSpacingRule::OnePtFive:
+            return natural * 1.5;
+        case host::LineSpacingRule::Double:
+            return natural * 2;
+        case host::LineSpacingRule::Multiple:
+            return f.lineSpacing > 0 ? natural * f.lineSpacing / 12.0 : natural;
+        case host::LineSpacingRule::Single:
+            break;
+    }
+    return natural;
+}
+
+// A cell holding one character of the bubble font, and the box of that glyph on its page.
+struct Glyph {
+    std::string text;
+    host::PageRect box;
+};
+
+// Places the glyph as the renderer does: the cell's padding, then its vertical alignment
+// (content taller than the cell keeps its top), the paragraph's alignment within the
+// content width, and the baseline at the line's foot less the font's descent.
+std::optional<Glyph> BubbleGlyph(const host::Document& doc, const host::PlacedTable& pt, int r, int c) {
+    const host::Table& t = *pt.table;
+    const host::Cell& cell = t.At(r, c);
+    if (cell.content.size() != 1 || cell.content.front().IsTable()) return std::nullopt;
+    const host::Paragraph& p = cell.content.front().paragraph;
+    const std::string text = p.Text();
+    if (CodePoints(text) != 1 || p.runs.empty()) return std::nullopt;
+    double size = 0;
+    for (const host::Run& run : p.runs) {
+        if (run.text.empty()) continue;
+        const host::CharFormat f = doc.Resolve(p, run.format);
+        if (!IsBubbleFont(f.font.value_or(std::string{}))) return std::nullopt;
+        size = std::max(0.0, f.size.value_or(10.5));
+    }
+
+    const std::optional<host::PageRect> rect = pt.CellRect(r, c);
+    if (!rect || size <= 0) return std::nullopt;
+    const double spaceBefore = std::max(0.0, p.format.spaceBefore);
+    const double lineHeight = LineHeight(p.format, size);
+    const double contentHeight = spaceBefore + lineHeight + std::max(0.0, p.format.spaceAfter);
+    const double room = rect->height - t.topPadding - t.bottomPadding;
+    double offset = 0;
+    if (cell.verticalAlignment == host::CellVAlign::Center) offset = (room - contentHeight) / 2;
+    if (cell.verticalAlignment == host::CellVAlign::Bottom) offset = room - contentHeight;
+    const double baseline =
+        rect->y + t.topPadding + std::max(0.0, offset) + spaceBefore + lineHeight - kDescent * size;
+
+    const double width = std::max(0.0, rect->width - t.leftPadding - t.rightPadding);
+    double shift = 0;
+    if (p.format.alignment == host::Alignment::Center) shift = (width - kAdvance * size) / 2;
+    if (p.format.alignment == host::Alignment::Right) shift = width - kAdvance * size;
+    const double left = rect->x + t.leftPadding + shift;
+
+    return Glyph{text,
+                 {rect->page, left + kBoxLeft * size, baseline - kBoxTop * size, (kBoxRight - kBoxLeft) * size,
+                  (kBoxTop - kBoxBottom) * size}};
+}
+
+OmrRect ToMillimetres(const host::PageRect& r) {
+    return {r.page + 1, r.x * kMillimetresPerPoint, r.y * kMillimetresPerPoint, r.width * kMillimetresPerPoint,
+            r.height * kMillimetresPerPoint};
+}
+
+[[noreturn]] void Mismatch(int r, int c, const std::string& expected) {
+    throw OmrError("the sheet does not match its settings: grid cell (" + std::to_string(r) + ", " +
+                   std::to_string(c) + ") should hold " + expected);
+}
+
+OmrBubble ExpectBubble(const host::Document& doc, const host::PlacedTable& pt, int r, int c,
+                       const std::string& value) {
+    const std::optional<Glyph> g = BubbleGlyph(doc, pt, r, c);
+    if (!g || g->text != value) Mismatch(r, c, "the bubble \"" + value + "\"");
+    return {value, ToMillimetres(g->box)};
+}
+
+int16_t Count(const std::string& text, const char* what) {
+    const std::optional<int16_t> n = host::ToInt16(text);
+    if (!n) throw OmrError(std::string("the ") + what + " \"" + text + "\" is not a whole number");
+    return *n;
+}
+
+bool FirstOrLastOnPage(const host::PlacedTable& pt, int r) {
+    const int rows = pt.table->Rows();
+    const int page = pt.RowPage(r);
+    return r == 1 || r == rows || pt.RowPage(r - 1) != page || pt.RowPage(r + 1) != page;
+}
+
+void ReadMarks(const host::Document& doc, const host::PlacedTable& pt, OmrTemplate& out) {
+    const host::Table& t = *pt.table;
+    for (int r = 1; r <= t.Rows(); ++r)
+        for (int c = 1; c <= t.Columns(); ++c) {
+            if (!t.IsAnchor(r, c)) continue;
+            const std::optional<Glyph> g = BubbleGlyph(doc, pt, r, c);
+            if (!g || g->text != "!") continue;
+            const host::CellRect area = t.CellArea(r, c);
+            const bool corner = FirstOrLastOnPage(pt, r) && (area.left == 1 || area.right == t.Columns());
+            const OmrRect rect = ToMillimetres(g->box);
+            out.pages[static_cast<size_t>(rect.page - 1)].marks.push_back({corner, rect});
+        }
+    for (OmrPage& page : out.pages)
+        std::stable_sort(page.marks.begin(), page.marks.end(), [](const OmrMark& a, const OmrMark& b) {
+            return a.rect.y != b.rect.y ? a.rect.y < b.rect.y : a.rect.x < b.rect.x;
+        });
+}
+
+void ReadCandidateField(const host::Document& doc, const host::PlacedTable& pt, const SheetForm& form,
+                        int16_t code, OmrTemplate& out) {
+    const int16_t digits = Count(form.txtExam_NO, "digit count");
+    const host::CellRect area = CandidateBubbleArea(code, digits);
+    if (area.top == 0) throw OmrError("the digit count " + std::to_string(digits) + " has no candidate-number grid");
+    // A sheet made with more digits than the form says would lose its leading columns.
+    if (area.left > 1) {
+        const std::optional<Glyph> before = BubbleGlyph(doc, pt, area.top, area.left - 1);
+        if (before && before->text == "0")
+            throw OmrError("the sheet does not match its settings: its candidate number has more than " +
+                           std::to_string(digits) + " digits");
+    }
+    for (int c = area.left; c <= area.right; ++c) {
+        std::vector<OmrBubble> column;
+        for (int d = 0; d <= 9; ++d) column.push_back(ExpectBubble(doc, pt, area.top + d, c, std::to_string(d)));
+        out.candidateColumns.push_back(std::move(column));
+    }
+}
+
+// Follows the objective section's placement: each group from the running start row, blocks
+// of n items with the option rows below the number row and a spacer row after them.
+void ReadItems(const host::Document& doc, const host::PlacedTable& pt, const SheetForm& form, int16_t code,
+               OmrTemplate& out) {
+    const host::Table& t = *pt.table;
+    const int n = ItemsPerBlock(code);
+    int row0 = ObjectiveStartRow(code);
+    int itemNo = 0;
+    const std::vector<QuestionGrid::Row> groups = form.mfgQuestion.Groups();
+    for (const QuestionGrid::Row& g : groups) {
+        const int itemCount = Count(g[QuestionGrid::kItems], "item count");
+        const int optionCount = Count(g[QuestionGrid::kOptions], "option count");
+        if (itemCount < 0 || optionCount < 1) throw OmrError("a question group has no items or no options");
+        OmrGroup group{g[QuestionGrid::kNumber], g[QuestionGrid::kName], host::LeadingValue(g[QuestionGrid::kPoints]),
+                       itemNo + 1, itemCount, optionCount};
+        out.groups.push_back(group);
+        const int blockRows = optionCount + 2;
+        for (int k = 0; k < itemCount; ++k) {
+            const int row = row0 + (k / n) * blockRows;
+            const int column = ObjectiveItemColumn(code, k % n);
+            ++itemNo;
+            if (row + optionCount > t.Rows() || column < 1 || column > t.Columns())
+                throw OmrError("item " + std::to_string(itemNo) + " lies outside the page grid");
+            if (t.At(row, column).Text() != std::to_string(itemNo)) Mismatch(row, column, "the number " + std::to_string(itemNo));
+            OmrItem item{itemNo, static_cast<int>(out.groups.size()), group.points, {}};
+            for (int j = 1; j <= optionCount; ++j) {
+                // Labels run "A", "B", ...; past "Z" they follow character codes, so only the
+                // letters are checked by value.
+                const std::optional<Glyph> glyph = BubbleGlyph(doc, pt, row + j, column);
+                const std::string letter(1, static_cast<char>('A' + std::min(j, 26) - 1));
+                if (!glyph || (j <= 26 && glyph->text != letter))
+                    Mismatch(row + j, column, j <= 26 ? "the bubble \"" + letter + "\"" : "an option bubble");
+                item.options.push_back({glyph->text, ToMillimetres(glyph->box)});
+            }
+            out.items.push_back(std::move(item));
+        }
+        // Where a further item of this group would stand must be empty, or the sheet holds
+        // more items than the form says. After a full block that place is the next group's.
+        const bool last = out.groups.size() == groups.size();
+        if (itemCount % n != 0 || last) {
+            const int row = row0 + (itemCount / n) * blockRows;
+            const int column = ObjectiveItemColumn(code, itemCount % n);
+            if (row <= t.Rows() && column <= t.Columns() && !t.At(row, column).Empty())
+                throw OmrError("the sheet does not match its settings: it holds more than " +
+                               std::to_string(itemCount) + " items in group " + std::to_string(out.groups.size()));
+        }
+        row0 += blockRows * ((itemCount - 1) / n + 1);
+    }
+}
+
+// The layout names, by code.
+constexpr const char* kLayoutNames[] = {"A3三栏", "A3双栏", "8开三栏", "8开双栏", "A4单栏", "B5单栏"};
+
+double Round(double v, double step) { return std::round(v / step) * step; }
+
+Json RectJson(const OmrRect& r) {
+    constexpr double kStep = 0.001;  // mm
+    return Json{{"x", Round(r.x, kStep)},
+                {"y", Round(r.y, kStep)},
+                {"width", Round(r.width, kStep)},
+                {"height", Round(r.height, kStep)}};
+}
+
+Json BubbleJson(const char* key, const Json& value, const OmrRect& r) {
+    return Json{{key, value}, {"page", r.page}, {"rect", RectJson(r)}};
+}
+
+// A field of an OMRChecker block: one item or one candidate-number column, its bubbles on
+// one page running down from (x, y) gap pixels apart.
+struct Field {
+    std::string label;
+    std::vector<std::string> values;
+    double x = 0, y = 0, gap = 0;
+};
+
+struct FieldBlock {
+    std::string name;
+    std::vector<Field> fields;
+    double labelsGap = 0;
+};
+
+constexpr double kPixelTolerance = 0.01;
+
+bool Joins(const FieldBlock& block, const Field& f) {
+    const Field& first = block.fields.front();
+    const Field& last = block.fields.back();
+    if (f.values != first.values || std::abs(f.y - first.y) > kPixelTolerance ||
+        std::abs(f.gap - first.gap) > kPixelTolerance || f.x <= last.x)
+        return false;
+    return block.fields.size() == 1 || std::abs(f.x - last.x - block.labelsGap) <= kPixelTolerance;
+}
+
+// Neighbouring fields with the same values, the same top and an even spacing form one block.
+std::vector<FieldBlock> FormBlocks(const std::vector<Field>& fields) {
+    std::vector<FieldBlock> blocks;
+    for (const Field& f : fields) {
+        if (!blocks.empty() && Joins(blocks.back(), f)) {
+            FieldBlock& b = blocks.back();
+            if (b.fields.size() == 1) b.labelsGap = f.x - b.fields.back().x;
+            b.fields.push_back(f);
+        } else {
+            blocks.push_back({{}, {f}, 0});
+        }
+    }
+    return blocks;
+}
+
+std::optional<Field> FieldOnPage(const std::string& label, const std::vector<OmrBubble>& bubbles, int page,
+                                 double scale) {
+    std::vector<const OmrBubble*> on;
+    for (const OmrBubble& b : bubbles)
+        if (b.rect.page == page) on.push_back(&b);
+    if (on.empty()) return std::nullopt;
+    Field f{label, {}, on.front()->rect.x * scale, on.front()->rect.y * scale, 0};
+    for (const OmrBubble* b : on) f.values.push_back(b->value);
+    if (on.size() > 1) f.gap = (on.back()->rect.y - on.front()->rect.y) * scale / static_cast<double>(on.size() - 1);
+    return f;
+}
+
+Json BlockJson(const FieldBlock& b) {
+    constexpr double kStep = 0.01;  // px
+    Json labels = Json::array();
+    for (const Field& f : b.fields) labels.push_back(f.label);
+    const Field& first = b.fields.front();
+    return Json{{"origin", {std::lround(first.x), std::lround(first.y)}},
+                {"bubblesGap", Round(first.gap, kStep)},
+                {"labelsGap", Round(b.labelsGap, kStep)},
+                {"fieldLabels", labels},
+                {"bubbleValues", first.values},
+                {"direction", "vertical"}};
+}
+
+void WriteAtomically(const std::string& path, const std::string& text) {
+    namespace fs = std::filesystem;
+    static std::atomic<unsigned> counter{0};
+    const fs::path target(path);
+    if (path.empty() || !target.has_filename()) throw OmrError("cannot write \"" + path + "\": no file name");
+    const fs::path temp = target.parent_path() / ("." + target.filename().string() + "." +
+                                                  std::to_string(getpid()) + "." + std::to_string(counter++) + ".tmp");
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        out << text;
+        out.close();
+        if (!out) {
+            std::error_code ignored;
+            fs::remove(temp, ignored);
+            throw OmrError("cannot write \"" + path + "\"");
+        }
+    }
+    std::error_code ec;
+    fs::rename(temp, target, ec);
+    if (ec) {
+        std::error_code ignored;
+        fs::remove(temp, ignored);
+        throw OmrError("cannot write \"" + path + "\": " + ec.message());
+    }
+}
+
+}  // namespace
+
+OmrTemplate BuildOmrTemplate(const host::Document& doc, const host::PageLayout& pages, const SheetForm& form,
+                             int16_t layoutCode) {
+    if (layoutCode < 1 || layoutCode > kLayoutCount) throw OmrError("the sheet has no known paper layout");
+    const host::PlacedTable* grid = pages.FirstTable();
+    if (!grid || grid->table->Rows() != GridRows(layoutCode))
+        throw OmrError("the sheet has no page grid of its layout " + std::string(kLayoutNames[layoutCode - 1]));
+
+    OmrTemplate out;
+    out.layout = kLayoutNames[layoutCode - 1];
+    out.title = form.txtTitle;
+    out.subtitle = form.txtVice_Title;
+    for (int i = 0; i < pages.pageCount; ++i)
+        out.pages.push_back({pages.pageWidth * kMillimetresPerPoint, pages.pageHeight * kMillimetresPerPoint, {}});
+    ReadMarks(doc, *grid, out);
+    ReadCandidateField(doc, *grid, form, layoutCode, out);
+    ReadItems(doc, *grid, form, layoutCode, out);
+    return out;
+}
+
+OmrTemplate BuildOmrTemplate(const host::Document& doc, const SheetForm& form, int16_t layoutCode) {
+    return BuildOmrTemplate(doc, host::LayOutPages(doc), form, layoutCode);
+}
+
+std::string OmrTemplateJson(const OmrTemplate& t) {
+    Json pages = Json::array();
+    for (size_t i = 0; i < t.pages.size(); ++i) {
+        Json marks = Json::array();
+        for (const OmrMark& m : t.pages[i].marks)
+            marks.push_back(Json{{"kind", m.corner ? "corner" : "row"}, {"rect", RectJson(m.rect)}});
+        pages.push_back(Json{{"page", static_cast<int>(i) + 1},
+                             {"width", Round(t.pages[i].width, 0.001)},
+                             {"height", Round(t.pages[i].height, 0.001)},
+                             {"marks", marks}});
+    }
+    Json columns = Json::array();
+    for (size_t i = 0; i < t.candidateColumns.size(); ++i) {
+        Json bubbles = Json::array();
+        for (const OmrBubble& b : t.candidateColumns[i])
+            bubbles.push_back(BubbleJson("digit", std::stoi(b.value), b.rect));
+        columns.push_back(Json{{"position", static_cast<int>(i) + 1}, {"bubbles", bubbles}});
+    }
+    Json groups = Json::array();
+    for (size_t i = 0; i < t.groups.size(); ++i) {
+        const OmrGroup& g = t.groups[i];
+        groups.push_back(Json{{"group", static_cast<int>(i) + 1},
+                              {"number", g.number},
+                              {"name", g.name},
+                              {"points", g.points},
+                              {"firstItem", g.firstItem},
+                              {"itemCount", g.itemCount},
+                              {"optionCount", g.optionCount}});
+    }
+    Json items = Json::array();
+    for (const OmrItem& item : t.items) {
+        Json options = Json::array();
+        for (const OmrBubble& b : item.options) options.push_back(BubbleJson("label", b.value, b.rect));
+        items.push_back(
+            Json{{"number", item.number}, {"group", item.group}, {"points", item.points}, {"options", options}});
+    }
+    const Json doc{{"format", "varelo-omr-template"},
+                   {"version", 1},
+                   {"unit", "mm"},
+                   {"layout", t.layout},
+                   {"title", t.title},
+                   {"subtitle", t.subtitle},
+                   {"pages", pages},
+                   {"candidateNumber", {{"digits", t.candidateColumns.size()}, {"columns", columns}}},
+                   {"groups", groups},
+                   {"items", items}};
+    // Texts from the dialog may hold broken UTF-8; replace rather than fail the export.
+    return doc.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+std::vector<std::string> OmrCheckerJson(const OmrTemplate& t, int dpi) {
+    if (dpi < 1) throw OmrError("the resolution must be a positive number of dots per inch");
+    const double scale = dpi / 25.4;  // px per mm
+
+    // All bubbles are one glyph at one size; take the first for the common bubble size.
+    const OmrBubble* sample = nullptr;
+    if (!t.candidateColumns.empty() && !t.candidateColumns.front().empty())
+        sample = &t.candidateColumns.front().front();
+    else if (!t.items.empty() && !t.items.front().options.empty())
+        sample = &t.items.front().options.front();
+    const long bubbleW = sample ? std::max(1L, std::lround(sample->rect.width * scale)) : 1;
+    const long bubbleH = sample ? std::max(1L, std::lround(sample->rect.height * scale)) : 1;
+
+    std::vector<std::string> out;
+    for (size_t i = 0; i < t.pages.size(); ++i) {
+        const int page = static_cast<int>(i) + 1;
+        std::vector<Field> digits, items;
+        Json candidateLabels = Json::array();
+        for (size_t c = 0; c < t.candidateColumns.size(); ++c) {
+            const std::string label = "c" + std::to_string(c + 1);
+            if (auto f = FieldOnPage(label, t.candidateColumns[c], page, scale)) {
+                digits.push_back(*f);
+                candidateLabels.push_back(label);
+            }
+        }
+        for (const OmrItem& item : t.items)
+            if (auto f = FieldOnPage("q" + std::to_string(item.number), item.options, page, scale))
+                items.push_back(*f);
+
+        Json blocks = Json::object();
+        const std::vector<FieldBlock> digitBlocks = FormBlocks(digits);
+        for (size_t b = 0; b < digitBlocks.size(); ++b)
+            blocks[b == 0 ? std::string("candidateNumber") : "candidateNumber_" + std::to_string(b + 1)] =
+                BlockJson(digitBlocks[b]);
+        for (const FieldBlock& b : FormBlocks(items)) {
+            const std::string name = b.fields.size() == 1 ? b.fields.front().label
+                                                          : b.fields.front().label + "-" + b.fields.back().label;
+            blocks[name] = BlockJson(b);
+        }
+
+        Json doc{{"pageDimensions", {std::lround(t.pages[i].width * scale), std::lround(t.pages[i].height * scale)}},
+                 {"bubbleDimensions", {bubbleW, bubbleH}},
+                 {"preProcessors", Json::array()},
+                 {"fieldBlocks", blocks}};
+        if (!candidateLabels.empty()) doc["customLabels"] = Json{{"candidateNumber", candidateLabels}};
+        out.push_back(doc.dump(2, ' ', false, Json::error_handler_t::replace) + "\n");
+    }
+    return out;
+}
+
+std::vector<std::string> WriteOmrTemplate(const OmrTemplate& t, const std::string& path, OmrFormat format, int dpi) {
+    if (format == OmrFormat::Varelo) {
+        WriteAtomically(path, OmrTemplateJson(t));
+        return {path};
+    }
+    const std::vector<std::string> pages = OmrCheckerJson(t, dpi);
+    std::string stem = path;
+    if (stem.size() >= 5) {
+        std::string tail = stem.substr(stem.size() - 5);
+        std::transform(tail.begin(), tail.end(), tail.begin(), [](unsigned char ch) { return std::tolower(ch); });
+        if (tail == ".json") stem.resize(stem.size() - 5);
+    }
+    std::vector<std::string> written;
+    for (size_t i = 0; i < pages.size(); ++i) {
+        const std::string file = stem + "-" + std::to_string(i + 1) + ".json";
+        WriteAtomically(file, pages[i]);
+        written.push_back(file);
+    }
+    return written;
+}
+
+}  // namespace varelo::layout

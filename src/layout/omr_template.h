@@ -1,0 +1,94 @@
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "host/document.h"
+#include "host/page_layout.h"
+#include "layout/sheet_form.h"
+
+// The scanner template of a sheet: where every positioning mark and every bubble lies on
+// the printed pages, taken from the same page geometry as the renderer and the .docx.
+namespace varelo::layout {
+
+// A sheet that does not hold what its settings describe, or a template that cannot be
+// written; what() says why, fit to show the user.
+class OmrError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// Millimetres from the top-left corner of a page.
+struct OmrRect {
+    int page = 1;  // 1-based
+    double x = 0, y = 0, width = 0, height = 0;
+
+    double CenterX() const { return x + width / 2; }
+    double CenterY() const { return y + height / 2; }
+};
+
+// A bubble: the box of the bubble glyph, with the value it stands for ("0".."9", "A"..).
+struct OmrBubble {
+    std::string value;
+    OmrRect rect;
+};
+
+struct OmrMark {
+    bool corner = false;  // one of a page's corner marks; otherwise a row mark
+    OmrRect rect;
+};
+
+struct OmrPage {
+    double width = 0, height = 0;  // mm
+    std::vector<OmrMark> marks;    // top to bottom, then left to right
+};
+
+struct OmrGroup {
+    std::string number, name;  // the list's group number and name texts
+    double points = 0;         // per item
+    int firstItem = 0, itemCount = 0, optionCount = 0;
+};
+
+struct OmrItem {
+    int number = 0;
+    int group = 0;  // 1-based index into OmrTemplate::groups
+    double points = 0;
+    std::vector<OmrBubble> options;  // "A", "B", ... in order
+};
+
+struct OmrTemplate {
+    std::string layout, title, subtitle;
+    std::vector<OmrPage> pages;
+    // The candidate-number field: one column per digit position, left to right, each
+    // holding the bubbles of the digits 0 to 9 from top to bottom.
+    std::vector<std::vector<OmrBubble>> candidateColumns;
+    std::vector<OmrGroup> groups;
+    std::vector<OmrItem> items;
+};
+
+// Reads the template off a generated sheet: the marks are every cell of the page grid that
+// holds the mark character in the bubble font; the candidate field and the items stand where
+// the layout and the form's digit count and question list put them, and each cell is checked
+// to hold what the generators write there. Throws OmrError when the sheet does not match.
+OmrTemplate BuildOmrTemplate(const host::Document& doc, const host::PageLayout& pages,
+                             const SheetForm& form, int16_t layoutCode);
+// The same with the page layout computed here (without font metrics, which the page grid
+// does not need: it is the body's first block).
+OmrTemplate BuildOmrTemplate(const host::Document& doc, const SheetForm& form, int16_t layoutCode);
+
+enum class OmrFormat { Varelo, OmrChecker };
+
+// The template as the documented JSON (docs/omr-template.md), version 1.
+std::string OmrTemplateJson(const OmrTemplate& t);
+
+// One OMRChecker template.json per page, in pixels of a page image at dpi.
+std::vector<std::string> OmrCheckerJson(const OmrTemplate& t, int dpi);
+
+// Writes the template to path, atomically. The OMRChecker format writes one file per page:
+// path without ".json", then "-1.json", "-2.json", ... Returns the files written.
+std::vector<std::string> WriteOmrTemplate(const OmrTemplate& t, const std::string& path, OmrFormat format,
+                                          int dpi);
+
+}  // namespace varelo::layout

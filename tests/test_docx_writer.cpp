@@ -1,0 +1,297 @@
+// The package the .docx writer makes, read back with libzip and pugixml.
+#include <gtest/gtest.h>
+
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include "docx_test_util.h"
+#include "host/application.h"
+#include "host/border_pass.h"
+#include "host/docx_writer.h"
+#include "host/units.h"
+
+using namespace varelo::host;
+using varelo::testing::Fragment;
+using varelo::testing::ParseXml;
+using varelo::testing::Unzip;
+
+namespace {
+
+// The page the driver sets up for "A3三栏".
+void SetUpA3(Document& doc) {
+    PageSetup& ps = doc.pageSetup;
+    ps.orientation = Orientation::Landscape;
+    ps.pageWidth = CentimetersToPoints(42);
+    ps.pageHeight = CentimetersToPoints(29.7);
+    ps.topMargin = ps.bottomMargin = ps.leftMargin = ps.rightMargin = CentimetersToPoints(1);
+    ps.gutter = 0;
+    ps.headerDistance = ps.footerDistance = 0;
+    ps.paperSize = kPaperCustom;
+    ps.layoutMode = kLayoutModeLineGrid;
+    ps.linesPage = 48;
+}
+
+std::string DocumentPart(const Document& doc) { return Unzip(DocxBytes(doc)).at("word/document.xml"); }
+
+std::vector<long> Attributes(const pugi::xpath_node_set& nodes, const char* name) {
+    std::vector<long> out;
+    for (const pugi::xpath_node& n : nodes) out.push_back(n.node().attribute(name).as_int());
+    return out;
+}
+
+}  // namespace
+
+TEST(DocxWriter, PackageHoldsEveryPartItsContentTypesNameAndIsDeterministic) {
+    Document doc;
+    const std::string bytes = DocxBytes(doc);
+    const auto parts = Unzip(bytes);
+    for (const char* name : {"[Content_Types].xml", "_rels/.rels", "docProps/app.xml",
+                             "word/document.xml", "word/_rels/document.xml.rels",
+                             "word/styles.xml", "word/settings.xml", "word/fontTable.xml"}) {
+        ASSERT_TRUE(parts.count(name)) << name;
+        ParseXml(parts.at(name));
+    }
+    pugi::xml_document types = ParseXml(parts.at("[Content_Types].xml"));
+    for (pugi::xml_node o : types.child("Types").children("Override"))
+        EXPECT_TRUE(parts.count(std::string(o.attribute("PartName").value()).substr(1)))
+            << o.attribute("PartName").value();
+    EXPECT_NE(parts.at("docProps/app.xml").find("<Application>Varelo</Application>"),
+              std::string::npos);
+    EXPECT_EQ(DocxBytes(doc), bytes);
+}
+
+TEST(DocxWriter, SectionCarriesTheA3LandscapePageAndItsLineGrid) {
+    Document doc;
+    SetUpA3(doc);
+    EXPECT_EQ(Fragment(DocumentPart(doc), "w:sectPr"),
+              "<w:sectPr><w:type w:val=\"nextPage\"/>"
+              "<w:pgSz w:w=\"23811\" w:h=\"16838\" w:orient=\"landscape\"/>"
+              "<w:pgMar w:top=\"567\" w:right=\"567\" w:bottom=\"567\" w:left=\"567\" "
+              "w:header=\"0\" w:footer=\"0\" w:gutter=\"0\"/>"
+              "<w:cols w:num=\"1\" w:space=\"425\"/><w:vAlign w:val=\"top\"/>"
+              // 27.7 cm of text height over 48 lines.
+              "<w:docGrid w:type=\"lines\" w:linePitch=\"327\"/></w:sectPr>");
+
+    // A known paper size keeps its code; no line grid writes no grid type.
+    Document a4;
+    a4.pageSetup.layoutMode = kLayoutModeDefault;
+    const std::string sect = Fragment(DocumentPart(a4), "w:sectPr");
+    EXPECT_NE(sect.find("w:code=\"9\""), std::string::npos);
+    EXPECT_EQ(sect.find("orient"), std::string::npos);
+    EXPECT_EQ(sect.find("w:type=\"lines\""), std::string::npos);
+}
+
+TEST(DocxWriter, GridColumnsAddUpToTheTableAndRowsKeepTheirHeightRule) {
+    Document doc;
+    SetUpA3(doc);
+    Table& t = doc.AddTableAtStart(4, 63);
+    t.preferredWidth = {PreferredWidthType::Percent, 98};
+    t.ColumnWidth(1) = {PreferredWidthType::Percent, 2};
+    t.ColumnWidth(2) = {PreferredWidthType::Percent, 1.2};
+    t.ColumnWidth(63) = {PreferredWidthType::Percent, 2.5};
+    t.SetAllRows(RowHeightRule::Exactly, CentimetersToPoints(0.42324));
+    t.Row(3) = {20, RowHeightRule::AtLeast};
+    t.Row(4) = {0, RowHeightRule::Auto};
+
+    pugi::xml_document xml = ParseXml(DocumentPart(doc));
+    const std::vector<long> grid = Attributes(xml.select_nodes("//w:tblGrid/w:gridCol"), "w:w");
+    ASSERT_EQ(grid.size(), 63u);
+    const double tableTwips = doc.pageSetup.TextWidth() * 0.98 * 20;
+    EXPECT_EQ(std::accumulate(grid.begin(), grid.end(), 0L), std::lround(tableTwips));
+    EXPECT_EQ(grid[0], std::lround(tableTwips * 0.02));
+    EXPECT_EQ(xml.select_node("//w:tblPr/w:tblW").node().attribute("w:w").as_int(), 4900);
+    EXPECT_STREQ(xml.select_node("//w:tblLayout").node().attribute("w:type").value(), "fixed");
+    // Listed columns carry their share of the table in fiftieths of a percent.
+    EXPECT_EQ(Attributes(xml.select_nodes("//w:tr[1]/w:tc/w:tcPr/w:tcW"), "w:w")[1], 60);
+
+    const pugi::xpath_node_set rows = xml.select_nodes("//w:tr");
+    ASSERT_EQ(rows.size(), 4u);
+    auto height = [&](size_t i) { return rows[i].node().child("w:trPr").child("w:trHeight"); };
+    EXPECT_EQ(height(0).attribute("w:val").as_int(), 240);
+    EXPECT_STREQ(height(0).attribute("w:hRule").value(), "exact");
+    EXPECT_EQ(height(2).attribute("w:val").as_int(), 400);
+    EXPECT_STREQ(height(2).attribute("w:hRule").value(), "atLeast");
+    EXPECT_FALSE(height(3));
+}
+
+TEST(DocxWriter, MergedRectangleBecomesGridSpanWithRestartAndContinuation) {
+    Document doc;
+    Table& t = doc.AddTableAtStart(4, 5);
+    t.Merge({2, 2, 4, 4});
+    t.At(2, 2).InsertAfter("merged");
+    const std::string xml = DocumentPart(doc);
+    pugi::xml_document d = ParseXml(xml);
+    const pugi::xpath_node_set rows = d.select_nodes("//w:tr");
+    ASSERT_EQ(rows.size(), 4u);
+    for (size_t r = 0; r < 4; ++r) {
+        int columns = 0;
+        for (pugi::xml_node tc : rows[r].node().children("w:tc"))
+            columns += std::max(1, tc.child("w:tcPr").child("w:gridSpan").attribute("w:val").as_int());
+        EXPECT_EQ(columns, 5) << "row " << r + 1;
+    }
+    EXPECT_NE(xml.find("<w:gridSpan w:val=\"3\"/><w:vMerge w:val=\"restart\"/>"), std::string::npos);
+    // Both continuation rows repeat the span, with a bare vMerge.
+    size_t continuations = 0;
+    for (size_t at = 0; (at = xml.find("<w:gridSpan w:val=\"3\"/><w:vMerge/>", at)) != std::string::npos; ++at)
+        ++continuations;
+    EXPECT_EQ(continuations, 2u);
+    EXPECT_EQ(d.select_nodes("//w:t").size(), 1u);
+}
+
+TEST(DocxWriter, CellBordersComeFromSharedEdgesSoNeighboursAgree) {
+    Application app;
+    Document doc;
+    Table& t = doc.AddTableAtStart(5, 5);
+    t.Merge({2, 2, 2, 4});
+    BorderPass(app, t, {2, 2, 4, 4}, BorderSet::Outline());
+    t.At(5, 5).diagonalDown = kSolidBorder;
+
+    pugi::xml_document d = ParseXml(DocumentPart(doc));
+    auto side = [](pugi::xml_node tc, const char* name) {
+        return std::string(tc.child("w:tcPr").child("w:tcBorders").child(name).attribute("w:val").value());
+    };
+    const pugi::xpath_node_set rows = d.select_nodes("//w:tr");
+    for (size_t r = 0; r < rows.size(); ++r) {
+        std::vector<pugi::xml_node> cells;
+        for (pugi::xml_node tc : rows[r].node().children("w:tc")) cells.push_back(tc);
+        for (size_t c = 0; c + 1 < cells.size(); ++c)
+            EXPECT_EQ(side(cells[c], "w:right"), side(cells[c + 1], "w:left")) << r << "," << c;
+        if (r + 1 < rows.size() && cells.size() == 5) {
+            std::vector<pugi::xml_node> below;
+            for (pugi::xml_node tc : rows[r + 1].node().children("w:tc")) below.push_back(tc);
+            if (below.size() == 5)
+                for (size_t c = 0; c < 5; ++c)
+                    EXPECT_EQ(side(cells[c], "w:bottom"), side(below[c], "w:top")) << r << "," << c;
+        }
+    }
+    // The box: row 2 is one merged cell with top, left and right; the inside has no rules.
+    pugi::xml_node merged = rows[1].node().child("w:tc").next_sibling("w:tc");
+    EXPECT_EQ(side(merged, "w:top"), "single");
+    EXPECT_EQ(side(merged, "w:left"), "single");
+    EXPECT_EQ(side(merged, "w:right"), "single");
+    EXPECT_EQ(side(merged, "w:bottom"), "");
+    pugi::xml_node edge = merged.child("w:tcPr").child("w:tcBorders").child("w:top");
+    EXPECT_EQ(edge.attribute("w:sz").as_int(), 4);
+    EXPECT_STREQ(edge.attribute("w:color").value(), "auto");
+    pugi::xml_node inner = rows[2].node().child("w:tc").next_sibling("w:tc").next_sibling("w:tc");
+    EXPECT_FALSE(inner.child("w:tcPr").child("w:tcBorders"));
+    pugi::xml_node corner = rows[4].node().last_child();
+    EXPECT_EQ(side(corner, "w:tl2br"), "single");
+}
+
+TEST(DocxWriter, AnyTextStaysWellFormedAndLosesOnlyWhatXmlForbids) {
+    Document doc;
+    Table& t = doc.AddTableAtStart(1, 1);
+    t.At(1, 1).InsertAfter("<&>\"' a\x01z\tb\r\nc\nd\xff\xfe e中\xe4\xb8");
+    const std::string xml = DocumentPart(doc);
+    pugi::xml_document d = ParseXml(xml);
+    std::string text;
+    for (pugi::xpath_node n : d.select_nodes("//w:r/*")) {
+        const std::string name = n.node().name();
+        text += name == "w:t" ? std::string(n.node().text().get()) : name == "w:tab" ? "\t" : "|";
+    }
+    EXPECT_EQ(text, "<&>\"' az\tb|c|d e中");
+    EXPECT_NE(xml.find("<w:t xml:space=\"preserve\">"), std::string::npos);
+
+    // A run of nothing but forbidden characters leaves no run behind.
+    Document control;
+    control.body.front().paragraph.Append("\x02\x03");
+    EXPECT_EQ(ParseXml(DocumentPart(control)).select_nodes("//w:r").size(), 0u);
+}
+
+TEST(DocxWriter, RunsAndParagraphMarksCarryFontsSizesAndLineSpacing) {
+    Document doc;
+    Table& t = doc.AddTableAtStart(1, 2);
+    Cell& notes = t.At(1, 1);
+    notes.SetLineSpacing(LineSpacingRule::Exactly, 12);
+    notes.SetAlignment(Alignment::Left);
+    notes.ApplyCharFormat({std::string(kFontKai), 7.5, std::nullopt});
+    notes.InsertAfter("x");
+    // Formatting on an empty cell is kept on its paragraph mark.
+    t.At(1, 2).ApplyCharFormat({std::string(kFontBubble), 10.5, true});
+
+    const std::string xml = DocumentPart(doc);
+    EXPECT_NE(xml.find("<w:r><w:rPr><w:rFonts w:ascii=\"楷体_GB2312\" w:eastAsia=\"楷体_GB2312\" "
+                       "w:hAnsi=\"楷体_GB2312\"/><w:sz w:val=\"15\"/><w:szCs w:val=\"15\"/></w:rPr>"),
+              std::string::npos);
+    EXPECT_NE(xml.find("<w:spacing w:before=\"0\" w:after=\"0\" w:line=\"240\" w:lineRule=\"exact\"/>"
+                       "<w:jc w:val=\"left\"/>"),
+              std::string::npos);
+    EXPECT_NE(xml.find("<w:pPr><w:snapToGrid w:val=\"0\"/><w:spacing w:before=\"0\" w:after=\"0\" "
+                       "w:line=\"240\" w:lineRule=\"auto\"/><w:jc w:val=\"both\"/><w:rPr><w:rFonts "
+                       "w:ascii=\"Block HX\" w:eastAsia=\"Block HX\" w:hAnsi=\"Block HX\"/><w:b/>"
+                       "<w:sz w:val=\"21\"/><w:szCs w:val=\"21\"/></w:rPr></w:pPr></w:p>"),
+              std::string::npos);
+    const std::string fonts = Unzip(DocxBytes(doc)).at("word/fontTable.xml");
+    for (const char* f : {kFontSong, kFontKai, kFontBubble})
+        EXPECT_NE(fonts.find(std::string("w:name=\"") + f + "\""), std::string::npos) << f;
+}
+
+TEST(DocxWriter, BodyEndsWithAOnePointParagraphAfterTheGridAndCellsEndWithAParagraph) {
+    Document doc;
+    Table& t = doc.AddTableAtStart(2, 2);
+    // A nested table as the cell's last block: the file still closes the cell with a w:p.
+    t.At(1, 1).content.emplace_back(std::make_unique<Table>(2, 2, TableBehavior::Word9));
+    pugi::xml_document d = ParseXml(DocumentPart(doc));
+
+    pugi::xml_node body = d.child("w:document").child("w:body");
+    pugi::xml_node trailing = body.child("w:sectPr").previous_sibling();
+    ASSERT_STREQ(trailing.name(), "w:p");
+    ASSERT_STREQ(trailing.previous_sibling().name(), "w:tbl");
+    pugi::xml_node pPr = trailing.child("w:pPr");
+    EXPECT_STREQ(pPr.child("w:snapToGrid").attribute("w:val").value(), "0");
+    EXPECT_EQ(pPr.child("w:spacing").attribute("w:line").as_int(), 20);
+    EXPECT_STREQ(pPr.child("w:spacing").attribute("w:lineRule").value(), "exact");
+    EXPECT_EQ(pPr.child("w:spacing").attribute("w:before").as_int(), 0);
+    EXPECT_EQ(pPr.child("w:spacing").attribute("w:after").as_int(), 0);
+    EXPECT_EQ(pPr.child("w:rPr").child("w:sz").attribute("w:val").as_int(), 2);
+
+    for (pugi::xpath_node tc : d.select_nodes("//w:tc"))
+        EXPECT_STREQ(tc.node().last_child().name(), "w:p");
+    pugi::xml_node nested = d.select_node("//w:tc/w:tbl").node();
+    ASSERT_TRUE(nested);
+    // The nested table fills its cell: its grid adds up to the cell's width.
+    const long cell = d.select_node("//w:tbl/w:tblGrid/w:gridCol").node().attribute("w:w").as_int();
+    const std::vector<long> inner = Attributes(nested.select_nodes("w:tblGrid/w:gridCol"), "w:w");
+    EXPECT_EQ(std::accumulate(inner.begin(), inner.end(), 0L), cell);
+}
+
+TEST(DocxWriter, StylesAndSettingsFollowTheDocument) {
+    Document doc;
+    Style& h2 = doc.GetStyle(StyleId::Heading2);
+    h2.font = kFontSong;
+    h2.size = 17;
+    h2.bold = false;
+    h2.paragraph.alignment = Alignment::Center;
+    h2.paragraph.lineSpacingRule = LineSpacingRule::Single;
+    h2.paragraph.spaceBefore = h2.paragraph.spaceAfter = 0;
+    doc.embedTrueTypeFonts = true;
+    doc.doNotEmbedSystemFonts = true;
+    doc.body.front().paragraph.style = StyleId::Heading2;
+
+    auto parts = Unzip(DocxBytes(doc));
+    pugi::xml_document styles = ParseXml(parts.at("word/styles.xml"));
+    pugi::xml_node s = styles.select_node("//w:style[@w:styleId='Heading2']").node();
+    EXPECT_STREQ(s.child("w:name").attribute("w:val").value(), "heading 2");
+    EXPECT_STREQ(s.child("w:rPr").child("w:rFonts").attribute("w:eastAsia").value(), kFontSong);
+    EXPECT_STREQ(s.child("w:rPr").child("w:rFonts").attribute("w:ascii").value(), kFontSong);
+    EXPECT_EQ(s.child("w:rPr").child("w:sz").attribute("w:val").as_int(), 34);
+    EXPECT_STREQ(s.child("w:rPr").child("w:b").attribute("w:val").value(), "0");
+    EXPECT_STREQ(s.child("w:pPr").child("w:jc").attribute("w:val").value(), "center");
+    EXPECT_EQ(s.child("w:pPr").child("w:spacing").attribute("w:line").as_int(), 240);
+    EXPECT_STREQ(s.child("w:pPr").child("w:spacing").attribute("w:lineRule").value(), "auto");
+    EXPECT_NE(parts.at("word/document.xml").find("<w:pStyle w:val=\"Heading2\"/>"), std::string::npos);
+
+    pugi::xml_document settings = ParseXml(parts.at("word/settings.xml"));
+    pugi::xml_node root = settings.child("w:settings");
+    EXPECT_TRUE(root.child("w:embedTrueTypeFonts"));
+    EXPECT_FALSE(root.child("w:embedSystemFonts"));
+    EXPECT_FALSE(root.child("w:compat").child("w:adjustLineHeightInTable"));
+
+    doc.embedTrueTypeFonts = false;
+    doc.doNotEmbedSystemFonts = false;
+    root = ParseXml(Unzip(DocxBytes(doc)).at("word/settings.xml")).child("w:settings");
+    EXPECT_FALSE(root.child("w:embedTrueTypeFonts"));
+    EXPECT_TRUE(root.child("w:embedSystemFonts"));
+}
