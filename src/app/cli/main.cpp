@@ -1,5 +1,11 @@
 // The varelo command line: builds an answer sheet through the settings dialog's own handlers.
+#include <unistd.h>
+
+#include <chrono>
 #include <exception>
+#include <fstream>
+#include <iomanip>
+#include <sstream>
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -8,6 +14,8 @@
 #include "host/application.h"
 #include "host/docx_writer.h"
 #include "layout/sheet_form.h"
+#include "batch.h"
+#include "form_filling.h"
 #include "options.h"
 #include "settings/driver.h"
 #include "settings/form_handlers.h"
@@ -22,20 +30,6 @@ namespace {
 using namespace varelo;
 
 constexpr int kOk = 0, kRefused = 1, kUsage = 2;
-
-// Fills the dialog's entry fields and presses "添加"; false when the dialog refused.
-bool AddGroup(host::Application& app, layout::SheetForm& form, const cli::GroupEntry& g) {
-    form.txtQuestion = g.name;
-    form.txtQ_Count = g.items;
-    form.chkO_Count = !g.options.empty();
-    settings::chkO_Count_Click(form);
-    if (form.chkO_Count) form.txtO_Count = g.options;
-    form.optOption = g.digits ? 1 : 0;
-    form.txtXiaofen = g.points;
-    const int before = form.mfgQuestion.Rows();
-    settings::cmdAdd_Click(app, form);
-    return form.mfgQuestion.Rows() > before;
-}
 
 int Export(const host::Document& doc, const cli::GenerateOptions& o) {
 #ifdef VARELO_WITH_RENDER
@@ -79,11 +73,10 @@ int Generate(const cli::GenerateOptions& o) {
     if (o.setter) form.txtName = *o.setter;
     if (o.digits) form.txtExam_NO = *o.digits;
     if (o.groups.empty() && !o.noGroups) {
-        if (!AddGroup(app, form, {form.txtQuestion, form.txtQ_Count, "", form.txtXiaofen}))
-            return kRefused;
+        if (!cli::AddGroup(app, form, cli::DefaultGroup(form))) return kRefused;
     }
     for (const cli::GroupEntry& g : o.groups)
-        if (!AddGroup(app, form, g)) return kRefused;
+        if (!cli::AddGroup(app, form, g)) return kRefused;
 
     const host::Document* doc = settings::OKButton_Click(app, form);
     if (!doc) return kRefused;
@@ -104,6 +97,56 @@ int Generate(const cli::GenerateOptions& o) {
     return Export(*doc, o);
 }
 
+// varelo batch JOBS.json -o DIR [--threads N]: many sheets on every core, with progress on
+// a terminal and one summary line. A bad job is reported by its number; the others are written.
+int Batch(const std::vector<std::string>& args) {
+    cli::BatchOptions o;
+    try {
+        o = cli::ParseBatch(args);
+    } catch (const cli::UsageError& e) {
+        std::cerr << "varelo batch: " << e.what() << "; see varelo batch --help\n";
+        return kUsage;
+    }
+    if (o.help) {
+        std::cout << cli::kBatchHelp;
+        return kOk;
+    }
+    std::vector<cli::BatchJob> jobs;
+    try {
+        std::ifstream in(o.jobs, std::ios::binary);
+        if (!in) throw cli::JobFileError("cannot read " + o.jobs);
+        std::ostringstream text;
+        text << in.rdbuf();
+        jobs = cli::ParseJobs(text.str());
+        std::filesystem::create_directories(o.folder);
+    } catch (const cli::JobFileError& e) {
+        std::cerr << "varelo batch: " << e.what() << '\n';
+        return kRefused;
+    } catch (const std::filesystem::filesystem_error& e) {
+        std::cerr << "varelo batch: cannot create " << o.folder << ": " << e.code().message() << '\n';
+        return kRefused;
+    }
+
+    const bool terminal = isatty(STDERR_FILENO) != 0;
+    const auto start = std::chrono::steady_clock::now();
+    const auto results = cli::RunJobs(jobs, o.folder, o.threads, [&](size_t done, size_t total) {
+        if (terminal) std::cerr << "\rwriting sheets: " << done << '/' << total << std::flush;
+    });
+    if (terminal && !jobs.empty()) std::cerr << '\n';
+    size_t failed = 0;
+    for (size_t i = 0; i < results.size(); ++i) {
+        if (results[i].ok()) continue;
+        ++failed;
+        std::cerr << "job " << i + 1 << ": " << results[i].error << '\n';
+    }
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::cout << results.size() - failed << " of " << results.size() << " sheets written to "
+              << o.folder << ", " << failed << " failed, in " << std::fixed << std::setprecision(2)
+              << seconds << " s\n";
+    return failed == 0 ? kOk : kRefused;
+}
+
 int Run(const std::vector<std::string>& args) {
     if (args.empty()) {
         std::cerr << cli::kMainHelp;
@@ -120,6 +163,7 @@ int Run(const std::vector<std::string>& args) {
         std::cout << cli::kMainHelp;
         return kOk;
     }
+    if (command == "batch") return Batch({args.begin() + 1, args.end()});
     if (command != "generate") {
         std::cerr << "varelo: unknown command \"" << command << "\"; see varelo --help\n";
         return kUsage;

@@ -11,12 +11,46 @@ Lays out exam answer sheets (答题卡) as .docx documents.
 
 Commands:
   generate    build an answer sheet from settings; see "varelo generate --help"
+  batch       build many sheets from a JSON job file; see "varelo batch --help"
 
 Options:
   -h, --help  show this help
 
 Example:
   varelo generate --title 期末考试 --subtitle 数学 -o out/math.docx
+)";
+
+const char* const kBatchHelp =
+    R"(Usage: varelo batch JOBS.json [-o FOLDER] [--threads N]
+
+Builds one answer sheet per job of a JSON job file and writes them into FOLDER (default
+out/), using every core. A job that the settings refuse is reported with its number and
+the dialog's message; the other sheets are still written.
+
+JOBS.json is an array of objects with these keys, all optional (a missing key takes the
+dialog's default, as in "varelo generate"):
+  layout    text: A3三栏, A3双栏, 8开三栏, 8开双栏, A4单栏 or B5单栏 (default A3三栏)
+  title, subtitle, setter     text
+  digits    number or text, 1 to 12
+  groups    array of {"name", "items", "options", "points", "labels"}: numbers may be
+            numbers or text; "labels" is "字母" (default) or "数字". Without "groups" the
+            sheet gets the default group 选择题, 30 items, 4 options, 1 point; [] gives none.
+  output    file name inside FOLDER (default sheet-001.docx, sheet-002.docx, ... by job order)
+
+Options:
+  -o, --output FOLDER   where to write the sheets (created when missing; default out)
+  --threads N           worker threads, 1 to 64 (default: one per core)
+  -h, --help            show this help
+
+Exit status: 0 every sheet written; 1 a job failed or the job file is unusable; 2 the
+command line is wrong.
+
+Example:
+  varelo batch jobs.json -o out/sheets
+  with jobs.json:
+  [{"title": "期末考试", "subtitle": "数学", "digits": 8,
+    "groups": [{"name": "选择题", "items": 20, "options": 4, "points": 3}]},
+   {"layout": "A4单栏", "subtitle": "英语", "output": "english.docx"}]
 )";
 
 const char* const kGenerateHelp =
@@ -128,25 +162,51 @@ GroupEntry ParseGroup(const std::string& value) {
     return g;
 }
 
-GenerateOptions ParseGenerate(const std::vector<std::string>& args) {
-    GenerateOptions o;
-    for (size_t i = 0; i < args.size(); ++i) {
-        std::string name = args[i];
-        std::optional<std::string> inlineValue;
-        if (name.rfind("--", 0) == 0) {
-            if (const size_t eq = name.find('='); eq != std::string::npos) {
-                inlineValue = name.substr(eq + 1);
-                name.resize(eq);
+namespace {
+
+// Walks the options: each handler call gets the option's name, a reader of its value (the
+// next argument or what follows "=") and a check that it was given none.
+class OptionCursor {
+public:
+    OptionCursor(const std::vector<std::string>& args, size_t i) : args_(args), i_(i) {
+        name_ = args[i];
+        if (name_.rfind("--", 0) == 0) {
+            if (const size_t eq = name_.find('='); eq != std::string::npos) {
+                inlineValue_ = name_.substr(eq + 1);
+                name_.resize(eq);
             }
         }
-        const auto value = [&]() -> std::string {
-            if (inlineValue) return *inlineValue;
-            if (i + 1 >= args.size()) throw UsageError(name + " wants a value");
-            return args[++i];
-        };
-        const auto flag = [&] {
-            if (inlineValue) throw UsageError(name + " takes no value");
-        };
+    }
+    const std::string& name() const { return name_; }
+    std::string value() {
+        if (inlineValue_) return *inlineValue_;
+        if (i_ + 1 >= args_.size()) throw UsageError(name_ + " wants a value");
+        return args_[++i_];
+    }
+    void flag() const {
+        if (inlineValue_) throw UsageError(name_ + " takes no value");
+    }
+    size_t next() const { return i_ + 1; }
+    [[noreturn]] void unknown() const {
+        throw UsageError("unknown option \"" + args_[i_] + "\"");
+    }
+
+private:
+    const std::vector<std::string>& args_;
+    size_t i_;
+    std::string name_;
+    std::optional<std::string> inlineValue_;
+};
+
+}  // namespace
+
+GenerateOptions ParseGenerate(const std::vector<std::string>& args) {
+    GenerateOptions o;
+    for (size_t i = 0; i < args.size();) {
+        OptionCursor opt(args, i);
+        const std::string name = opt.name();
+        const auto value = [&] { return opt.value(); };
+        const auto flag = [&] { opt.flag(); };
 
         if (name == "-h" || name == "--help") {
             flag();
@@ -179,11 +239,41 @@ GenerateOptions ParseGenerate(const std::vector<std::string>& args) {
         } else if (name == "--dpi") {
             o.dpi = ParseDpi(value());
         } else {
-            throw UsageError("unknown option \"" + args[i] + "\"");
+            opt.unknown();
         }
+        i = opt.next();
     }
     if (o.noGroups && !o.groups.empty())
         throw UsageError("--no-groups and --group exclude each other");
+    return o;
+}
+
+BatchOptions ParseBatch(const std::vector<std::string>& args) {
+    BatchOptions o;
+    for (size_t i = 0; i < args.size();) {
+        OptionCursor opt(args, i);
+        const std::string& name = opt.name();
+        if (name == "-h" || name == "--help") {
+            opt.flag();
+            o.help = true;
+        } else if (name == "-o" || name == "--output") {
+            o.folder = opt.value();
+            if (o.folder.empty()) throw UsageError(name + " wants a folder");
+        } else if (name == "--threads") {
+            const std::string text = opt.value();
+            unsigned n = 0;
+            const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+            if (ec != std::errc() || ptr != text.data() + text.size() || n < 1 || n > 64)
+                throw UsageError("--threads wants a whole number from 1 to 64");
+            o.threads = n;
+        } else if (name.rfind("-", 0) == 0 || !o.jobs.empty()) {
+            opt.unknown();
+        } else {
+            o.jobs = name;
+        }
+        i = opt.next();
+    }
+    if (!o.help && o.jobs.empty()) throw UsageError("name the JSON job file");
     return o;
 }
 

@@ -41,9 +41,20 @@ GenerateOptions ParseGenerate(const std::vector<std::string>& args);
 // Parses NAME,ITEMS,OPTIONS,POINTS[,字母|数字]. Throws UsageError.
 GroupEntry ParseGroup(const std::string& value);
 
+struct BatchOptions {
+    bool help = false;
+    std::string jobs;             // the JSON job file
+    std::string folder = "out";  // where the sheets go
+    unsigned threads = 0;        // 0: one per core
+};
+
+// Parses the arguments after "batch". Throws UsageError.
+BatchOptions ParseBatch(const std::vector<std::string>& args);
+
 bool IsValidUtf8(const std::string& text);
 
 extern const char* const kMainHelp;
 extern const char* const kGenerateHelp;
+extern const char* const kBatchHelp;
 
 }  // namespace varelo::cli

@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "batch.h"
+
+namespace fs = std::filesystem;
+using namespace varelo::cli;
+
+namespace {
+
+fs::path FreshFolder(const std::string& name) {
+    const fs::path dir = fs::temp_directory_path() / ("varelo-batch-" + name);
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
+}  // namespace
+
+TEST(BatchJobs, MissingKeysTakeTheDialogDefaultsAndNumbersMayBeText) {
+    const auto jobs = ParseJobs(R"([{}, {"digits": 8, "groups": [{"name": "判断题", "items": "10",
+        "options": 2, "points": 1.5, "labels": "数字"}], "output": "a.docx"}, {"groups": []}])");
+    ASSERT_EQ(jobs.size(), 3u);
+    EXPECT_FALSE(jobs[0].layout || jobs[0].title || jobs[0].digits || jobs[0].groups || jobs[0].output);
+    EXPECT_EQ(jobs[1].digits, "8");
+    ASSERT_EQ(jobs[1].groups->size(), 1u);
+    const GroupEntry& g = jobs[1].groups->front();
+    EXPECT_EQ(g.items, "10");
+    EXPECT_EQ(g.options, "2");
+    EXPECT_EQ(g.points, "1.5");
+    EXPECT_TRUE(g.digits);
+    EXPECT_EQ(jobs[1].output, "a.docx");
+    EXPECT_TRUE(jobs[2].groups && jobs[2].groups->empty());
+}
+
+TEST(BatchJobs, UnusableJobFilesAreRefusedWithTheJobAndKeyNamed) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"not json", "not valid JSON"},
+        {R"({"title": "x"})", "JSON array"},
+        {R"([{}, 3])", "job 2 must be an object"},
+        {R"([{"title": 5}])", "job 1: \"title\" must be text"},
+        {R"([{"digits": [1]}])", "job 1: \"digits\" must be a number or text"},
+        {R"([{"groups": {}}])", "job 1: \"groups\" must be an array"},
+        {R"([{"groups": [{"labels": "abc"}]}])", "\"labels\" must be"},
+        {R"([{"output": "../escape.docx"}])", "without folders"},
+        {R"([{"output": "/tmp/x.docx"}])", "without folders"},
+    };
+    for (const auto& [text, expected] : cases) {
+        SCOPED_TRACE(text);
+        try {
+            ParseJobs(text);
+            ADD_FAILURE() << "accepted";
+        } catch (const JobFileError& e) {
+            EXPECT_NE(std::string(e.what()).find(expected), std::string::npos) << e.what();
+        }
+    }
+}
+
+TEST(BatchJobs, BadJobIsReportedByNumberWhileTheOthersAreWritten) {
+    const fs::path dir = FreshFolder("mixed");
+    std::vector<BatchJob> jobs(5);
+    jobs[1].digits = "13";
+    jobs[3].subtitle = "";
+    jobs[4].layout = "A4单栏";
+    jobs[4].output = "english.docx";
+    std::vector<size_t> seen;
+    const auto results = RunJobs(jobs, dir.string(), 2, [&](size_t done, size_t total) {
+        EXPECT_EQ(total, 5u);
+        seen.push_back(done);
+    });
+    ASSERT_EQ(results.size(), 5u);
+    EXPECT_EQ(results[1].error, "准考证号位数必须是1到12之间的整数");
+    EXPECT_EQ(results[3].error, "请输入试卷副标题");
+    for (size_t i : {0u, 2u, 4u}) {
+        ASSERT_TRUE(results[i].ok()) << results[i].error;
+        EXPECT_GT(fs::file_size(results[i].path), 1000u);
+    }
+    EXPECT_EQ(fs::path(results[0].path).filename(), "sheet-001.docx");
+    EXPECT_EQ(fs::path(results[2].path).filename(), "sheet-003.docx");
+    EXPECT_EQ(fs::path(results[4].path).filename(), "english.docx");
+    EXPECT_FALSE(fs::exists(dir / "sheet-002.docx"));
+    EXPECT_EQ(seen, (std::vector<size_t>{1, 2, 3, 4, 5}));
+}
+
+TEST(BatchJobs, SheetsAreNumberedWideEnoughForTheWholeBatch) {
+    EXPECT_EQ(NumberedName(0, 5), "sheet-001.docx");
+    EXPECT_EQ(NumberedName(41, 1200), "sheet-0042.docx");
+}
+
+TEST(BatchJobs, AFolderThatCannotBeWrittenFailsEveryJobWithTheReason) {
+    const fs::path dir = FreshFolder("blocked");
+    std::ofstream(dir / "file") << "x";
+    const auto results = RunJobs(std::vector<BatchJob>(2), (dir / "file").string(), 1);
+    for (const JobResult& r : results) EXPECT_FALSE(r.ok());
+}
