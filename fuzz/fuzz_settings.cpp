@@ -14,6 +14,7 @@
 
 #include "host/application.h"
 #include "host/docx_writer.h"
+#include "host/numbers.h"
 #include "layout/sheet_form.h"
 #include "settings/driver.h"
 #include "settings/form_handlers.h"
@@ -130,6 +131,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     Check(app.DocumentCount() == 1 && &app.Documents(1) == doc);
     Check(!form.loaded);
+    // Settings the driver accepts fit the sheet: every group is laid out, all its items numbered.
+    int items = 0;
+    for (const layout::QuestionGrid::Row& group : form.mfgQuestion.Groups())
+        items += *host::ToInt16(group[layout::QuestionGrid::kItems]);
+    Check(form.itemNo == items);
     CheckPackage(host::DocxBytes(*doc));
     return 0;
 }

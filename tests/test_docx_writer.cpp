@@ -1,6 +1,7 @@
 // The package the .docx writer makes, read back with libzip and pugixml.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <numeric>
 #include <string>
 #include <vector>
@@ -160,11 +161,16 @@ TEST(DocxWriter, CellBordersComeFromSharedEdgesSoNeighboursAgree) {
         if (r + 1 < rows.size() && cells.size() == 5) {
             std::vector<pugi::xml_node> below;
             for (pugi::xml_node tc : rows[r + 1].node().children("w:tc")) below.push_back(tc);
-            if (below.size() == 5)
+            if (below.size() == 5) {
                 for (size_t c = 0; c < 5; ++c)
                     EXPECT_EQ(side(cells[c], "w:bottom"), side(below[c], "w:top")) << r << "," << c;
+            }
         }
     }
+    // Above the box, the cells of row 1 close it with their bottoms.
+    std::vector<std::string> bottoms;
+    for (pugi::xml_node tc : rows[0].node().children("w:tc")) bottoms.push_back(side(tc, "w:bottom"));
+    EXPECT_EQ(bottoms, (std::vector<std::string>{"", "single", "single", "single", ""}));
     // The box: row 2 is one merged cell with top, left and right; the inside has no rules.
     pugi::xml_node merged = rows[1].node().child("w:tc").next_sibling("w:tc");
     EXPECT_EQ(side(merged, "w:top"), "single");

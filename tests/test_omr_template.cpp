@@ -32,7 +32,8 @@ struct Sheet {
     host::Document* doc = nullptr;
     int16_t code = 0;
 
-    explicit Sheet(const std::string& layout, const std::vector<Group>& groups = {{"选择题", "30", "4", "1"}},
+    explicit Sheet(const std::string& layout,
+                   const std::vector<Group>& groups = {{"选择题", "30", "4", "1"}},
                    const std::string& digits = "9") {
         settings::Form_Load(form);
         form.visible = true;
@@ -58,7 +59,8 @@ const char* const kLayouts[] = {"A3三栏", "A3双栏", "8开三栏", "8开双�
 struct PaperMm {
     double width, height;
 };
-constexpr PaperMm kPapers[] = {{420, 297}, {420, 297}, {388, 268}, {388, 268}, {210, 297}, {182, 257}};
+constexpr PaperMm kPapers[] = {{420, 297}, {420, 297}, {388, 268},
+                               {388, 268}, {210, 297}, {182, 257}};
 
 int Corners(const layout::OmrPage& p) {
     int n = 0;
@@ -113,14 +115,15 @@ TEST(OmrTemplate, ExampleSheetInEveryLayout) {
             EXPECT_EQ(item.group, 1);
             EXPECT_EQ(item.points, 1);
             ASSERT_EQ(item.options.size(), 4u);
-            EXPECT_EQ(item.options[0].value + item.options[1].value + item.options[2].value + item.options[3].value,
+            EXPECT_EQ(item.options[0].value + item.options[1].value + item.options[2].value +
+                          item.options[3].value,
                       "ABCD");
             EXPECT_GT(item.options[3].rect.y, item.options[0].rect.y);
         }
     }
 }
 
-// The Overview's example pins the geometry: rows 30-40 of the A3 three-column grid hold the
+// The example sheet pins the geometry: rows 30-40 of the A3 three-column grid hold the
 // items, so the first option row (31) starts 30 rows of 0.42324 cm below the top margin.
 TEST(OmrTemplate, ExampleItemsStandInTheirGridRows) {
     const OmrTemplate t = Sheet("A3三栏").Template();
@@ -128,7 +131,8 @@ TEST(OmrTemplate, ExampleItemsStandInTheirGridRows) {
     const double optionTop = 10 + 30 * row;  // top margin 1 cm, row 31
     // The bubble sits 0.62 em above a baseline 0.8 em below the top of its 12 pt line.
     EXPECT_NEAR(t.items[0].options[0].rect.y, optionTop + (9.6 - 7.44) * 25.4 / 72, 1e-6);
-    EXPECT_NEAR(t.items[15].options[0].rect.y, optionTop + 6 * row + (9.6 - 7.44) * 25.4 / 72, 1e-6);
+    EXPECT_NEAR(t.items[15].options[0].rect.y, optionTop + 6 * row + (9.6 - 7.44) * 25.4 / 72,
+                1e-6);
     // Item 6 begins the second five-group, one empty column further right than item 5's neighbour.
     const double pitch = t.items[1].options[0].rect.x - t.items[0].options[0].rect.x;
     EXPECT_NEAR(t.items[5].options[0].rect.x - t.items[4].options[0].rect.x, 2 * pitch, 1e-9);
@@ -136,7 +140,9 @@ TEST(OmrTemplate, ExampleItemsStandInTheirGridRows) {
 
 TEST(OmrTemplate, GroupsNumberItemsOnAndKeepTheirPoints) {
     const OmrTemplate t =
-        Sheet("A4单栏", {{"单选", "20", "4", "2"}, {"判断", "10", "2", "1.5"}, {"多选", "0", "5", "3"}}, "12").Template();
+        Sheet("A4单栏",
+              {{"单选", "20", "4", "2"}, {"判断", "10", "2", "1.5"}, {"多选", "0", "5", "3"}}, "12")
+            .Template();
     EXPECT_EQ(t.candidateColumns.size(), 12u);
     ASSERT_EQ(t.groups.size(), 3u);
     EXPECT_EQ(t.groups[1].name, "判断");
@@ -171,7 +177,8 @@ TEST(OmrTemplate, RefusesASheetThatDoesNotMatchItsForm) {
     sheet.form.mfgQuestion.SetRow(1, {"1", "选择题", "30", "4", "字母", "1"});
     EXPECT_NO_THROW(sheet.Template());
 
-    EXPECT_THROW(layout::BuildOmrTemplate(*sheet.doc, sheet.form, 2), layout::OmrError);  // same grid size
+    EXPECT_THROW(layout::BuildOmrTemplate(*sheet.doc, sheet.form, 2),
+                 layout::OmrError);  // same grid size
     EXPECT_THROW(layout::BuildOmrTemplate(*sheet.doc, sheet.form, 5), layout::OmrError);
     EXPECT_THROW(layout::BuildOmrTemplate(host::Document{}, sheet.form, 1), layout::OmrError);
 }
@@ -195,14 +202,16 @@ TEST(OmrTemplate, JsonHoldsTheTemplate) {
     EXPECT_EQ(bubble["digit"], 7);
     EXPECT_EQ(bubble["page"], 1);
     EXPECT_NEAR(bubble["rect"]["x"].get<double>(), t.candidateColumns[3][7].rect.x, 0.0005);
-    EXPECT_NEAR(bubble["rect"]["height"].get<double>(), t.candidateColumns[3][7].rect.height, 0.0005);
+    EXPECT_NEAR(bubble["rect"]["height"].get<double>(), t.candidateColumns[3][7].rect.height,
+                0.0005);
 
     EXPECT_EQ(j["groups"][0]["points"], 0.5);
     EXPECT_EQ(j["groups"][0]["optionCount"], 3);
     ASSERT_EQ(j["items"].size(), 7u);
     EXPECT_EQ(j["items"][6]["number"], 7);
     EXPECT_EQ(j["items"][6]["options"][2]["label"], "C");
-    EXPECT_NEAR(j["items"][6]["options"][2]["rect"]["y"].get<double>(), t.items[6].options[2].rect.y, 0.0005);
+    EXPECT_NEAR(j["items"][6]["options"][2]["rect"]["y"].get<double>(),
+                t.items[6].options[2].rect.y, 0.0005);
 }
 
 // Where OMRChecker puts the bubbles of a field block: field f, value v at
@@ -211,8 +220,10 @@ std::vector<std::pair<double, double>> Expand(const json& block) {
     std::vector<std::pair<double, double>> at;
     for (size_t f = 0; f < block["fieldLabels"].size(); ++f)
         for (size_t v = 0; v < block["bubbleValues"].size(); ++v)
-            at.emplace_back(block["origin"][0].get<double>() + static_cast<double>(f) * block["labelsGap"].get<double>(),
-                            block["origin"][1].get<double>() + static_cast<double>(v) * block["bubblesGap"].get<double>());
+            at.emplace_back(block["origin"][0].get<double>() +
+                                static_cast<double>(f) * block["labelsGap"].get<double>(),
+                            block["origin"][1].get<double>() +
+                                static_cast<double>(v) * block["bubblesGap"].get<double>());
     return at;
 }
 
@@ -262,20 +273,24 @@ TEST(OmrTemplate, WritesFilesAtomically) {
     const OmrTemplate t = Sheet("B5单栏").Template();
 
     const std::string plain = (dir / "sheet.json").string();
-    EXPECT_EQ(layout::WriteOmrTemplate(t, plain, layout::OmrFormat::Varelo, 150), std::vector<std::string>{plain});
+    EXPECT_EQ(layout::WriteOmrTemplate(t, plain, layout::OmrFormat::Varelo, 150),
+              std::vector<std::string>{plain});
     std::ifstream in(plain);
     std::stringstream text;
     text << in.rdbuf();
     EXPECT_EQ(text.str(), layout::OmrTemplateJson(t));
 
-    const std::vector<std::string> written =
-        layout::WriteOmrTemplate(t, (dir / "scan.JSON").string(), layout::OmrFormat::OmrChecker, 150);
-    EXPECT_EQ(written, (std::vector<std::string>{(dir / "scan-1.json").string(), (dir / "scan-2.json").string()}));
+    const std::vector<std::string> written = layout::WriteOmrTemplate(
+        t, (dir / "scan.JSON").string(), layout::OmrFormat::OmrChecker, 150);
+    EXPECT_EQ(written, (std::vector<std::string>{(dir / "scan-1.json").string(),
+                                                 (dir / "scan-2.json").string()}));
     for (const std::string& f : written) EXPECT_TRUE(fs::exists(f));
 
-    EXPECT_THROW(layout::WriteOmrTemplate(t, (dir / "missing" / "t.json").string(), layout::OmrFormat::Varelo, 150),
+    EXPECT_THROW(layout::WriteOmrTemplate(t, (dir / "missing" / "t.json").string(),
+                                          layout::OmrFormat::Varelo, 150),
                  layout::OmrError);
-    EXPECT_THROW(layout::WriteOmrTemplate(t, dir.string(), layout::OmrFormat::Varelo, 150), layout::OmrError);
+    EXPECT_THROW(layout::WriteOmrTemplate(t, dir.string(), layout::OmrFormat::Varelo, 150),
+                 layout::OmrError);
     // Nothing half-written is left beside the files.
     int files = 0;
     for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir)) ++files;

@@ -39,7 +39,8 @@ TEST(PageLayout, SheetGridSplitsWhereItsLayoutSays) {
     const struct {
         const char* layout;
         int firstOnPage2, rows;
-    } cases[] = {{"A3三栏", 66, 130}, {"8开双栏", 59, 115}, {"A4单栏", 64, 126}, {"B5单栏", 55, 108}};
+    } cases[] = {
+        {"A3三栏", 66, 130}, {"8开双栏", 59, 115}, {"A4单栏", 64, 126}, {"B5单栏", 55, 108}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.layout);
         host::Application app;
@@ -95,7 +96,7 @@ TEST(PageLayout, ParagraphsFlowWithTheTables) {
     doc.body.emplace_back(Line("a\r\nb", 20));  // two lines
     doc.AddTableAtStart(1, 1);                  // before the paragraph
     doc.body.emplace_back(Line("c", 50));
-    doc.body.emplace_back(Line("", 50));        // closing, empty: never opens a page
+    doc.body.emplace_back(Line("", 50));  // closing, empty: never opens a page
     doc.body.front().table->Row(1) = {15, host::RowHeightRule::Exactly};
 
     std::vector<std::string> measured;

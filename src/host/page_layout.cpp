@@ -27,7 +27,9 @@ double AlignedLeft(RowAlignment alignment, double left, double available, double
     return left;
 }
 
-bool IsLineEnd(char c) { return c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+bool IsLineEnd(char c) {
+    return c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
 
 }  // namespace
 
@@ -39,7 +41,8 @@ std::optional<PageRect> PlacedTable::CellRect(int r, int c) const {
     while (bottom < area.bottom && RowPage(bottom + 1) == page) ++bottom;
     const double x = ColumnLeft(area.left);
     const double y = RowTop(area.top);
-    return PageRect{page, x, y, ColumnLeft(area.right + 1) - x, RowTop(bottom) + RowHeight(bottom) - y};
+    return PageRect{page, x, y, ColumnLeft(area.right + 1) - x,
+                    RowTop(bottom) + RowHeight(bottom) - y};
 }
 
 ParagraphMetrics EstimateParagraph(const Document& doc, const Paragraph& p, double) {
@@ -53,7 +56,8 @@ ParagraphMetrics EstimateParagraph(const Document& doc, const Paragraph& p, doub
         for (size_t i = 0; i < run.text.size(); ++i) {
             const char ch = run.text[i];
             if (IsLineEnd(ch)) {
-                if (ch == '\n' && i > 0 && run.text[i - 1] == '\r') continue;  // CR LF ends one line
+                if (ch == '\n' && i > 0 && run.text[i - 1] == '\r')
+                    continue;  // CR LF ends one line
                 sizes.push_back(doc.Resolve(p, p.markFormat).size.value_or(10.5));
                 continue;
             }
@@ -117,8 +121,10 @@ PageLayout LayOutPages(const Document& doc, const ParagraphMeasure& measure) {
             pt.block = i;
             const std::vector<double> widths = ResolveColumnWidths(t, textWidth);
             const double tableWidth = std::accumulate(widths.begin(), widths.end(), 0.0);
-            pt.columnX.assign(widths.size() + 1, AlignedLeft(t.rowAlignment, textLeft, textWidth, tableWidth));
-            for (size_t c = 0; c < widths.size(); ++c) pt.columnX[c + 1] = pt.columnX[c] + widths[c];
+            pt.columnX.assign(widths.size() + 1,
+                              AlignedLeft(t.rowAlignment, textLeft, textWidth, tableWidth));
+            for (size_t c = 0; c < widths.size(); ++c)
+                pt.columnX[c + 1] = pt.columnX[c] + widths[c];
             pt.rowHeight = ResolveRowHeights(t);
             for (const double h : pt.rowHeight) {
                 place(h);
@@ -129,8 +135,8 @@ PageLayout LayOutPages(const Document& doc, const ParagraphMeasure& measure) {
             out.tables.push_back(std::move(pt));
             continue;
         }
-        const ParagraphMetrics m =
-            measure ? measure(block.paragraph, textWidth) : EstimateParagraph(doc, block.paragraph, textWidth);
+        const ParagraphMetrics m = measure ? measure(block.paragraph, textWidth)
+                                           : EstimateParagraph(doc, block.paragraph, textWidth);
         PlacedParagraph pp;
         pp.block = i;
         pp.x = textLeft;

@@ -36,7 +36,7 @@ ParagraphMetrics EstimateParagraph(const Document& doc, const Paragraph& p, doub
 // A top-level table as it lies on the pages.
 struct PlacedTable {
     const Table* table = nullptr;
-    size_t block = 0;            // index in the body
+    size_t block = 0;             // index in the body
     std::vector<double> columnX;  // Columns() + 1 grid lines, from the page's left edge
     std::vector<int> rowPage;     // per row, 0-based
     std::vector<double> rowTop;   // per row, from its page's top edge

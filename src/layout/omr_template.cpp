@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -35,13 +37,15 @@ bool IsBubbleFont(const std::string& name) {
     const std::string bubble = host::kFontBubble;
     return name.size() == bubble.size() &&
            std::equal(name.begin(), name.end(), bubble.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+               return std::tolower(static_cast<unsigned char>(a)) ==
+                      std::tolower(static_cast<unsigned char>(b));
            });
 }
 
 size_t CodePoints(const std::string& s) {
-    return static_cast<size_t>(
-        std::count_if(s.begin(), s.end(), [](char ch) { return (static_cast<unsigned char>(ch) & 0xC0) != 0x80; }));
+    return static_cast<size_t>(std::count_if(s.begin(), s.end(), [](char ch) {
+        return (static_cast<unsigned char>(ch) & 0xC0) != 0x80;
+    }));
 }
 
 // The line pitch of a one-line paragraph of the bubble font at size points.
@@ -73,7 +77,8 @@ struct Glyph {
 // Places the glyph as the renderer does: the cell's padding, then its vertical alignment
 // (content taller than the cell keeps its top), the paragraph's alignment within the
 // content width, and the baseline at the line's foot less the font's descent.
-std::optional<Glyph> BubbleGlyph(const host::Document& doc, const host::PlacedTable& pt, int r, int c) {
+std::optional<Glyph> BubbleGlyph(const host::Document& doc, const host::PlacedTable& pt, int r,
+                                 int c) {
     const host::Table& t = *pt.table;
     const host::Cell& cell = t.At(r, c);
     if (cell.content.size() != 1 || cell.content.front().IsTable()) return std::nullopt;
@@ -107,13 +112,13 @@ std::optional<Glyph> BubbleGlyph(const host::Document& doc, const host::PlacedTa
     const double left = rect->x + t.leftPadding + shift;
 
     return Glyph{text,
-                 {rect->page, left + kBoxLeft * size, baseline - kBoxTop * size, (kBoxRight - kBoxLeft) * size,
-                  (kBoxTop - kBoxBottom) * size}};
+                 {rect->page, left + kBoxLeft * size, baseline - kBoxTop * size,
+                  (kBoxRight - kBoxLeft) * size, (kBoxTop - kBoxBottom) * size}};
 }
 
 OmrRect ToMillimetres(const host::PageRect& r) {
-    return {r.page + 1, r.x * kMillimetresPerPoint, r.y * kMillimetresPerPoint, r.width * kMillimetresPerPoint,
-            r.height * kMillimetresPerPoint};
+    return {r.page + 1, r.x * kMillimetresPerPoint, r.y * kMillimetresPerPoint,
+            r.width * kMillimetresPerPoint, r.height * kMillimetresPerPoint};
 }
 
 [[noreturn]] void Mismatch(int r, int c, const std::string& expected) {
@@ -148,39 +153,45 @@ void ReadMarks(const host::Document& doc, const host::PlacedTable& pt, OmrTempla
             const std::optional<Glyph> g = BubbleGlyph(doc, pt, r, c);
             if (!g || g->text != "!") continue;
             const host::CellRect area = t.CellArea(r, c);
-            const bool corner = FirstOrLastOnPage(pt, r) && (area.left == 1 || area.right == t.Columns());
+            const bool corner =
+                FirstOrLastOnPage(pt, r) && (area.left == 1 || area.right == t.Columns());
             const OmrRect rect = ToMillimetres(g->box);
             out.pages[static_cast<size_t>(rect.page - 1)].marks.push_back({corner, rect});
         }
     for (OmrPage& page : out.pages)
-        std::stable_sort(page.marks.begin(), page.marks.end(), [](const OmrMark& a, const OmrMark& b) {
-            return a.rect.y != b.rect.y ? a.rect.y < b.rect.y : a.rect.x < b.rect.x;
-        });
+        std::stable_sort(
+            page.marks.begin(), page.marks.end(), [](const OmrMark& a, const OmrMark& b) {
+                return a.rect.y != b.rect.y ? a.rect.y < b.rect.y : a.rect.x < b.rect.x;
+            });
 }
 
-void ReadCandidateField(const host::Document& doc, const host::PlacedTable& pt, const SheetForm& form,
-                        int16_t code, OmrTemplate& out) {
+void ReadCandidateField(const host::Document& doc, const host::PlacedTable& pt,
+                        const SheetForm& form, int16_t code, OmrTemplate& out) {
     const int16_t digits = Count(form.txtExam_NO, "digit count");
     const host::CellRect area = CandidateBubbleArea(code, digits);
-    if (area.top == 0) throw OmrError("the digit count " + std::to_string(digits) + " has no candidate-number grid");
+    if (area.top == 0)
+        throw OmrError("the digit count " + std::to_string(digits) +
+                       " has no candidate-number grid");
     // A sheet made with more digits than the form says would lose its leading columns.
     if (area.left > 1) {
         const std::optional<Glyph> before = BubbleGlyph(doc, pt, area.top, area.left - 1);
         if (before && before->text == "0")
-            throw OmrError("the sheet does not match its settings: its candidate number has more than " +
-                           std::to_string(digits) + " digits");
+            throw OmrError(
+                "the sheet does not match its settings: its candidate number has more than " +
+                std::to_string(digits) + " digits");
     }
     for (int c = area.left; c <= area.right; ++c) {
         std::vector<OmrBubble> column;
-        for (int d = 0; d <= 9; ++d) column.push_back(ExpectBubble(doc, pt, area.top + d, c, std::to_string(d)));
+        for (int d = 0; d <= 9; ++d)
+            column.push_back(ExpectBubble(doc, pt, area.top + d, c, std::to_string(d)));
         out.candidateColumns.push_back(std::move(column));
     }
 }
 
 // Follows the objective section's placement: each group from the running start row, blocks
 // of n items with the option rows below the number row and a spacer row after them.
-void ReadItems(const host::Document& doc, const host::PlacedTable& pt, const SheetForm& form, int16_t code,
-               OmrTemplate& out) {
+void ReadItems(const host::Document& doc, const host::PlacedTable& pt, const SheetForm& form,
+               int16_t code, OmrTemplate& out) {
     const host::Table& t = *pt.table;
     const int n = ItemsPerBlock(code);
     int row0 = ObjectiveStartRow(code);
@@ -189,9 +200,14 @@ void ReadItems(const host::Document& doc, const host::PlacedTable& pt, const She
     for (const QuestionGrid::Row& g : groups) {
         const int itemCount = Count(g[QuestionGrid::kItems], "item count");
         const int optionCount = Count(g[QuestionGrid::kOptions], "option count");
-        if (itemCount < 0 || optionCount < 1) throw OmrError("a question group has no items or no options");
-        OmrGroup group{g[QuestionGrid::kNumber], g[QuestionGrid::kName], host::LeadingValue(g[QuestionGrid::kPoints]),
-                       itemNo + 1, itemCount, optionCount};
+        if (itemCount < 0 || optionCount < 1)
+            throw OmrError("a question group has no items or no options");
+        OmrGroup group{g[QuestionGrid::kNumber],
+                       g[QuestionGrid::kName],
+                       host::LeadingValue(g[QuestionGrid::kPoints]),
+                       itemNo + 1,
+                       itemCount,
+                       optionCount};
         out.groups.push_back(group);
         const int blockRows = optionCount + 2;
         for (int k = 0; k < itemCount; ++k) {
@@ -200,7 +216,8 @@ void ReadItems(const host::Document& doc, const host::PlacedTable& pt, const She
             ++itemNo;
             if (row + optionCount > t.Rows() || column < 1 || column > t.Columns())
                 throw OmrError("item " + std::to_string(itemNo) + " lies outside the page grid");
-            if (t.At(row, column).Text() != std::to_string(itemNo)) Mismatch(row, column, "the number " + std::to_string(itemNo));
+            if (t.At(row, column).Text() != std::to_string(itemNo))
+                Mismatch(row, column, "the number " + std::to_string(itemNo));
             OmrItem item{itemNo, static_cast<int>(out.groups.size()), group.points, {}};
             for (int j = 1; j <= optionCount; ++j) {
                 // Labels run "A", "B", ...; past "Z" they follow character codes, so only the
@@ -208,7 +225,8 @@ void ReadItems(const host::Document& doc, const host::PlacedTable& pt, const She
                 const std::optional<Glyph> glyph = BubbleGlyph(doc, pt, row + j, column);
                 const std::string letter(1, static_cast<char>('A' + std::min(j, 26) - 1));
                 if (!glyph || (j <= 26 && glyph->text != letter))
-                    Mismatch(row + j, column, j <= 26 ? "the bubble \"" + letter + "\"" : "an option bubble");
+                    Mismatch(row + j, column,
+                             j <= 26 ? "the bubble \"" + letter + "\"" : "an option bubble");
                 item.options.push_back({glyph->text, ToMillimetres(glyph->box)});
             }
             out.items.push_back(std::move(item));
@@ -221,23 +239,30 @@ void ReadItems(const host::Document& doc, const host::PlacedTable& pt, const She
             const int column = ObjectiveItemColumn(code, itemCount % n);
             if (row <= t.Rows() && column <= t.Columns() && !t.At(row, column).Empty())
                 throw OmrError("the sheet does not match its settings: it holds more than " +
-                               std::to_string(itemCount) + " items in group " + std::to_string(out.groups.size()));
+                               std::to_string(itemCount) + " items in group " +
+                               std::to_string(out.groups.size()));
         }
         row0 += blockRows * ((itemCount - 1) / n + 1);
     }
 }
 
 // The layout names, by code.
-constexpr const char* kLayoutNames[] = {"A3三栏", "A3双栏", "8开三栏", "8开双栏", "A4单栏", "B5单栏"};
+constexpr const char* kLayoutNames[] = {"A3三栏",  "A3双栏", "8开三栏",
+                                        "8开双栏", "A4单栏", "B5单栏"};
 
-double Round(double v, double step) { return std::round(v / step) * step; }
+// Rounds to a number of decimals; dividing by a power of ten gives the double nearest the
+// decimal, so the JSON shows it without a long tail.
+double Round(double v, int decimals) {
+    const double scale = std::pow(10.0, decimals);
+    return std::round(v * scale) / scale;
+}
 
 Json RectJson(const OmrRect& r) {
-    constexpr double kStep = 0.001;  // mm
-    return Json{{"x", Round(r.x, kStep)},
-                {"y", Round(r.y, kStep)},
-                {"width", Round(r.width, kStep)},
-                {"height", Round(r.height, kStep)}};
+    constexpr int kDecimals = 3;  // micrometres
+    return Json{{"x", Round(r.x, kDecimals)},
+                {"y", Round(r.y, kDecimals)},
+                {"width", Round(r.width, kDecimals)},
+                {"height", Round(r.height, kDecimals)}};
 }
 
 Json BubbleJson(const char* key, const Json& value, const OmrRect& r) {
@@ -284,26 +309,75 @@ std::vector<FieldBlock> FormBlocks(const std::vector<Field>& fields) {
     return blocks;
 }
 
-std::optional<Field> FieldOnPage(const std::string& label, const std::vector<OmrBubble>& bubbles, int page,
-                                 double scale) {
+std::optional<Field> FieldOnPage(const std::string& label, const std::vector<OmrBubble>& bubbles,
+                                 int page, double scale) {
     std::vector<const OmrBubble*> on;
     for (const OmrBubble& b : bubbles)
         if (b.rect.page == page) on.push_back(&b);
     if (on.empty()) return std::nullopt;
     Field f{label, {}, on.front()->rect.x * scale, on.front()->rect.y * scale, 0};
     for (const OmrBubble* b : on) f.values.push_back(b->value);
-    if (on.size() > 1) f.gap = (on.back()->rect.y - on.front()->rect.y) * scale / static_cast<double>(on.size() - 1);
+    if (on.size() > 1)
+        f.gap =
+            (on.back()->rect.y - on.front()->rect.y) * scale / static_cast<double>(on.size() - 1);
     return f;
 }
 
+// JSON on one line, with a blank after every colon and comma. Texts from the dialog may hold
+// broken UTF-8; it is replaced rather than failing the export.
+std::string Inline(const Json& j) {
+    if (!j.is_structured()) return j.dump(-1, ' ', false, Json::error_handler_t::replace);
+    std::string out(1, j.is_object() ? '{' : '[');
+    bool first = true;
+    for (auto it = j.begin(); it != j.end(); ++it) {
+        if (!first) out += ", ";
+        first = false;
+        if (j.is_object())
+            out += Json(it.key()).dump(-1, ' ', false, Json::error_handler_t::replace) + ": ";
+        out += Inline(it.value());
+    }
+    return out + (j.is_object() ? '}' : ']');
+}
+
+// Indented JSON that keeps every nested object or array that fits in the line on one line, so
+// a rectangle or a bubble reads as one line; the top level is always spread out.
+void Pretty(const Json& j, size_t indent, size_t used, std::string& out) {
+    constexpr size_t kWidth = 120;
+    const std::string one = Inline(j);
+    if (!j.is_structured() || j.empty() || (indent > 0 && used + one.size() <= kWidth)) {
+        out += one;
+        return;
+    }
+    const std::string pad(indent + 2, ' ');
+    out += j.is_object() ? "{\n" : "[\n";
+    bool first = true;
+    for (auto it = j.begin(); it != j.end(); ++it) {
+        if (!first) out += ",\n";
+        first = false;
+        out += pad;
+        std::string key;
+        if (j.is_object())
+            key = Json(it.key()).dump(-1, ' ', false, Json::error_handler_t::replace) + ": ";
+        out += key;
+        Pretty(it.value(), indent + 2, pad.size() + key.size(), out);
+    }
+    out += "\n" + std::string(indent, ' ') + (j.is_object() ? '}' : ']');
+}
+
+std::string Dump(const Json& j) {
+    std::string out;
+    Pretty(j, 0, 0, out);
+    return out + "\n";
+}
+
 Json BlockJson(const FieldBlock& b) {
-    constexpr double kStep = 0.01;  // px
+    constexpr int kDecimals = 2;  // hundredths of a pixel
     Json labels = Json::array();
     for (const Field& f : b.fields) labels.push_back(f.label);
     const Field& first = b.fields.front();
     return Json{{"origin", {std::lround(first.x), std::lround(first.y)}},
-                {"bubblesGap", Round(first.gap, kStep)},
-                {"labelsGap", Round(b.labelsGap, kStep)},
+                {"bubblesGap", Round(first.gap, kDecimals)},
+                {"labelsGap", Round(b.labelsGap, kDecimals)},
                 {"fieldLabels", labels},
                 {"bubbleValues", first.values},
                 {"direction", "vertical"}};
@@ -313,17 +387,23 @@ void WriteAtomically(const std::string& path, const std::string& text) {
     namespace fs = std::filesystem;
     static std::atomic<unsigned> counter{0};
     const fs::path target(path);
-    if (path.empty() || !target.has_filename()) throw OmrError("cannot write \"" + path + "\": no file name");
-    const fs::path temp = target.parent_path() / ("." + target.filename().string() + "." +
-                                                  std::to_string(getpid()) + "." + std::to_string(counter++) + ".tmp");
+    if (path.empty() || !target.has_filename())
+        throw OmrError("cannot write \"" + path + "\": no file name");
+    const fs::path temp =
+        target.parent_path() / ("." + target.filename().string() + "." + std::to_string(getpid()) +
+                                "." + std::to_string(counter++) + ".tmp");
     {
+        errno = 0;
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        if (!out.is_open())
+            throw OmrError("cannot write \"" + path + "\": " +
+                           (errno != 0 ? std::strerror(errno) : "the file cannot be created"));
         out << text;
         out.close();
         if (!out) {
             std::error_code ignored;
             fs::remove(temp, ignored);
-            throw OmrError("cannot write \"" + path + "\"");
+            throw OmrError("cannot write \"" + path + "\": writing failed");
         }
     }
     std::error_code ec;
@@ -337,19 +417,22 @@ void WriteAtomically(const std::string& path, const std::string& text) {
 
 }  // namespace
 
-OmrTemplate BuildOmrTemplate(const host::Document& doc, const host::PageLayout& pages, const SheetForm& form,
-                             int16_t layoutCode) {
-    if (layoutCode < 1 || layoutCode > kLayoutCount) throw OmrError("the sheet has no known paper layout");
+OmrTemplate BuildOmrTemplate(const host::Document& doc, const host::PageLayout& pages,
+                             const SheetForm& form, int16_t layoutCode) {
+    if (layoutCode < 1 || layoutCode > kLayoutCount)
+        throw OmrError("the sheet has no known paper layout");
     const host::PlacedTable* grid = pages.FirstTable();
     if (!grid || grid->table->Rows() != GridRows(layoutCode))
-        throw OmrError("the sheet has no page grid of its layout " + std::string(kLayoutNames[layoutCode - 1]));
+        throw OmrError("the sheet has no page grid of its layout " +
+                       std::string(kLayoutNames[layoutCode - 1]));
 
     OmrTemplate out;
     out.layout = kLayoutNames[layoutCode - 1];
     out.title = form.txtTitle;
     out.subtitle = form.txtVice_Title;
     for (int i = 0; i < pages.pageCount; ++i)
-        out.pages.push_back({pages.pageWidth * kMillimetresPerPoint, pages.pageHeight * kMillimetresPerPoint, {}});
+        out.pages.push_back(
+            {pages.pageWidth * kMillimetresPerPoint, pages.pageHeight * kMillimetresPerPoint, {}});
     ReadMarks(doc, *grid, out);
     ReadCandidateField(doc, *grid, form, layoutCode, out);
     ReadItems(doc, *grid, form, layoutCode, out);
@@ -365,10 +448,11 @@ std::string OmrTemplateJson(const OmrTemplate& t) {
     for (size_t i = 0; i < t.pages.size(); ++i) {
         Json marks = Json::array();
         for (const OmrMark& m : t.pages[i].marks)
-            marks.push_back(Json{{"kind", m.corner ? "corner" : "row"}, {"rect", RectJson(m.rect)}});
+            marks.push_back(
+                Json{{"kind", m.corner ? "corner" : "row"}, {"rect", RectJson(m.rect)}});
         pages.push_back(Json{{"page", static_cast<int>(i) + 1},
-                             {"width", Round(t.pages[i].width, 0.001)},
-                             {"height", Round(t.pages[i].height, 0.001)},
+                             {"width", Round(t.pages[i].width, 3)},
+                             {"height", Round(t.pages[i].height, 3)},
                              {"marks", marks}});
     }
     Json columns = Json::array();
@@ -392,22 +476,25 @@ std::string OmrTemplateJson(const OmrTemplate& t) {
     Json items = Json::array();
     for (const OmrItem& item : t.items) {
         Json options = Json::array();
-        for (const OmrBubble& b : item.options) options.push_back(BubbleJson("label", b.value, b.rect));
-        items.push_back(
-            Json{{"number", item.number}, {"group", item.group}, {"points", item.points}, {"options", options}});
+        for (const OmrBubble& b : item.options)
+            options.push_back(BubbleJson("label", b.value, b.rect));
+        items.push_back(Json{{"number", item.number},
+                             {"group", item.group},
+                             {"points", item.points},
+                             {"options", options}});
     }
-    const Json doc{{"format", "varelo-omr-template"},
-                   {"version", 1},
-                   {"unit", "mm"},
-                   {"layout", t.layout},
-                   {"title", t.title},
-                   {"subtitle", t.subtitle},
-                   {"pages", pages},
-                   {"candidateNumber", {{"digits", t.candidateColumns.size()}, {"columns", columns}}},
-                   {"groups", groups},
-                   {"items", items}};
-    // Texts from the dialog may hold broken UTF-8; replace rather than fail the export.
-    return doc.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+    const Json doc{
+        {"format", "varelo-omr-template"},
+        {"version", 1},
+        {"unit", "mm"},
+        {"layout", t.layout},
+        {"title", t.title},
+        {"subtitle", t.subtitle},
+        {"pages", pages},
+        {"candidateNumber", {{"digits", t.candidateColumns.size()}, {"columns", columns}}},
+        {"groups", groups},
+        {"items", items}};
+    return Dump(doc);
 }
 
 std::vector<std::string> OmrCheckerJson(const OmrTemplate& t, int dpi) {
@@ -442,25 +529,29 @@ std::vector<std::string> OmrCheckerJson(const OmrTemplate& t, int dpi) {
         Json blocks = Json::object();
         const std::vector<FieldBlock> digitBlocks = FormBlocks(digits);
         for (size_t b = 0; b < digitBlocks.size(); ++b)
-            blocks[b == 0 ? std::string("candidateNumber") : "candidateNumber_" + std::to_string(b + 1)] =
-                BlockJson(digitBlocks[b]);
+            blocks[b == 0 ? std::string("candidateNumber")
+                          : "candidateNumber_" + std::to_string(b + 1)] = BlockJson(digitBlocks[b]);
         for (const FieldBlock& b : FormBlocks(items)) {
-            const std::string name = b.fields.size() == 1 ? b.fields.front().label
-                                                          : b.fields.front().label + "-" + b.fields.back().label;
+            const std::string name = b.fields.size() == 1
+                                         ? b.fields.front().label
+                                         : b.fields.front().label + "-" + b.fields.back().label;
             blocks[name] = BlockJson(b);
         }
 
-        Json doc{{"pageDimensions", {std::lround(t.pages[i].width * scale), std::lround(t.pages[i].height * scale)}},
+        Json doc{{"pageDimensions",
+                  {std::lround(t.pages[i].width * scale), std::lround(t.pages[i].height * scale)}},
                  {"bubbleDimensions", {bubbleW, bubbleH}},
                  {"preProcessors", Json::array()},
                  {"fieldBlocks", blocks}};
-        if (!candidateLabels.empty()) doc["customLabels"] = Json{{"candidateNumber", candidateLabels}};
-        out.push_back(doc.dump(2, ' ', false, Json::error_handler_t::replace) + "\n");
+        if (!candidateLabels.empty())
+            doc["customLabels"] = Json{{"candidateNumber", candidateLabels}};
+        out.push_back(Dump(doc));
     }
     return out;
 }
 
-std::vector<std::string> WriteOmrTemplate(const OmrTemplate& t, const std::string& path, OmrFormat format, int dpi) {
+std::vector<std::string> WriteOmrTemplate(const OmrTemplate& t, const std::string& path,
+                                          OmrFormat format, int dpi) {
     if (format == OmrFormat::Varelo) {
         WriteAtomically(path, OmrTemplateJson(t));
         return {path};
@@ -469,7 +560,8 @@ std::vector<std::string> WriteOmrTemplate(const OmrTemplate& t, const std::strin
     std::string stem = path;
     if (stem.size() >= 5) {
         std::string tail = stem.substr(stem.size() - 5);
-        std::transform(tail.begin(), tail.end(), tail.begin(), [](unsigned char ch) { return std::tolower(ch); });
+        std::transform(tail.begin(), tail.end(), tail.begin(),
+                       [](unsigned char ch) { return std::tolower(ch); });
         if (tail == ".json") stem.resize(stem.size() - 5);
     }
     std::vector<std::string> written;

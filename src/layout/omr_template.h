@@ -88,7 +88,7 @@ std::vector<std::string> OmrCheckerJson(const OmrTemplate& t, int dpi);
 
 // Writes the template to path, atomically. The OMRChecker format writes one file per page:
 // path without ".json", then "-1.json", "-2.json", ... Returns the files written.
-std::vector<std::string> WriteOmrTemplate(const OmrTemplate& t, const std::string& path, OmrFormat format,
-                                          int dpi);
+std::vector<std::string> WriteOmrTemplate(const OmrTemplate& t, const std::string& path,
+                                          OmrFormat format, int dpi);
 
 }  // namespace varelo::layout

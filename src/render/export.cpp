@@ -120,17 +120,16 @@ std::vector<std::string> ExportPng(const host::Document& doc, const std::string&
 void Print(const host::Document& doc, QPrinter& printer) {
     CheckPageSize(doc.pageSetup);
     const PageRenderer renderer(doc);
-    printer.setFullPage(true);
-    printer.setPageLayout(PageLayoutFor(doc.pageSetup));  // the printer may keep its own paper
     QPainter painter;
     if (!painter.begin(&printer)) throw std::runtime_error("the printer could not be started");
-    int from = printer.fromPage(), to = printer.toPage();
-    if (from < 1) from = 1;
-    if (to < 1 || to > renderer.PageCount()) to = renderer.PageCount();
-    // Fit the page to the paper when the printer would not take the document's size.
-    const QRectF paper = printer.paperRect(QPrinter::DevicePixel);
+    const int count = renderer.PageCount();
+    const int from = std::max(1, printer.fromPage());
+    const int to = printer.toPage() < 1 ? count : std::min(printer.toPage(), count);
+    // The printer's page as set up (by the print dialog); a page of the document's own size
+    // prints 1:1, any other is fitted, keeping the proportions.
+    const QRectF target = printer.pageRect(QPrinter::DevicePixel);
     const QSizeF page = renderer.PageSize();
-    const double scale = std::min(paper.width() / page.width(), paper.height() / page.height());
+    const double scale = std::min(target.width() / page.width(), target.height() / page.height());
     for (int i = from; i <= to; ++i) {
         if (i > from && !printer.newPage())
             throw std::runtime_error("the printer refused a new page");

@@ -17,8 +17,9 @@ void ExportPdf(const host::Document& doc, const std::string& path);
 std::vector<std::string> ExportPng(const host::Document& doc, const std::string& prefix,
                                    int dpi = 150);
 
-// Prints every page (or the printer's page range) on the printer, with the printer's paper
-// set to the document's page where it allows. Throws std::runtime_error when printing fails.
+// Prints every page, or the printer's page range, on the printer as it is set up. Give the
+// printer the document's page size and full-page mode for a print at 1:1; on other paper each
+// page is fitted to the printable area. Throws std::runtime_error when printing fails.
 void Print(const host::Document& doc, QPrinter& printer);
 
 }  // namespace varelo::render

@@ -105,24 +105,19 @@ bool HasTable(const host::Cell& cell) {
                        [](const host::Block& b) { return b.IsTable(); });
 }
 
-// Where a cell's content goes inside its box, after padding and vertical alignment. Content
-// taller than the cell keeps its top and is cut at the foot.
-struct ContentPlace {
-    QPointF origin;
-    double width = 0;
-};
-ContentPlace PlaceContent(const host::Table& t, const host::Cell& cell, const QRectF& rect,
-                          double height) {
-    const double width = std::max(0.0, rect.width() - t.leftPadding - t.rightPadding);
+double ContentWidth(const host::Table& t, const QRectF& rect) {
+    return std::max(0.0, rect.width() - t.leftPadding - t.rightPadding);
+}
+
+// Top-left corner of a cell's content inside its box, after padding and vertical alignment.
+// Content taller than the cell keeps its top and is cut at the foot.
+QPointF ContentOrigin(const host::Table& t, const host::Cell& cell, const QRectF& rect,
+                      double height) {
     const double room = rect.height() - t.topPadding - t.bottomPadding;
     double offset = 0;
     if (cell.verticalAlignment == host::CellVAlign::Center) offset = (room - height) / 2;
     if (cell.verticalAlignment == host::CellVAlign::Bottom) offset = room - height;
-    return {QPointF(rect.left() + t.leftPadding, rect.top() + t.topPadding + std::max(0.0, offset)),
-            width};
-}
-double ContentWidth(const host::Table& t, const QRectF& rect) {
-    return std::max(0.0, rect.width() - t.leftPadding - t.rightPadding);
+    return {rect.left() + t.leftPadding, rect.top() + t.topPadding + std::max(0.0, offset)};
 }
 
 TablePart NestedPart(const BlockLayout& bl, QPointF origin) {
@@ -161,9 +156,9 @@ void VisitParts(const host::Document& doc, const TablePart& part,
         if (!box.startsHere || !HasTable(cell)) return;
         const ContentLayout content =
             LayoutContent(doc, cell.content, ContentWidth(*part.table, box.rect));
-        const ContentPlace place = PlaceContent(*part.table, cell, box.rect, content.height);
+        const QPointF origin = ContentOrigin(*part.table, cell, box.rect, content.height);
         for (const BlockLayout& bl : content.blocks)
-            if (bl.block->IsTable()) VisitParts(doc, NestedPart(bl, place.origin), fn);
+            if (bl.block->IsTable()) VisitParts(doc, NestedPart(bl, origin), fn);
     });
 }
 
@@ -275,11 +270,11 @@ void DrawTablePart(QPainter& painter, const host::Document& doc, const TablePart
         }
         if (!box.startsHere || cell.Empty()) return;
         const ContentLayout content = LayoutContent(doc, cell.content, ContentWidth(t, box.rect));
-        const ContentPlace place = PlaceContent(t, cell, box.rect, content.height);
+        const QPointF origin = ContentOrigin(t, cell, box.rect, content.height);
         painter.save();
         painter.setClipRect(box.rect, Qt::IntersectClip);
         painter.setPen(Qt::black);
-        DrawContent(painter, doc, content, place.origin, options);
+        DrawContent(painter, doc, content, origin, options);
         painter.restore();
     });
     DrawEdges(painter, part, [](const host::Border& b) -> std::optional<QPen> {
@@ -435,14 +430,15 @@ std::optional<CellHit> PageRenderer::HitTest(int pageIndex, QPointF point) const
 std::vector<QRectF> PageRenderer::CellRects(int pageIndex, const host::Table& table,
                                             const host::CellRect& rect) const {
     std::vector<QRectF> rects;
-    if (rect.top < 1 || rect.left < 1 || rect.bottom > table.Rows() ||
-        rect.right > table.Columns() || rect.top > rect.bottom || rect.left > rect.right)
-        return rects;
     for (const Layout::PlacedTable& pt : layout_->tables) {
         const std::optional<TablePart> part = layout_->PartOn(pt, pageIndex);
         if (!part) continue;
         VisitParts(doc_, *part, [&](const TablePart& p) {
+            // Only a table of this document is looked into: a stale selection is ignored.
             if (p.table != &table) return;
+            if (rect.top < 1 || rect.left < 1 || rect.bottom > table.Rows() ||
+                rect.right > table.Columns() || rect.top > rect.bottom || rect.left > rect.right)
+                return;
             for (const host::CellRect& a : table.CellsIn(table.Expand(rect)))
                 if (a.bottom >= p.first && a.top <= p.last) rects.push_back(BoxOf(p, a).rect);
         });

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QPageSize>
 #include <QPrinter>
 #include <cstdio>
 #include <filesystem>
@@ -122,6 +123,8 @@ TEST_F(ExportTest, PrintingHonoursThePrintersPageRange) {
     ASSERT_EQ(PageRenderer(page.doc).PageCount(), 3);
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setPageSize(QPageSize(QSizeF(200, 150), QPageSize::Point));
+    printer.setFullPage(true);
     const fs::path pdf = dir / "printed.pdf";
     printer.setOutputFileName(QString::fromStdString(pdf.string()));
     printer.setFromTo(2, 3);

@@ -129,18 +129,3 @@ TEST_F(SheetRender, EachPageShowsItsPageNumber) {
     // Page 2 holds nothing but its marks and its number: its upper half is blank.
     EXPECT_EQ(Share(1, CellOn(1, 66, 3).united(CellOn(1, 100, 61))), 0);
 }
-
-TEST_F(SheetRender, PdfHasTwoA3LandscapePages) {
-    const fs::path pdf = *dir / "sheet.pdf";
-    render::ExportPdf(*doc, pdf.string());
-    FILE* p = popen(("pdfinfo -f 1 -l 2 '" + pdf.string() + "' 2>/dev/null").c_str(), "r");
-    ASSERT_NE(p, nullptr);
-    std::string out;
-    char buf[256];
-    while (fgets(buf, sizeof buf, p)) out += buf;
-    const int status = pclose(p);
-    if (status != 0) GTEST_SKIP() << "pdfinfo is not installed";
-    EXPECT_NE(out.find("Pages:           2"), std::string::npos) << out;
-    EXPECT_NE(out.find("Page    1 size:  1191 x 842 pts"), std::string::npos) << out;
-    EXPECT_NE(out.find("Page    2 size:  1191 x 842 pts"), std::string::npos) << out;
-}

@@ -50,7 +50,7 @@ TEST_F(TextLayoutTest, MissingFontFallsBackWithOneWarning) {
     EXPECT_EQ(err.find("No Such Font 42"), err.rfind("No Such Font 42"));  // once only
 }
 
-TEST_F(TextLayoutTest, ExactSpacingGivesEveryLineThePitch) {
+TEST_F(TextLayoutTest, LineSpacingRulesSetThePitch) {
     host::Paragraph p = Para("1.答题前\r\n2.选择题\r\n3.请按照\n4.保持", host::kFontSong, 7.5);
     p.format.lineSpacingRule = host::LineSpacingRule::Exactly;
     p.format.lineSpacing = 12;
@@ -62,6 +62,16 @@ TEST_F(TextLayoutTest, ExactSpacingGivesEveryLineThePitch) {
         EXPECT_GT(line.baseline, 12 - 7.5 * 0.4);  // the descent stays below the baseline
     }
     EXPECT_DOUBLE_EQ(layout.Height(), 48);
+
+    // The other rules scale the font's natural line, or keep a minimum.
+    p = Para("中", host::kFontSong, 10);
+    const double single = LayoutParagraph(doc, p, 100).lines[0].height;
+    EXPECT_GT(single, 10);
+    p.format.lineSpacingRule = host::LineSpacingRule::Double;
+    EXPECT_DOUBLE_EQ(LayoutParagraph(doc, p, 100).lines[0].height, 2 * single);
+    p.format.lineSpacingRule = host::LineSpacingRule::AtLeast;
+    p.format.lineSpacing = 40;
+    EXPECT_DOUBLE_EQ(LayoutParagraph(doc, p, 100).lines[0].height, 40);
 }
 
 TEST_F(TextLayoutTest, LinesBreakAtTheWidthKeepingWordsAndClosingPunctuation) {
@@ -90,22 +100,4 @@ TEST_F(TextLayoutTest, LinesBreakAtTheWidthKeepingWordsAndClosingPunctuation) {
     EXPECT_DOUBLE_EQ(words.lines[0].width, twoWords);
     EXPECT_TRUE(words.visible);
     EXPECT_FALSE(LayoutParagraph(doc, Para("  \t", host::kFontHei, 10), 60).visible);
-}
-
-TEST_F(TextLayoutTest, AlignmentPlacesTheLineAndSpacingRulesScaleIt) {
-    host::Paragraph p = Para("中", host::kFontSong, 10);
-    p.format.alignment = host::Alignment::Right;
-    EXPECT_NEAR(LayoutParagraph(doc, p, 100).lines[0].pieces[0].x, 90, 0.5);
-    p.format.alignment = host::Alignment::Center;
-    EXPECT_NEAR(LayoutParagraph(doc, p, 100).lines[0].pieces[0].x, 45, 0.5);
-
-    const double single = LayoutParagraph(doc, p, 100).lines[0].height;
-    EXPECT_GT(single, 10);
-    p.format.lineSpacingRule = host::LineSpacingRule::Double;
-    EXPECT_DOUBLE_EQ(LayoutParagraph(doc, p, 100).lines[0].height, 2 * single);
-    p.format.lineSpacingRule = host::LineSpacingRule::AtLeast;
-    p.format.lineSpacing = 40;
-    EXPECT_DOUBLE_EQ(LayoutParagraph(doc, p, 100).lines[0].height, 40);
-    p.format.lineSpacing = 1;
-    EXPECT_DOUBLE_EQ(LayoutParagraph(doc, p, 100).lines[0].height, single);
 }

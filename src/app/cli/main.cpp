@@ -13,6 +13,7 @@
 
 #include "host/application.h"
 #include "host/docx_writer.h"
+#include "layout/omr_template.h"
 #include "layout/sheet_form.h"
 #include "batch.h"
 #include "form_filling.h"
@@ -57,6 +58,24 @@ int Export(const host::Document& doc, const cli::GenerateOptions& o) {
 #endif
 }
 
+// The scanner template of the sheet just made, from the form it was made from.
+int WriteOmrTemplate(const host::Document& doc, const layout::SheetForm& form,
+                     const cli::GenerateOptions& o) {
+    if (!o.omr) return kOk;
+    try {
+        const layout::OmrTemplate t =
+            layout::BuildOmrTemplate(doc, form, settings::LayoutCode(form.cmbPage).value_or(0));
+        const auto format =
+            o.omrChecker ? layout::OmrFormat::OmrChecker : layout::OmrFormat::Varelo;
+        for (const std::string& path : layout::WriteOmrTemplate(t, *o.omr, format, o.dpi))
+            std::cout << path << '\n';
+    } catch (const layout::OmrError& e) {
+        std::cerr << "varelo: cannot write the scanner template: " << e.what() << '\n';
+        return kRefused;
+    }
+    return kOk;
+}
+
 int Generate(const cli::GenerateOptions& o) {
 #ifndef VARELO_WITH_RENDER
     if (o.pdf || o.png) return Export(host::Document{}, o);  // refuse before writing anything
@@ -94,7 +113,8 @@ int Generate(const cli::GenerateOptions& o) {
         return kRefused;
     }
     std::cout << o.output << '\n';
-    return Export(*doc, o);
+    if (const int exported = Export(*doc, o); exported != kOk) return exported;
+    return WriteOmrTemplate(*doc, form, o);
 }
 
 // varelo batch JOBS.json -o DIR [--threads N]: many sheets on every core, with progress on

@@ -79,7 +79,14 @@ Options:
   --pdf FILE          also export the sheet as PDF            e.g. --pdf exam.pdf
   --png PREFIX        also export one PNG per page: PREFIX-1.png, PREFIX-2.png
                                                               e.g. --png out/exam
-  --dpi N             resolution of the PNG pages, 10 to 1200 (default 150)  e.g. --dpi 300
+  --dpi N             resolution of the PNG pages and of the OMRChecker template, 10 to
+                      1200 (default 150)                      e.g. --dpi 300
+  --omr FILE          also write the scanner template: where every positioning mark and
+                      bubble lies, in millimetres (docs/omr-template.md)
+                                                              e.g. --omr out/sheet-omr.json
+  --omr-format FORMAT varelo (default) or omrchecker: one OMRChecker template.json per
+                      page, in pixels at --dpi, as FILE-1.json, FILE-2.json
+                                                              e.g. --omr-format omrchecker
   -h, --help          show this help
 
 Options take their value as the next argument or after "=" (--title=期末考试).
@@ -202,6 +209,7 @@ private:
 
 GenerateOptions ParseGenerate(const std::vector<std::string>& args) {
     GenerateOptions o;
+    bool omrFormatGiven = false;
     for (size_t i = 0; i < args.size();) {
         OptionCursor opt(args, i);
         const std::string name = opt.name();
@@ -238,6 +246,15 @@ GenerateOptions ParseGenerate(const std::vector<std::string>& args) {
             if (o.png->empty()) throw UsageError("--png wants a file name prefix");
         } else if (name == "--dpi") {
             o.dpi = ParseDpi(value());
+        } else if (name == "--omr") {
+            o.omr = value();
+            if (o.omr->empty()) throw UsageError("--omr wants a file name");
+        } else if (name == "--omr-format") {
+            const std::string format = value();
+            if (format != "varelo" && format != "omrchecker")
+                throw UsageError("--omr-format is varelo or omrchecker, not \"" + format + "\"");
+            o.omrChecker = format == "omrchecker";
+            omrFormatGiven = true;
         } else {
             opt.unknown();
         }
@@ -245,6 +262,7 @@ GenerateOptions ParseGenerate(const std::vector<std::string>& args) {
     }
     if (o.noGroups && !o.groups.empty())
         throw UsageError("--no-groups and --group exclude each other");
+    if (omrFormatGiven && !o.omr) throw UsageError("--omr-format wants --omr FILE");
     return o;
 }
 

@@ -33,6 +33,8 @@ struct GenerateOptions {
     bool outputGiven = false;
     std::optional<std::string> pdf, png;
     int dpi = kDefaultDpi;
+    std::optional<std::string> omr;  // the scanner template to write
+    bool omrChecker = false;         // as OMRChecker templates rather than Varelo's own
 };
 
 // Parses the arguments after "generate". Throws UsageError.

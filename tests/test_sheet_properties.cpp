@@ -1,0 +1,258 @@
+// Properties every generated sheet must have, checked over a few hundred random settings
+// that the dialog accepts, in all six layouts.
+#include <gtest/gtest.h>
+#include <zip.h>
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <pugixml.hpp>
+
+#include "host/application.h"
+#include "host/constants.h"
+#include "host/docx_writer.h"
+#include "host/numbers.h"
+#include "host/table.h"
+#include "layout/chinese_numeral.h"
+#include "layout/sheet_form.h"
+#include "settings/driver.h"
+#include "settings/form_handlers.h"
+
+using namespace varelo;
+
+namespace {
+
+const std::array<std::string, 6> kLayouts = {"A3三栏",  "A3双栏", "8开三栏",
+                                             "8开双栏", "A4单栏", "B5单栏"};
+// Where each layout puts the positioning marks of its objective groups.
+const std::array<int, 6> kMarkColumns = {1, 1, 1, 1, 28, 26};
+
+struct Settings {
+    int layout = 0;  // index into kLayouts
+    std::string title, subtitle, setter, digits;
+    std::vector<layout::QuestionGrid::Row> groups;
+
+    std::string Describe() const {
+        std::string s = kLayouts[layout] + " digits " + digits + " groups:";
+        for (const auto& g : groups) s += " [" + g[1] + " " + g[2] + "x" + g[3] + " @" + g[5] + "]";
+        return s;
+    }
+};
+
+template <typename T, size_t N>
+const T& Pick(std::mt19937& rng, const std::array<T, N>& items) {
+    return items[std::uniform_int_distribution<size_t>(0, N - 1)(rng)];
+}
+
+// Fills the dialog as a user would, adding groups until the next one would not fit.
+Settings RandomSettings(std::mt19937& rng, int layoutIndex, host::Application& app,
+                        layout::SheetForm& form) {
+    static const std::array<std::string, 5> kTitles = {"中考试卷", "期末考试", "2024",
+                                                       "Test <&> \"Quiz\"", "第一次月考"};
+    static const std::array<std::string, 6> kNames = {"选择题", "单项选择", "判断题",
+                                                      "A&B <x>", "多选\t题", "听力"};
+    static const std::array<std::string, 6> kPoints = {"1", "2", "1.5", "0.5", "3", "10"};
+    const auto number = [&](int low, int high) {
+        return std::uniform_int_distribution<int>(low, high)(rng);
+    };
+
+    settings::Form_Load(form);
+    form.visible = true;
+    form.cmbPage = kLayouts[layoutIndex];
+    form.txtTitle = Pick(rng, kTitles);
+    form.txtVice_Title = Pick(rng, kTitles);
+    form.txtName = number(0, 3) == 0 ? "" : "王老师";
+    form.txtExam_NO = std::to_string(number(1, 12));
+
+    const int wanted = number(0, 6);
+    for (int g = 0; g < wanted; ++g) {
+        form.txtQuestion = Pick(rng, kNames);
+        // Mostly everyday groups; now and then an empty or a very wide one.
+        form.txtQ_Count = std::to_string(number(0, 9) == 0 ? 0 : number(1, 45));
+        form.chkO_Count = number(0, 2) != 0;
+        settings::chkO_Count_Click(form);
+        if (form.chkO_Count) form.txtO_Count = std::to_string(number(0, 7) == 0 ? number(1, 26) : number(2, 5));
+        form.optOption = number(0, 1);
+        form.txtXiaofen = Pick(rng, kPoints);
+        settings::cmdAdd_Click(app, form);
+        if (settings::ValidateSettings(form)) {
+            form.selectedRow = form.mfgQuestion.Rows() - 1;
+            settings::cmdDel_Click(form);
+            break;
+        }
+    }
+
+    Settings s{layoutIndex, form.txtTitle, form.txtVice_Title, form.txtName, form.txtExam_NO,
+               form.mfgQuestion.Groups()};
+    return s;
+}
+
+struct CellView {
+    host::CellRect area;
+    const host::Cell* cell;
+    std::string text;
+    std::vector<host::CharFormat> runFormats;  // resolved, one per non-empty run
+
+    bool Single() const { return area.Rows() == 1 && area.Columns() == 1; }
+    bool AllIn(const char* font, std::optional<double> size = std::nullopt) const {
+        if (runFormats.empty()) return false;
+        for (const host::CharFormat& f : runFormats)
+            if (f.font != font || (size && f.size != size)) return false;
+        return true;
+    }
+    bool HasRun(const char* font, const std::string& text) const;
+};
+
+std::vector<CellView> Cells(const host::Document& doc) {
+    const host::Table& t = doc.Tables(1);
+    std::vector<CellView> cells;
+    for (const host::CellRect& a : t.CellsIn({1, 1, t.Rows(), t.Columns()})) {
+        CellView v{t.CellArea(a.top, a.left), &t.At(a.top, a.left), t.At(a.top, a.left).Text(), {}};
+        for (const host::Block& b : v.cell->content)
+            for (const host::Run& r : b.paragraph.runs)
+                if (!r.text.empty()) v.runFormats.push_back(doc.Resolve(b.paragraph, r.format));
+        cells.push_back(std::move(v));
+    }
+    return cells;
+}
+
+bool CellView::HasRun(const char* font, const std::string& part) const {
+    size_t i = 0;
+    for (const host::Block& b : cell->content)
+        for (const host::Run& r : b.paragraph.runs) {
+            if (r.text.empty()) continue;
+            if (runFormats[i++].font == font && r.text.find(part) != std::string::npos)
+                return true;
+        }
+    return false;
+}
+
+bool IsDigits(const std::string& s) {
+    return !s.empty() && s.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// The main part of the package, or an empty string when the package cannot be read.
+std::string DocumentPart(const std::string& bytes) {
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* src = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
+    if (!src) return "";
+    zip_t* archive = zip_open_from_source(src, ZIP_CHECKCONS | ZIP_RDONLY, &error);
+    if (!archive) {
+        zip_source_free(src);
+        return "";
+    }
+    std::string xml;
+    zip_stat_t st;
+    if (zip_stat(archive, "word/document.xml", 0, &st) == 0) {
+        if (zip_file_t* f = zip_fopen(archive, "word/document.xml", 0)) {
+            xml.resize(st.size);
+            if (zip_fread(f, xml.data(), st.size) != static_cast<zip_int64_t>(st.size)) xml.clear();
+            zip_fclose(f);
+        }
+    }
+    zip_close(archive);
+    return xml;
+}
+
+void CheckSheet(const Settings& s, host::Application& app, const host::Document& doc,
+                const layout::SheetForm& form, bool checkDocx) {
+    const std::vector<CellView> cells = Cells(doc);
+    const auto anyCell = [&](const std::string& part) {
+        for (const CellView& c : cells)
+            if (c.text.find(part) != std::string::npos) return true;
+        return false;
+    };
+
+    // Every region is there.
+    for (const std::string& part :
+         {s.title, s.subtitle + "（答题卡）", "命题人：" + s.setter, std::string("准 考 证 号"),
+          std::string("姓名"), std::string("班级"), std::string("填涂样例"), std::string("注意事项")})
+        EXPECT_TRUE(anyCell(part)) << part;
+
+    // One bubble column per digit of the candidate number: each holds one "0".
+    int zeros = 0;
+    for (const CellView& c : cells) zeros += c.AllIn(host::kFontBubble) && c.text == "0";
+    EXPECT_EQ(zeros, std::stoi(s.digits));
+
+    // Positioning marks stand alone in their cells; the only other "!" is the fill example.
+    int examples = 0;
+    for (const CellView& c : cells) {
+        if (!c.HasRun(host::kFontBubble, "!")) continue;
+        if (c.Single()) {
+            EXPECT_EQ(c.text, "!") << "row " << c.area.top << " column " << c.area.left;
+            EXPECT_TRUE(c.AllIn(host::kFontBubble, 12));
+        } else {
+            ++examples;
+            EXPECT_NE(c.text.find("正确填涂"), std::string::npos) << c.text;
+        }
+    }
+    EXPECT_EQ(examples, 1);
+
+    // Each item number once, in its own cell; each group has its heading, in list order.
+    std::map<int, int> numbers;
+    for (const CellView& c : cells)
+        if (c.Single() && IsDigits(c.text) && c.AllIn(host::kFontSong, 10.5)) ++numbers[std::stoi(c.text)];
+    int items = 0;
+    for (const auto& g : s.groups) items += std::stoi(g[layout::QuestionGrid::kItems]);
+    EXPECT_EQ(form.itemNo, items);
+    EXPECT_EQ(static_cast<int>(numbers.size()), items);
+    for (const auto& [number, count] : numbers) {
+        EXPECT_TRUE(number >= 1 && number <= items) << number;
+        EXPECT_EQ(count, 1) << "item " << number;
+    }
+    std::vector<std::string> headings;
+    for (const CellView& c : cells)
+        if (c.text.find(" （每小题") != std::string::npos) headings.push_back(c.text);
+    ASSERT_EQ(headings.size(), s.groups.size());
+    for (size_t i = 0; i < headings.size(); ++i) {
+        std::string number = s.groups[i][layout::QuestionGrid::kNumber];
+        const std::string start = layout::ToChineseNumeral(number, app) + "、" +
+                                  s.groups[i][layout::QuestionGrid::kName] + " （每小题";
+        EXPECT_EQ(headings[i].rfind(start, 0), 0u) << headings[i];
+    }
+
+    // Option labels stand only in rows the optical reader finds by their mark.
+    const host::Table& grid = doc.Tables(1);
+    const int markColumn = kMarkColumns[s.layout];
+    for (const CellView& c : cells) {
+        if (!c.Single() || c.text.size() != 1 || c.text[0] < 'A' || c.text[0] > 'Z' ||
+            !c.AllIn(host::kFontBubble))
+            continue;
+        EXPECT_EQ(grid.At(c.area.top, markColumn).Text(), "!")
+            << "label " << c.text << " in row " << c.area.top;
+    }
+
+    if (checkDocx) {
+        const std::string xml = DocumentPart(host::DocxBytes(doc));
+        ASSERT_FALSE(xml.empty());
+        pugi::xml_document parsed;
+        EXPECT_EQ(parsed.load_buffer(xml.data(), xml.size()).status, pugi::status_ok);
+        EXPECT_TRUE(parsed.child("w:document").child("w:body").child("w:tbl"));
+    }
+}
+
+}  // namespace
+
+TEST(SheetProperties, RandomAcceptedSettingsMakeWholeConsistentSheets) {
+    std::mt19937 rng(20240611);
+    constexpr int kSheets = 300;
+    for (int i = 0; i < kSheets; ++i) {
+        host::Application app;
+        layout::SheetForm form;
+        const Settings s = RandomSettings(rng, i % 6, app, form);
+        SCOPED_TRACE("sheet " + std::to_string(i) + ": " + s.Describe());
+
+        app.messages.clear();
+        const host::Document* doc = settings::OKButton_Click(app, form);
+        ASSERT_NE(doc, nullptr) << (app.messages.empty() ? "" : app.messages.front());
+        EXPECT_TRUE(app.messages.empty());
+        CheckSheet(s, app, *doc, form, i % 10 == 0);
+        if (HasFailure()) break;  // one sheet's report is enough to start from
+    }
+}
