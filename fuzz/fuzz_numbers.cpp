@@ -37,12 +37,9 @@ std::optional<unsigned long long> NumeralValue(std::string_view s) {
         unsigned long long value;
         bool group;
     };
-    static constexpr Unit kUnits[] = {{"十", 10, false},
-                                      {"百", 100, false},
-                                      {"千", 1000, false},
-                                      {"万", 10000, true},
-                                      {"亿", 100000000ULL, true},
-                                      {"兆", 1000000000000ULL, true}};
+    static constexpr Unit kUnits[] = {{"十", 10, false},          {"百", 100, false},
+                                      {"千", 1000, false},        {"万", 10000, true},
+                                      {"亿", 100000000ULL, true}, {"兆", 1000000000000ULL, true}};
     unsigned long long total = 0, group = 0, digit = 0;
     while (!s.empty()) {
         bool matched = false;

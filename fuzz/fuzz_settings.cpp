@@ -7,10 +7,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <pugixml.hpp>
 #include <string>
 #include <vector>
-
-#include <pugixml.hpp>
 
 #include "host/application.h"
 #include "host/docx_writer.h"
@@ -91,7 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     form.visible = true;
 
     form.cmbPage = in.ConsumeIntegralInRange(0, 7) < 6 ? kLayouts[in.ConsumeIntegralInRange(0, 5)]
-                                                        : in.ConsumeRandomLengthString(16);
+                                                       : in.ConsumeRandomLengthString(16);
     form.txtTitle = in.ConsumeRandomLengthString(64);
     form.txtVice_Title = in.ConsumeRandomLengthString(64);
     form.txtName = in.ConsumeRandomLengthString(32);
@@ -109,7 +108,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         settings::chkO_Count_Click(form);
         if (form.chkO_Count) form.txtO_Count = NumberText(in, 1, 27);
         form.optOption = in.ConsumeBool() ? 1 : 0;
-        form.txtXiaofen = in.ConsumeBool() ? NumberText(in, 0, 5) : in.ConsumeRandomLengthString(12);
+        form.txtXiaofen =
+            in.ConsumeBool() ? NumberText(in, 0, 5) : in.ConsumeRandomLengthString(12);
 
         const int rowsBefore = form.mfgQuestion.Rows();
         const size_t messagesBefore = app.messages.size();

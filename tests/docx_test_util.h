@@ -3,16 +3,16 @@
 // Reading back what the .docx writer made, with libzip and pugixml, for the tests.
 
 #include <zip.h>
+#include <zlib.h>
 
 #include <map>
+#include <pugixml.hpp>
 #include <stdexcept>
 #include <string>
 
-#include <pugixml.hpp>
-
 namespace varelo::testing {
 
-// Every entry of a zip held in memory, by name. libzip checks each entry's crc on the way.
+// Every entry of a zip held in memory, by name, each checked against its crc.
 inline std::map<std::string, std::string> Unzip(const std::string& bytes) {
     zip_error_t error;
     zip_error_init(&error);
@@ -30,11 +30,17 @@ inline std::map<std::string, std::string> Unzip(const std::string& bytes) {
         std::string data(st.size, '\0');
         const zip_int64_t n = f ? zip_fread(f, data.data(), data.size()) : -1;
         char extra;
-        const bool clean = f && n == static_cast<zip_int64_t>(st.size) && zip_fread(f, &extra, 1) == 0;
+        const bool clean =
+            f && n == static_cast<zip_int64_t>(st.size) && zip_fread(f, &extra, 1) == 0;
         if (f) zip_fclose(f);
         if (!clean) {
             zip_close(archive);
             throw std::runtime_error(std::string("bad entry ") + st.name);
+        }
+        if (crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())) !=
+            st.crc) {
+            zip_close(archive);
+            throw std::runtime_error(std::string("crc mismatch in ") + st.name);
         }
         parts[st.name] = std::move(data);
     }

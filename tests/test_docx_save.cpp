@@ -22,7 +22,7 @@ using namespace varelo::host;
 namespace {
 
 class DocxSave : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::string pattern = (fs::temp_directory_path() / "varelo-save-XXXXXX").string();
         ASSERT_TRUE(mkdtemp(pattern.data()));
@@ -79,7 +79,8 @@ TEST_F(DocxSave, UnwritablePlacesAreRefusedWithTheReason) {
     const fs::path file = dir_ / "plain";
     Write(file, "x");
     fs::create_directory(dir_ / "folder");
-    // A missing folder, a "folder" that is a file, a folder the kernel owns, a name that is a folder.
+    // A missing folder, a "folder" that is a file, a folder the kernel owns, a name that is a
+    // folder.
     for (const fs::path& p : {dir_ / "missing" / "a.docx", file / "a.docx",
                               fs::path("/proc/varelo-test.docx"), dir_ / "folder"})
         ExpectRefused(doc_, p);
@@ -142,7 +143,8 @@ TEST_F(DocxSave, FullFileSystemLeavesTheEarlierFileAndNoPartialOne) {
     // Varied text in every cell keeps the package well above 16 KB.
     Table& t = doc_.AddTableAtStart(130, 63);
     for (int r = 1; r <= 130; ++r)
-        for (int c = 1; c <= 63; ++c) t.At(r, c).InsertAfter(std::to_string(r * 1000003 % 99991 * c));
+        for (int c = 1; c <= 63; ++c)
+            t.At(r, c).InsertAfter(std::to_string(r * 1000003 % 99991 * c));
     ASSERT_GT(DocxBytes(doc_).size(), 16u * 1024);
     ExpectRefused(doc_, target.string());
     EXPECT_EQ(Read(target), "old");

@@ -24,7 +24,8 @@ TEST(DocxZip, Crc32AgreesWithZlibForAnyLengthAlignmentAndSplit) {
         const auto expected = static_cast<uint32_t>(crc32(seed, p, static_cast<uInt>(length)));
         // Continuing over two pieces must give the same as one.
         const uint32_t got = Crc32(Crc32(seed, p, split), p + split, length - split);
-        ASSERT_EQ(got, expected) << "offset " << offset << " length " << length << " split " << split;
+        ASSERT_EQ(got, expected) << "offset " << offset << " length " << length << " split "
+                                 << split;
     }
 }
 

@@ -7,11 +7,10 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <pugixml.hpp>
 #include <random>
 #include <string>
 #include <vector>
-
-#include <pugixml.hpp>
 
 #include "host/application.h"
 #include "host/constants.h"
@@ -54,7 +53,7 @@ Settings RandomSettings(std::mt19937& rng, int layoutIndex, host::Application& a
                         layout::SheetForm& form) {
     static const std::array<std::string, 5> kTitles = {"中考试卷", "期末考试", "2024",
                                                        "Test <&> \"Quiz\"", "第一次月考"};
-    static const std::array<std::string, 6> kNames = {"选择题", "单项选择", "判断题",
+    static const std::array<std::string, 6> kNames = {"选择题",  "单项选择", "判断题",
                                                       "A&B <x>", "多选\t题", "听力"};
     static const std::array<std::string, 6> kPoints = {"1", "2", "1.5", "0.5", "3", "10"};
     const auto number = [&](int low, int high) {
@@ -76,7 +75,8 @@ Settings RandomSettings(std::mt19937& rng, int layoutIndex, host::Application& a
         form.txtQ_Count = std::to_string(number(0, 9) == 0 ? 0 : number(1, 45));
         form.chkO_Count = number(0, 2) != 0;
         settings::chkO_Count_Click(form);
-        if (form.chkO_Count) form.txtO_Count = std::to_string(number(0, 7) == 0 ? number(1, 26) : number(2, 5));
+        if (form.chkO_Count)
+            form.txtO_Count = std::to_string(number(0, 7) == 0 ? number(1, 26) : number(2, 5));
         form.optOption = number(0, 1);
         form.txtXiaofen = Pick(rng, kPoints);
         settings::cmdAdd_Click(app, form);
@@ -87,8 +87,8 @@ Settings RandomSettings(std::mt19937& rng, int layoutIndex, host::Application& a
         }
     }
 
-    Settings s{layoutIndex, form.txtTitle, form.txtVice_Title, form.txtName, form.txtExam_NO,
-               form.mfgQuestion.Groups()};
+    Settings s{layoutIndex,  form.txtTitle,   form.txtVice_Title,
+               form.txtName, form.txtExam_NO, form.mfgQuestion.Groups()};
     return s;
 }
 
@@ -126,8 +126,7 @@ bool CellView::HasRun(const char* font, const std::string& part) const {
     for (const host::Block& b : cell->content)
         for (const host::Run& r : b.paragraph.runs) {
             if (r.text.empty()) continue;
-            if (runFormats[i++].font == font && r.text.find(part) != std::string::npos)
-                return true;
+            if (runFormats[i++].font == font && r.text.find(part) != std::string::npos) return true;
         }
     return false;
 }
@@ -172,7 +171,8 @@ void CheckSheet(const Settings& s, host::Application& app, const host::Document&
     // Every region is there.
     for (const std::string& part :
          {s.title, s.subtitle + "（答题卡）", "命题人：" + s.setter, std::string("准 考 证 号"),
-          std::string("姓名"), std::string("班级"), std::string("填涂样例"), std::string("注意事项")})
+          std::string("姓名"), std::string("班级"), std::string("填涂样例"),
+          std::string("注意事项")})
         EXPECT_TRUE(anyCell(part)) << part;
 
     // One bubble column per digit of the candidate number: each holds one "0".
@@ -197,7 +197,8 @@ void CheckSheet(const Settings& s, host::Application& app, const host::Document&
     // Each item number once, in its own cell; each group has its heading, in list order.
     std::map<int, int> numbers;
     for (const CellView& c : cells)
-        if (c.Single() && IsDigits(c.text) && c.AllIn(host::kFontSong, 10.5)) ++numbers[std::stoi(c.text)];
+        if (c.Single() && IsDigits(c.text) && c.AllIn(host::kFontSong, 10.5))
+            ++numbers[std::stoi(c.text)];
     int items = 0;
     for (const auto& g : s.groups) items += std::stoi(g[layout::QuestionGrid::kItems]);
     EXPECT_EQ(form.itemNo, items);
@@ -220,12 +221,17 @@ void CheckSheet(const Settings& s, host::Application& app, const host::Document&
     // Option labels stand only in rows the optical reader finds by their mark.
     const host::Table& grid = doc.Tables(1);
     const int markColumn = kMarkColumns[s.layout];
+    int labels = 0;
     for (const CellView& c : cells) {
         if (!c.Single() || c.text.size() != 1 || c.text[0] < 'A' || c.text[0] > 'Z' ||
             !c.AllIn(host::kFontBubble))
             continue;
+        ++labels;
         EXPECT_EQ(grid.At(c.area.top, markColumn).Text(), "!")
             << "label " << c.text << " in row " << c.area.top;
+    }
+    if (items > 0) {
+        EXPECT_GT(labels, 0);
     }
 
     if (checkDocx) {

@@ -23,22 +23,36 @@ namespace varelo::host::docx {
 ParagraphFormat TrailingParagraphFormat() {
     ParagraphFormat f;
     f.lineSpacingRule = LineSpacingRule::Exactly;
-    f.lineSpacing = 1;
+    f.lineSpacing = kTrailingLineSpacing;
     f.spaceBefore = 0;
     f.spaceAfter = 0;
     f.snapToGrid = false;
     return f;
 }
 
+long TextHeightTwips(const PageSetup& ps) {
+    return Twips(ps.pageHeight) - Twips(ps.topMargin) - Twips(ps.bottomMargin);
+}
+
+long LinePitch(const PageSetup& ps) {
+    return ps.linesPage > 0 ? TextHeightTwips(ps) / ps.linesPage : 0;
+}
+
 LineValue LineSpacingValue(const ParagraphFormat& f) {
     switch (f.lineSpacingRule) {
-        case LineSpacingRule::Single: return {240, "auto"};
-        case LineSpacingRule::OnePtFive: return {360, "auto"};
-        case LineSpacingRule::Double: return {480, "auto"};
-        case LineSpacingRule::AtLeast: return {Twips(f.lineSpacing), "atLeast"};
-        case LineSpacingRule::Exactly: return {Twips(f.lineSpacing), "exact"};
+        case LineSpacingRule::Single:
+            return {240, "auto"};
+        case LineSpacingRule::OnePtFive:
+            return {360, "auto"};
+        case LineSpacingRule::Double:
+            return {480, "auto"};
+        case LineSpacingRule::AtLeast:
+            return {Twips(f.lineSpacing), "atLeast"};
+        case LineSpacingRule::Exactly:
+            return {Twips(f.lineSpacing), "exact"};
         // Multiple is held in points where 12 pt is one line; the file counts 240ths of a line.
-        case LineSpacingRule::Multiple: return {Twips(f.lineSpacing), "auto"};
+        case LineSpacingRule::Multiple:
+            return {Twips(f.lineSpacing), "auto"};
     }
     return {240, "auto"};
 }
@@ -67,12 +81,40 @@ void ParseLineSpacing(long line, std::string_view rule, ParagraphFormat& f) {
 
 namespace {
 
+// Geometry is resolved from the values as the file states them (twips, fiftieths of a
+// percent), so that a document read back from the file resolves to the same grid.
+PreferredWidth AsWritten(const PreferredWidth& w) {
+    switch (w.type) {
+        case PreferredWidthType::Percent:
+            return {w.type, FiftiethsOfPercent(w.value) / 50.0};
+        case PreferredWidthType::Points:
+            return {w.type, Twips(w.value) / 20.0};
+        case PreferredWidthType::Auto:
+            break;
+    }
+    return {};
+}
+
+double FileTextWidth(const PageSetup& ps) {
+    return (Twips(ps.pageWidth) - Twips(ps.leftMargin) - Twips(ps.rightMargin) - Twips(ps.gutter)) /
+           20.0;
+}
+
+// The table's resolved column widths, through the one geometry, on a one-row stand-in
+// that carries only the widths as written.
+std::vector<double> FileColumnWidths(const Table& t, double availableWidth) {
+    Table widths(1, t.Columns());
+    widths.preferredWidth = AsWritten(t.preferredWidth);
+    for (int c = 1; c <= t.Columns(); ++c) widths.ColumnWidth(c) = AsWritten(t.ColumnWidth(c));
+    return ResolveColumnWidths(widths, availableWidth);
+}
+
 // Pieces are handed on at about this size, small enough to stay in the cache while the
 // package deflates them.
 constexpr size_t kChunk = 64 * 1024;
 
 class DocumentWriter {
-public:
+  public:
     DocumentWriter(const Document& doc, const XmlSink& put) : doc_(doc), put_(put) {}
 
     // Returns the fonts the body names, in order of first use.
@@ -92,7 +134,7 @@ public:
         return std::move(fonts_);
     }
 
-private:
+  private:
     // Called between elements only: cached property texts live apart from out_.
     void MaybeFlush() {
         if (out_.size() < kChunk) return;
@@ -129,7 +171,7 @@ private:
 
     void Body() {
         const Content& body = doc_.body;
-        const double textWidth = doc_.pageSetup.TextWidth();
+        const double textWidth = FileTextWidth(doc_.pageSetup);
         const size_t n = body.size();
         for (size_t i = 0; i < n; ++i) {
             const Block& b = body[i];
@@ -295,7 +337,7 @@ private:
     }
 
     void Table(const host::Table& t, double availableWidth) {
-        const std::vector<double> widths = ResolveColumnWidths(t, availableWidth);
+        const std::vector<double> widths = FileColumnWidths(t, availableWidth);
         out_ += "<w:tbl><w:tblPr>";
         Width("tblW", t.preferredWidth.type, t.preferredWidth.value);
         Val("jc", RowJcName(t.rowAlignment));
@@ -348,7 +390,7 @@ private:
     struct CellProperties {
         PreferredWidth width;
         int span = 1;
-        int vMerge = 0;  // 0 none, 1 restart, 2 continue
+        int vMerge = 0;                                             // 0 none, 1 restart, 2 continue
         Border top, left, bottom, right, diagonalDown, diagonalUp;  // invisible ones are Border{}
         CellVAlign vAlign = CellVAlign::Top;
         bool operator==(const CellProperties&) const = default;
@@ -368,14 +410,14 @@ private:
         return {type, type == PreferredWidthType::Auto ? 0 : sum};
     }
 
-    // A horizontal border of a cell from the grid segments along it; segments that
-    // disagree (possible only along a merged cell) give the first visible one.
+    // A horizontal border of a cell from the grid segments along it. Where the segments
+    // along a merged cell disagree, the cell says nothing and the cells across the edge,
+    // which the word processor joins with it, draw the visible part.
     static Border HorizontalBorder(const host::Table& t, int edgeRow, const CellRect& a) {
-        for (int c = a.left; c <= a.right; ++c) {
-            const Border& b = t.HorizontalEdge(edgeRow, c);
-            if (b.Visible()) return b;
-        }
-        return Border{};
+        const Border& first = t.HorizontalEdge(edgeRow, a.left);
+        for (int c = a.left + 1; c <= a.right; ++c)
+            if (!(t.HorizontalEdge(edgeRow, c) == first)) return Border{};
+        return Shown(first);
     }
 
     void BorderOut(const char* side, const Border& b) {
@@ -403,7 +445,8 @@ private:
             out_ += "/>";
         }
         if (p.vMerge) out_ += p.vMerge == 1 ? "<w:vMerge w:val=\"restart\"/>" : "<w:vMerge/>";
-        const Border* sides[] = {&p.top, &p.left, &p.bottom, &p.right, &p.diagonalDown, &p.diagonalUp};
+        const Border* sides[] = {&p.top,   &p.left,         &p.bottom,
+                                 &p.right, &p.diagonalDown, &p.diagonalUp};
         bool any = false;
         for (const Border* b : sides) any = any || b->Visible();
         if (any) {
@@ -482,7 +525,11 @@ private:
         CellPropertiesOut(p);
         bool nested = false;
         for (const Block& b : cell.content) nested = nested || b.IsTable();
-        CellContent(cell.content, nested ? CellWidth(t, widths, a.top, a.left) : 0);
+        // A nested table measures its percentages against the cell's width inside its padding.
+        const double inner = nested ? CellWidth(t, widths, a.top, a.left) -
+                                          Twips(t.leftPadding) / 20.0 - Twips(t.rightPadding) / 20.0
+                                    : 0;
+        CellContent(cell.content, std::max(0.0, inner));
         out_ += "</w:tc>";
     }
 
@@ -513,7 +560,7 @@ private:
         out_ += "<w:docGrid";
         const std::string_view type = DocGridTypeName(ps.layoutMode);
         if (!type.empty()) Attr("type", type);
-        if (ps.linesPage > 0) Attr("linePitch", Twips(ps.TextHeight() / ps.linesPage));
+        if (ps.linesPage > 0) Attr("linePitch", LinePitch(ps));
         out_ += "/></w:sectPr>";
     }
 

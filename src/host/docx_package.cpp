@@ -17,24 +17,31 @@ std::string ContentTypesXml() {
            "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
            "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
            "<Override PartName=\"/word/document.xml\" "
-           "ContentType=\"" VARELO_OXML "wordprocessingml.document.main+xml\"/>"
+           "ContentType=\"" VARELO_OXML
+           "wordprocessingml.document.main+xml\"/>"
            "<Override PartName=\"/word/styles.xml\" "
-           "ContentType=\"" VARELO_OXML "wordprocessingml.styles+xml\"/>"
+           "ContentType=\"" VARELO_OXML
+           "wordprocessingml.styles+xml\"/>"
            "<Override PartName=\"/word/settings.xml\" "
-           "ContentType=\"" VARELO_OXML "wordprocessingml.settings+xml\"/>"
+           "ContentType=\"" VARELO_OXML
+           "wordprocessingml.settings+xml\"/>"
            "<Override PartName=\"/word/fontTable.xml\" "
-           "ContentType=\"" VARELO_OXML "wordprocessingml.fontTable+xml\"/>"
+           "ContentType=\"" VARELO_OXML
+           "wordprocessingml.fontTable+xml\"/>"
            "<Override PartName=\"/docProps/app.xml\" "
-           "ContentType=\"" VARELO_OXML "extended-properties+xml\"/>"
+           "ContentType=\"" VARELO_OXML
+           "extended-properties+xml\"/>"
            "</Types>";
 }
 
 std::string RootRelsXml() {
     return std::string(kXmlDeclaration) +
            "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-           "<Relationship Id=\"rId1\" Type=\"" VARELO_RELS "officeDocument\" "
+           "<Relationship Id=\"rId1\" Type=\"" VARELO_RELS
+           "officeDocument\" "
            "Target=\"word/document.xml\"/>"
-           "<Relationship Id=\"rId2\" Type=\"" VARELO_RELS "extended-properties\" "
+           "<Relationship Id=\"rId2\" Type=\"" VARELO_RELS
+           "extended-properties\" "
            "Target=\"docProps/app.xml\"/>"
            "</Relationships>";
 }
@@ -42,9 +49,12 @@ std::string RootRelsXml() {
 std::string DocumentRelsXml() {
     return std::string(kXmlDeclaration) +
            "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-           "<Relationship Id=\"rId1\" Type=\"" VARELO_RELS "styles\" Target=\"styles.xml\"/>"
-           "<Relationship Id=\"rId2\" Type=\"" VARELO_RELS "settings\" Target=\"settings.xml\"/>"
-           "<Relationship Id=\"rId3\" Type=\"" VARELO_RELS "fontTable\" "
+           "<Relationship Id=\"rId1\" Type=\"" VARELO_RELS
+           "styles\" Target=\"styles.xml\"/>"
+           "<Relationship Id=\"rId2\" Type=\"" VARELO_RELS
+           "settings\" Target=\"settings.xml\"/>"
+           "<Relationship Id=\"rId3\" Type=\"" VARELO_RELS
+           "fontTable\" "
            "Target=\"fontTable.xml\"/>"
            "</Relationships>";
 }

@@ -42,9 +42,16 @@ std::string SettingsXml(const Document& doc);
 std::string FontTableXml(const Document& doc, const std::vector<std::string>& bodyFonts);
 
 // The trailing body paragraph after the page grid must not push a blank page: this is
-// the format it is written with.
+// the format it is written with. Its line is a little under 1 pt: LibreOffice fits only
+// whole grid lines on a page, which on B5 leaves 18 twips below the grid's 54 rows.
 ParagraphFormat TrailingParagraphFormat();
 inline constexpr double kTrailingFontSize = 1;
+inline constexpr double kTrailingLineSpacing = 0.75;
+
+// The document grid's pitch in twips: the text height over the lines per page, rounded
+// down, so that LinesPage whole lines fit (LibreOffice drops a line that does not).
+long TextHeightTwips(const PageSetup& ps);
+long LinePitch(const PageSetup& ps);
 
 // Line spacing as w:spacing's w:line and w:lineRule.
 struct LineValue {

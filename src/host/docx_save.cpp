@@ -37,7 +37,7 @@ std::string DocxBytes(const Document& doc) {
 namespace {
 
 class SaveFailure {
-public:
+  public:
     explicit SaveFailure(std::string path) : path_(std::move(path)) {}
     [[noreturn]] void Throw(const std::string& what, int err) const {
         std::string message = "Cannot save \"" + path_ + "\": " + what;
@@ -46,14 +46,14 @@ public:
         throw SaveError(message);
     }
 
-private:
+  private:
     std::string path_;
 };
 
 std::string TemporaryName(const std::string& dir, const std::string& base) {
     static std::atomic<unsigned> counter{0};
-    const auto ticks = static_cast<unsigned long>(
-        std::chrono::steady_clock::now().time_since_epoch().count());
+    const auto ticks =
+        static_cast<unsigned long>(std::chrono::steady_clock::now().time_since_epoch().count());
     const unsigned long salt = ticks ^ (static_cast<unsigned long>(getpid()) << 16) ^ counter++;
     return dir + "/." + base + "." + std::to_string(salt % 1000000007UL) + ".tmp";
 }
@@ -79,8 +79,9 @@ void SaveDocx(const Document& doc, const std::string& path) {
     const SaveFailure fail(path);
     if (path.empty()) fail.Throw("no file name was given", 0);
     const size_t slash = path.find_last_of('/');
-    const std::string dir =
-        slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const std::string dir = slash == std::string::npos ? "."
+                            : slash == 0               ? "/"
+                                                       : path.substr(0, slash);
     const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
     if (base.empty() || base == "." || base == "..") fail.Throw("the name is a folder", EISDIR);
 

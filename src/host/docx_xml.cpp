@@ -71,14 +71,29 @@ void Filter(std::string_view s, Emit&& emit) {
 void AppendEscaped(std::string& out, std::string_view s, bool attribute) {
     Filter(s, [&](std::string_view piece, char32_t cp) {
         switch (cp) {
-            case U'&': out += "&amp;"; return;
-            case U'<': out += "&lt;"; return;
-            case U'>': out += "&gt;"; return;
-            case U'"': out += attribute ? "&quot;" : "\""; return;
-            case U'\t': out += attribute ? "&#9;" : "\t"; return;
-            case U'\n': out += attribute ? "&#10;" : "\n"; return;
-            case U'\r': out += "&#13;"; return;
-            default: out.append(piece);
+            case U'&':
+                out += "&amp;";
+                return;
+            case U'<':
+                out += "&lt;";
+                return;
+            case U'>':
+                out += "&gt;";
+                return;
+            case U'"':
+                out += attribute ? "&quot;" : "\"";
+                return;
+            case U'\t':
+                out += attribute ? "&#9;" : "\t";
+                return;
+            case U'\n':
+                out += attribute ? "&#10;" : "\n";
+                return;
+            case U'\r':
+                out += "&#13;";
+                return;
+            default:
+                out.append(piece);
         }
     });
 }
@@ -105,16 +120,26 @@ std::string CleanFontName(std::string_view name) {
     return clean;
 }
 
-long Twips(double points) { return std::lround(points * 20.0); }
-long HalfPoints(double points) { return std::lround(points * 2.0); }
-long FiftiethsOfPercent(double percent) { return std::lround(percent * 50.0); }
+long Twips(double points) {
+    return std::lround(points * 20.0);
+}
+long HalfPoints(double points) {
+    return std::lround(points * 2.0);
+}
+long FiftiethsOfPercent(double percent) {
+    return std::lround(percent * 50.0);
+}
 
 const char* JcName(Alignment a) {
     switch (a) {
-        case Alignment::Left: return "left";
-        case Alignment::Center: return "center";
-        case Alignment::Right: return "right";
-        case Alignment::Justify: return "both";
+        case Alignment::Left:
+            return "left";
+        case Alignment::Center:
+            return "center";
+        case Alignment::Right:
+            return "right";
+        case Alignment::Justify:
+            return "both";
     }
     return "left";
 }
@@ -129,9 +154,12 @@ std::optional<Alignment> ParseJc(std::string_view v) {
 
 const char* RowJcName(RowAlignment a) {
     switch (a) {
-        case RowAlignment::Left: return "left";
-        case RowAlignment::Center: return "center";
-        case RowAlignment::Right: return "right";
+        case RowAlignment::Left:
+            return "left";
+        case RowAlignment::Center:
+            return "center";
+        case RowAlignment::Right:
+            return "right";
     }
     return "left";
 }
@@ -145,9 +173,12 @@ std::optional<RowAlignment> ParseRowJc(std::string_view v) {
 
 const char* CellVAlignName(CellVAlign a) {
     switch (a) {
-        case CellVAlign::Top: return "top";
-        case CellVAlign::Center: return "center";
-        case CellVAlign::Bottom: return "bottom";
+        case CellVAlign::Top:
+            return "top";
+        case CellVAlign::Center:
+            return "center";
+        case CellVAlign::Bottom:
+            return "bottom";
     }
     return "top";
 }
@@ -162,10 +193,14 @@ std::optional<CellVAlign> ParseCellVAlign(std::string_view v) {
 // wdAlignVerticalTop 0, Center 1, Justify 2, Bottom 3.
 const char* PageVAlignName(int v) {
     switch (v) {
-        case 1: return "center";
-        case 2: return "both";
-        case 3: return "bottom";
-        default: return "top";
+        case 1:
+            return "center";
+        case 2:
+            return "both";
+        case 3:
+            return "bottom";
+        default:
+            return "top";
     }
 }
 
@@ -180,11 +215,16 @@ std::optional<int> ParsePageVAlign(std::string_view v) {
 // wdSectionContinuous 0, NewColumn 1, NewPage 2, EvenPage 3, OddPage 4.
 const char* SectionTypeName(int v) {
     switch (v) {
-        case 0: return "continuous";
-        case 1: return "nextColumn";
-        case 3: return "evenPage";
-        case 4: return "oddPage";
-        default: return "nextPage";
+        case 0:
+            return "continuous";
+        case 1:
+            return "nextColumn";
+        case 3:
+            return "evenPage";
+        case 4:
+            return "oddPage";
+        default:
+            return "nextPage";
     }
 }
 
@@ -200,10 +240,14 @@ std::optional<int> ParseSectionType(std::string_view v) {
 // wdLayoutModeDefault 0, Grid 1, LineGrid 2, Genko 3.
 const char* DocGridTypeName(int v) {
     switch (v) {
-        case 1: return "linesAndChars";
-        case 2: return "lines";
-        case 3: return "snapToChars";
-        default: return "";
+        case 1:
+            return "linesAndChars";
+        case 2:
+            return "lines";
+        case 3:
+            return "snapToChars";
+        default:
+            return "";
     }
 }
 
@@ -217,9 +261,12 @@ std::optional<int> ParseDocGridType(std::string_view v) {
 
 const char* StyleIdName(StyleId id) {
     switch (id) {
-        case StyleId::Normal: return "Normal";
-        case StyleId::Heading1: return "Heading1";
-        case StyleId::Heading2: return "Heading2";
+        case StyleId::Normal:
+            return "Normal";
+        case StyleId::Heading1:
+            return "Heading1";
+        case StyleId::Heading2:
+            return "Heading2";
     }
     return "Normal";
 }
@@ -249,9 +296,8 @@ int PaperSizeFromCode(int code) {
 }
 
 namespace {
-constexpr const char* kBorderNames[] = {"nil",        "single",     "dotted",
-                                        "dashSmallGap", "dashed",   "dotDash",
-                                        "dotDotDash", "double",     "triple"};
+constexpr const char* kBorderNames[] = {"nil",     "single",     "dotted", "dashSmallGap", "dashed",
+                                        "dotDash", "dotDotDash", "double", "triple"};
 constexpr int kBorderNameCount = sizeof kBorderNames / sizeof kBorderNames[0];
 }  // namespace
 
@@ -292,6 +338,14 @@ int ParseColor(std::string_view v) {
     }
     const unsigned bgr = ((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF);
     return static_cast<int>(bgr);
+}
+
+bool OnOff(pugi::xml_node element) {
+    if (!element) return false;
+    const pugi::xml_attribute val = element.attribute("w:val");
+    if (!val) return true;
+    const std::string_view v = val.value();
+    return !(v == "0" || v == "false" || v == "off");
 }
 
 namespace {

@@ -5,10 +5,9 @@
 // constants as WordprocessingML names. Internal to the host library.
 
 #include <optional>
+#include <pugixml.hpp>
 #include <string>
 #include <string_view>
-
-#include <pugixml.hpp>
 
 #include "host/constants.h"
 
@@ -69,6 +68,10 @@ std::optional<StyleId> ParseStyleId(std::string_view v);
 // Word paper sizes that have an OOXML paper code; 0 for none (custom).
 int PaperCode(int wdPaperSize);
 int PaperSizeFromCode(int code);
+
+// An on/off property: absent is off; present without w:val, or with any value but
+// "0", "false" or "off", is on.
+bool OnOff(pugi::xml_node element);
 
 // Renders a pugixml document with the standard declaration, no indentation.
 std::string ToXmlString(const pugi::xml_document& doc);

@@ -37,7 +37,9 @@ ZipWriter::ZipWriter(int level) {
         Fail("zlib could not start");
 }
 
-ZipWriter::~ZipWriter() { deflateEnd(&z_); }
+ZipWriter::~ZipWriter() {
+    deflateEnd(&z_);
+}
 
 char* ZipWriter::Reserve(size_t n) {
     if (out_.size() - used_ < n) out_.resize(std::max(out_.size() * 2, used_ + n));

@@ -5,17 +5,17 @@
 // exist as a whole; libzip, which the reader uses, cost more than the compression itself
 // for the same job (see bench/bench_docx.cpp). Internal to the host library.
 
+#include <zlib.h>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include <zlib.h>
-
 namespace varelo::host::docx {
 
 class ZipWriter {
-public:
+  public:
     explicit ZipWriter(int level);
     ~ZipWriter();
     ZipWriter(const ZipWriter&) = delete;
@@ -34,7 +34,7 @@ public:
     // The central directory is appended and the archive's bytes handed over.
     std::string Finish();
 
-private:
+  private:
     struct Entry {
         std::string name;
         uint32_t crc = 0;

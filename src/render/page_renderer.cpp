@@ -8,14 +8,12 @@
 #include <numeric>
 
 #include "host/geometry.h"
+#include "host/page_layout.h"
 #include "render/text_layout.h"
 
 namespace varelo::render {
 
 namespace {
-
-// A row fits when it ends no further than this below the text area (rounding of lengths).
-constexpr double kFitTolerance = 0.01;
 
 // The rows [first, last] of a table as they lie on one page (or inside one cell).
 struct TablePart {
@@ -320,57 +318,26 @@ struct PageRenderer::Layout {
 
 PageRenderer::PageRenderer(const host::Document& doc)
     : doc_(doc), layout_(std::make_unique<Layout>()) {
-    const host::PageSetup& ps = doc.pageSetup;
-    const double textLeft = ps.leftMargin + (ps.gutterPos == host::kGutterPosLeft ? ps.gutter : 0);
-    const double textWidth = std::max(0.0, ps.TextWidth());
-    const double top = ps.topMargin;
-    const double bottom = ps.pageHeight - ps.bottomMargin;
-    int page = 0;
-    double y = top;
-    // Something that does not fit goes to the next page, unless the page is still empty.
-    auto place = [&](double height) {
-        if (y + height > bottom + kFitTolerance && y > top + kFitTolerance) {
-            ++page;
-            y = top;
-        }
-    };
-
-    for (size_t i = 0; i < doc.body.size(); ++i) {
-        const host::Block& block = doc.body[i];
-        if (block.IsTable()) {
-            const host::Table& t = *block.table;
-            Layout::PlacedTable pt;
-            pt.table = &t;
-            const std::vector<double> widths = host::ResolveColumnWidths(t, textWidth);
-            const double tableWidth = std::accumulate(widths.begin(), widths.end(), 0.0);
-            pt.colX =
-                GridLines(AlignedLeft(t.rowAlignment, textLeft, textWidth, tableWidth), widths);
-            pt.height = host::ResolveRowHeights(t);
-            for (const double h : pt.height) {
-                place(h);
-                pt.page.push_back(page);
-                pt.top.push_back(y);
-                y += h;
-            }
-            layout_->tables.push_back(std::move(pt));
-            continue;
-        }
-        Layout::PlacedParagraph pp;
-        pp.layout = LayoutParagraph(doc, block.paragraph, textWidth);
-        pp.x = textLeft;
-        // The story's closing empty paragraph never opens a page of its own.
-        const bool closing = i + 1 == doc.body.size() && !pp.layout.visible;
-        y += pp.layout.spaceBefore;
-        for (const TextLine& line : pp.layout.lines) {
-            if (closing && y + line.height > bottom + kFitTolerance) break;
-            place(line.height);
-            pp.lines.emplace_back(page, y);
-            y += line.height;
-        }
-        y += pp.layout.spaceAfter;
-        layout_->paragraphs.push_back(std::move(pp));
-    }
-    layout_->pages = page + 1;
+    // The page flow is the core's, shared with the scanner template; only the paragraphs'
+    // line heights come from the fonts here. The measure runs once per body paragraph, in
+    // order, so measured[i] belongs to the i-th placed paragraph.
+    std::vector<ParagraphLayout> measured;
+    const host::PageLayout pages =
+        host::LayOutPages(doc, [&](const host::Paragraph& p, double width) {
+            const ParagraphLayout& l = measured.emplace_back(LayoutParagraph(doc, p, width));
+            host::ParagraphMetrics m;
+            for (const TextLine& line : l.lines) m.lineHeights.push_back(line.height);
+            m.spaceBefore = l.spaceBefore;
+            m.spaceAfter = l.spaceAfter;
+            m.visible = l.visible;
+            return m;
+        });
+    for (const host::PlacedTable& pt : pages.tables)
+        layout_->tables.push_back({pt.table, pt.columnX, pt.rowPage, pt.rowTop, pt.rowHeight});
+    for (size_t i = 0; i < pages.paragraphs.size(); ++i)
+        layout_->paragraphs.push_back(
+            {std::move(measured[i]), pages.paragraphs[i].x, pages.paragraphs[i].lines});
+    layout_->pages = pages.pageCount;
 }
 
 PageRenderer::~PageRenderer() = default;

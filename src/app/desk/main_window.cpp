@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QImage>
+#include <QInputDialog>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
@@ -16,12 +17,14 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <iostream>
+#include <optional>
 
 #include "host/docx_writer.h"
 #include "host/registration.h"
 #include "page_view.h"
 #include "render/export.h"
 #include "render/page_renderer.h"
+#include "settings/driver.h"
 #include "settings_dialog.h"
 #include "tools/tools.h"
 
@@ -138,6 +141,8 @@ void MainWindow::BuildMenus() {
     saveAsAction_->setShortcut(QKeySequence::SaveAs);
     exportPdfAction_ =
         file->addAction(QStringLiteral("导出 PDF(&E)..."), this, [this] { ExportPdf(); });
+    exportOmrAction_ = file->addAction(QStringLiteral("导出答题卡模板(&M)..."), this,
+                                       [this] { ExportOmrTemplate(); });
     printAction_ = file->addAction(QStringLiteral("打印(&P)..."), this, [this] { Print(); });
     printAction_->setShortcut(QKeySequence::Print);
     file->addSeparator();
@@ -171,8 +176,8 @@ void MainWindow::LoadAddIns(const std::string& recordFile) {
 void MainWindow::ConnectAddIn() {
     if (addIn_) return;
     addIn_ = std::make_unique<host::Connect>(addinFolder_);
-    addIn_->showSettings = [this](host::Application& app) {
-        ShowSettingsDialog(app, this);
+    addIn_->showSettings = [this](host::Application&) {
+        RunSettingsDialog();
         view_->Invalidate();
     };
     addIn_->boxTool = &tools::cbbBox_Click;
@@ -284,6 +289,14 @@ void MainWindow::DocumentsChanged() {
     setWindowTitle(doc ? Q(doc->name) + QStringLiteral(" - Varelo") : QStringLiteral("Varelo"));
     for (QAction* a : {saveAsAction_, exportPdfAction_, printAction_, closeAction_})
         a->setEnabled(doc != nullptr);
+    // Forget the settings of sheets that are gone; their addresses may come back.
+    for (auto it = sheetForms_.begin(); it != sheetForms_.end();) {
+        bool open = false;
+        for (int i = 1; i <= app_.DocumentCount(); ++i)
+            open = open || &app_.Documents(i) == it->first;
+        it = open ? std::next(it) : sheetForms_.erase(it);
+    }
+    exportOmrAction_->setEnabled(doc != nullptr && sheetForms_.count(doc) > 0);
 }
 
 void MainWindow::ShowMessage(const std::string& text) {
@@ -429,8 +442,62 @@ host::Document* MainWindow::GenerateExampleSheet() {
     if (addIn_ && addIn_->cbbButton)
         ClickControl(addIn_->cbbButton);
     else
-        ShowSettingsDialog(app_, this);
+        RunSettingsDialog();
     return *sheet;
+}
+
+host::Document* MainWindow::RunSettingsDialog() {
+    std::optional<layout::SheetForm> made;
+    host::Document* sheet = ShowSettingsDialog(app_, this, [&made](SettingsDialog& dialog) {
+        // Accepted right after the OK handler made the sheet, with the form still filled in.
+        connect(&dialog, &QDialog::accepted, &dialog, [&made, &dialog] { made = dialog.Form(); });
+    });
+    if (sheet && made) sheetForms_[sheet] = *made;
+    DocumentsChanged();
+    return sheet;
+}
+
+bool MainWindow::ExportOmrTemplate() {
+    host::Document* doc = app_.ActiveDocument();
+    if (!doc) return false;
+    const QString varelo = QStringLiteral("Varelo 答题卡模板 (*.json)");
+    const QString omrChecker = QStringLiteral("OMRChecker 模板，每页一个文件 (*.json)");
+    QString chosen = varelo;
+    QString path = QFileDialog::getSaveFileName(
+        this, QStringLiteral("导出答题卡模板"), Q(doc->name) + QStringLiteral("-omr.json"),
+        varelo + QStringLiteral(";;") + omrChecker, &chosen);
+    if (path.isEmpty()) return false;
+    if (!path.endsWith(QStringLiteral(".json"), Qt::CaseInsensitive))
+        path += QStringLiteral(".json");
+    int dpi = 150;
+    if (chosen == omrChecker) {
+        bool ok = false;
+        dpi = QInputDialog::getInt(this, QStringLiteral("导出答题卡模板"),
+                                   QStringLiteral("扫描分辨率（dpi）："), dpi, 10, 1200, 10, &ok);
+        if (!ok) return false;
+    }
+    return WriteOmrTemplate(
+        *doc, path,
+        chosen == omrChecker ? layout::OmrFormat::OmrChecker : layout::OmrFormat::Varelo, dpi);
+}
+
+bool MainWindow::WriteOmrTemplate(host::Document& doc, const QString& path,
+                                  layout::OmrFormat format, int dpi) {
+    const auto it = sheetForms_.find(&doc);
+    if (it == sheetForms_.end()) {
+        app_.ShowMessage("只有用答题卡设置生成的文档才能导出答题卡模板。");
+        return false;
+    }
+    try {
+        const layout::SheetForm& form = it->second;
+        const layout::OmrTemplate t =
+            layout::BuildOmrTemplate(doc, form, settings::LayoutCode(form.cmbPage).value_or(0));
+        layout::WriteOmrTemplate(t, path.toStdString(), format, dpi);
+    } catch (const layout::OmrError& e) {
+        app_.ShowMessage(std::string("无法导出答题卡模板：") + e.what());
+        return false;
+    }
+    return true;
 }
 
 }  // namespace varelo::desk

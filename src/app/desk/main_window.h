@@ -8,6 +8,8 @@
 
 #include "host/application.h"
 #include "host/connect.h"
+#include "layout/omr_template.h"
+#include "layout/sheet_form.h"
 
 class QAction;
 class QToolBar;
@@ -49,6 +51,11 @@ class MainWindow : public QMainWindow {
     bool SaveAs();
     bool SaveDocument(host::Document& doc, const QString& path);
     bool ExportPdf();
+    // The scanner template of a sheet the settings dialog made in this window, in the format
+    // and (for OMRChecker) at the resolution the user picks.
+    bool ExportOmrTemplate();
+    bool WriteOmrTemplate(host::Document& doc, const QString& path, layout::OmrFormat format,
+                          int dpi);
     bool Print();
     bool CloseDocument();
 
@@ -63,6 +70,8 @@ class MainWindow : public QMainWindow {
     void ShowMessage(const std::string& text);
     host::SaveChoice AskToSave(host::Document& doc);
     QString AskForPath(const QString& caption, const QString& suggested, const QString& filter);
+    // Shows the settings dialog; a sheet it makes is remembered with the form it was made from.
+    host::Document* RunSettingsDialog();
 
     host::Application app_;
     std::string addinFolder_;
@@ -75,8 +84,11 @@ class MainWindow : public QMainWindow {
     };
     std::map<const host::CommandBar*, MirroredBar> bars_;
     std::map<const host::CommandBarControl*, QAction*> actions_;
+    // The settings each open sheet was made from: its scanner template needs the digit count
+    // and the question list, which the dialog forgets when it closes.
+    std::map<const host::Document*, layout::SheetForm> sheetForms_;
 
-    QAction *saveAsAction_, *exportPdfAction_, *printAction_, *closeAction_;
+    QAction *saveAsAction_, *exportPdfAction_, *exportOmrAction_, *printAction_, *closeAction_;
 };
 
 // "设置&S" -> "设置(&S)": an accelerator after Chinese text is shown in brackets, as Chinese

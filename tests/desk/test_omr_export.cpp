@@ -1,0 +1,69 @@
+#include <QAction>
+#include <QMenuBar>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "desk_harness.h"
+
+using namespace varelo;
+using desk_harness::Desk;
+namespace fs = std::filesystem;
+
+namespace {
+
+QAction* ExportAction(varelo::desk::MainWindow& window) {
+    for (QAction* a : window.menuBar()->findChildren<QAction*>())
+        if (a->text().startsWith(QStringLiteral("导出答题卡模板"))) return a;
+    return nullptr;
+}
+
+TEST(DeskOmrExport, SheetsMadeHereExportTheirTemplate) {
+    const fs::path dir = fs::temp_directory_path() / "varelo_desk_omr";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    Desk desk;
+    QAction* action = ExportAction(*desk.window);
+    ASSERT_NE(action, nullptr);
+    EXPECT_FALSE(action->isEnabled());
+
+    host::Document* sheet = desk.window->GenerateExampleSheet();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_TRUE(action->isEnabled());
+
+    const fs::path plain = dir / "sheet.json";
+    ASSERT_TRUE(desk.window->WriteOmrTemplate(*sheet, QString::fromStdString(plain.string()),
+                                              layout::OmrFormat::Varelo, 150));
+    std::ifstream in(plain);
+    const nlohmann::json j = nlohmann::json::parse(in);
+    EXPECT_EQ(j["layout"], "A3三栏");
+    EXPECT_EQ(j["candidateNumber"]["digits"], 9);
+    EXPECT_EQ(j["items"].size(), 30u);
+
+    ASSERT_TRUE(desk.window->WriteOmrTemplate(*sheet,
+                                              QString::fromStdString((dir / "scan.json").string()),
+                                              layout::OmrFormat::OmrChecker, 200));
+    EXPECT_TRUE(fs::exists(dir / "scan-1.json"));
+    EXPECT_TRUE(fs::exists(dir / "scan-2.json"));
+    EXPECT_TRUE(desk.messages.empty());
+
+    // A document the dialog did not make has no settings to read its template with.
+    host::Document& other = desk.app().AddDocument();
+    EXPECT_FALSE(action->isEnabled());
+    EXPECT_FALSE(
+        desk.window->WriteOmrTemplate(other, QString::fromStdString((dir / "other.json").string()),
+                                      layout::OmrFormat::Varelo, 150));
+    EXPECT_EQ(desk.messages,
+              std::vector<std::string>{"只有用答题卡设置生成的文档才能导出答题卡模板。"});
+    EXPECT_FALSE(fs::exists(dir / "other.json"));
+
+    // Once the sheet is closed its settings are forgotten.
+    desk.app().Activate(*sheet);
+    EXPECT_TRUE(action->isEnabled());
+    EXPECT_TRUE(desk.window->CloseDocument());
+    desk.app().CloseAllDocuments();
+    EXPECT_FALSE(action->isEnabled());
+    fs::remove_all(dir);
+}
+
+}  // namespace

@@ -1,0 +1,270 @@
+// Reading back sheets that Varelo wrote, and refusing everything else.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+
+#include "docx_test_util.h"
+#include "host/application.h"
+#include "host/border_pass.h"
+#include "host/docx_parts.h"
+#include "host/docx_reader.h"
+#include "host/docx_writer.h"
+#include "host/docx_xml.h"
+#include "host/docx_zip.h"
+#include "host/units.h"
+#include "layout/sheet_form.h"
+#include "settings/driver.h"
+#include "settings/form_handlers.h"
+
+namespace fs = std::filesystem;
+using namespace varelo::host;
+
+namespace {
+
+// A document that uses everything the writer knows: page setup, styles, flags, merges,
+// borders, diagonals, a nested table, row rules, column widths, paddings, runs and marks.
+Document RichDocument() {
+    Application app;
+    Document doc;
+    PageSetup& ps = doc.pageSetup;
+    ps.orientation = Orientation::Landscape;
+    ps.pageWidth = CentimetersToPoints(42);
+    ps.pageHeight = CentimetersToPoints(29.7);
+    ps.topMargin = ps.bottomMargin = ps.leftMargin = ps.rightMargin = CentimetersToPoints(1);
+    ps.headerDistance = ps.footerDistance = 0;
+    ps.paperSize = kPaperCustom;
+    ps.layoutMode = kLayoutModeLineGrid;
+    ps.linesPage = 48;
+    doc.embedTrueTypeFonts = true;
+    Style& h2 = doc.GetStyle(StyleId::Heading2);
+    h2.font = kFontSong;
+    h2.size = 17;
+    h2.bold = false;
+    h2.paragraph.alignment = Alignment::Center;
+    h2.paragraph.lineSpacingRule = LineSpacingRule::Single;
+    h2.paragraph.lineSpacing = 12;
+
+    Table& t = doc.AddTableAtStart(12, 9);
+    t.preferredWidth = {PreferredWidthType::Percent, 98};
+    t.ColumnWidth(1) = {PreferredWidthType::Percent, 2};
+    t.ColumnWidth(2) = {PreferredWidthType::Percent, 1.2};
+    t.ColumnWidth(9) = {PreferredWidthType::Points, 30};
+    t.rowAlignment = RowAlignment::Center;
+    t.leftPadding = t.rightPadding = 0;
+    t.SetAllRows(RowHeightRule::Exactly, CentimetersToPoints(0.42324));
+    t.Row(11) = {20, RowHeightRule::AtLeast};
+    t.Row(12) = {};
+    t.Merge({1, 2, 12, 2});
+    t.Merge({2, 3, 4, 6});
+    Cell& title = t.At(2, 3);
+    title.InsertAfter("中考试卷 <&>");
+    title.InsertParagraphAfter();
+    title.InsertAfter("英语（答题卡）");
+    for (Block& b : title.content) ApplyStyle(doc, b.paragraph, StyleId::Heading2);
+    title.content[1].paragraph.ApplyCharFormat({std::string(kFontHei), 20.0, std::nullopt});
+    title.verticalAlignment = CellVAlign::Center;
+    BorderPass(app, t, {6, 3, 8, 8}, BorderSet::All());
+    t.At(9, 9).diagonalUp = kSolidBorder;
+    Cell& notes = t.At(6, 4);
+    notes.SetAlignment(Alignment::Left);
+    notes.ApplyCharFormat({std::nullopt, 7.5, true});
+    notes.InsertAfter("1.答题前\r\n2.选择题\tA");
+    t.At(7, 7).ApplyCharFormat({std::string(kFontBubble), 12.0, std::nullopt});
+    t.At(7, 7).verticalAlignment = CellVAlign::Bottom;
+
+    // A composition grid nested in a merged cell, followed by its paragraph.
+    t.Merge({9, 3, 12, 8});
+    auto grid = std::make_unique<Table>(5, 4, TableBehavior::Word9);
+    grid->preferredWidth = {PreferredWidthType::Points, CentimetersToPoints(3.2)};
+    grid->SetAllRows(RowHeightRule::Exactly, CentimetersToPoints(0.8));
+    grid->Merge({2, 1, 3, 2});
+    t.At(9, 3).content.insert(t.At(9, 3).content.begin(), Block{std::move(grid)});
+    return doc;
+}
+
+// The message of the OpenError that opening the bytes raises.
+std::string Refusal(const std::string& bytes) {
+    try {
+        OpenDocxBytes(bytes);
+    } catch (const OpenError& e) {
+        return e.what();
+    }
+    return "(opened)";
+}
+
+constexpr const char* kAppXml =
+    "<Properties xmlns=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+    "extended-properties\"><Application>Varelo</Application></Properties>";
+
+std::string Package(const std::map<std::string, std::string>& parts) {
+    docx::ZipWriter zip(1);
+    for (const auto& [name, data] : parts) zip.Add(name, data);
+    return zip.Finish();
+}
+
+std::string Body(const std::string& inner) {
+    return std::string("<w:document xmlns:w=\"") + docx::kNsW + "\"><w:body>" + inner +
+           "<w:sectPr><w:pgSz w:w=\"11906\" w:h=\"16838\"/></w:sectPr></w:body></w:document>";
+}
+
+}  // namespace
+
+TEST(DocxReader, RichDocumentReadsBackToTheSameFile) {
+    const Document doc = RichDocument();
+    const std::string bytes = DocxBytes(doc);
+    const std::unique_ptr<Document> back = OpenDocxBytes(bytes);
+    EXPECT_EQ(DocxBytes(*back), bytes);
+
+    // And the model holds what the file says, not only what it writes again.
+    EXPECT_EQ(back->GetStyle(StyleId::Heading2), doc.GetStyle(StyleId::Heading2));
+    EXPECT_TRUE(back->embedTrueTypeFonts);
+    EXPECT_TRUE(back->doNotEmbedSystemFonts);
+    EXPECT_EQ(back->pageSetup.linesPage, 48);
+    EXPECT_EQ(back->pageSetup.orientation, Orientation::Landscape);
+    EXPECT_NEAR(back->pageSetup.pageWidth, doc.pageSetup.pageWidth, 0.05);
+    const Table& t = back->Tables(1);
+    EXPECT_EQ(t.CellArea(12, 2), (CellRect{1, 2, 12, 2}));
+    EXPECT_EQ(t.CellArea(4, 6), (CellRect{2, 3, 4, 6}));
+    EXPECT_EQ(t.At(2, 3).Text(), "中考试卷 <&>\r英语（答题卡）");
+    EXPECT_EQ(t.At(2, 3).content[1].paragraph.runs[0].format.font, kFontHei);
+    EXPECT_EQ(t.At(2, 3).verticalAlignment, CellVAlign::Center);
+    EXPECT_EQ(t.At(6, 4).Text(), "1.答题前\r\n2.选择题\tA");
+    EXPECT_EQ(t.At(7, 7).content.front().paragraph.markFormat.font, kFontBubble);
+    EXPECT_EQ(t.ColumnWidth(2), (PreferredWidth{PreferredWidthType::Percent, 1.2}));
+    EXPECT_EQ(t.ColumnWidth(9), (PreferredWidth{PreferredWidthType::Points, 30}));
+    EXPECT_EQ(t.ColumnWidth(5).type, PreferredWidthType::Auto);
+    EXPECT_EQ(t.Row(1).heightRule, RowHeightRule::Exactly);
+    EXPECT_EQ(t.Row(11), (RowFormat{20, RowHeightRule::AtLeast}));
+    EXPECT_TRUE(t.HorizontalEdge(6, 5).Visible());
+    EXPECT_TRUE(t.VerticalEdge(7, 6).Visible());
+    EXPECT_FALSE(t.HorizontalEdge(5, 2).Visible());
+    EXPECT_TRUE(t.At(9, 9).diagonalUp.Visible());
+    ASSERT_TRUE(t.At(9, 3).content.front().IsTable());
+    const Table& grid = *t.At(9, 3).content.front().table;
+    EXPECT_EQ(grid.CellArea(3, 2), (CellRect{2, 1, 3, 2}));
+    EXPECT_TRUE(grid.HorizontalEdge(4, 3).Visible());
+    EXPECT_FALSE(t.At(9, 3).content.back().IsTable());
+}
+
+TEST(DocxReader, EverySheetLayoutReadsBackToTheSameDocumentPart) {
+    for (const char* layout : {"A3三栏", "A3双栏", "8开三栏", "8开双栏", "A4单栏", "B5单栏"}) {
+        SCOPED_TRACE(layout);
+        Application app;
+        varelo::layout::SheetForm form;
+        varelo::settings::Form_Load(form);
+        form.visible = true;
+        form.cmbPage = layout;
+        varelo::settings::cmdAdd_Click(app, form);
+        const Document* sheet = varelo::settings::OKButton_Click(app, form);
+        ASSERT_NE(sheet, nullptr);
+        const std::string bytes = DocxBytes(*sheet);
+        EXPECT_EQ(DocxBytes(*OpenDocxBytes(bytes)), bytes);
+    }
+}
+
+TEST(DocxReader, OpensFromAFileAndNamesTheDocumentAfterIt) {
+    const fs::path dir = fs::temp_directory_path() / ("varelo-open-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    const fs::path path = dir / "卷.docx";
+    SaveDocx(RichDocument(), path);
+    const std::unique_ptr<Document> doc = OpenDocx(path);
+    EXPECT_EQ(doc->path, path.string());
+    EXPECT_EQ(doc->name, "卷.docx");
+    EXPECT_TRUE(doc->saved);
+    EXPECT_THROW(OpenDocx((dir / "missing.docx").string()), OpenError);
+    EXPECT_THROW(OpenDocx(dir.string()), OpenError);
+    fs::remove_all(dir);
+}
+
+TEST(DocxReader, RefusesWhatVareloDidNotWrite) {
+    const std::string good = DocxBytes(RichDocument());
+    const std::string document = varelo::testing::Unzip(good).at("word/document.xml");
+    std::string flipped = good;
+    // A byte inside the deflated document part, just past its local header.
+    flipped[good.find("word/document.xml") + 17 + 40] ^= 0x55;
+    std::string grid64;
+    for (int i = 0; i < 64; ++i) grid64 += "<w:gridCol/>";
+
+    const struct {
+        const char* what;
+        std::string bytes;
+        const char* reason;
+    } cases[] = {
+        {"empty", "", "not a .docx"},
+        {"random bytes", std::string(4096, '\x9c'), "not a .docx"},
+        {"truncated zip", good.substr(0, good.size() / 2), "not a .docx"},
+        {"corrupted part", flipped, "damaged"},
+        {"another program's file",
+         Package({{"docProps/app.xml",
+                   "<Properties><Application>Microsoft Office "
+                   "Word</Application></Properties>"},
+                  {"word/document.xml", document}}),
+         "not made by Varelo"},
+        {"no application part", Package({{"word/document.xml", document}}), "not made by Varelo"},
+        {"no document part", Package({{"docProps/app.xml", kAppXml}}), "no word/document.xml"},
+        {"damaged XML",
+         Package({{"docProps/app.xml", kAppXml}, {"word/document.xml", document.substr(0, 5000)}}),
+         "not well-formed"},
+        {"table wider than 63 columns",
+         Package({{"docProps/app.xml", kAppXml},
+                  {"word/document.xml",
+                   Body("<w:tbl><w:tblGrid>" + grid64 +
+                        "</w:tblGrid><w:tr><w:tc><w:p/></w:tc></w:tr></w:tbl><w:p/>")}}),
+         "more than 63 columns"},
+        {"row wider than its grid",
+         Package({{"docProps/app.xml", kAppXml},
+                  {"word/document.xml",
+                   Body("<w:tbl><w:tblGrid><w:gridCol/></w:tblGrid><w:tr><w:tc><w:tcPr>"
+                        "<w:gridSpan w:val=\"2\"/></w:tcPr><w:p/></w:tc></w:tr></w:tbl><w:p/>")}}),
+         "wider than its table"},
+        {"no page size",
+         Package({{"docProps/app.xml", kAppXml},
+                  {"word/document.xml", std::string("<w:document xmlns:w=\"") + docx::kNsW +
+                                            "\"><w:body><w:p/><w:sectPr/></w:body></w:document>"}}),
+         "page size"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_NE(Refusal(c.bytes).find(c.reason), std::string::npos) << Refusal(c.bytes);
+    }
+}
+
+TEST(DocxReader, AbsurdSizesAreRefusedBeforeTheyAreBuilt) {
+    // Too many rows, too many slots (one spanning cell per row keeps the XML small), too deep.
+    std::string rows, spanned, nested = "<w:p/>";
+    for (int r = 0; r < 32768; ++r) rows += "<w:tr><w:tc><w:p/></w:tc></w:tr>";
+    for (int r = 0; r < 20000; ++r)
+        spanned += "<w:tr><w:tc><w:tcPr><w:gridSpan w:val=\"63\"/></w:tcPr><w:p/></w:tc></w:tr>";
+    for (int d = 0; d <= kMaxDocxTableDepth; ++d)
+        nested = "<w:tbl><w:tblGrid><w:gridCol/></w:tblGrid><w:tr><w:tc>" + nested +
+                 "<w:p/></w:tc></w:tr></w:tbl>";
+    std::string grid63 = "<w:tblGrid>";
+    for (int c = 0; c < 63; ++c) grid63 += "<w:gridCol/>";
+    grid63 += "</w:tblGrid>";
+    const struct {
+        std::string body;
+        const char* reason;
+    } cases[] = {
+        {"<w:tbl><w:tblGrid><w:gridCol/></w:tblGrid>" + rows + "</w:tbl><w:p/>", "32767 rows"},
+        {"<w:tbl>" + grid63 + spanned + "</w:tbl><w:p/>", "too large"},
+        {nested + "<w:p/>", "nested too deeply"},
+    };
+    for (const auto& c : cases) {
+        const std::string bytes =
+            Package({{"docProps/app.xml", kAppXml}, {"word/document.xml", Body(c.body)}});
+        EXPECT_NE(Refusal(bytes).find(c.reason), std::string::npos) << Refusal(bytes);
+    }
+
+    // A part that would unpack to more than the limit: zeros deflate to almost nothing.
+    docx::ZipWriter zip(1);
+    zip.Add("docProps/app.xml", kAppXml);
+    zip.Begin("word/document.xml");
+    const std::string zeros(1 << 20, '\0');
+    for (size_t n = 0; n <= kMaxDocxPartSize; n += zeros.size()) zip.Write(zeros);
+    zip.End();
+    EXPECT_NE(Refusal(zip.Finish()).find("too large"), std::string::npos);
+}
