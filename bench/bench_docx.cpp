@@ -1,5 +1,6 @@
 // The .docx writer on the largest sheet (A3, a page grid of 130 x 63 slots), against
-// what zlib alone needs to deflate the same document.xml at the writer's level.
+// what zlib alone needs to deflate the same document.xml at the writer's level, and the
+// reader on the same sheet.
 #include <benchmark/benchmark.h>
 #include <zlib.h>
 
@@ -9,6 +10,7 @@
 
 #include "host/application.h"
 #include "host/docx_parts.h"
+#include "host/docx_reader.h"
 #include "host/docx_writer.h"
 #include "layout/sheet_form.h"
 #include "settings/driver.h"
@@ -55,6 +57,13 @@ void BM_DocumentXml(benchmark::State& state) {
     state.counters["xml_bytes"] = static_cast<double>(size);
 }
 BENCHMARK(BM_DocumentXml)->Unit(benchmark::kMillisecond);
+
+void BM_OpenDocx(benchmark::State& state) {
+    host::Application app;
+    const std::string bytes = host::DocxBytes(A3Sheet(app));
+    for (auto _ : state) benchmark::DoNotOptimize(host::OpenDocxBytes(bytes));
+}
+BENCHMARK(BM_OpenDocx)->Unit(benchmark::kMillisecond);
 
 // Raw deflate, as inside a zip, of the sheet's document.xml; the argument is the level.
 void BM_DeflateDocumentXml(benchmark::State& state) {
