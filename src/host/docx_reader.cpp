@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 #include <zip.h>
+#include <zlib.h>
 
 #include <cerrno>
 #include <cstring>
@@ -13,7 +14,6 @@
 #include <optional>
 #include <string>
 
-#include "host/docx_crc32.h"
 #include "host/docx_parts.h"
 #include "host/docx_read_body.h"
 #include "host/docx_xml.h"
@@ -77,7 +77,7 @@ class Package {
         if (!whole) Damaged(name, reason);
         // libzip does not check the crc of every entry it inflates; a flipped bit must not
         // pass as a sheet.
-        if ((st.valid & ZIP_STAT_CRC) && docx::Crc32(0, data.data(), data.size()) != st.crc)
+        if ((st.valid & ZIP_STAT_CRC) && crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())) != st.crc)
             Damaged(name, "its checksum does not match");
         return data;
     }

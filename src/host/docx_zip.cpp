@@ -1,10 +1,11 @@
 #include "host/docx_zip.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
 
-#include "host/docx_crc32.h"
 #include "host/docx_writer.h"
 
 namespace varelo::host::docx {
@@ -116,7 +117,8 @@ void ZipWriter::Write(std::string_view data) {
     // zlib counts in uInt; very large pieces go in slices.
     while (!data.empty()) {
         const size_t n = std::min<size_t>(data.size(), 1u << 30);
-        e.crc = Crc32(e.crc, data.data(), n);
+        e.crc = static_cast<uint32_t>(
+            crc32(e.crc, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(n)));
         e.size += n;
         z_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
         z_.avail_in = static_cast<uInt>(n);
