@@ -18,15 +18,19 @@ namespace varelo::render {
 namespace {
 
 // The one mapping from the sheet's Chinese font names to the families Debian installs
-// (fonts-noto-cjk, fonts-arphic-ukai).
+// (fonts-noto-cjk, fonts-arphic-ukai), with the line metrics of the named font in em: the
+// Chinese system fonts' glyph box is one em (0.859 above the baseline, 0.141 below) and the
+// word processor gives their single-spaced lines 1.3 em; the stand-ins' own boxes are up
+// to 1.45 em and would clip on the sheet's exact 12 pt lines.
 struct FontMapping {
     const char* documentName;
     const char* family;
+    double ascent, descent, leading;
 };
 constexpr FontMapping kFontMap[] = {
-    {host::kFontHei, "Noto Sans CJK SC"},
-    {host::kFontSong, "Noto Serif CJK SC"},
-    {host::kFontKai, "AR PL UKai CN"},
+    {host::kFontHei, "Noto Sans CJK SC", 0.859, 0.141, 0.3},
+    {host::kFontSong, "Noto Serif CJK SC", 0.859, 0.141, 0.3},
+    {host::kFontKai, "AR PL UKai CN", 0.859, 0.141, 0.3},
 };
 constexpr const char* kFallbackFamily = "Noto Sans CJK SC";
 
@@ -97,6 +101,15 @@ const FontFace& Face(const std::string& documentFont, bool bold) {
     font.setHintingPreference(QFont::PreferNoHinting);
     font.setKerning(false);
     auto face = std::make_unique<FontFace>(FontFace{font, QFontMetricsF(font)});
+    face->ascent = face->metrics.ascent();
+    face->descent = face->metrics.descent();
+    face->leading = face->metrics.leading();
+    for (const FontMapping& m : kFontMap)
+        if (documentFont == m.documentName) {
+            face->ascent = m.ascent * kReferencePixelSize;
+            face->descent = m.descent * kReferencePixelSize;
+            face->leading = m.leading * kReferencePixelSize;
+        }
     std::lock_guard lock(cacheMutex);
     auto& slot = cache[{documentFont, bold}];
     if (!slot) slot = std::move(face);

@@ -20,10 +20,13 @@ QString SystemFamily(const std::string& documentFont);
 // The family used for anything that cannot be drawn in the font asked for.
 QString FallbackFamily();
 
-// A resolved font at the reference size, with its metrics.
+// A resolved font at the reference size, with its metrics. The line metrics (ascent,
+// descent, leading at the reference size) are those of the font the document names, where
+// its stand-in has a taller line box, so lines break and sit as the document expects.
 struct FontFace {
     QFont font;
     QFontMetricsF metrics;
+    double ascent = 0, descent = 0, leading = 0;
 };
 
 // Cached per (document font name, bold). Needs a QGuiApplication.

@@ -126,9 +126,9 @@ struct LineBuilder {
         double ascent = 0, descent = 0, leading = 0;
         auto takeMetrics = [&](const FontFace& face, double size) {
             const double k = size / kReferencePixelSize;
-            ascent = std::max(ascent, face.metrics.ascent() * k);
-            descent = std::max(descent, face.metrics.descent() * k);
-            leading = std::max(leading, face.metrics.leading() * k);
+            ascent = std::max(ascent, face.ascent * k);
+            descent = std::max(descent, face.descent * k);
+            leading = std::max(leading, face.leading * k);
         };
         if (current.empty()) takeMetrics(*markFont.face, markFont.size);
         for (const Atom* a : current) takeMetrics(*a->face, a->size);
