@@ -24,6 +24,17 @@ Document& Application::AddDocument() {
     return doc;
 }
 
+Document& Application::AdoptDocument(std::unique_ptr<Document> doc) {
+    if (!doc) throw HostError(kErrInvalidArgument, "Invalid procedure call or argument");
+    documents_.push_back(std::move(doc));
+    Document& added = *documents_.back();
+    if (added.name.empty()) added.name = "文档" + std::to_string(nextNumber_++);
+    active_ = &added;
+    selection.Clear();
+    if (documentsChanged) documentsChanged();
+    return added;
+}
+
 bool Application::CloseDocument(Document& doc) {
     bool cancel = false;
     // Handlers may be added while others run; index rather than iterate.

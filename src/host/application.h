@@ -38,6 +38,9 @@ public:
     int DocumentCount() const { return static_cast<int>(documents_.size()); }
     Document& Documents(int index);  // 1-based
     Document& AddDocument();
+    // Takes a document made elsewhere (a file that was opened) into the application and
+    // makes it the active one. A document without a name gets the next "文档N".
+    Document& AdoptDocument(std::unique_ptr<Document> doc);
     // Closes one document: the close event fires, a modified document is offered for saving.
     // Returns false when the user keeps it open.
     bool CloseDocument(Document& doc);

@@ -8,14 +8,17 @@
 #include <sstream>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "host/application.h"
+#include "host/docx_reader.h"
 #include "host/docx_writer.h"
 #include "layout/omr_template.h"
 #include "layout/sheet_form.h"
 #include "batch.h"
+#include "edit.h"
 #include "form_filling.h"
 #include "options.h"
 #include "settings/driver.h"
@@ -32,7 +35,14 @@ using namespace varelo;
 
 constexpr int kOk = 0, kRefused = 1, kUsage = 2;
 
-int Export(const host::Document& doc, const cli::GenerateOptions& o) {
+// The exports both commands offer: --pdf FILE, --png PREFIX at --dpi.
+struct ExportRequest {
+    std::optional<std::string> pdf, png;
+    int dpi = cli::kDefaultDpi;
+    bool Any() const { return pdf || png; }
+};
+
+int Export(const host::Document& doc, const ExportRequest& o) {
 #ifdef VARELO_WITH_RENDER
     try {
         render::EnsureGuiApplication();
@@ -50,7 +60,7 @@ int Export(const host::Document& doc, const cli::GenerateOptions& o) {
     return kOk;
 #else
     (void)doc;
-    if (o.pdf || o.png) {
+    if (o.Any()) {
         std::cerr << "varelo: this build has no renderer; --pdf and --png are not available\n";
         return kUsage;
     }
@@ -78,7 +88,8 @@ int WriteOmrTemplate(const host::Document& doc, const layout::SheetForm& form,
 
 int Generate(const cli::GenerateOptions& o) {
 #ifndef VARELO_WITH_RENDER
-    if (o.pdf || o.png) return Export(host::Document{}, o);  // refuse before writing anything
+    // Refuse before writing anything.
+    if (o.pdf || o.png) return Export(host::Document{}, {o.pdf, o.png, o.dpi});
 #endif
     host::Application app;
     app.messageSink = [](const std::string& text) { std::cerr << text << '\n'; };
@@ -113,7 +124,7 @@ int Generate(const cli::GenerateOptions& o) {
         return kRefused;
     }
     std::cout << o.output << '\n';
-    if (const int exported = Export(*doc, o); exported != kOk) return exported;
+    if (const int exported = Export(*doc, {o.pdf, o.png, o.dpi}); exported != kOk) return exported;
     return WriteOmrTemplate(*doc, form, o);
 }
 
@@ -167,6 +178,48 @@ int Batch(const std::vector<std::string>& args) {
     return failed == 0 ? kOk : kRefused;
 }
 
+// varelo edit IN.docx -o OUT.docx --select ... --box ...: the command bar's tools on a saved
+// sheet. A refused step writes nothing, so a script never keeps a half-finished sheet.
+int Edit(const std::vector<std::string>& args) {
+    cli::EditOptions o;
+    try {
+        o = cli::ParseEdit(args);
+    } catch (const cli::UsageError& e) {
+        std::cerr << "varelo edit: " << e.what() << "; see varelo edit --help\n";
+        return kUsage;
+    }
+    if (o.help) {
+        std::cout << cli::kEditHelp;
+        return kOk;
+    }
+    const ExportRequest exports{o.pdf, o.png, o.dpi};
+#ifndef VARELO_WITH_RENDER
+    if (exports.Any()) return Export(host::Document{}, exports);  // refuse before reading anything
+#endif
+    host::Application app;
+    app.messageSink = [](const std::string& text) { std::cerr << text << '\n'; };
+    try {
+        app.AdoptDocument(host::OpenDocx(o.input));
+    } catch (const host::OpenError& e) {
+        std::cerr << "varelo edit: " << e.what() << '\n';
+        return kRefused;
+    }
+    const cli::EditOutcome outcome = cli::RunEditSteps(app, o.steps);
+    if (!outcome.ok()) {
+        std::cerr << "varelo edit: " << outcome.error << "; " << o.output << " was not written\n";
+        return outcome.status == cli::EditOutcome::Usage ? kUsage : kRefused;
+    }
+    host::Document& doc = *app.ActiveDocument();
+    try {
+        host::SaveDocx(doc, o.output);
+    } catch (const host::SaveError& e) {
+        std::cerr << "varelo edit: " << e.what() << '\n';
+        return kRefused;
+    }
+    std::cout << o.output << '\n';
+    return Export(doc, exports);
+}
+
 int Run(const std::vector<std::string>& args) {
     if (args.empty()) {
         std::cerr << cli::kMainHelp;
@@ -184,6 +237,7 @@ int Run(const std::vector<std::string>& args) {
         return kOk;
     }
     if (command == "batch") return Batch({args.begin() + 1, args.end()});
+    if (command == "edit") return Edit({args.begin() + 1, args.end()});
     if (command != "generate") {
         std::cerr << "varelo: unknown command \"" << command << "\"; see varelo --help\n";
         return kUsage;

@@ -1,6 +1,9 @@
 #include "options.h"
 
+#include <algorithm>
 #include <charconv>
+#include <iterator>
+#include <utility>
 
 namespace varelo::cli {
 
@@ -12,6 +15,8 @@ Lays out exam answer sheets (答题卡) as .docx documents.
 Commands:
   generate    build an answer sheet from settings; see "varelo generate --help"
   batch       build many sheets from a JSON job file; see "varelo batch --help"
+  edit        frame, underline, merge or turn into composition paper the cells of a
+              saved sheet; see "varelo edit --help"
 
 Options:
   -h, --help  show this help
@@ -97,6 +102,52 @@ shows it) or a file could not be written; 2 the command line is wrong.
 Example:
   varelo generate --layout 8开双栏 --title 期中考试 --subtitle 物理 --digits 10 \
       --group 单项选择,15,4,3 --group 多项选择,5,5,4 -o out/physics.docx --pdf out/physics.pdf
+)";
+
+const char* const kEditHelp =
+    R"(Usage: varelo edit IN.docx -o OUT.docx [--select R1,C1:R2,C2 TOOL ...] ...
+                   [--pdf FILE] [--png PREFIX] [--dpi N]
+
+Finishes a saved answer sheet by hand with the command bar's tools and writes it again.
+IN.docx must be a sheet that Varelo wrote. The steps run in command-line order: each
+--select chooses a block of cells of the page grid (the sheet's first table), and each tool
+acts on the latest selection. OUT.docx may be IN.docx itself: the old file is replaced only
+once the new one has been written completely.
+
+Options:
+  --select R1,C1:R2,C2  select rows R1 to R2, columns C1 to C2 of the page grid (1-based;
+                        any two opposite corners; R,C selects one cell). A block that cuts
+                        a merged cell grows to take all of it.   e.g. --select 70,3:90,21
+  --box                 frame the selection with a single 0.5 pt line, nothing inside (方框)
+                                                              e.g. --select 30,3:40,21 --box
+  --line                a single 0.5 pt line under the selection; other borders stay (直线)
+                                                              e.g. --select 92,3:92,21 --line
+  --merge               merge the selection into one cell, centred vertically (合并单元格);
+                        it needs at least two cells           e.g. --select 95,3:99,21 --merge
+  --composition         turn the selection into composition paper: rows of 0.75 cm squares
+                        with 0.3 cm gaps in a 1.5 pt frame (作文); it needs more than 10 rows
+                        and more than 10 columns              e.g. --select 70,3:90,21 --composition
+  -o, --output FILE     the .docx to write (required)         e.g. -o out/essay.docx
+  --pdf FILE            also export the edited sheet as PDF   e.g. --pdf out/essay.pdf
+  --png PREFIX          also export one PNG per page: PREFIX-1.png, PREFIX-2.png
+                                                              e.g. --png out/essay
+  --dpi N               resolution of the PNG pages, 10 to 1200 (default 150)
+                                                              e.g. --dpi 100
+  -h, --help            show this help
+
+There is no gridline option: the 网格 tool only shows or hides the window's non-printing
+gridlines, a view setting that is not part of the document.
+
+Options take their value as the next argument or after "=" (--select=70,3:90,21).
+
+Exit status: 0 written; 1 IN.docx cannot be opened (not a Varelo sheet, or damaged), a tool
+refused its selection (its message is printed as the desktop shows it, for instance
+请先选定合适的区域), or a file could not be written. When any step is refused nothing is
+written. 2 the command line is wrong, also for a --select outside the page grid.
+
+Example:
+  varelo edit out/sheet.docx -o out/essay.docx --select 70,3:90,21 --composition \
+      --select 92,3:92,21 --line --png out/essay --dpi 100
 )";
 
 namespace {
@@ -263,6 +314,107 @@ GenerateOptions ParseGenerate(const std::vector<std::string>& args) {
     if (o.noGroups && !o.groups.empty())
         throw UsageError("--no-groups and --group exclude each other");
     if (omrFormatGiven && !o.omr) throw UsageError("--omr-format wants --omr FILE");
+    return o;
+}
+
+namespace {
+
+// A row or column number of the page grid: 1 to 32767, digits only.
+int ParseGridNumber(const std::string& text, const std::string& range) {
+    int n = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, n);
+    if (text.empty() || text[0] == '+' || ec != std::errc{} || ptr != end || n < 1 || n > 32767)
+        throw UsageError("--select wants R1,C1:R2,C2 with row and column numbers from 1, not \"" +
+                         range + "\"");
+    return n;
+}
+
+}  // namespace
+
+host::CellRect ParseCellRange(const std::string& value) {
+    const size_t colon = value.find(':');
+    const auto corner = [&](const std::string& text) {
+        const std::vector<std::string> f = SplitAtCommas(text);
+        if (f.size() != 2)
+            throw UsageError("--select wants R1,C1:R2,C2 (or R,C for one cell), not \"" + value +
+                             "\"");
+        return std::pair{ParseGridNumber(f[0], value), ParseGridNumber(f[1], value)};
+    };
+    const auto [r1, c1] = corner(value.substr(0, colon));
+    const auto [r2, c2] =
+        colon == std::string::npos ? std::pair{r1, c1} : corner(value.substr(colon + 1));
+    return {std::min(r1, r2), std::min(c1, c2), std::max(r1, r2), std::max(c1, c2)};
+}
+
+std::string DescribeStep(const EditStep& step) {
+    switch (step.action) {
+        case EditAction::Select: {
+            const host::CellRect& r = step.rect;
+            return "--select " + std::to_string(r.top) + "," + std::to_string(r.left) + ":" +
+                   std::to_string(r.bottom) + "," + std::to_string(r.right);
+        }
+        case EditAction::Box:
+            return "--box";
+        case EditAction::Line:
+            return "--line";
+        case EditAction::Merge:
+            return "--merge";
+        case EditAction::Composition:
+            return "--composition";
+    }
+    return {};
+}
+
+EditOptions ParseEdit(const std::vector<std::string>& args) {
+    static constexpr std::pair<const char*, EditAction> kTools[] = {
+        {"--box", EditAction::Box},
+        {"--line", EditAction::Line},
+        {"--merge", EditAction::Merge},
+        {"--composition", EditAction::Composition},
+    };
+    EditOptions o;
+    bool selected = false;
+    for (size_t i = 0; i < args.size();) {
+        OptionCursor opt(args, i);
+        const std::string& name = opt.name();
+        const auto tool = std::find_if(std::begin(kTools), std::end(kTools),
+                                       [&](const auto& t) { return name == t.first; });
+        if (name == "-h" || name == "--help") {
+            opt.flag();
+            o.help = true;
+        } else if (name == "--select") {
+            o.steps.push_back({EditAction::Select, ParseCellRange(opt.value())});
+            selected = true;
+        } else if (tool != std::end(kTools)) {
+            opt.flag();
+            if (!selected) throw UsageError(name + " acts on a selection: put --select before it");
+            o.steps.push_back({tool->second, {}});
+        } else if (name == "--grid") {
+            throw UsageError(
+                "--grid is not an edit: gridlines are a view setting of the desktop window, not "
+                "part of the document, and never print");
+        } else if (name == "-o" || name == "--output") {
+            o.output = opt.value();
+            if (o.output.empty()) throw UsageError(name + " wants a file name");
+        } else if (name == "--pdf") {
+            o.pdf = opt.value();
+            if (o.pdf->empty()) throw UsageError("--pdf wants a file name");
+        } else if (name == "--png") {
+            o.png = opt.value();
+            if (o.png->empty()) throw UsageError("--png wants a file name prefix");
+        } else if (name == "--dpi") {
+            o.dpi = ParseDpi(opt.value());
+        } else if (name.rfind("-", 0) == 0 || !o.input.empty()) {
+            opt.unknown();
+        } else {
+            o.input = name;
+        }
+        i = opt.next();
+    }
+    if (o.help) return o;
+    if (o.input.empty()) throw UsageError("name the sheet to edit (IN.docx)");
+    if (o.output.empty()) throw UsageError("name the file to write with -o OUT.docx");
     return o;
 }
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "host/table.h"
+
 namespace varelo::cli {
 
 // A command line that cannot be understood; what() says why, fit to show the user.
@@ -53,10 +55,37 @@ struct BatchOptions {
 // Parses the arguments after "batch". Throws UsageError.
 BatchOptions ParseBatch(const std::vector<std::string>& args);
 
+// One step of an edit, in command-line order: a --select of the page grid, or a tool that acts
+// on the latest selection.
+enum class EditAction { Select, Box, Line, Merge, Composition };
+
+struct EditStep {
+    EditAction action = EditAction::Select;
+    host::CellRect rect;  // for Select: the page grid's rows and columns, 1-based, top-left first
+};
+
+struct EditOptions {
+    bool help = false;
+    std::string input, output;  // IN.docx and -o OUT.docx (which may be IN)
+    std::vector<EditStep> steps;
+    std::optional<std::string> pdf, png;
+    int dpi = kDefaultDpi;
+};
+
+// Parses the arguments after "edit". Throws UsageError.
+EditOptions ParseEdit(const std::vector<std::string>& args);
+
+// Parses R1,C1:R2,C2 (either pair of opposite corners) or R,C for one cell. Throws UsageError.
+host::CellRect ParseCellRange(const std::string& value);
+
+// The option that asks for a step: "--box", ...; "--select R1,C1:R2,C2" for a selection.
+std::string DescribeStep(const EditStep& step);
+
 bool IsValidUtf8(const std::string& text);
 
 extern const char* const kMainHelp;
 extern const char* const kGenerateHelp;
 extern const char* const kBatchHelp;
+extern const char* const kEditHelp;
 
 }  // namespace varelo::cli

@@ -15,9 +15,9 @@
 
 namespace {
 
-constexpr const char* kUsage = R"(Usage: varelo-desk [option]
+constexpr const char* kUsage = R"(Usage: varelo-desk [option] [SHEET.docx]
 
-Opens the answer-sheet window. The Varelo command bar appears when the add-in is
+Opens the answer-sheet window, and the sheet when one is named (a .docx that Varelo wrote). The Varelo command bar appears when the add-in is
 registered for the current user with load behaviour 3; a first start registers it.
 
 Options:
@@ -32,8 +32,9 @@ Options:
 The registration record is $XDG_CONFIG_HOME/varelo/addins.json (~/.config/varelo/...).
 Screenshots work without a display: QT_QPA_PLATFORM=offscreen is used when none is found.
 
-Example:
+Examples:
   varelo-desk --screenshot desk-main.png
+  varelo-desk out/sheet.docx
 )";
 
 int Register(int loadBehavior) {
@@ -65,6 +66,7 @@ bool Save(const QPixmap& pixmap, const char* path) {
 int main(int argc, char* argv[]) {
     const char* screenshot = nullptr;
     const char* dialogScreenshot = nullptr;
+    const char* sheet = nullptr;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -75,6 +77,10 @@ int main(int argc, char* argv[]) {
         if (arg == "--unregister") return Register(varelo::host::kLoadNever);
         if ((arg == "--screenshot" || arg == "--dialog-screenshot") && i + 1 < argc) {
             (arg == "--screenshot" ? screenshot : dialogScreenshot) = argv[++i];
+            continue;
+        }
+        if (!sheet && !arg.empty() && arg[0] != '-') {
+            sheet = argv[i];
             continue;
         }
         std::cerr << "varelo-desk: unknown or incomplete option " << arg << "\n\n" << kUsage;
@@ -118,5 +124,6 @@ int main(int argc, char* argv[]) {
 
     window.LoadAddIns(varelo::host::AddInsFile());
     window.show();
+    if (sheet) window.OpenFile(QString::fromLocal8Bit(sheet));  // a refusal shows its message
     return qapp.exec();
 }

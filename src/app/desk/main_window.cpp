@@ -16,10 +16,14 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <algorithm>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 
+#include "host/docx_reader.h"
 #include "host/docx_writer.h"
+#include "host/errors.h"
 #include "host/registration.h"
 #include "page_view.h"
 #include "render/export.h"
@@ -135,8 +139,8 @@ MainWindow::~MainWindow() {
 
 void MainWindow::BuildMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("文件(&F)"));
-    QAction* open = file->addAction(QStringLiteral("打开(&O)..."));
-    open->setEnabled(false);  // reading .docx back into the surface is not offered yet
+    file->addAction(QStringLiteral("打开(&O)..."), this, [this] { Open(); })
+        ->setShortcut(QKeySequence::Open);
     saveAsAction_ = file->addAction(QStringLiteral("另存为(&A)..."), this, [this] { SaveAs(); });
     saveAsAction_->setShortcut(QKeySequence::SaveAs);
     exportPdfAction_ =
@@ -150,6 +154,11 @@ void MainWindow::BuildMenus() {
     closeAction_->setShortcut(QKeySequence::Close);
     file->addAction(QStringLiteral("退出(&X)"), this, &QWidget::close)
         ->setShortcut(QKeySequence::Quit);
+
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("编辑(&E)"));
+    undoAction_ = edit->addAction(QStringLiteral("撤销(&U)"), this, [this] { Undo(); });
+    undoAction_->setObjectName(QStringLiteral("undoAction"));
+    undoAction_->setShortcut(QKeySequence::Undo);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("视图(&V)"));
     view->addAction(QStringLiteral("放大(&I)"), this, [this] { view_->ZoomBy(1.25); })
@@ -180,11 +189,11 @@ void MainWindow::ConnectAddIn() {
         RunSettingsDialog();
         view_->Invalidate();
     };
-    addIn_->boxTool = &tools::cbbBox_Click;
-    addIn_->lineTool = &tools::cbbLine_Click;
-    addIn_->zuwenTool = &tools::cbbZuwen_Click;
-    addIn_->hebingTool = &tools::cbbHebing_Click;
-    addIn_->gridTool = &tools::cbbGrid_Click;
+    addIn_->boxTool = Undoable(&tools::cbbBox_Click);
+    addIn_->lineTool = Undoable(&tools::cbbLine_Click);
+    addIn_->zuwenTool = Undoable(&tools::cbbZuwen_Click);
+    addIn_->hebingTool = Undoable(&tools::cbbHebing_Click);
+    addIn_->gridTool = &tools::cbbGrid_Click;  // a view setting: nothing to undo
     addIn_->OnConnection(app_);
     addIn_->OnStartupComplete();
 }
@@ -297,6 +306,114 @@ void MainWindow::DocumentsChanged() {
         it = open ? std::next(it) : sheetForms_.erase(it);
     }
     exportOmrAction_->setEnabled(doc != nullptr && sheetForms_.count(doc) > 0);
+    for (auto it = undo_.begin(); it != undo_.end();) {
+        bool open = false;
+        for (int i = 1; i <= app_.DocumentCount(); ++i)
+            open = open || &app_.Documents(i) == it->first;
+        it = open ? std::next(it) : undo_.erase(it);
+    }
+    UpdateUndoAction();
+}
+
+host::Connect::ToolHandler MainWindow::Undoable(void (*tool)(host::Application&, bool&)) {
+    return [this, tool](host::Application& app, bool& cancelDefault) {
+        host::Document* doc = app.ActiveDocument();
+        if (!doc) {
+            tool(app, cancelDefault);
+            return;
+        }
+        UndoLevel level{*doc, 0, app.selection.Rect()};
+        for (int i = 1; i <= doc->TableCount(); ++i)
+            if (app.selection.GetTable() == &doc->Tables(i)) level.table = i;
+        try {
+            tool(app, cancelDefault);
+        } catch (const host::HostError& e) {
+            // The tool has no error handling of its own; the click ends there, like any failing
+            // host call, and what it changed so far can be undone.
+            std::cerr << "varelo-desk: the tool stopped: " << e.what() << "\n";
+        }
+        // A refused tool (its message shown) or a block left as it was costs no undo level.
+        if (app.ActiveDocument() != doc || level.before == *doc) return;
+        std::deque<UndoLevel>& levels = undo_[doc];
+        levels.push_back(std::move(level));
+        if (levels.size() > kUndoLevels) levels.pop_front();
+        UpdateUndoAction();
+    };
+}
+
+bool MainWindow::CanUndo() {
+    const auto it = undo_.find(app_.ActiveDocument());
+    return it != undo_.end() && !it->second.empty();
+}
+
+void MainWindow::UpdateUndoAction() {
+    undoAction_->setEnabled(CanUndo());
+}
+
+bool MainWindow::Undo() {
+    host::Document* doc = app_.ActiveDocument();
+    if (!CanUndo()) return false;
+    std::deque<UndoLevel>& levels = undo_[doc];
+    UndoLevel level = std::move(levels.back());
+    levels.pop_back();
+    // Nothing may keep pointing into the tables that are about to go; the view lays the
+    // document out again in DocumentsChanged below.
+    app_.selection.Clear();
+    const std::string path = doc->path, name = doc->name;
+    *doc = std::move(level.before);
+    doc->path = path;
+    doc->name = name;
+    doc->saved = false;
+    if (level.table >= 1 && level.table <= doc->TableCount()) {
+        try {
+            app_.selection.SelectCells(doc->Tables(level.table), level.cells);
+        } catch (const host::HostError&) {
+        }
+    }
+    DocumentsChanged();
+    return true;
+}
+
+void MainWindow::EnableTools() {
+    for (auto& bar : app_.commandBars.All()) {
+        if (bar->name != host::kBarName) continue;
+        const int last = std::min<int>(6, static_cast<int>(bar->controls.size()));
+        for (int i = 2; i <= last; ++i) bar->Control(i).enabled = true;
+    }
+    app_.commandBars.NotifyChanged();
+}
+
+bool MainWindow::Open() {
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("打开"), QString(),
+                                                      QStringLiteral("Word 文档 (*.docx)"));
+    return !path.isEmpty() && OpenFile(path);
+}
+
+bool MainWindow::OpenFile(const QString& path) {
+    const std::string file = path.toStdString();
+    // A sheet that is open already is shown rather than loaded twice, so two copies can never
+    // be saved over each other.
+    for (int i = 1; i <= app_.DocumentCount(); ++i) {
+        host::Document& open = app_.Documents(i);
+        std::error_code ec;
+        if (!open.path.empty() && std::filesystem::equivalent(open.path, file, ec)) {
+            app_.Activate(open);
+            EnableTools();
+            return true;
+        }
+    }
+    std::unique_ptr<host::Document> doc;
+    try {
+        doc = host::OpenDocx(file);
+    } catch (const host::OpenError& e) {
+        app_.ShowMessage(std::string("无法打开文件：") + e.what());
+        return false;
+    }
+    app_.AdoptDocument(std::move(doc));
+    // Tools are normally enabled by generating a sheet; a sheet read back is finished with
+    // the same tools, so opening one enables them too.
+    EnableTools();
+    return true;
 }
 
 void MainWindow::ShowMessage(const std::string& text) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <deque>
 #include <map>
 #include <memory>
 #include <string>
@@ -48,6 +49,11 @@ class MainWindow : public QMainWindow {
     host::Document* GenerateExampleSheet();
 
     // File actions on the active document. Each returns false when nothing was done.
+    // Open asks for a .docx; OpenFile reads one that Varelo wrote, makes it the active document
+    // and enables the editing tools so the sheet can be finished. A file that is not a Varelo
+    // sheet, or is damaged, is refused with a message and nothing changes.
+    bool Open();
+    bool OpenFile(const QString& path);
     bool SaveAs();
     bool SaveDocument(host::Document& doc, const QString& path);
     bool ExportPdf();
@@ -58,6 +64,11 @@ class MainWindow : public QMainWindow {
                           int dpi);
     bool Print();
     bool CloseDocument();
+
+    // Edit > Undo (Ctrl+Z): takes back the last editing tool that changed the active document.
+    bool Undo();
+    bool CanUndo();
+    static constexpr size_t kUndoLevels = 20;  // per document
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -72,6 +83,10 @@ class MainWindow : public QMainWindow {
     QString AskForPath(const QString& caption, const QString& suggested, const QString& filter);
     // Shows the settings dialog; a sheet it makes is remembered with the form it was made from.
     host::Document* RunSettingsDialog();
+    // A tool that keeps an undo level when it changes the active document.
+    host::Connect::ToolHandler Undoable(void (*tool)(host::Application&, bool&));
+    void EnableTools();
+    void UpdateUndoAction();
 
     host::Application app_;
     std::string addinFolder_;
@@ -87,8 +102,17 @@ class MainWindow : public QMainWindow {
     // The settings each open sheet was made from: its scanner template needs the digit count
     // and the question list, which the dialog forgets when it closes.
     std::map<const host::Document*, layout::SheetForm> sheetForms_;
+    // The document as it was before each tool that changed it, newest last. The selection is
+    // kept as the index of its top-level table and its cells, for after the restore.
+    struct UndoLevel {
+        host::Document before;
+        int table = 0;  // 0: no selection in a top-level table
+        host::CellRect cells;
+    };
+    std::map<const host::Document*, std::deque<UndoLevel>> undo_;
 
     QAction *saveAsAction_, *exportPdfAction_, *exportOmrAction_, *printAction_, *closeAction_;
+    QAction* undoAction_;
 };
 
 // "设置&S" -> "设置(&S)": an accelerator after Chinese text is shown in brackets, as Chinese

@@ -1,0 +1,187 @@
+// File > Open reads a saved sheet back into the window, refusing anything else without changing
+// what is open; Ctrl+Z takes back the editing tools one click at a time.
+#include <QAction>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+
+#include "desk_harness.h"
+#include "host/docx_writer.h"
+#include "host/docx_zip.h"
+#include "page_view.h"
+#include "settings/driver.h"
+#include "settings/form_handlers.h"
+
+using namespace desk_harness;
+namespace fs = std::filesystem;
+namespace host = varelo::host;
+
+namespace {
+
+const std::vector<bool> kOn(5, true), kOff(5, false);
+
+class TempFolder {
+  public:
+    TempFolder() {
+        std::string pattern = (fs::temp_directory_path() / "varelo-open-XXXXXX").string();
+        if (mkdtemp(pattern.data())) path_ = pattern;
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    QString Write(const std::string& name, const std::string& bytes) const {
+        std::ofstream(path_ / name, std::ios::binary) << bytes;
+        return QString::fromStdString((path_ / name).string());
+    }
+    fs::path path_;
+};
+
+// The bytes of an A3三栏 sheet made by the settings dialog's OK path.
+std::string SheetBytes() {
+    host::Application app;
+    varelo::layout::SheetForm form;
+    varelo::settings::Form_Load(form);
+    form.visible = true;
+    form.cmbPage = "A3三栏";
+    varelo::settings::cmdAdd_Click(app, form);
+    const host::Document* doc = varelo::settings::OKButton_Click(app, form);
+    return doc ? host::DocxBytes(*doc) : std::string();
+}
+
+void PressCtrlZ(varelo::desk::MainWindow& window) {
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier);
+}
+
+}  // namespace
+
+TEST(DeskOpen, DamagedOrForeignFilesAreRefusedWithOneMessageAndNothingChanges) {
+    TempFolder tmp;
+    const std::string good = SheetBytes();
+    ASSERT_FALSE(good.empty());
+    host::docx::ZipWriter foreign(1);
+    foreign.Add("docProps/app.xml",
+                "<Properties><Application>Microsoft Office Word</Application></Properties>");
+    foreign.Add("word/document.xml", "<w:document/>");
+    const std::map<std::string, QString> files = {
+        {"truncated zip", tmp.Write("truncated.docx", good.substr(0, good.size() / 2))},
+        {"another program's .docx", tmp.Write("foreign.docx", foreign.Finish())},
+        {"random bytes", tmp.Write("random.docx", std::string(5000, '\xa7'))},
+        {"missing file", QString::fromStdString((tmp.path_ / "missing.docx").string())},
+        {"a folder", QString::fromStdString(tmp.path_.string())},
+    };
+
+    Desk desk;
+    for (bool withSheet : {false, true}) {
+        if (withSheet) {
+            ASSERT_NE(desk.window->GenerateExampleSheet(), nullptr);
+        }
+        const host::Document* active = desk.app().ActiveDocument();
+        const int count = desk.app().DocumentCount();
+        const std::vector<bool> tools = desk.toolsEnabled();
+        const QString title = desk.window->windowTitle();
+        for (const auto& [what, path] : files) {
+            SCOPED_TRACE(what);
+            desk.messages.clear();
+            EXPECT_FALSE(desk.window->OpenFile(path));
+            ASSERT_EQ(desk.messages.size(), 1u);
+            EXPECT_EQ(desk.messages[0].rfind("无法打开文件：", 0), 0u) << desk.messages[0];
+            EXPECT_EQ(desk.app().DocumentCount(), count);
+            EXPECT_EQ(desk.app().ActiveDocument(), active);
+            EXPECT_EQ(desk.toolsEnabled(), tools);
+            EXPECT_EQ(desk.window->windowTitle(), title);
+        }
+    }
+}
+
+TEST(DeskOpen, ASavedSheetOpensAsTheActiveDocumentWithItsToolsOn) {
+    TempFolder tmp;
+    const QString path = tmp.Write("期末.docx", SheetBytes());
+    Desk desk;
+    EXPECT_EQ(desk.toolsEnabled(), kOff);
+    ASSERT_TRUE(desk.window->OpenFile(path));
+    EXPECT_TRUE(desk.messages.empty());
+    ASSERT_EQ(desk.app().DocumentCount(), 1);
+    host::Document* doc = desk.app().ActiveDocument();
+    EXPECT_EQ(doc->name, "期末.docx");
+    EXPECT_TRUE(doc->saved);
+    EXPECT_EQ(desk.window->View()->PageCount(), 2);
+    EXPECT_EQ(desk.toolsEnabled(), kOn);  // the sheet is to be finished: the tools come on
+    EXPECT_TRUE(desk.window->windowTitle().startsWith(QStringLiteral("期末.docx")));
+
+    // Opening it again shows the copy that is open rather than a second one.
+    desk.app().AddDocument();
+    ASSERT_TRUE(desk.window->OpenFile(path));
+    EXPECT_EQ(desk.app().DocumentCount(), 2);
+    EXPECT_EQ(desk.app().ActiveDocument(), doc);
+}
+
+TEST(DeskUndo, CtrlZTakesBackEachToolThatChangedTheSheet) {
+    TempFolder tmp;
+    Desk desk;
+    ASSERT_TRUE(desk.window->OpenFile(tmp.Write("sheet.docx", SheetBytes())));
+    host::Document& doc = *desk.app().ActiveDocument();
+    host::Table* grid = &doc.Tables(1);
+    auto select = [&](const host::CellRect& r) { desk.app().selection.SelectCells(*grid, r); };
+    EXPECT_FALSE(desk.window->CanUndo());
+
+    const host::Document opened = doc;
+    const host::CellRect box{70, 3, 75, 10};
+    select(box);
+    desk.action(2)->trigger();  // 方框
+    ASSERT_TRUE(grid->HorizontalEdge(70, 5).Visible());
+    const host::Document boxed = doc;
+    select({80, 3, 100, 15});
+    desk.action(4)->trigger();  // 作文
+    ASSERT_TRUE(grid->At(80, 3).content.front().IsTable());
+    select({102, 3, 102, 3});
+    desk.action(5)->trigger();  // 合并单元格 refuses one cell: nothing to take back
+    EXPECT_EQ(desk.messages, std::vector<std::string>{"请先选择要合并的区域"});
+    desk.action(6)->trigger();  // 网格 changes the view, not the sheet
+    EXPECT_FALSE(desk.app().view.tableGridlines);
+
+    PressCtrlZ(*desk.window);
+    EXPECT_TRUE(doc == boxed);
+    grid = &doc.Tables(1);
+    EXPECT_FALSE(grid->At(80, 3).content.front().IsTable());
+    EXPECT_EQ(desk.app().selection.GetTable(), grid);  // the selection before the tool is back
+    EXPECT_EQ(desk.app().selection.Rect(), (host::CellRect{80, 3, 100, 15}));
+    EXPECT_FALSE(desk.app().view.tableGridlines);
+    desk.window->View()->grab();  // the restored sheet paints
+
+    PressCtrlZ(*desk.window);
+    EXPECT_TRUE(doc == opened);
+    EXPECT_FALSE(doc.Tables(1).HorizontalEdge(70, 5).Visible());
+    EXPECT_FALSE(doc.saved);  // as in the word processor, undoing is a change too
+    EXPECT_EQ(doc.name, "sheet.docx");
+    EXPECT_FALSE(desk.window->CanUndo());
+    EXPECT_FALSE(desk.window->Undo());
+}
+
+TEST(DeskUndo, KeepsTwentyLevelsPerDocumentAndForgetsThemWhenItCloses) {
+    Desk desk;
+    host::Document* sheet = desk.window->GenerateExampleSheet();
+    ASSERT_NE(sheet, nullptr);
+    std::vector<host::Document> states{*sheet};
+    for (int i = 0; i < 22; ++i) {
+        desk.app().selection.SelectCells(sheet->Tables(1), {70 + i, 3, 70 + i, 10});
+        desk.action(3)->trigger();  // 直线 under a new row each time
+        states.push_back(*sheet);
+    }
+    for (int i = 21; i >= 2; --i) {
+        ASSERT_TRUE(desk.window->Undo()) << i;
+        EXPECT_TRUE(*sheet == states[static_cast<size_t>(i)]) << i;
+    }
+    EXPECT_FALSE(desk.window->Undo());
+    EXPECT_TRUE(*sheet == states[2]);
+
+    desk.action(3)->trigger();
+    EXPECT_TRUE(desk.window->CanUndo());
+    ASSERT_TRUE(desk.window->CloseDocument());
+    EXPECT_FALSE(desk.window->CanUndo());
+    EXPECT_FALSE(desk.window->findChild<QAction*>(QStringLiteral("undoAction"))->isEnabled());
+}
