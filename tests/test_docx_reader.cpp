@@ -150,6 +150,23 @@ TEST(DocxReader, RichDocumentReadsBackToTheSameFile) {
     EXPECT_FALSE(t.At(9, 3).content.back().IsTable());
 }
 
+// The embedded font is the writer's to make: the reader neither needs nor trusts the part,
+// and the next save carries the font again.
+TEST(DocxReader, EmbeddedFontPartIsNeitherNeededNorTrusted) {
+    const std::string bytes = DocxBytes(RichDocument());
+    std::map<std::string, std::string> parts = varelo::testing::Unzip(bytes);
+    ASSERT_TRUE(parts.count("word/fonts/font1.odttf"));
+
+    std::map<std::string, std::string> garbled = parts, stripped = parts;
+    garbled["word/fonts/font1.odttf"] = std::string(64, '\x5a');
+    stripped.erase("word/fonts/font1.odttf");
+    stripped.erase("word/_rels/fontTable.xml.rels");
+    for (const auto& variant : {garbled, stripped}) {
+        const std::unique_ptr<Document> back = OpenDocxBytes(Package(variant));
+        EXPECT_EQ(DocxBytes(*back), bytes);
+    }
+}
+
 TEST(DocxReader, EverySheetLayoutReadsBackToTheSameDocumentPart) {
     for (const char* layout : {"A3三栏", "A3双栏", "8开三栏", "8开双栏", "A4单栏", "B5单栏"}) {
         SCOPED_TRACE(layout);

@@ -1,16 +1,23 @@
 // The package the .docx writer makes, read back with libzip and pugixml.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <numeric>
+#include <optional>
+#include <regex>
 #include <string>
 #include <vector>
 
 #include "docx_test_util.h"
 #include "host/application.h"
+#include "host/block_hx_font.h"
 #include "host/border_pass.h"
 #include "host/docx_writer.h"
 #include "host/units.h"
+#include "layout/sheet_form.h"
+#include "settings/driver.h"
+#include "settings/form_handlers.h"
 
 using namespace varelo::host;
 using varelo::testing::Fragment;
@@ -340,4 +347,132 @@ TEST(DocxWriter, StylesAndSettingsFollowTheDocument) {
     root = plain.child("w:settings");
     EXPECT_FALSE(root.child("w:embedTrueTypeFonts"));
     EXPECT_TRUE(root.child("w:embedSystemFonts"));
+}
+
+namespace {
+
+// The font as the format says to recover it: the key's 16 bytes, read from its hex digits
+// and reversed, XOR-ed over the first 32 bytes.
+std::string Deobfuscate(std::string part, const std::string& fontKey) {
+    std::string hex;
+    for (char c : fontKey)
+        if (std::isxdigit(static_cast<unsigned char>(c))) hex += c;
+    if (hex.size() != 32) throw std::runtime_error("bad key " + fontKey);
+    unsigned char reversed[16];
+    for (int i = 0; i < 16; ++i)
+        reversed[15 - i] = static_cast<unsigned char>(std::stoi(hex.substr(2 * i, 2), nullptr, 16));
+    for (size_t i = 0; i < 32 && i < part.size(); ++i)
+        part[i] = static_cast<char>(part[i] ^ reversed[i % 16]);
+    return part;
+}
+
+Document DocumentWithBubbles() {
+    Document doc;
+    doc.embedTrueTypeFonts = true;
+    Table& t = doc.AddTableAtStart(2, 2);
+    t.At(1, 1).ApplyCharFormat({std::string(kFontSong), 10.5, std::nullopt});
+    t.At(1, 1).InsertAfter("姓名");
+    t.At(2, 2).ApplyCharFormat({std::string(kFontBubble), 12.0, std::nullopt});
+    t.At(2, 2).InsertAfter("!");
+    return doc;
+}
+
+}  // namespace
+
+TEST(DocxWriter, BubbleFontTravelsObfuscatedWithItsKeyAndRelationship) {
+    const std::string bytes = DocxBytes(DocumentWithBubbles());
+    const auto parts = Unzip(bytes);
+    ASSERT_TRUE(parts.count("word/fonts/font1.odttf"));
+    ASSERT_TRUE(parts.count("word/_rels/fontTable.xml.rels"));
+
+    pugi::xml_document table = ParseXml(parts.at("word/fontTable.xml"));
+    pugi::xml_node fonts = table.child("w:fonts");
+    EXPECT_STREQ(fonts.attribute("xmlns:r").value(),
+                 "http://schemas.openxmlformats.org/officeDocument/2006/relationships");
+    pugi::xml_node bubble = fonts.find_child_by_attribute("w:font", "w:name", kFontBubble);
+    ASSERT_TRUE(bubble);
+    // The schema puts the embedding after every descriptive child.
+    pugi::xml_node embed = bubble.last_child();
+    ASSERT_STREQ(embed.name(), "w:embedRegular");
+    const std::string key = embed.attribute("w:fontKey").value();
+    EXPECT_TRUE(std::regex_match(
+        key, std::regex(R"(\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\})")))
+        << key;
+    // System fonts stay out of the package.
+    EXPECT_EQ(table.select_nodes("//w:embedRegular").size(), 1u);
+    EXPECT_TRUE(fonts.find_child_by_attribute("w:font", "w:name", kFontSong));
+
+    pugi::xml_document rels = ParseXml(parts.at("word/_rels/fontTable.xml.rels"));
+    pugi::xml_node rel =
+        rels.child("Relationships")
+            .find_child_by_attribute("Relationship", "Id", embed.attribute("r:id").value());
+    ASSERT_TRUE(rel);
+    EXPECT_STREQ(rel.attribute("Type").value(),
+                 "http://schemas.openxmlformats.org/officeDocument/2006/relationships/font");
+    EXPECT_STREQ(rel.attribute("Target").value(), "fonts/font1.odttf");
+
+    pugi::xml_document types = ParseXml(parts.at("[Content_Types].xml"));
+    EXPECT_STREQ(types.child("Types")
+                     .find_child_by_attribute("Default", "Extension", "odttf")
+                     .attribute("ContentType")
+                     .value(),
+                 "application/vnd.openxmlformats-officedocument.obfuscatedFont");
+
+    const std::string& part = parts.at("word/fonts/font1.odttf");
+    EXPECT_NE(part.substr(0, 32), BlockHxFontBytes().substr(0, 32));
+    EXPECT_TRUE(Deobfuscate(part, key) == BlockHxFontBytes());
+
+    // Equal documents, equal files: the key does not change from one save to the next.
+    EXPECT_EQ(DocxBytes(DocumentWithBubbles()), bytes);
+}
+
+TEST(DocxWriter, FontIsEmbeddedOnlyWhenAskedForAndUsed) {
+    struct Case {
+        const char* what;
+        bool embed;
+        std::optional<std::string> styleFont, cellFont;
+        bool expected;
+    };
+    const Case cases[] = {
+        {"asked for, bubble in a cell", true, std::nullopt, kFontBubble, true},
+        {"asked for, bubble as a style's font", true, kFontBubble, std::nullopt, true},
+        {"asked for, system fonts only", true, std::nullopt, kFontSong, false},
+        {"not asked for", false, std::nullopt, kFontBubble, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Document doc;
+        doc.embedTrueTypeFonts = c.embed;
+        if (c.styleFont) doc.GetStyle(StyleId::Heading1).font = *c.styleFont;
+        Table& outer = doc.AddTableAtStart(1, 1);
+        // Deep in a nested table, behind a run in another font.
+        auto inner = std::make_unique<Table>(2, 2, TableBehavior::Word9);
+        inner->At(2, 2).InsertAfter("x");
+        if (c.cellFont) inner->At(2, 2).ApplyCharFormat({*c.cellFont, 12.0, std::nullopt});
+        outer.At(1, 1).content.insert(outer.At(1, 1).content.begin(), Block{std::move(inner)});
+
+        const auto parts = Unzip(DocxBytes(doc));
+        EXPECT_EQ(parts.count("word/fonts/font1.odttf"), c.expected ? 1u : 0u);
+        EXPECT_EQ(parts.count("word/_rels/fontTable.xml.rels"), c.expected ? 1u : 0u);
+        EXPECT_EQ(parts.at("[Content_Types].xml").find("odttf") != std::string::npos, c.expected);
+        EXPECT_EQ(parts.at("word/fontTable.xml").find("embedRegular") != std::string::npos,
+                  c.expected);
+    }
+}
+
+TEST(DocxWriter, EmbeddingGrowsTheSheetByLessThanTheFont) {
+    Application app;
+    varelo::layout::SheetForm form;
+    varelo::settings::Form_Load(form);
+    form.visible = true;
+    form.cmbPage = "A3三栏";
+    varelo::settings::cmdAdd_Click(app, form);
+    Document* sheet = varelo::settings::OKButton_Click(app, form);
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_TRUE(sheet->embedTrueTypeFonts);
+    const size_t with = DocxBytes(*sheet).size();
+    sheet->embedTrueTypeFonts = false;
+    const size_t without = DocxBytes(*sheet).size();
+    EXPECT_GT(with, without);
+    EXPECT_LE(with - without, BlockHxFontBytes().size() + 300);
 }

@@ -1,5 +1,5 @@
 // word/fontTable.xml: every font the document names, with what a reader needs to find a
-// substitute when the font is missing.
+// substitute when the font is missing, and the embedded font's part and key.
 
 #include <algorithm>
 #include <string>
@@ -29,7 +29,8 @@ constexpr FontInfo kKnownFonts[] = {
 
 }  // namespace
 
-std::string FontTableXml(const Document& doc, const std::vector<std::string>& bodyFonts) {
+std::string FontTableXml(const Document& doc, const std::vector<std::string>& bodyFonts,
+                         const EmbeddedFont* embedded) {
     std::vector<std::string> fonts;
     auto add = [&](const std::string& name) {
         if (!name.empty() && std::find(fonts.begin(), fonts.end(), name) == fonts.end())
@@ -38,11 +39,13 @@ std::string FontTableXml(const Document& doc, const std::vector<std::string>& bo
     for (StyleId id : {StyleId::Normal, StyleId::Heading1, StyleId::Heading2})
         add(CleanFontName(doc.GetStyle(id).font));
     for (const std::string& name : bodyFonts) add(name);
+    if (embedded) add(embedded->name);
 
     pugi::xml_document xml;
     AddDeclaration(xml);
     pugi::xml_node table = xml.append_child("w:fonts");
     table.append_attribute("xmlns:w") = kNsW;
+    if (embedded) table.append_attribute("xmlns:r") = kNsR;
     for (const std::string& name : fonts) {
         pugi::xml_node font = table.append_child("w:font");
         font.append_attribute("w:name") = name.c_str();
@@ -55,8 +58,24 @@ std::string FontTableXml(const Document& doc, const std::vector<std::string>& bo
         }
         font.append_child("w:family").append_attribute("w:val") = info ? info->family : "auto";
         font.append_child("w:pitch").append_attribute("w:val") = info ? info->pitch : "variable";
+        // Last among the font's children, as the schema orders them.
+        if (embedded && name == embedded->name) {
+            pugi::xml_node embed = font.append_child("w:embedRegular");
+            embed.append_attribute("r:id") = kFontTableRelId;
+            embed.append_attribute("w:fontKey") = embedded->fontKey.c_str();
+        }
     }
     return ToXmlString(xml);
+}
+
+std::string FontTableRelsXml() {
+    return std::string(kXmlDeclaration) +
+           "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+           "<Relationship Id=\"" +
+           kFontTableRelId +
+           "\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/font\" "
+           "Target=\"" +
+           kEmbeddedFontTarget + "\"/></Relationships>";
 }
 
 }  // namespace varelo::host::docx

@@ -10,12 +10,15 @@ namespace varelo::host::docx {
 #define VARELO_OXML "application/vnd.openxmlformats-officedocument."
 #define VARELO_RELS "http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
 
-std::string ContentTypesXml() {
+std::string ContentTypesXml(bool embedsFont) {
     return std::string(kXmlDeclaration) +
            "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
            "<Default Extension=\"rels\" "
            "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
-           "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+           "<Default Extension=\"xml\" ContentType=\"application/xml\"/>" +
+           (embedsFont ? "<Default Extension=\"odttf\" ContentType=\"" VARELO_OXML
+                         "obfuscatedFont\"/>"
+                       : "") +
            "<Override PartName=\"/word/document.xml\" "
            "ContentType=\"" VARELO_OXML
            "wordprocessingml.document.main+xml\"/>"

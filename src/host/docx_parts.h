@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/document.h"
+#include "host/docx_zip.h"
 
 namespace varelo::host::docx {
 
@@ -25,8 +26,34 @@ inline constexpr const char* kDocumentRelsPart = "word/_rels/document.xml.rels";
 inline constexpr const char* kStylesPart = "word/styles.xml";
 inline constexpr const char* kSettingsPart = "word/settings.xml";
 inline constexpr const char* kFontTablePart = "word/fontTable.xml";
+inline constexpr const char* kFontTableRelsPart = "word/_rels/fontTable.xml.rels";
+// Relative to the font table, where its relationship points.
+inline constexpr const char* kEmbeddedFontTarget = "fonts/font1.odttf";
+inline constexpr const char* kEmbeddedFontPart = "word/fonts/font1.odttf";
+inline constexpr const char* kFontTableRelId = "rId1";
 
-std::string ContentTypesXml();
+// A font the package carries: its obfuscated bytes, ready deflated, and the key that undoes
+// the obfuscation.
+struct EmbeddedFont {
+    std::string name;
+    std::string fontKey;  // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}", upper case
+    DeflatedPart part;
+};
+// The bubble font, built once per process.
+const EmbeddedFont& BubbleFont();
+// The font the document's package must carry: the bubble font when the document asks for
+// embedded TrueType fonts and names it anywhere; otherwise none. System fonts never are.
+const EmbeddedFont* FontToEmbed(const Document& doc);
+// Whether a style or any paragraph mark or run of the document names the font.
+bool UsesFont(const Document& doc, std::string_view name);
+// A key derived from the font's bytes, so equal documents give equal files.
+std::string FontKey(std::string_view font);
+// XORs the first 32 bytes with the key's bytes in reverse order; applied twice it restores
+// the font. Throws SaveError for a key that is not 32 hex digits.
+std::string ObfuscateFont(std::string_view font, std::string_view fontKey);
+
+// Declares the obfuscated font type when the package carries a font.
+std::string ContentTypesXml(bool embedsFont);
 std::string RootRelsXml();
 std::string DocumentRelsXml();
 // docProps/app.xml: names Varelo as the application, which is how a sheet is recognised.
@@ -39,7 +66,10 @@ std::vector<std::string> WriteDocumentXml(const Document& doc, const XmlSink& pu
 std::string DocumentXml(const Document& doc);
 std::string StylesXml(const Document& doc);
 std::string SettingsXml(const Document& doc);
-std::string FontTableXml(const Document& doc, const std::vector<std::string>& bodyFonts);
+// Given an embedded font, its entry also points to the font part and carries the key.
+std::string FontTableXml(const Document& doc, const std::vector<std::string>& bodyFonts,
+                         const EmbeddedFont* embedded);
+std::string FontTableRelsXml();
 
 // The trailing body paragraph after the page grid must not push a blank page: this is
 // the format it is written with. Its line is a little under 1 pt: LibreOffice fits only

@@ -19,8 +19,10 @@
 namespace varelo::host {
 
 std::string DocxBytes(const Document& doc) {
+    // Known before anything is written: the content types, first in the package, declare it.
+    const docx::EmbeddedFont* embedded = docx::FontToEmbed(doc);
     docx::ZipWriter zip(docx::kDeflateLevel);
-    zip.Add(docx::kContentTypesPart, docx::ContentTypesXml());
+    zip.Add(docx::kContentTypesPart, docx::ContentTypesXml(embedded != nullptr));
     zip.Add(docx::kRootRelsPart, docx::RootRelsXml());
     zip.Add(docx::kAppPart, docx::AppXml());
     zip.Begin(docx::kDocumentPart);
@@ -30,7 +32,11 @@ std::string DocxBytes(const Document& doc) {
     zip.Add(docx::kDocumentRelsPart, docx::DocumentRelsXml());
     zip.Add(docx::kStylesPart, docx::StylesXml(doc));
     zip.Add(docx::kSettingsPart, docx::SettingsXml(doc));
-    zip.Add(docx::kFontTablePart, docx::FontTableXml(doc, fonts));
+    zip.Add(docx::kFontTablePart, docx::FontTableXml(doc, fonts, embedded));
+    if (embedded) {
+        zip.Add(docx::kFontTableRelsPart, docx::FontTableRelsXml());
+        zip.Add(docx::kEmbeddedFontPart, embedded->part);
+    }
     return zip.Finish();
 }
 

@@ -11,6 +11,8 @@ std::string SettingsXml(const Document& doc) {
     pugi::xml_node settings = xml.append_child("w:settings");
     settings.append_attribute("xmlns:w") = kNsW;
     settings.append_child("w:zoom").append_attribute("w:percent") = 100;
+    // saveSubsetFonts stays unset: the package carries the whole font, so text typed into
+    // the sheet later still finds its glyphs.
     if (doc.embedTrueTypeFonts) settings.append_child("w:embedTrueTypeFonts");
     // The file's flag is the positive one: present means "embed the system fonts too".
     if (!doc.doNotEmbedSystemFonts) settings.append_child("w:embedSystemFonts");

@@ -69,13 +69,37 @@ void ZipWriter::Patch32(size_t at, uint32_t v) {
     for (size_t i = 0; i < 4; ++i) out_[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
 }
 
-void ZipWriter::Begin(std::string_view name) {
+DeflatedPart DeflatePart(std::string_view data, int level) {
+    DeflatedPart part;
+    z_stream z{};
+    if (deflateInit2(&z, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        Fail("zlib could not start");
+    if (data.size() > (1u << 30)) {
+        deflateEnd(&z);
+        Fail("a part is too large");
+    }
+    part.data.resize(deflateBound(&z, static_cast<uLong>(data.size())));
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    z.avail_in = static_cast<uInt>(data.size());
+    z.next_out = reinterpret_cast<Bytef*>(part.data.data());
+    z.avail_out = static_cast<uInt>(part.data.size());
+    const int rc = deflate(&z, Z_FINISH);
+    part.data.resize(z.total_out);
+    deflateEnd(&z);
+    if (rc != Z_STREAM_END) Fail("zlib failed");
+    part.crc = static_cast<uint32_t>(
+        crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
+    part.size = data.size();
+    return part;
+}
+
+void ZipWriter::LocalHeader(std::string_view name) {
     if (open_) Fail("an entry is still open");
     if (name.size() > 0xFFFF) Fail("a part name is too long");
     Entry e;
     e.name = name;
     e.offset = used_;
-    // The local header; End patches in the crc and the sizes.
+    // The crc and the sizes are patched in once known.
     Put32(0x04034b50);
     Put16(kVersion);
     Put16(0);  // flags
@@ -89,9 +113,24 @@ void ZipWriter::Begin(std::string_view name) {
     Put16(0);  // extra field length
     PutBytes(name);
     entries_.push_back(std::move(e));
+}
 
+void ZipWriter::Begin(std::string_view name) {
+    LocalHeader(name);
     if (deflateReset(&z_) != Z_OK) Fail("zlib could not start");
     open_ = true;
+}
+
+void ZipWriter::Add(std::string_view name, const DeflatedPart& part) {
+    LocalHeader(name);
+    PutBytes(part.data);
+    Entry& e = entries_.back();
+    e.crc = part.crc;
+    e.compressed = part.data.size();
+    e.size = part.size;
+    Patch32(e.offset + 14, e.crc);
+    Patch32(e.offset + 18, Checked32(e.compressed));
+    Patch32(e.offset + 22, Checked32(e.size));
 }
 
 void ZipWriter::Deflate(int flush) {

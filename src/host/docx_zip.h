@@ -14,6 +14,14 @@
 
 namespace varelo::host::docx {
 
+// A part deflated ahead of time, ready to go into any number of packages unchanged.
+struct DeflatedPart {
+    std::string data;  // raw deflate
+    uint32_t crc = 0;
+    uint64_t size = 0;  // inflated
+};
+DeflatedPart DeflatePart(std::string_view data, int level);
+
 class ZipWriter {
   public:
     explicit ZipWriter(int level);
@@ -30,6 +38,7 @@ class ZipWriter {
         Write(data);
         End();
     }
+    void Add(std::string_view name, const DeflatedPart& part);
 
     // The central directory is appended and the archive's bytes handed over.
     std::string Finish();
@@ -41,6 +50,7 @@ class ZipWriter {
         uint64_t compressed = 0, size = 0;
         uint64_t offset = 0;
     };
+    void LocalHeader(std::string_view name);
     void Deflate(int flush);
     // Room for n more bytes at used_.
     char* Reserve(size_t n);
