@@ -1,0 +1,80 @@
+// Peak heap of one sheet from settings to .docx bytes. The bench binary counts every
+// allocation through the global operator new, so the figure is the live heap the program
+// needs, not what the allocator happens to keep.
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <string>
+
+#include "host/application.h"
+#include "host/docx_writer.h"
+#include "layout/sheet_form.h"
+#include "settings/driver.h"
+#include "settings/form_handlers.h"
+
+namespace {
+
+std::atomic<long long> liveBytes{0}, peakBytes{0};
+
+void Count(long long delta) {
+    const long long now = liveBytes.fetch_add(delta) + delta;
+    long long peak = peakBytes.load();
+    while (now > peak && !peakBytes.compare_exchange_weak(peak, now)) {
+    }
+}
+
+// Each block carries its size in front, so delete can subtract it.
+constexpr size_t kHeader = alignof(std::max_align_t);
+
+void* Allocate(size_t n) {
+    void* p = std::malloc(n + kHeader);
+    if (!p) throw std::bad_alloc();
+    *static_cast<size_t*>(p) = n;
+    Count(static_cast<long long>(n));
+    return static_cast<char*>(p) + kHeader;
+}
+
+void Release(void* p) noexcept {
+    if (!p) return;
+    char* block = static_cast<char*>(p) - kHeader;
+    Count(-static_cast<long long>(*reinterpret_cast<size_t*>(block)));
+    std::free(block);
+}
+
+}  // namespace
+
+void* operator new(size_t n) { return Allocate(n); }
+void* operator new[](size_t n) { return Allocate(n); }
+void operator delete(void* p) noexcept { Release(p); }
+void operator delete[](void* p) noexcept { Release(p); }
+void operator delete(void* p, size_t) noexcept { Release(p); }
+void operator delete[](void* p, size_t) noexcept { Release(p); }
+
+namespace {
+
+using namespace varelo;
+
+void BM_PeakHeapOfOneSheet(benchmark::State& state) {
+    long long peak = 0;
+    for (auto _ : state) {
+        const long long base = liveBytes.load();
+        peakBytes.store(base);
+        {
+            host::Application app;
+            layout::SheetForm form;
+            settings::Form_Load(form);
+            form.visible = true;
+            form.cmbPage = "A3三栏";
+            settings::cmdAdd_Click(app, form);
+            const std::string docx = host::DocxBytes(*settings::OKButton_Click(app, form));
+            benchmark::DoNotOptimize(docx.data());
+        }
+        peak = std::max(peak, peakBytes.load() - base);
+    }
+    state.counters["peak_heap_MB"] = static_cast<double>(peak) / (1024.0 * 1024.0);
+}
+BENCHMARK(BM_PeakHeapOfOneSheet)->Unit(benchmark::kMillisecond);
+
+}  // namespace
