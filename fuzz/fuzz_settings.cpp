@@ -129,6 +129,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(form.loaded);
         return 0;
     }
+    Check(app.messages.empty());
     Check(app.DocumentCount() == 1 && &app.Documents(1) == doc);
     Check(!form.loaded);
     // Settings the driver accepts fit the sheet: every group is laid out, all its items numbered.

@@ -22,10 +22,11 @@ CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithD
     -DVARELO_FUZZ=ON -DVARELO_GUI=OFF -DVARELO_TESTS=OFF -DVARELO_BENCH=OFF >/dev/null
 targets=("$@")
 if ((${#targets[@]} == 0)); then
+    # Every target fuzz/CMakeLists.txt defines.
+    known=$(ninja -C "$build" -t targets all)
     for source in fuzz/fuzz_*.cpp; do
         name=$(basename "$source" .cpp)
-        # A target whose library part is not there yet is left out by fuzz/CMakeLists.txt.
-        if ninja -C "$build" -t targets all | grep -q "^$name:"; then targets+=("$name"); fi
+        if grep -q "^$name:" <<<"$known"; then targets+=("$name"); fi
     done
 fi
 cmake --build "$build" -j "$jobs" --target "${targets[@]}"
@@ -42,9 +43,15 @@ for name in "${targets[@]}"; do
     [[ -d "fuzz/corpus/$name" ]] && cp -r "fuzz/corpus/$name/." "$corpus/"
     artifacts="$root/$build/artifacts/$name"
     mkdir -p "$artifacts"
+    options=(-max_total_time="$seconds" -rss_limit_mb=1024 -timeout=10 -print_final_stats=1
+             -artifact_prefix="$artifacts/")
+    [[ -f "fuzz/$name.dict" ]] && options+=(-dict="fuzz/$name.dict")
+    if [[ -f "fuzz/$name.options" ]]; then  # the target's own flags, one a line
+        mapfile -t extra < <(grep -v -e '^#' -e '^$' "fuzz/$name.options")
+        options+=("${extra[@]}")
+    fi
     echo "== $name: ${seconds}s on $(find "$corpus" -type f | wc -l) seed files"
-    if "$build/fuzz/$name" "$corpus" -max_total_time="$seconds" -rss_limit_mb=1024 -timeout=10 \
-        -artifact_prefix="$artifacts/" -print_final_stats=1 >"$work/$name.log" 2>&1; then
+    if "$build/fuzz/$name" "$corpus" "${options[@]}" >"$work/$name.log" 2>&1; then
         runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$work/$name.log")
         echo "   ok: ${runs:-?} inputs run, corpus now $(find "$corpus" -type f | wc -l) files"
     else

@@ -113,7 +113,7 @@ class BodyReader {
                 if (name == "w:t") {
                     for (pugi::xml_node t = c.first_child(); t; t = t.next_sibling())
                         if (t.type() == pugi::node_pcdata || t.type() == pugi::node_cdata)
-                            run.text += t.value();
+                            run.text += CleanText(t.value());  // the parser keeps bad UTF-8
                 } else if (name == "w:tab") {
                     run.text += '\t';
                 } else if (name == "w:br" || name == "w:cr") {
@@ -363,9 +363,11 @@ CharFormat ReadCharFormat(pugi::xml_node rPr) {
     if (!rPr) return f;
     const pugi::xml_node fonts = rPr.child("w:rFonts");
     for (const char* attr : {"w:eastAsia", "w:ascii", "w:hAnsi"}) {
-        const std::string_view name = fonts.attribute(attr).value();
+        // Cleaned as the writer cleans it, so a name of nothing but invalid characters
+        // counts as no name rather than an empty one that would be written back.
+        std::string name = CleanFontName(fonts.attribute(attr).value());
         if (!name.empty()) {
-            f.font = std::string(name);
+            f.font = std::move(name);
             break;
         }
     }

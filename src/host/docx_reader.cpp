@@ -106,8 +106,9 @@ void ReadStyles(pugi::xml_node styles, Document& doc) {
         const auto id = docx::ParseStyleId(s.attribute("w:styleId").value());
         if (!id || std::string_view(s.attribute("w:type").value()) != "paragraph") continue;
         Style& style = doc.GetStyle(*id);
-        if (const char* name = s.child("w:name").attribute("w:val").value(); *name)
-            style.name = name;
+        if (std::string name = docx::CleanText(s.child("w:name").attribute("w:val").value());
+            !name.empty())
+            style.name = std::move(name);
         docx::ReadParagraphFormat(s.child("w:pPr"), style.paragraph);
         const CharFormat f = docx::ReadCharFormat(s.child("w:rPr"));
         if (f.font) style.font = *f.font;
