@@ -102,6 +102,11 @@ TEST_F(Driver, SettingsThatCannotMakeASheetAreRefusedBeforeAnythingChanges) {
         {[](Driver& d) { d.AddGroup("10", "4"), d.AddGroup("10", "A"); },
          "客观题选项数必须是1到26之间的整数"},
         {[](Driver& d) { d.AddGroup("5000", "4"); }, "客观题太多，答题卡中放不下"},
+        {[](Driver& d) {
+             d.form.txtXiaofen = "1e308";
+             d.AddGroup("10", "4");
+         },
+         "客观题小题分值太大，无法计算总分"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);

@@ -22,10 +22,11 @@ class OpenError : public std::runtime_error {
 std::unique_ptr<Document> OpenDocx(const std::string& path);
 std::unique_ptr<Document> OpenDocxBytes(std::string_view bytes);
 
-// Limits that keep a hostile file from exhausting memory.
-inline constexpr size_t kMaxDocxFileSize = 200u << 20;
-inline constexpr size_t kMaxDocxPartSize = 200u << 20;
-inline constexpr long kMaxDocxSlots = 1L << 20;  // table slots in the whole document
+// Limits that keep a hostile file from exhausting memory. A sheet has about 8,200 table
+// slots and a 1.7 MB document part; composition grids add a few thousand slots more.
+inline constexpr size_t kMaxDocxFileSize = 64u << 20;
+inline constexpr size_t kMaxDocxPartSize = 32u << 20;
+inline constexpr long kMaxDocxSlots = 1L << 18;  // table slots in the whole document
 inline constexpr int kMaxDocxTableDepth = 8;
 
 }  // namespace varelo::host

@@ -1,6 +1,7 @@
 #include "settings/driver.h"
 
 #include <array>
+#include <cmath>
 
 #include "host/errors.h"
 #include "host/numbers.h"
@@ -93,6 +94,11 @@ std::optional<std::string> ValidateSettings(const layout::SheetForm& form) {
         if (!items || *items < 0) return "客观题小题数必须是不小于0的整数";
         const std::optional<int16_t> options = host::ToInt16(group[layout::QuestionGrid::kOptions]);
         if (!options || *options < 1 || *options > 26) return "客观题选项数必须是1到26之间的整数";
+        // The heading prints points x items; a total past what a number can hold would print
+        // as nonsense, so such points are refused rather than written.
+        const double total = host::LeadingValue(group[layout::QuestionGrid::kPoints]) *
+                             host::LeadingValue(group[layout::QuestionGrid::kItems]);
+        if (!std::isfinite(total)) return "客观题小题分值太大，无法计算总分";
         if (fits) {
             const int blocks = *items == 0 ? 1 : (*items - 1) / perBlock + 1;
             curRow += (*options + 2) * blocks;  // stops once past the grid: cannot overflow
