@@ -45,12 +45,24 @@ void Release(void* p) noexcept {
 
 }  // namespace
 
-void* operator new(size_t n) { return Allocate(n); }
-void* operator new[](size_t n) { return Allocate(n); }
-void operator delete(void* p) noexcept { Release(p); }
-void operator delete[](void* p) noexcept { Release(p); }
-void operator delete(void* p, size_t) noexcept { Release(p); }
-void operator delete[](void* p, size_t) noexcept { Release(p); }
+void* operator new(size_t n) {
+    return Allocate(n);
+}
+void* operator new[](size_t n) {
+    return Allocate(n);
+}
+void operator delete(void* p) noexcept {
+    Release(p);
+}
+void operator delete[](void* p) noexcept {
+    Release(p);
+}
+void operator delete(void* p, size_t) noexcept {
+    Release(p);
+}
+void operator delete[](void* p, size_t) noexcept {
+    Release(p);
+}
 
 namespace {
 

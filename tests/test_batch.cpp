@@ -23,7 +23,8 @@ TEST(BatchJobs, MissingKeysTakeTheDialogDefaultsAndNumbersMayBeText) {
     const auto jobs = ParseJobs(R"([{}, {"digits": 8, "groups": [{"name": "判断题", "items": "10",
         "options": 2, "points": 1.5, "labels": "数字"}], "output": "a.docx"}, {"groups": []}])");
     ASSERT_EQ(jobs.size(), 3u);
-    EXPECT_FALSE(jobs[0].layout || jobs[0].title || jobs[0].digits || jobs[0].groups || jobs[0].output);
+    EXPECT_FALSE(jobs[0].layout || jobs[0].title || jobs[0].digits || jobs[0].groups ||
+                 jobs[0].output);
     EXPECT_EQ(jobs[1].digits, "8");
     ASSERT_EQ(jobs[1].groups->size(), 1u);
     const GroupEntry& g = jobs[1].groups->front();

@@ -6,8 +6,8 @@
 
 #include "host/application.h"
 #include "host/units.h"
-#include "layout/sheet_form.h"
 #include "layout/generators.h"
+#include "layout/sheet_form.h"
 #include "settings/driver.h"
 #include "settings/form_handlers.h"
 

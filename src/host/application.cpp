@@ -61,7 +61,9 @@ bool Application::CloseAllDocuments() {
     return all;
 }
 
-Document* Application::ActiveDocument() { return active_; }
+Document* Application::ActiveDocument() {
+    return active_;
+}
 
 void Application::Activate(Document& doc) {
     active_ = &doc;

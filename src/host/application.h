@@ -29,7 +29,7 @@ struct BorderOptions {
 
 // The word processor as the sheet code sees it.
 class Application {
-public:
+  public:
     Application();
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
@@ -74,7 +74,7 @@ public:
     // Called after documents are added, closed or changed, so a window can follow.
     std::function<void()> documentsChanged;
 
-private:
+  private:
     std::vector<std::unique_ptr<Document>> documents_;
     Document* active_ = nullptr;
     int nextNumber_ = 1;

@@ -50,7 +50,7 @@ struct CommandBar {
 
 // The host's command bars. Observers hear about every change, so a window can mirror them.
 class CommandBars {
-public:
+  public:
     CommandBar& Add(const std::string& name, bool temporary);
     int Count() const { return static_cast<int>(bars_.size()); }
     CommandBar& Item(int index);  // 1-based
@@ -64,7 +64,7 @@ public:
     void NotifyChanged();
     std::vector<std::function<void()>> observers;
 
-private:
+  private:
     std::vector<std::unique_ptr<CommandBar>> bars_;
 };
 

@@ -5,7 +5,14 @@ namespace varelo::host {
 
 enum class Orientation { Portrait = 0, Landscape = 1 };
 enum class Alignment { Left = 0, Center = 1, Right = 2, Justify = 3 };
-enum class LineSpacingRule { Single = 0, OnePtFive = 1, Double = 2, AtLeast = 3, Exactly = 4, Multiple = 5 };
+enum class LineSpacingRule {
+    Single = 0,
+    OnePtFive = 1,
+    Double = 2,
+    AtLeast = 3,
+    Exactly = 4,
+    Multiple = 5
+};
 enum class CellVAlign { Top = 0, Center = 1, Bottom = 3 };
 enum class RowHeightRule { Auto = 0, AtLeast = 1, Exactly = 2 };
 enum class RowAlignment { Left = 0, Center = 1, Right = 2 };

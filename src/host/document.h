@@ -42,7 +42,7 @@ struct Style {
 };
 
 class Document {
-public:
+  public:
     Document();
 
     PageSetup pageSetup;
@@ -74,7 +74,7 @@ public:
                body == o.body;
     }
 
-private:
+  private:
     std::array<Style, 3> styles_;
 };
 

@@ -77,7 +77,8 @@ class Package {
         if (!whole) Damaged(name, reason);
         // libzip does not check the crc of every entry it inflates; a flipped bit must not
         // pass as a sheet.
-        if ((st.valid & ZIP_STAT_CRC) && crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())) != st.crc)
+        if ((st.valid & ZIP_STAT_CRC) && crc32(0, reinterpret_cast<const Bytef*>(data.data()),
+                                               static_cast<uInt>(data.size())) != st.crc)
             Damaged(name, "its checksum does not match");
         return data;
     }

@@ -9,7 +9,7 @@ namespace varelo::host {
 
 // A save that failed; what() is the reason, fit to show the user.
 class SaveError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

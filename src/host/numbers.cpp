@@ -8,14 +8,20 @@
 namespace varelo::host {
 
 namespace {
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Scans sign, digits, fraction and exponent from text[i]; returns the characters scanned
 // into out (without blanks when skipBlanks). Returns whether any digit was seen.
 bool ScanNumber(std::string_view text, size_t& i, std::string& out, bool skipBlanks) {
     const auto skip = [&] {
-        while (skipBlanks && i < text.size() && (IsBlank(text[i]) || text[i] == '\n' || text[i] == '\r')) ++i;
+        while (skipBlanks && i < text.size() &&
+               (IsBlank(text[i]) || text[i] == '\n' || text[i] == '\r'))
+            ++i;
     };
     skip();
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) out += text[i++];

@@ -19,7 +19,9 @@ void Selection::SelectRaw(Table& table, const CellRect& rect) {
     table_ = &table;
 }
 
-int Selection::CellsCount() const { return table_ ? table_->CountCells(rect_) : 0; }
+int Selection::CellsCount() const {
+    return table_ ? table_->CountCells(rect_) : 0;
+}
 
 Cell& Selection::FirstCell() const {
     if (!table_) throw HostError(kErrNoSuchMember, "The selection is not in a table.");

@@ -9,7 +9,7 @@ namespace varelo::host {
 // The application's selection: a rectangle of whole cells of one table, or nothing.
 // The tools act on it; the desktop sets it from the mouse.
 class Selection {
-public:
+  public:
     void SelectCells(Table& table, const CellRect& rect);  // widened to whole cells
     void SelectCell(Table& table, int r, int c) { SelectCells(table, {r, c, r, c}); }
     // The rectangle as given, even when it cuts a merged cell (the host then refuses to
@@ -31,7 +31,7 @@ public:
     // Cells.Merge; afterwards the selection is the merged cell. Throws HostError when refused.
     void Merge();
 
-private:
+  private:
     Table* table_ = nullptr;
     CellRect rect_;
 };

@@ -25,7 +25,9 @@ Paragraph& Cell::LastParagraph() {
     return content.back().paragraph;
 }
 
-void Cell::InsertAfter(const std::string& text) { LastParagraph().Append(text); }
+void Cell::InsertAfter(const std::string& text) {
+    LastParagraph().Append(text);
+}
 
 void Cell::InsertParagraphAfter() {
     Paragraph next = LastParagraph();
@@ -76,7 +78,9 @@ int Table::Slot(int r, int c) const {
     return (r - 1) * columns_ + (c - 1);
 }
 
-Cell& Table::At(int r, int c) { return cells_[static_cast<size_t>(anchorOf_[static_cast<size_t>(Slot(r, c))])]; }
+Cell& Table::At(int r, int c) {
+    return cells_[static_cast<size_t>(anchorOf_[static_cast<size_t>(Slot(r, c))])];
+}
 const Cell& Table::At(int r, int c) const {
     return cells_[static_cast<size_t>(anchorOf_[static_cast<size_t>(Slot(r, c))])];
 }
@@ -123,7 +127,9 @@ std::vector<CellRect> Table::CellsIn(const CellRect& rect) const {
     return out;
 }
 
-int Table::CountCells(const CellRect& rect) const { return static_cast<int>(CellsIn(rect).size()); }
+int Table::CountCells(const CellRect& rect) const {
+    return static_cast<int>(CellsIn(rect).size());
+}
 
 void Table::Merge(const CellRect& rect) {
     Slot(rect.top, rect.left);
@@ -181,7 +187,8 @@ void Table::SetBorder(const CellRect& rect, BorderType type, const Border& borde
             for (int c = rect.left; c <= rect.right; ++c) HorizontalEdge(rect.top, c) = border;
             break;
         case BorderType::Bottom:
-            for (int c = rect.left; c <= rect.right; ++c) HorizontalEdge(rect.bottom + 1, c) = border;
+            for (int c = rect.left; c <= rect.right; ++c)
+                HorizontalEdge(rect.bottom + 1, c) = border;
             break;
         case BorderType::Left:
             for (int r = rect.top; r <= rect.bottom; ++r) VerticalEdge(r, rect.left) = border;
@@ -211,7 +218,9 @@ RowFormat& Table::Row(int r) {
     if (r < 1 || r > rows_) NoSuchCell();
     return rowFormats_[static_cast<size_t>(r - 1)];
 }
-const RowFormat& Table::Row(int r) const { return const_cast<Table*>(this)->Row(r); }
+const RowFormat& Table::Row(int r) const {
+    return const_cast<Table*>(this)->Row(r);
+}
 PreferredWidth& Table::ColumnWidth(int c) {
     if (c < 1 || c > columns_) NoSuchCell();
     return columnWidths_[static_cast<size_t>(c - 1)];

@@ -68,7 +68,7 @@ struct PreferredWidth {
 // rectangle anchored at its top-left slot; addressing any slot inside it reaches that cell.
 // Borders live on the grid's edge segments, so neighbouring cells never disagree.
 class Table {
-public:
+  public:
     Table(int rows, int columns, TableBehavior behavior = TableBehavior::Word8);
 
     int Rows() const { return rows_; }
@@ -88,7 +88,8 @@ public:
     std::vector<CellRect> CellsIn(const CellRect& rect) const;
 
     // Joins rect into one cell, keeping each non-empty cell's content in reading order.
-    // Throws HostError when rect cuts a merged cell or leaves the grid; merging one cell does nothing.
+    // Throws HostError when rect cuts a merged cell or leaves the grid; merging one cell does
+    // nothing.
     void Merge(const CellRect& rect);
 
     // Edge segments. Horizontal: above row r (1..Rows()+1) in column c.
@@ -113,7 +114,7 @@ public:
 
     bool operator==(const Table&) const = default;
 
-private:
+  private:
     int Slot(int r, int c) const;  // throws outside the grid
     int rows_, columns_;
     std::vector<Cell> cells_;     // one per slot; only anchors are used

@@ -198,7 +198,8 @@ int16_t ObjectiveStartRow(int16_t layoutCode) {
 }
 
 host::CellRect CandidateBubbleArea(int16_t layoutCode, int digits) {
-    if (layoutCode < 1 || layoutCode > kLayoutCount || digits < 1 || digits > kMaxDigits) return {0, 0, 0, 0};
+    if (layoutCode < 1 || layoutCode > kLayoutCount || digits < 1 || digits > kMaxDigits)
+        return {0, 0, 0, 0};
     const CandidateBand& b = kBands[layoutCode - 1];
     return {b.h + 2, b.K - digits + 1, b.h + 11, b.K};
 }

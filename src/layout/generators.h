@@ -26,9 +26,9 @@ void BuildCandidateInfo(SheetJob& job, int16_t layoutCode);
 void BuildObjectiveSection(SheetJob& job, int16_t layoutCode);
 
 // Per-layout figures the driver's fit check needs; 0 for a code outside 1..6.
-int GridRows(int16_t layoutCode);             // rows of the page grid
+int GridRows(int16_t layoutCode);               // rows of the page grid
 int16_t ObjectiveStartRow(int16_t layoutCode);  // curRow after the candidate information
-int ItemsPerBlock(int16_t layoutCode);        // items in one block of the objective section
+int ItemsPerBlock(int16_t layoutCode);          // items in one block of the objective section
 // Top-left slot (row, column) of the 2 x 3 page-number block of page 1 or 2; {0, 0} outside 1..6.
 std::pair<int, int> PageNumberBlock(int16_t layoutCode, int page);
 // The last grid row an objective group's numbers, labels and box may use: the row above the

@@ -205,7 +205,8 @@ int ObjectiveLastRow(int16_t layoutCode) {
     const int boxLast = layout->boxColumn + layout->boxExtension;
     for (int page = 1; page <= 2; ++page) {
         const auto [row, column] = PageNumberBlock(layoutCode, page);
-        if (column <= boxLast && column + kPageNumberColumns - 1 >= layout->boxColumn) return row - 1;
+        if (column <= boxLast && column + kPageNumberColumns - 1 >= layout->boxColumn)
+            return row - 1;
     }
     return GridRows(layoutCode);
 }

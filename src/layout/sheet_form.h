@@ -10,21 +10,26 @@ namespace varelo::layout {
 // The objective-question list: row 0 holds the headers, every further row one group
 // of six texts (number, name, item count, option count, option type, points).
 class QuestionGrid {
-public:
+  public:
     using Row = std::array<std::string, 6>;
     static constexpr int kNumber = 0, kName = 1, kItems = 2, kOptions = 3, kType = 4, kPoints = 5;
 
     int Rows() const { return static_cast<int>(rows_.size()); }
-    const std::string& TextMatrix(int row, int column) const { return rows_.at(static_cast<size_t>(row)).at(static_cast<size_t>(column)); }
+    const std::string& TextMatrix(int row, int column) const {
+        return rows_.at(static_cast<size_t>(row)).at(static_cast<size_t>(column));
+    }
     const Row& GetRow(int row) const { return rows_.at(static_cast<size_t>(row)); }
     void SetRows(int n) { rows_.resize(static_cast<size_t>(n)); }
     void SetRow(int row, Row values) { rows_.at(static_cast<size_t>(row)) = std::move(values); }
     void AddRow(Row values) { rows_.push_back(std::move(values)); }
     void RemoveRow(int row) { rows_.erase(rows_.begin() + row); }
     // Group rows, without the header.
-    std::vector<Row> Groups() const { return rows_.empty() ? std::vector<Row>{} : std::vector<Row>(rows_.begin() + 1, rows_.end()); }
+    std::vector<Row> Groups() const {
+        return rows_.empty() ? std::vector<Row>{}
+                             : std::vector<Row>(rows_.begin() + 1, rows_.end());
+    }
 
-private:
+  private:
     std::vector<Row> rows_;
 };
 

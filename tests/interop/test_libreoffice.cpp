@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "host/application.h"
-#include "office_support.h"
 #include "host/docx_writer.h"
 #include "host/units.h"
+#include "office_support.h"
 #include "settings/driver.h"
 #include "settings/form_handlers.h"
 

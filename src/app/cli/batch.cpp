@@ -74,7 +74,8 @@ std::vector<BatchJob> ParseJobs(const std::string& text) {
     jobs.reserve(root.size());
     for (size_t i = 0; i < root.size(); ++i) {
         const json& j = root[i];
-        if (!j.is_object()) throw JobFileError("job " + std::to_string(i + 1) + " must be an object");
+        if (!j.is_object())
+            throw JobFileError("job " + std::to_string(i + 1) + " must be an object");
         BatchJob job;
         job.layout = Text(j, "layout", i);
         job.title = Text(j, "title", i);
@@ -111,7 +112,8 @@ JobResult RunJob(const BatchJob& job, size_t index, size_t count, const std::str
     if (job.digits) form.txtExam_NO = *job.digits;
     const std::vector<GroupEntry> groups = job.groups.value_or(std::vector{DefaultGroup(form)});
     for (const GroupEntry& g : groups)
-        if (!AddGroup(app, form, g)) return {"", app.messages.empty() ? "refused" : app.messages.back()};
+        if (!AddGroup(app, form, g))
+            return {"", app.messages.empty() ? "refused" : app.messages.back()};
 
     const host::Document* doc = settings::OKButton_Click(app, form);
     if (!doc) return {"", app.messages.empty() ? "refused" : app.messages.back()};
@@ -126,7 +128,8 @@ JobResult RunJob(const BatchJob& job, size_t index, size_t count, const std::str
 }
 
 std::vector<JobResult> RunJobs(const std::vector<BatchJob>& jobs, const std::string& folder,
-                               unsigned threads, const std::function<void(size_t, size_t)>& progress) {
+                               unsigned threads,
+                               const std::function<void(size_t, size_t)>& progress) {
     std::vector<JobResult> results(jobs.size());
     if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
     threads = static_cast<unsigned>(std::min<size_t>(threads, std::max<size_t>(1, jobs.size())));

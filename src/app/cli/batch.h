@@ -19,7 +19,7 @@ struct BatchJob {
 
 // A job file that cannot be read; what() says where and why.
 class JobFileError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

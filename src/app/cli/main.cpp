@@ -3,23 +3,23 @@
 
 #include <chrono>
 #include <exception>
+#include <filesystem>
 #include <fstream>
 #include <iomanip>
-#include <sstream>
-#include <filesystem>
 #include <iostream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "batch.h"
+#include "edit.h"
+#include "form_filling.h"
 #include "host/application.h"
 #include "host/docx_reader.h"
 #include "host/docx_writer.h"
 #include "layout/omr_template.h"
 #include "layout/sheet_form.h"
-#include "batch.h"
-#include "edit.h"
-#include "form_filling.h"
 #include "options.h"
 #include "settings/driver.h"
 #include "settings/form_handlers.h"
@@ -154,7 +154,8 @@ int Batch(const std::vector<std::string>& args) {
         std::cerr << "varelo batch: " << e.what() << '\n';
         return kRefused;
     } catch (const std::filesystem::filesystem_error& e) {
-        std::cerr << "varelo batch: cannot create " << o.folder << ": " << e.code().message() << '\n';
+        std::cerr << "varelo batch: cannot create " << o.folder << ": " << e.code().message()
+                  << '\n';
         return kRefused;
     }
 

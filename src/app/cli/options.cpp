@@ -225,7 +225,7 @@ namespace {
 // Walks the options: each handler call gets the option's name, a reader of its value (the
 // next argument or what follows "=") and a check that it was given none.
 class OptionCursor {
-public:
+  public:
     OptionCursor(const std::vector<std::string>& args, size_t i) : args_(args), i_(i) {
         name_ = args[i];
         if (name_.rfind("--", 0) == 0) {
@@ -245,11 +245,9 @@ public:
         if (inlineValue_) throw UsageError(name_ + " takes no value");
     }
     size_t next() const { return i_ + 1; }
-    [[noreturn]] void unknown() const {
-        throw UsageError("unknown option \"" + args_[i_] + "\"");
-    }
+    [[noreturn]] void unknown() const { throw UsageError("unknown option \"" + args_[i_] + "\""); }
 
-private:
+  private:
     const std::vector<std::string>& args_;
     size_t i_;
     std::string name_;

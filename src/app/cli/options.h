@@ -47,7 +47,7 @@ GroupEntry ParseGroup(const std::string& value);
 
 struct BatchOptions {
     bool help = false;
-    std::string jobs;             // the JSON job file
+    std::string jobs;            // the JSON job file
     std::string folder = "out";  // where the sheets go
     unsigned threads = 0;        // 0: one per core
 };
