@@ -67,8 +67,8 @@ Table::Table(int rows, int columns, TableBehavior behavior) : rows_(rows), colum
             area_[static_cast<size_t>(s)] = {r, c, r, c};
         }
     const Border edge = behavior == TableBehavior::Word9 ? kSolidBorder : Border{};
-    hEdges_.assign(static_cast<size_t>((rows + 1) * columns), edge);
-    vEdges_.assign(static_cast<size_t>(rows * (columns + 1)), edge);
+    hEdges_.assign(static_cast<size_t>(rows + 1) * static_cast<size_t>(columns), edge);
+    vEdges_.assign(static_cast<size_t>(rows) * static_cast<size_t>(columns + 1), edge);
     rowFormats_.resize(static_cast<size_t>(rows));
     columnWidths_.resize(static_cast<size_t>(columns));
 }
@@ -168,14 +168,16 @@ void Table::Merge(const CellRect& rect) {
 
 Border& Table::HorizontalEdge(int r, int c) {
     if (r < 1 || r > rows_ + 1 || c < 1 || c > columns_) NoSuchCell();
-    return hEdges_[static_cast<size_t>((r - 1) * columns_ + (c - 1))];
+    return hEdges_[static_cast<size_t>(r - 1) * static_cast<size_t>(columns_) +
+                   static_cast<size_t>(c - 1)];
 }
 const Border& Table::HorizontalEdge(int r, int c) const {
     return const_cast<Table*>(this)->HorizontalEdge(r, c);
 }
 Border& Table::VerticalEdge(int r, int c) {
     if (r < 1 || r > rows_ || c < 1 || c > columns_ + 1) NoSuchCell();
-    return vEdges_[static_cast<size_t>((r - 1) * (columns_ + 1) + (c - 1))];
+    return vEdges_[static_cast<size_t>(r - 1) * static_cast<size_t>(columns_ + 1) +
+                   static_cast<size_t>(c - 1)];
 }
 const Border& Table::VerticalEdge(int r, int c) const {
     return const_cast<Table*>(this)->VerticalEdge(r, c);
