@@ -3,16 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "docx_grid.h"
 #include "docx_test_util.h"
 #include "host/application.h"
+#include "host/border_pass.h"
 #include "host/docx_writer.h"
 #include "layout/sheet_form.h"
 #include "settings/driver.h"
 #include "settings/form_handlers.h"
+#include "tools/tools.h"
 
 using namespace varelo;
 using varelo::testing::DocxCell;
@@ -27,8 +30,12 @@ struct WrittenSheet {
     pugi::xml_document document;
 };
 
+// The sheet of a layout and groups; `adjust` may change the dialog's fields before OK and
+// `edit` may work on the generated document before it is written.
 WrittenSheet Generate(const std::string& layout,
-                      const std::vector<layout::QuestionGrid::Row>& groups) {
+                      const std::vector<layout::QuestionGrid::Row>& groups,
+                      const std::function<void(layout::SheetForm&)>& adjust = {},
+                      const std::function<void(host::Application&, host::Document&)>& edit = {}) {
     host::Application app;
     layout::SheetForm form;
     settings::Form_Load(form);
@@ -43,8 +50,10 @@ WrittenSheet Generate(const std::string& layout,
         form.txtXiaofen = g[5];
         settings::cmdAdd_Click(app, form);
     }
-    const host::Document* doc = settings::OKButton_Click(app, form);
+    if (adjust) adjust(form);
+    host::Document* doc = settings::OKButton_Click(app, form);
     if (!doc) throw std::runtime_error("refused: " + app.messages.back());
+    if (edit) edit(app, *doc);
     auto parts = varelo::testing::Unzip(host::DocxBytes(*doc));
     WrittenSheet sheet{parts.at("word/document.xml"), parts.at("word/settings.xml"), {}};
     sheet.document = varelo::testing::ParseXml(sheet.documentXml);
@@ -434,4 +443,46 @@ TEST(SheetDocx, ThreeColumnA3ExampleSheet) {
         EXPECT_TRUE(VerticalRule(g, r, 22)) << r;
         for (int c = 4; c <= 21; ++c) EXPECT_FALSE(VerticalRule(g, r, c)) << r << "," << c;
     }
+}
+
+TEST(SheetDocx, TitleWithMarkupCharactersAndAControlCharacterStaysReadable) {
+    const WrittenSheet sheet = Generate("A4单栏", {}, [](layout::SheetForm& form) {
+        form.txtTitle = "<期中&\"考'\x01试>";
+        form.txtName = "李&老师";
+    });
+    const DocxGrid grid(Body(sheet).child("w:tbl"));
+    EXPECT_EQ(grid.At(1, 3).Text(), "<期中&\"考'试>\r英语（答题卡）\r命题人：李&老师");
+}
+
+// The box and line tools as the written file shows them: a frame with nothing inside over a
+// block that was fully ruled before, and a bottom rule that keeps the other borders.
+TEST(SheetDocx, BoxAndLineToolsInTheWrittenFile) {
+    const WrittenSheet sheet =
+        Generate("A3三栏", {}, {}, [](host::Application& app, host::Document& doc) {
+            host::Table& grid = doc.Tables(1);
+            host::BorderPass(app, grid, {80, 4, 82, 7}, host::BorderSet::All());
+            app.selection.SelectCells(grid, {80, 4, 82, 7});
+            bool cancel = false;
+            tools::cbbBox_Click(app, cancel);
+            host::BorderPass(app, grid, {90, 4, 90, 8}, host::BorderSet::Outline());
+            app.selection.SelectCells(grid, {92, 4, 92, 8});
+            tools::cbbLine_Click(app, cancel);
+            app.selection.SelectCells(grid, {90, 4, 90, 8});
+            tools::cbbLine_Click(app, cancel);
+        });
+    const DocxGrid g(Body(sheet).child("w:tbl"));
+    for (int c = 4; c <= 7; ++c) {
+        EXPECT_TRUE(HorizontalRule(g, 80, c) && HorizontalRule(g, 83, c)) << c;
+        EXPECT_FALSE(HorizontalRule(g, 81, c) || HorizontalRule(g, 82, c)) << c;
+    }
+    for (int r = 80; r <= 82; ++r) {
+        EXPECT_TRUE(VerticalRule(g, r, 4) && VerticalRule(g, r, 8)) << r;
+        for (int c = 5; c <= 7; ++c) EXPECT_FALSE(VerticalRule(g, r, c)) << r << "," << c;
+    }
+    for (int c = 4; c <= 8; ++c) {
+        EXPECT_TRUE(HorizontalRule(g, 93, c)) << c;   // the line under row 92
+        EXPECT_FALSE(HorizontalRule(g, 92, c)) << c;  // and nothing else there
+        EXPECT_TRUE(HorizontalRule(g, 90, c) && HorizontalRule(g, 91, c)) << c;  // kept
+    }
+    EXPECT_TRUE(VerticalRule(g, 90, 4) && VerticalRule(g, 90, 9));
 }
