@@ -86,6 +86,31 @@ TEST(DeskWindow, FreshStartRegistersTheAddInAndShowsItsBar) {
     std::filesystem::remove_all(dir);
 }
 
+// An add-in folder without its mask: the start-up shows the error number and description on
+// two lines, and the add-in is still connected with its bar left hidden as far as it was built.
+TEST(DeskWindow, MissingMaskIsReportedAtStartUpAndTheAddInStillConnects) {
+    App();
+    const auto dir = std::filesystem::temp_directory_path() / "varelo-desk-no-mask";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    std::filesystem::copy_file(std::filesystem::path(VARELO_RESOURCES_DIR) / "vko.bmp",
+                               dir / "vko.bmp");
+
+    varelo::desk::MainWindow window(dir.string());
+    std::vector<std::string> shown;
+    window.App().messageSink = [&](const std::string& m) { shown.push_back(m); };
+    window.LoadAddIns((dir / "addins.json").string());
+    ASSERT_NE(window.AddIn(), nullptr);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].rfind("53\r\n", 0), 0u) << shown[0];
+    EXPECT_NE(shown[0].find("mask.bmp"), std::string::npos);
+    const host::CommandBar* bar = window.App().commandBars.Find("Varelo");
+    ASSERT_NE(bar, nullptr);
+    EXPECT_FALSE(bar->visible);
+    EXPECT_EQ(bar->controls.size(), 1u);
+    std::filesystem::remove_all(dir);
+}
+
 TEST(DeskWindow, OkGeneratesTheExampleSheetAndClosingAnyDocumentDisablesTheTools) {
     Desk desk;
     host::Document* sheet = desk.window->GenerateExampleSheet();
