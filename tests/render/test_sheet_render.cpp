@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QImage>
 #include <filesystem>
@@ -32,7 +33,9 @@ class SheetRender : public ::testing::Test {
         settings::cmdAdd_Click(*app, form);
         doc = settings::OKButton_Click(*app, form);
         ASSERT_NE(doc, nullptr);
-        dir = new fs::path(fs::temp_directory_path() / "varelo_sheet_render");
+        // ctest runs the tests of this suite in parallel processes: each gets its own folder.
+        dir = new fs::path(fs::temp_directory_path() /
+                           ("varelo_sheet_render_" + std::to_string(::getpid())));
         fs::create_directories(*dir);
         const std::vector<std::string> paths =
             render::ExportPng(*doc, (*dir / "sheet").string(), kDpi);
@@ -41,7 +44,8 @@ class SheetRender : public ::testing::Test {
             pages[i] = new QImage(QString::fromStdString(paths[static_cast<size_t>(i)]));
     }
     static void TearDownTestSuite() {
-        fs::remove_all(*dir);
+        std::error_code ignored;
+        fs::remove_all(*dir, ignored);
         delete dir;
         for (QImage*& p : pages) delete p, p = nullptr;
         delete app;
