@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-svg-dev libgl-dev
+  qt6-base-dev qt6-svg-dev qt6-qpa-plugins libgl-dev
   libpugixml-dev libzip-dev zlib1g-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-fonttools
