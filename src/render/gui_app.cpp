@@ -1,8 +1,12 @@
 #include "render/gui_app.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QGuiApplication>
 #include <cstdlib>
 #include <stdexcept>
+#include <string>
 
 namespace varelo::render {
 
@@ -14,6 +18,16 @@ QGuiApplication& EnsureGuiApplication() {
     if (!std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") &&
         !std::getenv("WAYLAND_DISPLAY"))
         setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // Without a session (a server, CI, a cron job) Qt complains on every run that it has no
+    // runtime folder; give it a private one of its own.
+    if (!std::getenv("XDG_RUNTIME_DIR")) {
+        const std::string folder = "/tmp/varelo-runtime-" + std::to_string(getuid());
+        struct stat st {};
+        if (mkdir(folder.c_str(), 0700) == 0 ||
+            (lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid() &&
+             (st.st_mode & 0077) == 0))
+            setenv("XDG_RUNTIME_DIR", folder.c_str(), 0);
+    }
     static int argc = 1;
     static char name[] = "varelo";
     static char* argv[] = {name, nullptr};
