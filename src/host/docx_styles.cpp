@@ -15,6 +15,20 @@ void SetVal(pugi::xml_node parent, const char* name, long value) {
     parent.append_child(name).append_attribute("w:val") = value;
 }
 
+// A stock default style the word processor keeps out of sight (semi-hidden until used).
+pugi::xml_node AppendHiddenDefaultStyle(pugi::xml_node styles, const char* type, const char* id,
+                                        const char* name, int priority) {
+    pugi::xml_node style = styles.append_child("w:style");
+    style.append_attribute("w:type") = type;
+    style.append_attribute("w:default") = "1";
+    style.append_attribute("w:styleId") = id;
+    SetVal(style, "w:name", name);
+    SetVal(style, "w:uiPriority", priority);
+    style.append_child("w:semiHidden");
+    style.append_child("w:unhideWhenUsed");
+    return style;
+}
+
 void AppendFonts(pugi::xml_node rPr, const std::string& font) {
     const std::string name = CleanFontName(font);
     pugi::xml_node f = rPr.append_child("w:rFonts");
@@ -86,24 +100,12 @@ std::string StylesXml(const Document& doc) {
     AppendStyle(styles, doc.GetStyle(StyleId::Heading1), StyleId::Heading1);
     AppendStyle(styles, doc.GetStyle(StyleId::Heading2), StyleId::Heading2);
 
-    pugi::xml_node font = styles.append_child("w:style");
-    font.append_attribute("w:type") = "character";
-    font.append_attribute("w:default") = "1";
-    font.append_attribute("w:styleId") = "DefaultParagraphFont";
-    SetVal(font, "w:name", "Default Paragraph Font");
-    SetVal(font, "w:uiPriority", 1);
-    font.append_child("w:semiHidden");
-    font.append_child("w:unhideWhenUsed");
+    AppendHiddenDefaultStyle(styles, "character", "DefaultParagraphFont", "Default Paragraph Font",
+                             1);
 
     // The default table style, with the word processor's stock cell margins.
-    pugi::xml_node table = styles.append_child("w:style");
-    table.append_attribute("w:type") = "table";
-    table.append_attribute("w:default") = "1";
-    table.append_attribute("w:styleId") = "TableNormal";
-    SetVal(table, "w:name", "Normal Table");
-    SetVal(table, "w:uiPriority", 99);
-    table.append_child("w:semiHidden");
-    table.append_child("w:unhideWhenUsed");
+    pugi::xml_node table =
+        AppendHiddenDefaultStyle(styles, "table", "TableNormal", "Normal Table", 99);
     pugi::xml_node tblPr = table.append_child("w:tblPr");
     pugi::xml_node ind = tblPr.append_child("w:tblInd");
     ind.append_attribute("w:w") = 0;
