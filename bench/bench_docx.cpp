@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "host/application.h"
-#include "host/docx_parts.h"
-#include "host/docx_reader.h"
-#include "host/docx_writer.h"
+#include "host/docx/parts.h"
+#include "host/docx/reader.h"
+#include "host/docx/writer.h"
 #include "layout/sheet_form.h"
 #include "settings/driver.h"
 #include "settings/form_handlers.h"

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "host/application.h"
-#include "host/docx_writer.h"
+#include "host/docx/writer.h"
 #include "layout/sheet_form.h"
 #include "settings/driver.h"
 #include "settings/form_handlers.h"

@@ -16,8 +16,8 @@
 #include <string_view>
 
 #include "host/document.h"
-#include "host/docx_reader.h"
-#include "host/docx_writer.h"
+#include "host/docx/reader.h"
+#include "host/docx/writer.h"
 #include "host/table.h"
 
 namespace {

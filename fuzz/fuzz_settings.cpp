@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "host/application.h"
-#include "host/docx_writer.h"
+#include "host/docx/writer.h"
 #include "host/numbers.h"
 #include "layout/sheet_form.h"
 #include "settings/driver.h"

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "docx_test_util.h"
-#include "host/docx_writer.h"
+#include "host/docx/writer.h"
 #include "host/table.h"
 
 namespace fs = std::filesystem;

@@ -13,7 +13,7 @@
 #include "host/application.h"
 #include "host/block_hx_font.h"
 #include "host/border_pass.h"
-#include "host/docx_writer.h"
+#include "host/docx/writer.h"
 #include "host/units.h"
 #include "layout/sheet_form.h"
 #include "settings/driver.h"

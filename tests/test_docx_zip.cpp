@@ -6,7 +6,7 @@
 #include <string>
 
 #include "docx_test_util.h"
-#include "host/docx_zip.h"
+#include "host/docx/zip.h"
 
 using namespace varelo::host::docx;
 

@@ -7,8 +7,8 @@
 
 #include "docx_test_util.h"
 #include "edited_sheet.h"
-#include "host/docx_reader.h"
-#include "host/docx_writer.h"
+#include "host/docx/reader.h"
+#include "host/docx/writer.h"
 #include "tools/tools.h"
 
 using namespace varelo;

@@ -8,9 +8,9 @@
 
 #include "docx_test_util.h"
 #include "host/document.h"
-#include "host/docx_reader.h"
-#include "host/docx_writer.h"
-#include "host/docx_zip.h"
+#include "host/docx/reader.h"
+#include "host/docx/writer.h"
+#include "host/docx/zip.h"
 #include "host/numbers.h"
 #include "host/table.h"
 

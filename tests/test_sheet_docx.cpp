@@ -11,7 +11,7 @@
 #include "docx_test_util.h"
 #include "host/application.h"
 #include "host/border_pass.h"
-#include "host/docx_writer.h"
+#include "host/docx/writer.h"
 #include "layout/sheet_form.h"
 #include "settings/driver.h"
 #include "settings/form_handlers.h"

@@ -13,7 +13,7 @@
 #include "docx_test_util.h"
 #include "host/application.h"
 #include "host/constants.h"
-#include "host/docx_writer.h"
+#include "host/docx/writer.h"
 #include "host/table.h"
 #include "layout/chinese_numeral.h"
 #include "layout/sheet_form.h"

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "desk_harness.h"
-#include "host/docx_writer.h"
-#include "host/docx_zip.h"
+#include "host/docx/writer.h"
+#include "host/docx/zip.h"
 #include "page_view.h"
 #include "settings/driver.h"
 #include "settings/form_handlers.h"

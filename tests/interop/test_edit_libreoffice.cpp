@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "edited_sheet.h"
-#include "host/docx_reader.h"
-#include "host/docx_writer.h"
+#include "host/docx/reader.h"
+#include "host/docx/writer.h"
 #include "office_support.h"
 
 namespace fs = std::filesystem;

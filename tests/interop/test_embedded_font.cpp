@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "host/application.h"
-#include "host/docx_writer.h"
+#include "host/docx/writer.h"
 #include "layout/omr_template.h"
 #include "settings/driver.h"
 #include "settings/form_handlers.h"

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "form_filling.h"
-#include "host/docx_writer.h"
+#include "host/docx/writer.h"
 #include "host/numbers.h"
 #include "settings/driver.h"
 #include "settings/form_handlers.h"

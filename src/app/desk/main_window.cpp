@@ -21,8 +21,8 @@
 #include <iostream>
 #include <optional>
 
-#include "host/docx_reader.h"
-#include "host/docx_writer.h"
+#include "host/docx/reader.h"
+#include "host/docx/writer.h"
 #include "host/errors.h"
 #include "host/registration.h"
 #include "page_view.h"

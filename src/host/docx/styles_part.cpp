@@ -1,7 +1,7 @@
 // word/styles.xml: document defaults and the three paragraph styles the sheet uses.
 
-#include "host/docx_parts.h"
-#include "host/docx_xml.h"
+#include "host/docx/parts.h"
+#include "host/docx/xml.h"
 
 namespace varelo::host::docx {
 

@@ -1,4 +1,4 @@
-#include "host/docx_zip.h"
+#include "host/docx/zip.h"
 
 #include <zlib.h>
 
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <limits>
 
-#include "host/docx_writer.h"
+#include "host/docx/writer.h"
 
 namespace varelo::host::docx {
 

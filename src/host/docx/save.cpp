@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "host/docx_parts.h"
-#include "host/docx_writer.h"
-#include "host/docx_xml.h"
-#include "host/docx_zip.h"
+#include "host/docx/parts.h"
+#include "host/docx/writer.h"
+#include "host/docx/xml.h"
+#include "host/docx/zip.h"
 
 namespace varelo::host {
 

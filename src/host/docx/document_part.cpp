@@ -14,8 +14,8 @@
 #include <string_view>
 #include <vector>
 
-#include "host/docx_parts.h"
-#include "host/docx_xml.h"
+#include "host/docx/parts.h"
+#include "host/docx/xml.h"
 #include "host/geometry.h"
 
 namespace varelo::host::docx {

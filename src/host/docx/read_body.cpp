@@ -1,4 +1,4 @@
-#include "host/docx_read_body.h"
+#include "host/docx/read_body.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "host/docx_parts.h"
-#include "host/docx_reader.h"
-#include "host/docx_xml.h"
+#include "host/docx/parts.h"
+#include "host/docx/reader.h"
+#include "host/docx/xml.h"
 #include "host/table.h"
 
 namespace varelo::host::docx {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "host/document.h"
-#include "host/docx_zip.h"
+#include "host/docx/zip.h"
 
 namespace varelo::host::docx {
 

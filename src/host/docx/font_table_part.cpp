@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "host/docx_parts.h"
-#include "host/docx_xml.h"
+#include "host/docx/parts.h"
+#include "host/docx/xml.h"
 
 namespace varelo::host::docx {
 

@@ -6,10 +6,10 @@
 #include <string_view>
 
 #include "host/block_hx_font.h"
-#include "host/docx_parts.h"
-#include "host/docx_writer.h"
-#include "host/docx_xml.h"
-#include "host/docx_zip.h"
+#include "host/docx/parts.h"
+#include "host/docx/writer.h"
+#include "host/docx/xml.h"
+#include "host/docx/zip.h"
 #include "host/table.h"
 
 namespace varelo::host::docx {

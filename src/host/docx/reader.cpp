@@ -1,7 +1,7 @@
 // Opening a .docx that Varelo wrote: the package, its application mark, the styles and
-// settings; the body is read by docx_read_body.cpp.
+// settings; the body is read by read_body.cpp.
 
-#include "host/docx_reader.h"
+#include "host/docx/reader.h"
 
 #include <sys/stat.h>
 #include <zip.h>
@@ -14,9 +14,9 @@
 #include <optional>
 #include <string>
 
-#include "host/docx_parts.h"
-#include "host/docx_read_body.h"
-#include "host/docx_xml.h"
+#include "host/docx/parts.h"
+#include "host/docx/read_body.h"
+#include "host/docx/xml.h"
 #include "host/errors.h"
 
 namespace varelo::host {

@@ -1,4 +1,4 @@
-#include "host/docx_xml.h"
+#include "host/docx/xml.h"
 
 #include <cmath>
 #include <cstdio>

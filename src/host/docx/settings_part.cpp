@@ -1,7 +1,7 @@
 // word/settings.xml: font embedding, gutter position, and the compatibility mode.
 
-#include "host/docx_parts.h"
-#include "host/docx_xml.h"
+#include "host/docx/parts.h"
+#include "host/docx/xml.h"
 
 namespace varelo::host::docx {
 
