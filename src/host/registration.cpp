@@ -11,6 +11,8 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "host/atomic_file.h"
+
 namespace varelo::host {
 
 namespace fs = std::filesystem;
@@ -94,22 +96,10 @@ void WriteAddIn(const std::string& path, const AddInRecord& record) {
     if (ec)
         throw RegistrationError("cannot create " + target.parent_path().string() + ": " +
                                 ec.message());
-    const fs::path temp = target.string() + ".tmp" + std::to_string(getpid());
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out << doc.dump(2) << '\n';
-        out.flush();
-        if (!out) {
-            out.close();
-            fs::remove(temp, ec);
-            throw RegistrationError("cannot write " + temp.string());
-        }
-    }
-    fs::rename(temp, target, ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(temp, ignored);
-        throw RegistrationError("cannot replace " + path + ": " + ec.message());
+    try {
+        SaveFileAtomically(path, doc.dump(2) + "\n");
+    } catch (const SaveError& e) {
+        throw RegistrationError(e.what());
     }
 }
 

@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 
+#include "host/atomic_file.h"
 #include "host/constants.h"
 #include "host/numbers.h"
 #include "layout/generators.h"
@@ -385,34 +386,10 @@ Json BlockJson(const FieldBlock& b) {
 }
 
 void WriteAtomically(const std::string& path, const std::string& text) {
-    namespace fs = std::filesystem;
-    static std::atomic<unsigned> counter{0};
-    const fs::path target(path);
-    if (path.empty() || !target.has_filename())
-        throw OmrError("cannot write \"" + path + "\": no file name");
-    const fs::path temp =
-        target.parent_path() / ("." + target.filename().string() + "." + std::to_string(getpid()) +
-                                "." + std::to_string(counter++) + ".tmp");
-    {
-        errno = 0;
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out.is_open())
-            throw OmrError("cannot write \"" + path + "\": " +
-                           (errno != 0 ? std::strerror(errno) : "the file cannot be created"));
-        out << text;
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            fs::remove(temp, ignored);
-            throw OmrError("cannot write \"" + path + "\": writing failed");
-        }
-    }
-    std::error_code ec;
-    fs::rename(temp, target, ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(temp, ignored);
-        throw OmrError("cannot write \"" + path + "\": " + ec.message());
+    try {
+        host::SaveFileAtomically(path, text);
+    } catch (const host::SaveError& e) {
+        throw OmrError(e.what());
     }
 }
 

@@ -1,16 +1,17 @@
 #include "render/export.h"
 
+#include <QBuffer>
 #include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
-#include <QSaveFile>
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
+#include "host/atomic_file.h"
 #include "render/gui_app.h"
 #include "render/page_renderer.h"
 
@@ -39,8 +40,13 @@ QPageLayout PageLayoutFor(const host::PageSetup& ps) {
     return QPageLayout(size, orientation, QMarginsF(0, 0, 0, 0), QPageLayout::Point);
 }
 
-std::string Reason(const QSaveFile& file) {
-    return file.errorString().toStdString();
+// Every file goes through the one atomic save, so a failure leaves no partial file.
+void Save(const std::string& path, const QByteArray& bytes) {
+    try {
+        host::SaveFileAtomically(path, {bytes.constData(), static_cast<size_t>(bytes.size())});
+    } catch (const host::SaveError& e) {
+        throw std::runtime_error(e.what());
+    }
 }
 
 }  // namespace
@@ -49,12 +55,11 @@ void ExportPdf(const host::Document& doc, const std::string& path) {
     EnsureGuiApplication();
     CheckPageSize(doc.pageSetup);
     const PageRenderer renderer(doc);
-    // Written beside the target and renamed into place, so a failure leaves no partial PDF.
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly))
-        throw std::runtime_error("cannot write " + path + ": " + Reason(file));
+    QByteArray bytes;
     {
-        QPdfWriter writer(&file);
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QPdfWriter writer(&buffer);
         writer.setResolution(kPdfResolution);
         writer.setCreator(QStringLiteral("Varelo"));
         writer.setTitle(QString::fromStdString(doc.name));
@@ -74,7 +79,7 @@ void ExportPdf(const host::Document& doc, const std::string& path) {
         }
         painter.end();
     }
-    if (!file.commit()) throw std::runtime_error("cannot write " + path + ": " + Reason(file));
+    Save(path, bytes);
 }
 
 std::vector<std::string> ExportPng(const host::Document& doc, const std::string& prefix, int dpi) {
@@ -106,12 +111,12 @@ std::vector<std::string> ExportPng(const host::Document& doc, const std::string&
             renderer.Draw(painter, i);
         }
         const std::string path = prefix + "-" + std::to_string(i + 1) + ".png";
-        QSaveFile file(QString::fromStdString(path));
-        if (!file.open(QIODevice::WriteOnly))
-            throw std::runtime_error("cannot write " + path + ": " + Reason(file));
-        if (!image.save(&file, "PNG"))
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        if (!image.save(&buffer, "PNG"))
             throw std::runtime_error("cannot write " + path + ": the image could not be encoded");
-        if (!file.commit()) throw std::runtime_error("cannot write " + path + ": " + Reason(file));
+        Save(path, bytes);
         paths.push_back(path);
     }
     return paths;
