@@ -166,6 +166,32 @@ QColor BorderColor(int color) {
     return QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
 }
 
+bool IsGrey(const QColor& c) {
+    return c.red() == c.green() && c.green() == c.blue();
+}
+
+// Text is drawn black; only borders carry a colour of their own.
+bool ContentInColour(const host::Content& content) {
+    const auto coloured = [](const host::Border& b) {
+        return b.Visible() && !IsGrey(BorderColor(b.color));
+    };
+    for (const host::Block& block : content) {
+        if (!block.IsTable()) continue;
+        const host::Table& t = *block.table;
+        for (int r = 1; r <= t.Rows() + 1; ++r)
+            for (int c = 1; c <= t.Columns() + 1; ++c) {
+                if (c <= t.Columns() && coloured(t.HorizontalEdge(r, c))) return true;
+                if (r <= t.Rows() && coloured(t.VerticalEdge(r, c))) return true;
+                if (r > t.Rows() || c > t.Columns() || !t.IsAnchor(r, c)) continue;
+                const host::Cell& cell = t.At(r, c);
+                if (coloured(cell.diagonalDown) || coloured(cell.diagonalUp) ||
+                    ContentInColour(cell.content))
+                    return true;
+            }
+    }
+    return false;
+}
+
 QPen BorderPen(const host::Border& b) {
     const double width = std::clamp(b.lineWidth, 1, 48) / 8.0;
     return QPen(BorderColor(b.color), width, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
@@ -411,6 +437,10 @@ std::vector<QRectF> PageRenderer::CellRects(int pageIndex, const host::Table& ta
         });
     }
     return rects;
+}
+
+bool DrawsInColour(const host::Document& doc) {
+    return ContentInColour(doc.body);
 }
 
 int PageCount(const host::Document& doc) {

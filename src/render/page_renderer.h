@@ -62,6 +62,9 @@ class PageRenderer {
     std::unique_ptr<Layout> layout_;
 };
 
+// Whether the printed pages hold any colour other than greys (on-screen extras aside).
+bool DrawsInColour(const host::Document& doc);
+
 // One-shot forms of the above.
 int PageCount(const host::Document& doc);
 QSizeF PageSize(const host::Document& doc);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <regex>
 #include <sstream>
 
@@ -95,6 +96,41 @@ TEST_F(ExportTest, PngPagesAreWhiteImagesAtTheResolution) {
     EXPECT_EQ(first.size(), QSize(400, 300));  // 200 x 150 pt at 2 px per point
     EXPECT_EQ(first.pixel(390, 290), qRgb(255, 255, 255));
     EXPECT_LT(qGray(first.pixel(2 * 16, 2 * 16)), 64);  // the mark in the first cell
+}
+
+// A sheet as made has no colour and is stored in 8-bit grey; a coloured rule anywhere keeps
+// its colour, in a palette.
+TEST_F(ExportTest, PngIsGreyUnlessTheSheetHasColour) {
+    const int red = 0x0000FF;  // Word's 0x00BBGGRR
+    const host::Border redRule{host::kLineStyleSingle, 16, red};
+    struct Case {
+        const char* name;
+        std::function<void(host::Table&)> colour;
+        QImage::Format format;
+    };
+    const Case cases[] = {
+        {"plain", [](host::Table&) {}, QImage::Format_Grayscale8},
+        {"border",
+         [&](host::Table& t) {
+             t.SetBorder({2, 2, 3, 3}, host::BorderType::Top, redRule);
+         },
+         QImage::Format_Indexed8},
+        {"diagonal", [&](host::Table& t) { t.At(2, 2).diagonalUp = redRule; },
+         QImage::Format_Indexed8},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        varelo::rendertest::GridPage page(4, 4);
+        page.table->SetBorder({1, 1, 4, 4}, host::BorderType::Horizontal, host::kSolidBorder);
+        c.colour(*page.table);
+        const QImage png(
+            QString::fromStdString(ExportPng(page.doc, (dir / c.name).string(), 144).front()));
+        EXPECT_EQ(png.format(), c.format);
+        bool hasRed = false;
+        for (int y = 0; y < png.height(); ++y)
+            for (int x = 0; x < png.width(); ++x) hasRed |= png.pixel(x, y) == qRgb(255, 0, 0);
+        EXPECT_EQ(hasRed, c.format != QImage::Format_Grayscale8);
+    }
 }
 
 TEST_F(ExportTest, FailuresAreReportedAndLeaveNoFile) {

@@ -14,20 +14,17 @@
 
 #include "batch.h"
 #include "edit.h"
+#include "export_request.h"
 #include "form_filling.h"
 #include "host/application.h"
 #include "host/docx/reader.h"
 #include "host/docx/writer.h"
 #include "layout/omr_template.h"
 #include "layout/sheet_form.h"
+#include "module_loader.h"
 #include "options.h"
 #include "settings/driver.h"
 #include "settings/form_handlers.h"
-
-#ifdef VARELO_WITH_RENDER
-#include "render/export.h"
-#include "render/gui_app.h"
-#endif
 
 namespace {
 
@@ -35,37 +32,29 @@ using namespace varelo;
 
 constexpr int kOk = 0, kRefused = 1, kUsage = 2;
 
-// The exports both commands offer: --pdf FILE, --png PREFIX at --dpi.
-struct ExportRequest {
-    std::optional<std::string> pdf, png;
-    int dpi = cli::kDefaultDpi;
-    bool Any() const { return pdf || png; }
-};
+using cli::ExportRequest;
 
-int Export(const host::Document& doc, const ExportRequest& o) {
-#ifdef VARELO_WITH_RENDER
+// The renderer's entry point, or nothing (said on stderr) when this installation has none.
+// Looked up before anything is written, so a missing renderer leaves no half-done output.
+cli::ExportEntry Exporter(const ExportRequest& o) {
+    if (!o.Any()) return nullptr;
     try {
-        render::EnsureGuiApplication();
-        if (o.pdf) {
-            render::ExportPdf(doc, *o.pdf);
-            std::cout << *o.pdf << '\n';
-        }
-        if (o.png)
-            for (const std::string& path : render::ExportPng(doc, *o.png, o.dpi))
-                std::cout << path << '\n';
-    } catch (const std::exception& e) {
-        std::cerr << "varelo: cannot export the sheet: " << e.what() << '\n';
-        return kRefused;
+        return cli::ModuleEntry<cli::ExportEntry>(cli::kRenderModule, cli::kExportEntry);
+    } catch (const cli::ModuleError& e) {
+        std::cerr << "varelo: --pdf and --png are not available: " << e.what() << '\n';
+        return nullptr;
     }
-    return kOk;
-#else
-    (void)doc;
-    if (o.Any()) {
-        std::cerr << "varelo: this build has no renderer; --pdf and --png are not available\n";
-        return kUsage;
-    }
-    return kOk;
-#endif
+}
+
+int Export(cli::ExportEntry exporter, const host::Document& doc, const ExportRequest& o) {
+    if (!exporter) return kOk;
+    std::vector<std::string> written;
+    std::string error;
+    const bool ok = exporter(doc, o, written, error);
+    for (const std::string& path : written) std::cout << path << '\n';
+    if (ok) return kOk;
+    std::cerr << "varelo: cannot export the sheet: " << error << '\n';
+    return kRefused;
 }
 
 // The scanner template of the sheet just made, from the form it was made from.
@@ -87,10 +76,9 @@ int WriteOmrTemplate(const host::Document& doc, const layout::SheetForm& form,
 }
 
 int Generate(const cli::GenerateOptions& o) {
-#ifndef VARELO_WITH_RENDER
-    // Refuse before writing anything.
-    if (o.pdf || o.png) return Export(host::Document{}, {o.pdf, o.png, o.dpi});
-#endif
+    const ExportRequest exports{o.pdf, o.png, o.dpi};
+    const cli::ExportEntry exporter = Exporter(exports);
+    if (exports.Any() && !exporter) return kUsage;
     host::Application app;
     app.messageSink = [](const std::string& text) { std::cerr << text << '\n'; };
 
@@ -124,7 +112,7 @@ int Generate(const cli::GenerateOptions& o) {
         return kRefused;
     }
     std::cout << o.output << '\n';
-    if (const int exported = Export(*doc, {o.pdf, o.png, o.dpi}); exported != kOk) return exported;
+    if (const int exported = Export(exporter, *doc, exports); exported != kOk) return exported;
     return WriteOmrTemplate(*doc, form, o);
 }
 
@@ -194,9 +182,8 @@ int Edit(const std::vector<std::string>& args) {
         return kOk;
     }
     const ExportRequest exports{o.pdf, o.png, o.dpi};
-#ifndef VARELO_WITH_RENDER
-    if (exports.Any()) return Export(host::Document{}, exports);  // refuse before reading anything
-#endif
+    const cli::ExportEntry exporter = Exporter(exports);
+    if (exports.Any() && !exporter) return kUsage;  // refuse before reading anything
     host::Application app;
     app.messageSink = [](const std::string& text) { std::cerr << text << '\n'; };
     try {
@@ -218,7 +205,7 @@ int Edit(const std::vector<std::string>& args) {
         return kRefused;
     }
     std::cout << o.output << '\n';
-    return Export(doc, exports);
+    return Export(exporter, doc, exports);
 }
 
 int Run(const std::vector<std::string>& args) {
