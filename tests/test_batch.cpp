@@ -36,26 +36,34 @@ TEST(BatchJobs, MissingKeysTakeTheDialogDefaultsAndNumbersMayBeText) {
     EXPECT_TRUE(jobs[2].groups && jobs[2].groups->empty());
 }
 
-TEST(BatchJobs, UnusableJobFilesAreRefusedWithTheJobAndKeyNamed) {
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"not json", "not valid JSON"},
-        {R"({"title": "x"})", "JSON array"},
-        {R"([{}, 3])", "job 2 must be an object"},
-        {R"([{"title": 5}])", "job 1: \"title\" must be text"},
-        {R"([{"digits": [1]}])", "job 1: \"digits\" must be a number or text"},
-        {R"([{"groups": {}}])", "job 1: \"groups\" must be an array"},
-        {R"([{"groups": [{"labels": "abc"}]}])", "\"labels\" must be"},
-        {R"([{"output": "../escape.docx"}])", "without folders"},
-        {R"([{"output": "/tmp/x.docx"}])", "without folders"},
-    };
-    for (const auto& [text, expected] : cases) {
-        SCOPED_TRACE(text);
+TEST(BatchJobs, UnusableJobFilesAreRefusedWithTheReason) {
+    for (const auto& [text, expected] : std::vector<std::pair<std::string, std::string>>{
+             {"not json", "not valid JSON"}, {R"({"title": "x"})", "JSON array"}}) {
         try {
             ParseJobs(text);
-            ADD_FAILURE() << "accepted";
+            ADD_FAILURE() << "accepted " << text;
         } catch (const JobFileError& e) {
             EXPECT_NE(std::string(e.what()).find(expected), std::string::npos) << e.what();
         }
+    }
+}
+
+TEST(BatchJobs, AJobWithABadValueFailsAloneWithTheKeyNamed) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {R"(3)", "a job must be an object, not 3"},
+        {R"({"title": 5})", "\"title\" must be text, not 5"},
+        {R"({"digits": [1]})", "\"digits\" must be a number or text, not [1]"},
+        {R"({"groups": {}})", "\"groups\" must be an array"},
+        {R"({"groups": [{"labels": "abc"}]})",
+         "\"labels\" must be \"字母\" or \"数字\", not \"abc\""},
+        {R"({"output": "../escape.docx"})", "without folders, not \"../escape.docx\""},
+        {R"({"output": "/tmp/x.docx"})", "without folders"},
+    };
+    for (const auto& [job, expected] : cases) {
+        const auto jobs = ParseJobs("[{}, " + job + ", {}]");
+        ASSERT_EQ(jobs.size(), 3u);
+        EXPECT_TRUE(jobs[0].error.empty() && jobs[2].error.empty());
+        EXPECT_NE(jobs[1].error.find(expected), std::string::npos) << jobs[1].error;
     }
 }
 
@@ -67,7 +75,10 @@ TEST(BatchJobs, BadJobIsReportedByNumberWhileTheOthersAreWritten) {
     jobs[4].layout = "A4单栏";
     jobs[4].output = "english.docx";
     std::vector<size_t> seen;
-    const auto results = RunJobs(jobs, dir.string(), 2, [&](size_t done, size_t total) {
+    BatchSettings settings;
+    settings.folder = dir.string();
+    settings.threads = 2;
+    const auto results = RunJobs(jobs, settings, [&](size_t done, size_t total) {
         EXPECT_EQ(total, 5u);
         seen.push_back(done);
     });
@@ -76,11 +87,11 @@ TEST(BatchJobs, BadJobIsReportedByNumberWhileTheOthersAreWritten) {
     EXPECT_EQ(results[3].error, "请输入试卷副标题");
     for (size_t i : {0u, 2u, 4u}) {
         ASSERT_TRUE(results[i].ok()) << results[i].error;
-        EXPECT_GT(fs::file_size(results[i].path), 1000u);
+        EXPECT_GT(fs::file_size(results[i].written.at(0)), 1000u);
     }
-    EXPECT_EQ(fs::path(results[0].path).filename(), "sheet-001.docx");
-    EXPECT_EQ(fs::path(results[2].path).filename(), "sheet-003.docx");
-    EXPECT_EQ(fs::path(results[4].path).filename(), "english.docx");
+    EXPECT_EQ(fs::path(results[0].written[0]).filename(), "sheet-001.docx");
+    EXPECT_EQ(fs::path(results[2].written[0]).filename(), "sheet-003.docx");
+    EXPECT_EQ(fs::path(results[4].written[0]).filename(), "english.docx");
     EXPECT_FALSE(fs::exists(dir / "sheet-002.docx"));
     EXPECT_EQ(seen, (std::vector<size_t>{1, 2, 3, 4, 5}));
 }
@@ -93,6 +104,9 @@ TEST(BatchJobs, SheetsAreNumberedWideEnoughForTheWholeBatch) {
 TEST(BatchJobs, AFolderThatCannotBeWrittenFailsEveryJobWithTheReason) {
     const fs::path dir = FreshFolder("blocked");
     std::ofstream(dir / "file") << "x";
-    const auto results = RunJobs(std::vector<BatchJob>(2), (dir / "file").string(), 1);
+    BatchSettings settings;
+    settings.folder = (dir / "file").string();
+    settings.threads = 1;
+    const auto results = RunJobs(std::vector<BatchJob>(2), settings);
     for (const JobResult& r : results) EXPECT_FALSE(r.ok());
 }

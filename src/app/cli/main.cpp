@@ -1,24 +1,28 @@
 // The varelo command line: builds an answer sheet through the settings dialog's own handlers.
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <filesystem>
 #include <fstream>
 #include <iomanip>
 #include <iostream>
+#include <mutex>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "batch.h"
+#include "command_files.h"
 #include "edit.h"
 #include "export_request.h"
 #include "form_filling.h"
 #include "host/application.h"
 #include "host/docx/reader.h"
 #include "host/docx/writer.h"
+#include "host/printable.h"
 #include "layout/omr_template.h"
 #include "layout/sheet_form.h"
 #include "module_loader.h"
@@ -32,6 +36,17 @@ using namespace varelo;
 
 constexpr int kOk = 0, kRefused = 1, kUsage = 2;
 
+// Every message goes to the terminal with its control characters spelt out: names and values
+// come from users and job files, and must not rewrite the screen.
+void Complain(const std::string& message) {
+    std::cerr << host::Printable(message, /*keepNewlines=*/true) << '\n';
+}
+
+// A file written, one per line, for scripts and for the eye.
+void Announce(const std::string& path) {
+    std::cout << host::Printable(path) << '\n';
+}
+
 using cli::ExportRequest;
 
 // The renderer's entry point, or nothing (said on stderr) when this installation has none.
@@ -41,7 +56,7 @@ cli::ExportEntry Exporter(const ExportRequest& o) {
     try {
         return cli::ModuleEntry<cli::ExportEntry>(cli::kRenderModule, cli::kExportEntry);
     } catch (const cli::ModuleError& e) {
-        std::cerr << "varelo: --pdf and --png are not available: " << e.what() << '\n';
+        Complain(std::string("varelo: --pdf and --png are not available: ") + e.what());
         return nullptr;
     }
 }
@@ -50,10 +65,17 @@ int Export(cli::ExportEntry exporter, const host::Document& doc, const ExportReq
     if (!exporter) return kOk;
     std::vector<std::string> written;
     std::string error;
-    const bool ok = exporter(doc, o, written, error);
-    for (const std::string& path : written) std::cout << path << '\n';
+    bool ok = false;
+    try {
+        if (o.pdf) cli::MakeFolderFor(*o.pdf);
+        if (o.png) cli::MakeFolderFor(*o.png);
+        ok = exporter(doc, o, written, error);
+    } catch (const host::SaveError& e) {
+        error = e.what();
+    }
+    for (const std::string& path : written) Announce(path);
     if (ok) return kOk;
-    std::cerr << "varelo: cannot export the sheet: " << error << '\n';
+    Complain("varelo: cannot export the sheet: " + error);
     return kRefused;
 }
 
@@ -66,21 +88,26 @@ int WriteOmrTemplate(const host::Document& doc, const layout::SheetForm& form,
             layout::BuildOmrTemplate(doc, form, settings::LayoutCode(form.cmbPage).value_or(0));
         const auto format =
             o.omrChecker ? layout::OmrFormat::OmrChecker : layout::OmrFormat::Varelo;
+        cli::MakeFolderFor(*o.omr);
         for (const std::string& path : layout::WriteOmrTemplate(t, *o.omr, format, o.dpi))
-            std::cout << path << '\n';
-    } catch (const layout::OmrError& e) {
-        std::cerr << "varelo: cannot write the scanner template: " << e.what() << '\n';
+            Announce(path);
+    } catch (const std::exception& e) {
+        Complain(std::string("varelo: cannot write the scanner template: ") + e.what());
         return kRefused;
     }
     return kOk;
 }
 
 int Generate(const cli::GenerateOptions& o) {
+    if (const auto clash = cli::FindClash(o)) {
+        Complain("varelo generate: " + *clash + "; nothing was written");
+        return kUsage;
+    }
     const ExportRequest exports{o.pdf, o.png, o.dpi};
     const cli::ExportEntry exporter = Exporter(exports);
     if (exports.Any() && !exporter) return kUsage;
     host::Application app;
-    app.messageSink = [](const std::string& text) { std::cerr << text << '\n'; };
+    app.messageSink = [](const std::string& text) { Complain(text); };
 
     layout::SheetForm form;
     settings::Form_Load(form);
@@ -100,30 +127,45 @@ int Generate(const cli::GenerateOptions& o) {
     if (!doc) return kRefused;
 
     try {
-        if (!o.outputGiven)
-            std::filesystem::create_directories(std::filesystem::path(o.output).parent_path());
+        cli::MakeFolderFor(o.output);
         host::SaveDocx(*doc, o.output);
     } catch (const host::SaveError& e) {
-        std::cerr << "varelo: " << e.what() << '\n';  // the reason names the file
-        return kRefused;
-    } catch (const std::filesystem::filesystem_error& e) {
-        std::cerr << "varelo: cannot create the folder for " << o.output << ": "
-                  << e.code().message() << '\n';
+        Complain(std::string("varelo: ") + e.what());  // the reason names the file
         return kRefused;
     }
-    std::cout << o.output << '\n';
+    Announce(o.output);
     if (const int exported = Export(exporter, *doc, exports); exported != kOk) return exported;
     return WriteOmrTemplate(*doc, form, o);
 }
 
-// varelo batch JOBS.json -o DIR [--threads N]: many sheets on every core, with progress on
-// a terminal and one summary line. A bad job is reported by its number; the others are written.
+// The batch's PDF and PNG pages through the render module. Qt's application starts in the main
+// thread (an empty request); the workers then paint one sheet at a time, as the renderer's
+// font caches are shared.
+cli::SheetExporter BatchExporter(cli::ExportEntry entry) {
+    std::vector<std::string> none;
+    std::string error;
+    if (!entry({}, ExportRequest{}, none, error)) throw std::runtime_error(error);
+    return [entry](const host::Document& doc, const std::optional<std::string>& pdf,
+                   const std::optional<std::string>& png, int dpi) {
+        static std::mutex oneAtATime;
+        const std::lock_guard lock(oneAtATime);
+        std::vector<std::string> written;
+        std::string error;
+        if (!entry(doc, ExportRequest{pdf, png, dpi}, written, error))
+            throw std::runtime_error(error);
+        return written;
+    };
+}
+
+// varelo batch JOBS.json -o DIR [--pdf] [--png] [--omr] ...: many sheets on every core, with
+// progress on a terminal and one summary line. A bad job is reported by its number; the others
+// are written.
 int Batch(const std::vector<std::string>& args) {
     cli::BatchOptions o;
     try {
         o = cli::ParseBatch(args);
     } catch (const cli::UsageError& e) {
-        std::cerr << "varelo batch: " << e.what() << "; see varelo batch --help\n";
+        Complain(std::string("varelo batch: ") + e.what() + "; see varelo batch --help");
         return kUsage;
     }
     if (o.help) {
@@ -132,24 +174,44 @@ int Batch(const std::vector<std::string>& args) {
     }
     std::vector<cli::BatchJob> jobs;
     try {
-        std::ifstream in(o.jobs, std::ios::binary);
-        if (!in) throw cli::JobFileError("cannot read " + o.jobs);
-        std::ostringstream text;
-        text << in.rdbuf();
-        jobs = cli::ParseJobs(text.str());
+        const std::string text = cli::ReadJobFile(o.jobs);
+        try {
+            jobs = cli::ParseJobs(text);
+        } catch (const cli::JobFileError& e) {
+            throw cli::JobFileError(host::Quoted(o.jobs) + ": " + e.what());
+        }
         std::filesystem::create_directories(o.folder);
     } catch (const cli::JobFileError& e) {
-        std::cerr << "varelo batch: " << e.what() << '\n';
+        Complain(std::string("varelo batch: ") + e.what());
         return kRefused;
     } catch (const std::filesystem::filesystem_error& e) {
-        std::cerr << "varelo batch: cannot create " << o.folder << ": " << e.code().message()
-                  << '\n';
+        Complain("varelo batch: cannot create the folder " + host::Quoted(o.folder) + ": " +
+                 e.code().message());
         return kRefused;
+    }
+    cli::BatchSettings settings;
+    settings.folder = o.folder;
+    settings.threads = o.threads;
+    settings.pdf = o.pdf;
+    settings.png = o.png;
+    settings.omr = o.omr;
+    settings.omrChecker = o.omrChecker;
+    settings.dpi = o.dpi;
+    settings.jobFile = o.jobs;
+    const bool rendering = std::any_of(jobs.begin(), jobs.end(), [&](const cli::BatchJob& j) {
+        return j.pdf.value_or(o.pdf) || j.png.value_or(o.png);
+    });
+    if (rendering) {
+        // Refused before anything is written when asked for on the command line; a job that
+        // asks for it alone fails alone.
+        const cli::ExportEntry entry = Exporter(ExportRequest{std::string(), {}, o.dpi});
+        if (!entry && (o.pdf || o.png)) return kUsage;
+        if (entry) settings.exporter = BatchExporter(entry);
     }
 
     const bool terminal = isatty(STDERR_FILENO) != 0;
     const auto start = std::chrono::steady_clock::now();
-    const auto results = cli::RunJobs(jobs, o.folder, o.threads, [&](size_t done, size_t total) {
+    const auto results = cli::RunJobs(jobs, settings, [&](size_t done, size_t total) {
         if (terminal) std::cerr << "\rwriting sheets: " << done << '/' << total << std::flush;
     });
     if (terminal && !jobs.empty()) std::cerr << '\n';
@@ -157,13 +219,13 @@ int Batch(const std::vector<std::string>& args) {
     for (size_t i = 0; i < results.size(); ++i) {
         if (results[i].ok()) continue;
         ++failed;
-        std::cerr << "job " << i + 1 << ": " << results[i].error << '\n';
+        Complain("job " + std::to_string(i + 1) + ": " + results[i].error);
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::cout << results.size() - failed << " of " << results.size() << " sheets written to "
-              << o.folder << ", " << failed << " failed, in " << std::fixed << std::setprecision(2)
-              << seconds << " s\n";
+              << host::Printable(o.folder) << ", " << failed << " failed, in " << std::fixed
+              << std::setprecision(2) << seconds << " s\n";
     return failed == 0 ? kOk : kRefused;
 }
 
@@ -174,37 +236,43 @@ int Edit(const std::vector<std::string>& args) {
     try {
         o = cli::ParseEdit(args);
     } catch (const cli::UsageError& e) {
-        std::cerr << "varelo edit: " << e.what() << "; see varelo edit --help\n";
+        Complain(std::string("varelo edit: ") + e.what() + "; see varelo edit --help");
         return kUsage;
     }
     if (o.help) {
         std::cout << cli::kEditHelp;
         return kOk;
     }
+    if (const auto clash = cli::FindClash(o)) {
+        Complain("varelo edit: " + *clash + "; nothing was written");
+        return kUsage;
+    }
     const ExportRequest exports{o.pdf, o.png, o.dpi};
     const cli::ExportEntry exporter = Exporter(exports);
     if (exports.Any() && !exporter) return kUsage;  // refuse before reading anything
     host::Application app;
-    app.messageSink = [](const std::string& text) { std::cerr << text << '\n'; };
+    app.messageSink = [](const std::string& text) { Complain(text); };
     try {
         app.AdoptDocument(host::OpenDocx(o.input));
     } catch (const host::OpenError& e) {
-        std::cerr << "varelo edit: " << e.what() << '\n';
+        Complain(std::string("varelo edit: ") + e.what());
         return kRefused;
     }
     const cli::EditOutcome outcome = cli::RunEditSteps(app, o.steps);
     if (!outcome.ok()) {
-        std::cerr << "varelo edit: " << outcome.error << "; " << o.output << " was not written\n";
+        Complain("varelo edit: " + outcome.error + "; " + host::Quoted(o.output) +
+                 " was not written");
         return outcome.status == cli::EditOutcome::Usage ? kUsage : kRefused;
     }
     host::Document& doc = *app.ActiveDocument();
     try {
+        cli::MakeFolderFor(o.output);
         host::SaveDocx(doc, o.output);
     } catch (const host::SaveError& e) {
-        std::cerr << "varelo edit: " << e.what() << '\n';
+        Complain(std::string("varelo edit: ") + e.what());
         return kRefused;
     }
-    std::cout << o.output << '\n';
+    Announce(o.output);
     return Export(exporter, doc, exports);
 }
 
@@ -215,7 +283,7 @@ int Run(const std::vector<std::string>& args) {
     }
     for (size_t i = 0; i < args.size(); ++i) {
         if (!cli::IsValidUtf8(args[i])) {
-            std::cerr << "varelo: argument " << i + 1 << " is not valid UTF-8\n";
+            Complain("varelo: argument " + std::to_string(i + 1) + " is not valid UTF-8");
             return kUsage;
         }
     }
@@ -227,14 +295,14 @@ int Run(const std::vector<std::string>& args) {
     if (command == "batch") return Batch({args.begin() + 1, args.end()});
     if (command == "edit") return Edit({args.begin() + 1, args.end()});
     if (command != "generate") {
-        std::cerr << "varelo: unknown command \"" << command << "\"; see varelo --help\n";
+        Complain("varelo: unknown command " + host::Quoted(command) + "; see varelo --help");
         return kUsage;
     }
     cli::GenerateOptions options;
     try {
         options = cli::ParseGenerate({args.begin() + 1, args.end()});
     } catch (const cli::UsageError& e) {
-        std::cerr << "varelo generate: " << e.what() << "; see varelo generate --help\n";
+        Complain(std::string("varelo generate: ") + e.what() + "; see varelo generate --help");
         return kUsage;
     }
     if (options.help) {
@@ -250,7 +318,7 @@ int main(int argc, char** argv) {
     try {
         return Run({argv + 1, argv + argc});
     } catch (const std::exception& e) {
-        std::cerr << "varelo: " << e.what() << '\n';
+        Complain(std::string("varelo: ") + e.what());
         return kRefused;
     }
 }

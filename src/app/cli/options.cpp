@@ -10,52 +10,80 @@ namespace varelo::cli {
 const char* const kMainHelp =
     R"(Usage: varelo COMMAND [OPTIONS]
 
-Lays out exam answer sheets (答题卡) as .docx documents.
+Lays out exam answer sheets (答题卡) as .docx documents, with PDF, PNG and scanner
+templates on request.
 
 Commands:
-  generate    build an answer sheet from settings; see "varelo generate --help"
-  batch       build many sheets from a JSON job file; see "varelo batch --help"
+  generate    build an answer sheet from settings
+                  e.g. varelo generate --title 期末考试 --subtitle 数学 -o out/math.docx
+  batch       build many sheets from a JSON job file
+                  e.g. varelo batch jobs.json -o out/sheets --pdf
   edit        frame, underline, merge or turn into composition paper the cells of a
-              saved sheet; see "varelo edit --help"
+              saved sheet
+                  e.g. varelo edit out/math.docx -o out/essay.docx --select 70,3:90,21 --composition
+
+Each command lists its options with an example: varelo generate --help, varelo batch
+--help, varelo edit --help.
 
 Options:
-  -h, --help  show this help
+  -h, --help  show this help                                  e.g. varelo --help
 
-Example:
-  varelo generate --title 期末考试 --subtitle 数学 -o out/math.docx
+Files: every output is written atomically (a failed or interrupted run leaves the earlier
+file as it was) and its missing folders are created. An output replaces an existing file of
+that name, whatever it holds; an output that is the same file as an input or as another
+output of the same run is refused before anything is written.
 )";
 
 const char* const kBatchHelp =
-    R"(Usage: varelo batch JOBS.json [-o FOLDER] [--threads N]
+    R"(Usage: varelo batch JOBS.json [-o FOLDER] [--pdf] [--png] [--dpi N] [--omr]
+                    [--omr-format FORMAT] [--threads N]
 
 Builds one answer sheet per job of a JSON job file and writes them into FOLDER (default
-out/), using every core. A job that the settings refuse is reported with its number and
-the dialog's message; the other sheets are still written.
+out/), using every core. A job that the settings refuse, or that has an unknown key or a bad
+value, is reported with its number and the reason; the other sheets are still written.
 
-JOBS.json is an array of objects with these keys, all optional (a missing key takes the
-dialog's default, as in "varelo generate"):
+JOBS.json (at most 64 MB) is an array of objects with these keys, all optional (a missing
+key takes the dialog's default, as in "varelo generate"):
   layout    text: A3三栏, A3双栏, 8开三栏, 8开双栏, A4单栏 or B5单栏 (default A3三栏)
   title, subtitle, setter     text
   digits    number or text, 1 to 12
   groups    array of {"name", "items", "options", "points", "labels"}: numbers may be
             numbers or text; "labels" is "字母" (default) or "数字". Without "groups" the
             sheet gets the default group 选择题, 30 items, 4 options, 1 point; [] gives none.
-  output    file name inside FOLDER (default sheet-001.docx, sheet-002.docx, ... by job order)
+  output    file name inside FOLDER (default sheet-001.docx, sheet-002.docx, ... by job
+            order); it replaces an existing file of that name
+  pdf, png, omr               true or false: this sheet's PDF, PNG pages or scanner
+            template, whatever the options below say
+
+Each sheet's extras are named after it: NAME.docx gives NAME.pdf, NAME-1.png, NAME-2.png and
+NAME-omr.json (OMRChecker: NAME-omr-1.json, NAME-omr-2.json). Before anything is written,
+jobs whose files would be the same file (two jobs with one output, an output equal to
+another job's default name or extras, or the job file itself) all fail, with the other jobs
+named; the rest are written, and the summary counts only the sheets written.
 
 Options:
   -o, --output FOLDER   where to write the sheets (created when missing; default out)
-  --threads N           worker threads, 1 to 64 (default: one per core)
-  -h, --help            show this help
+                                                              e.g. -o out/sheets
+  --pdf                 also write each sheet as PDF          e.g. --pdf
+  --png                 also write each sheet's pages as PNG  e.g. --png --dpi 100
+  --dpi N               resolution of the PNG pages and of OMRChecker templates, 10 to
+                        1200 (default 150)                    e.g. --dpi 300
+  --omr                 also write each sheet's scanner template (docs/omr-template.md)
+                                                              e.g. --omr
+  --omr-format FORMAT   varelo (default) or omrchecker: one OMRChecker template per page,
+                        in pixels at --dpi                    e.g. --omr --omr-format omrchecker
+  --threads N           worker threads, 1 to 64 (default: one per core)  e.g. --threads 2
+  -h, --help            show this help                        e.g. varelo batch --help
 
 Exit status: 0 every sheet written; 1 a job failed or the job file is unusable; 2 the
 command line is wrong.
 
 Example:
-  varelo batch jobs.json -o out/sheets
+  varelo batch jobs.json -o out/sheets --pdf --omr
   with jobs.json:
   [{"title": "期末考试", "subtitle": "数学", "digits": 8,
     "groups": [{"name": "选择题", "items": 20, "options": 4, "points": 3}]},
-   {"layout": "A4单栏", "subtitle": "英语", "output": "english.docx"}]
+   {"layout": "A4单栏", "subtitle": "英语", "output": "english.docx", "pdf": false}]
 )";
 
 const char* const kGenerateHelp =
@@ -79,8 +107,8 @@ Options:
                       (letters) unless 数字 is given. Use "，" for a comma in NAME.
                       e.g. --group 选择题,20,4,2 --group 判断题,10,2,1.5,数字
   --no-groups         leave the objective-question list empty (no objective section)
-  -o, --output FILE   the .docx to write (default out/sheet.docx; the folder out/ is
-                      created when the default is used)       e.g. -o exam.docx
+  -o, --output FILE   the .docx to write (default out/sheet.docx); an existing file of
+                      that name is replaced                   e.g. -o exam.docx
   --pdf FILE          also export the sheet as PDF            e.g. --pdf exam.pdf
   --png PREFIX        also export one PNG per page: PREFIX-1.png, PREFIX-2.png
                                                               e.g. --png out/exam
@@ -92,9 +120,13 @@ Options:
   --omr-format FORMAT varelo (default) or omrchecker: one OMRChecker template.json per
                       page, in pixels at --dpi, as FILE-1.json, FILE-2.json
                                                               e.g. --omr-format omrchecker
-  -h, --help          show this help
+  -h, --help          show this help                         e.g. varelo generate --help
 
 Options take their value as the next argument or after "=" (--title=期末考试).
+
+Every file is written atomically and its missing folders are created. No two of -o, --pdf,
+--png and --omr may name the same file: such a command line is refused before anything is
+written.
 
 Exit status: 0 written; 1 the settings were refused (the reason is printed, as the dialog
 shows it) or a file could not be written; 2 the command line is wrong.
@@ -127,13 +159,17 @@ Options:
   --composition         turn the selection into composition paper: rows of 0.75 cm squares
                         with 0.3 cm gaps in a 1.5 pt frame (作文); it needs more than 10 rows
                         and more than 10 columns              e.g. --select 70,3:90,21 --composition
-  -o, --output FILE     the .docx to write (required)         e.g. -o out/essay.docx
+  -o, --output FILE     the .docx to write (required); IN.docx itself edits in place, any
+                        other existing file is replaced       e.g. -o out/essay.docx
   --pdf FILE            also export the edited sheet as PDF   e.g. --pdf out/essay.pdf
   --png PREFIX          also export one PNG per page: PREFIX-1.png, PREFIX-2.png
                                                               e.g. --png out/essay
   --dpi N               resolution of the PNG pages, 10 to 1200 (default 150)
                                                               e.g. --dpi 100
-  -h, --help            show this help
+  -h, --help            show this help                        e.g. varelo edit --help
+
+--pdf and --png never name IN.docx or another output: such a command line is refused before
+anything is written. Missing folders of the outputs are created.
 
 There is no gridline option: the 网格 tool only shows or hides the window's non-printing
 gridlines, a view setting that is not part of the document.
@@ -427,12 +463,23 @@ BatchOptions ParseBatch(const std::vector<std::string>& args) {
         } else if (name == "-o" || name == "--output") {
             o.folder = opt.value();
             if (o.folder.empty()) throw UsageError(name + " wants a folder");
+        } else if (name == "--pdf" || name == "--png" || name == "--omr") {
+            opt.flag();
+            (name == "--pdf" ? o.pdf : name == "--png" ? o.png : o.omr) = true;
+        } else if (name == "--dpi") {
+            o.dpi = ParseDpi(opt.value());
+        } else if (name == "--omr-format") {
+            const std::string format = opt.value();
+            if (format != "varelo" && format != "omrchecker")
+                throw UsageError("--omr-format is varelo or omrchecker, not \"" + format + "\"");
+            o.omrChecker = format == "omrchecker";
         } else if (name == "--threads") {
             const std::string text = opt.value();
             unsigned n = 0;
             const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
             if (ec != std::errc() || ptr != text.data() + text.size() || n < 1 || n > 64)
-                throw UsageError("--threads wants a whole number from 1 to 64");
+                throw UsageError("--threads wants a whole number from 1 to 64, not \"" + text +
+                                 "\"");
             o.threads = n;
         } else if (name.rfind("-", 0) == 0 || !o.jobs.empty()) {
             opt.unknown();

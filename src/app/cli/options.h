@@ -47,9 +47,12 @@ GroupEntry ParseGroup(const std::string& value);
 
 struct BatchOptions {
     bool help = false;
-    std::string jobs;            // the JSON job file
-    std::string folder = "out";  // where the sheets go
-    unsigned threads = 0;        // 0: one per core
+    std::string jobs;                            // the JSON job file
+    std::string folder = "out";                  // where the sheets go
+    unsigned threads = 0;                        // 0: one per core
+    bool pdf = false, png = false, omr = false;  // each sheet's extras, unless a job says
+    bool omrChecker = false;
+    int dpi = kDefaultDpi;
 };
 
 // Parses the arguments after "batch". Throws UsageError.

@@ -1,0 +1,55 @@
+// Messages: each says plainly what is wrong with which file or value, and nothing a user or a
+// job file typed reaches the terminal as a control character.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "batch.h"
+#include "cli_run.h"
+#include "host/printable.h"
+
+using namespace varelo;
+
+TEST(Messages, ControlCharactersAreSpeltOutAndTextIsKept) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"期末考试 sheet.docx", "期末考试 sheet.docx"},
+        {"a\x1b[31mb", "a\\x1B[31mb"},
+        {"line\nbreak\ttab\r", "line\\nbreak\\ttab\\r"},
+        {std::string("nul\0x", 5), "nul\\x00x"},
+        {"del\x7f", "del\\x7F"},
+        {"c1\xc2\x9b", "c1\\u{009B}"},                        // the one-byte CSI
+        {"evil\xe2\x80\xaetxt.exe", "evil\\u{202E}txt.exe"},  // a right-to-left override
+        {"bad\xff", "bad\\xFF"},
+    };
+    for (const auto& [text, shown] : cases) EXPECT_EQ(host::Printable(text), shown);
+    EXPECT_EQ(host::Printable("two\nlines", /*keepNewlines=*/true), "two\nlines");
+    EXPECT_EQ(host::Quoted("a\"b"), "\"a\"b\"");
+}
+
+TEST(Messages, JobFileFaultsNameTheKeyOrValue) {
+    const auto jobs = cli::ParseJobs(R"([{"layuot": "A4单栏"}, {"output": "a\u0000b.docx"},
+        {"groups": [{"itmes": 3}]}, {"pdf": "yes"}, {}])");
+    ASSERT_EQ(jobs.size(), 5u);
+    EXPECT_EQ(jobs[0].error, "unknown key \"layuot\"");
+    EXPECT_EQ(jobs[1].error,
+              "\"output\" \"a\\x00b.docx\" holds a NUL character, which no file name can");
+    EXPECT_EQ(jobs[2].error, "a group has an unknown key \"itmes\"");
+    EXPECT_EQ(jobs[3].error, "\"pdf\" must be true or false, not \"yes\"");
+    EXPECT_TRUE(jobs[4].error.empty());
+    try {
+        cli::ParseJobs("[{},\n {\"digits\": 1e999}]");
+        ADD_FAILURE() << "accepted";
+    } catch (const cli::JobFileError& e) {
+        EXPECT_STREQ(e.what(),
+                     "not valid JSON: the number 1e999 at line 2, column 13 is too large to be a "
+                     "number (at most about 1.8e308)");
+    }
+}
+
+TEST(Messages, NamesReachTheTerminalWithoutControlCharacters) {
+    const auto run = varelo::testing::RunVarelo("edit \"$(printf 'missing\\033[2J.docx')\" -o out.docx");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.output.find('\x1b'), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("missing\\x1B[2J.docx"), std::string::npos) << run.output;
+}
