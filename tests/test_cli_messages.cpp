@@ -2,12 +2,14 @@
 // job file typed reaches the terminal as a control character.
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "batch.h"
 #include "cli_run.h"
 #include "host/printable.h"
+#include "options.h"
 
 using namespace varelo;
 
@@ -48,8 +50,28 @@ TEST(Messages, JobFileFaultsNameTheKeyOrValue) {
 }
 
 TEST(Messages, NamesReachTheTerminalWithoutControlCharacters) {
-    const auto run = varelo::testing::RunVarelo("edit \"$(printf 'missing\\033[2J.docx')\" -o out.docx");
+    const auto run =
+        varelo::testing::RunVarelo("edit \"$(printf 'missing\\033[2J.docx')\" -o out.docx");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.output.find('\x1b'), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("missing\\x1B[2J.docx"), std::string::npos) << run.output;
+}
+
+TEST(Messages, EveryOptionInEveryHelpHasAnExample) {
+    for (const char* help : {cli::kMainHelp, cli::kGenerateHelp, cli::kBatchHelp, cli::kEditHelp}) {
+        // An option's entry runs from its line "  -..." to the next option or blank line.
+        std::istringstream in(help);
+        std::string entry;
+        const auto check = [&] {
+            if (!entry.empty()) {
+                EXPECT_NE(entry.find("e.g."), std::string::npos) << entry;
+            }
+            entry.clear();
+        };
+        for (std::string line; std::getline(in, line);) {
+            if (line.rfind("  -", 0) == 0 || line.empty()) check();
+            if (line.rfind("  -", 0) == 0 || !entry.empty()) entry += line + "\n";
+        }
+        check();
+    }
 }

@@ -107,6 +107,7 @@ Options:
                       (letters) unless 数字 is given. Use "，" for a comma in NAME.
                       e.g. --group 选择题,20,4,2 --group 判断题,10,2,1.5,数字
   --no-groups         leave the objective-question list empty (no objective section)
+                                                              e.g. --no-groups
   -o, --output FILE   the .docx to write (default out/sheet.docx); an existing file of
                       that name is replaced                   e.g. -o exam.docx
   --pdf FILE          also export the sheet as PDF            e.g. --pdf exam.pdf
