@@ -38,10 +38,12 @@ constexpr const char* kGroupKeys[] = {"name", "items", "options", "points", "lab
 
 template <size_t N>
 void RefuseUnknownKeys(const json& object, const char* const (&known)[N], const char* where) {
-    for (const auto& [key, value] : object.items())
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        const std::string& key = it.key();
         if (std::none_of(std::begin(known), std::end(known),
                          [&](const char* k) { return key == k; }))
             throw JobFileError(std::string(where) + "unknown key " + Quoted(key));
+    }
 }
 
 // A value as the message shows it: its JSON, cut short.
