@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <functional>
 #include <numeric>
+#include <span>
 
 #include "host/geometry.h"
 #include "host/page_layout.h"
@@ -19,11 +20,11 @@ namespace {
 struct TablePart {
     const host::Table* table = nullptr;
     std::vector<double> colX;               // Columns() + 1 grid lines
-    std::vector<double> rowTop, rowHeight;  // per row; valid for rows first..last
+    std::vector<double> rowTop, rowHeight;  // of rows first..last only
     int first = 1, last = 0;
 
-    double Top(int r) const { return rowTop[static_cast<size_t>(r - 1)]; }
-    double Bottom(int r) const { return Top(r) + rowHeight[static_cast<size_t>(r - 1)]; }
+    double Top(int r) const { return rowTop[static_cast<size_t>(r - first)]; }
+    double Bottom(int r) const { return Top(r) + rowHeight[static_cast<size_t>(r - first)]; }
     double X(int c) const { return colX[static_cast<size_t>(c - 1)]; }
     // y of the grid line above row r (r = last + 1: the part's foot).
     double LineY(int r) const { return r <= last ? Top(r) : Bottom(last); }
@@ -313,31 +314,47 @@ struct PageRenderer::Layout {
     struct PlacedTable {
         const host::Table* table = nullptr;
         std::vector<double> colX;
-        std::vector<int> page;  // per row
+        std::vector<int> page;  // per row, never decreasing
         std::vector<double> top, height;
+        int FirstPage() const { return page.front(); }
+        int LastPage() const { return page.back(); }
     };
     struct PlacedParagraph {
         ParagraphLayout layout;
         double x = 0;
         std::vector<std::pair<int, double>> lines;  // page and top of each line
+        int FirstPage() const { return lines.front().first; }
+        int LastPage() const { return lines.back().first; }
     };
 
     int pages = 1;
+    // Only what draws: tables with rows and paragraphs with ink, in body order, so their pages
+    // never decrease and a page's share is found by bisection. Drawing a page then costs what
+    // is on it, not the whole document.
     std::vector<PlacedTable> tables;
     std::vector<PlacedParagraph> paragraphs;
 
+    template <typename Placed>
+    static std::span<const Placed> On(const std::vector<Placed>& placed, int page) {
+        const auto first = std::partition_point(
+            placed.begin(), placed.end(), [&](const Placed& p) { return p.LastPage() < page; });
+        const auto end = std::partition_point(
+            first, placed.end(), [&](const Placed& p) { return p.FirstPage() <= page; });
+        return {first, end};
+    }
+
     // The rows of a top-level table on a page, or none.
     std::optional<TablePart> PartOn(const PlacedTable& pt, int page) const {
-        const auto first = std::find(pt.page.begin(), pt.page.end(), page);
-        if (first == pt.page.end()) return std::nullopt;
-        const auto last = std::find_if(first, pt.page.end(), [&](int p) { return p != page; });
+        const auto [first, last] = std::equal_range(pt.page.begin(), pt.page.end(), page);
+        if (first == last) return std::nullopt;
+        const auto from = first - pt.page.begin(), to = last - pt.page.begin();
         TablePart part;
         part.table = pt.table;
         part.colX = pt.colX;
-        part.rowTop = pt.top;
-        part.rowHeight = pt.height;
-        part.first = static_cast<int>(first - pt.page.begin()) + 1;
-        part.last = static_cast<int>(last - pt.page.begin());
+        part.rowTop.assign(pt.top.begin() + from, pt.top.begin() + to);
+        part.rowHeight.assign(pt.height.begin() + from, pt.height.begin() + to);
+        part.first = static_cast<int>(from) + 1;
+        part.last = static_cast<int>(to);
         return part;
     }
 };
@@ -346,23 +363,33 @@ PageRenderer::PageRenderer(const host::Document& doc)
     : doc_(doc), layout_(std::make_unique<Layout>()) {
     // The page flow is the core's, shared with the scanner template; only the paragraphs'
     // line heights come from the fonts here. The measure runs once per body paragraph, in
-    // order, so measured[i] belongs to the i-th placed paragraph.
-    std::vector<ParagraphLayout> measured;
+    // order; the layouts of those with ink are kept with their call's index.
+    std::vector<ParagraphLayout> drawn;
+    std::vector<size_t> drawnAt;
+    size_t calls = 0;
     const host::PageLayout pages =
         host::LayOutPages(doc, [&](const host::Paragraph& p, double width) {
-            const ParagraphLayout& l = measured.emplace_back(LayoutParagraph(doc, p, width));
+            ParagraphLayout l = LayoutParagraph(doc, p, width);
             host::ParagraphMetrics m;
             for (const TextLine& line : l.lines) m.lineHeights.push_back(line.height);
             m.spaceBefore = l.spaceBefore;
             m.spaceAfter = l.spaceAfter;
             m.visible = l.visible;
+            if (l.visible) {
+                drawn.push_back(std::move(l));
+                drawnAt.push_back(calls);
+            }
+            ++calls;
             return m;
         });
     for (const host::PlacedTable& pt : pages.tables)
-        layout_->tables.push_back({pt.table, pt.columnX, pt.rowPage, pt.rowTop, pt.rowHeight});
-    for (size_t i = 0; i < pages.paragraphs.size(); ++i)
-        layout_->paragraphs.push_back(
-            {std::move(measured[i]), pages.paragraphs[i].x, pages.paragraphs[i].lines});
+        if (!pt.rowPage.empty())
+            layout_->tables.push_back({pt.table, pt.columnX, pt.rowPage, pt.rowTop, pt.rowHeight});
+    for (size_t k = 0; k < drawn.size(); ++k) {
+        const host::PlacedParagraph& placed = pages.paragraphs[drawnAt[k]];
+        if (!placed.lines.empty())
+            layout_->paragraphs.push_back({std::move(drawn[k]), placed.x, placed.lines});
+    }
     layout_->pages = pages.pageCount;
 }
 
@@ -382,14 +409,13 @@ void PageRenderer::Draw(QPainter& painter, int pageIndex, const RenderOptions& o
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setRenderHint(QPainter::TextAntialiasing, true);
     painter.setBrush(Qt::NoBrush);
-    for (const Layout::PlacedParagraph& pp : layout_->paragraphs) {
-        if (!pp.layout.visible) continue;
+    for (const Layout::PlacedParagraph& pp : Layout::On(layout_->paragraphs, pageIndex)) {
         painter.setPen(Qt::black);
         for (size_t i = 0; i < pp.lines.size(); ++i)
             if (pp.lines[i].first == pageIndex)
                 DrawLine(painter, pp.layout.lines[i], pp.x, pp.lines[i].second);
     }
-    for (const Layout::PlacedTable& pt : layout_->tables) {
+    for (const Layout::PlacedTable& pt : Layout::On(layout_->tables, pageIndex)) {
         if (const std::optional<TablePart> part = layout_->PartOn(pt, pageIndex)) {
             DrawTablePart(painter, doc_, *part, options);
         }
@@ -404,7 +430,7 @@ void PageRenderer::Draw(QPainter& painter, int pageIndex, const RenderOptions& o
 
 std::optional<CellHit> PageRenderer::HitTest(int pageIndex, QPointF point) const {
     std::optional<CellHit> hit;
-    for (const Layout::PlacedTable& pt : layout_->tables) {
+    for (const Layout::PlacedTable& pt : Layout::On(layout_->tables, pageIndex)) {
         const std::optional<TablePart> part = layout_->PartOn(pt, pageIndex);
         if (!part) continue;
         // Parts come outermost first, so the last one that holds the point is the innermost.
@@ -423,7 +449,7 @@ std::optional<CellHit> PageRenderer::HitTest(int pageIndex, QPointF point) const
 std::vector<QRectF> PageRenderer::CellRects(int pageIndex, const host::Table& table,
                                             const host::CellRect& rect) const {
     std::vector<QRectF> rects;
-    for (const Layout::PlacedTable& pt : layout_->tables) {
+    for (const Layout::PlacedTable& pt : Layout::On(layout_->tables, pageIndex)) {
         const std::optional<TablePart> part = layout_->PartOn(pt, pageIndex);
         if (!part) continue;
         VisitParts(doc_, *part, [&](const TablePart& p) {

@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 
 namespace varelo::render {
@@ -19,7 +20,9 @@ struct Atom {
     const FontFace* face = nullptr;
     double size = 0;
     double width = 0;
-    bool glued = false;  // no line break allowed before it
+    bool glued = false;    // no line break allowed before it
+    bool opening = false;  // no line break allowed after it
+    double lead = 0;       // space before it, after the atom it follows on a line
 };
 
 bool IsBreak(char32_t c) {
@@ -35,9 +38,16 @@ bool IsWide(char32_t c) {
 // Closing punctuation never starts a line.
 bool IsClosing(char32_t c) {
     static constexpr char32_t kClosing[] = {U'，', U'。', U'、', U'；', U'：', U'？', U'！', U'）',
-                                            U'」', U'』', U'”',  U'’',  U'》', U'〉', U'】', U'…',
-                                            U',',  U'.',  U';',  U':',  U'?',  U'!',  U')'};
+                                            U'」', U'』', U'”',  U'’',  U'》', U'〉', U'】', U'〕',
+                                            U'〗', U'］', U'｝', U'…',  U'．', U',',  U'.',  U';',
+                                            U':',  U'?',  U'!',  U')',  U']',  U'}'};
     return std::find(std::begin(kClosing), std::end(kClosing), c) != std::end(kClosing);
+}
+// Opening punctuation never ends a line.
+bool IsOpening(char32_t c) {
+    static constexpr char32_t kOpening[] = {U'（', U'「', U'『', U'“',  U'‘', U'《', U'〈', U'【',
+                                            U'〔', U'〖', U'［', U'｛', U'(', U'[',  U'{'};
+    return std::find(std::begin(kOpening), std::end(kOpening), c) != std::end(kOpening);
 }
 
 double Measure(const FontFace& face, double size, const QString& text) {
@@ -82,10 +92,10 @@ std::vector<Atom> MakeAtoms(const host::Document& doc, const host::Paragraph& p,
             const bool joinWord = !IsWide(c) && last && last->kind == AtomKind::Word &&
                                   last->face == font.face && last->size == font.size &&
                                   !last->text.isEmpty() && !IsWide(last->text.back().unicode());
-            if (joinWord) {
+            if (joinWord && !last->opening) {
                 last->text += ch;
             } else {
-                atoms.push_back({AtomKind::Word, ch, font.face, font.size, 0, glued});
+                atoms.push_back({AtomKind::Word, ch, font.face, font.size, 0, glued, IsOpening(c)});
             }
         }
     }
@@ -100,12 +110,23 @@ std::vector<Atom> MakeAtoms(const host::Document& doc, const host::Paragraph& p,
             for (const char32_t c : chars) {
                 const QString ch = QString::fromUcs4(&c, 1);
                 out.push_back({AtomKind::Word, ch, a.face, a.size, Measure(*a.face, a.size, ch),
-                               first && a.glued});
+                               first && a.glued, false});
                 first = false;
             }
         } else {
             out.push_back(std::move(a));
         }
+    }
+    // Chinese text and Latin letters or digits next to each other are set a fifth of the
+    // font size apart, as the word processor does ("使用 2B 铅笔"); punctuation is not.
+    for (size_t i = 1; i < out.size(); ++i) {
+        const Atom &prev = out[i - 1], &a = out[i];
+        if (prev.kind != AtomKind::Word || a.kind != AtomKind::Word) continue;
+        const char32_t before = prev.text.toStdU32String().back(),
+                       after = a.text.toStdU32String().front();
+        const auto alnum = [](char32_t c) { return c < 0x80 && std::isalnum(static_cast<int>(c)); };
+        if ((IsWide(before) && alnum(after)) || (alnum(before) && IsWide(after)))
+            out[i].lead = a.size / 5;
     }
     return out;
 }
@@ -136,6 +157,7 @@ struct LineBuilder {
         std::vector<double> xs;
         double x = 0;
         for (size_t i = 0; i < end; ++i) {
+            if (i > 0) x += current[i]->lead;
             xs.push_back(x);
             x += current[i]->width;
         }
@@ -192,16 +214,19 @@ struct LineBuilder {
                 line.height = natural;
                 break;
         }
-        // Extra pitch goes above the text and a short exact line loses the top of tall glyphs,
-        // as in the word processor: the baseline keeps the font's descent from the line's foot.
-        line.baseline = line.height - descent;
+        // As in the word processor: an exact line puts its baseline four fifths of the way
+        // down, whatever the fonts (tall glyphs reach above it); in other lines the extra pitch
+        // goes above the text and the baseline keeps the font's descent from the line's foot.
+        line.baseline = format.lineSpacingRule == host::LineSpacingRule::Exactly
+                            ? line.height * 0.8
+                            : line.height - descent;
         lines.push_back(std::move(line));
         current.clear();
     }
 
     double CurrentWidth() const {
         double w = 0;
-        for (const Atom* a : current) w += a->width;
+        for (const Atom* a : current) w += a->width + (a == current.front() ? 0 : a->lead);
         return w;
     }
     bool HasInk() const {
@@ -234,11 +259,15 @@ ParagraphLayout LayoutParagraph(const host::Document& doc, const host::Paragraph
             ++i;
             continue;
         }
-        // A word with the closing punctuation glued to it moves as one.
+        // A word moves as one with the opening punctuation before it and the closing
+        // punctuation after it.
         size_t j = i + 1;
-        double unit = a.width;
-        while (j < atoms.size() && atoms[j].kind == AtomKind::Word && atoms[j].glued)
-            unit += atoms[j++].width;
+        double unit = a.lead + a.width;
+        while (j < atoms.size() && atoms[j].kind == AtomKind::Word &&
+               (atoms[j].glued || atoms[j - 1].opening)) {
+            unit += atoms[j].lead + atoms[j].width;
+            ++j;
+        }
         if (b.HasInk() && b.CurrentWidth() + unit > width + kEpsilon) b.Finish(false);
         for (; i < j; ++i) b.current.push_back(&atoms[i]);
     }
