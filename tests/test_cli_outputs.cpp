@@ -145,3 +145,15 @@ TEST_F(CliOutputs, OutputsGoIntoFoldersThatDoNotExistYet) {
     EXPECT_EQ(run.status, 2);
     EXPECT_FALSE(fs::exists("new/x.docx"));
 }
+
+TEST_F(CliOutputs, BatchRendersPdfAndPngBesideEachSheet) {
+    if (!fs::exists(VARELO_BINARY_DIR "/src/app/cli/varelo-render.so"))
+        GTEST_SKIP() << "built without the renderer";
+    std::ofstream("jobs.json") << R"([{"output": "maths.docx"}, {"png": false}])";
+    const auto run = varelo::testing::RunVarelo("batch jobs.json -o out --pdf --png --dpi 20");
+    EXPECT_EQ(run.status, 0) << run.output;
+    for (const char* f : {"out/maths.pdf", "out/maths-1.png", "out/maths-2.png",
+                          "out/sheet-002.docx", "out/sheet-002.pdf"})
+        EXPECT_GT(fs::file_size(f), 100u) << f;
+    EXPECT_FALSE(fs::exists("out/sheet-002-1.png"));
+}
