@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Varelo needs. Safe to run again: apt skips what is there.
-#   scripts/setup.sh          build + demo (compiler, Qt 6, XML/zip/JSON libraries, CJK fonts)
+#   scripts/setup.sh          build + demo (compiler, Qt 6, XML/zip/JSON libraries, OpenCV, poppler, CJK fonts)
 #   scripts/setup.sh --test   also what the tests need (LibreOffice Writer, poppler-utils, clang for sanitizers and fuzzing)
 set -euo pipefail
 
@@ -8,6 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins libgl-dev
   libpugixml-dev libzip-dev zlib1g-dev nlohmann-json3-dev
+  libopencv-core-dev libopencv-imgproc-dev libopencv-imgcodecs-dev libpoppler-cpp-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-fonttools
   fonts-noto-cjk fonts-arphic-ukai

@@ -528,6 +528,16 @@ std::vector<std::string> OmrCheckerJson(const OmrTemplate& t, int dpi) {
     return out;
 }
 
+bool PageHasBubbles(const OmrTemplate& t, int page) {
+    const auto on = [page](const std::vector<OmrBubble>& bubbles) {
+        return std::any_of(bubbles.begin(), bubbles.end(),
+                           [page](const OmrBubble& b) { return b.rect.page == page; });
+    };
+    return std::any_of(t.candidateColumns.begin(), t.candidateColumns.end(), on) ||
+           std::any_of(t.items.begin(), t.items.end(),
+                       [&](const OmrItem& item) { return on(item.options); });
+}
+
 std::vector<std::string> WriteOmrTemplate(const OmrTemplate& t, const std::string& path,
                                           OmrFormat format, int dpi) {
     if (format == OmrFormat::Varelo) {
@@ -544,6 +554,7 @@ std::vector<std::string> WriteOmrTemplate(const OmrTemplate& t, const std::strin
     }
     std::vector<std::string> written;
     for (size_t i = 0; i < pages.size(); ++i) {
+        if (!PageHasBubbles(t, static_cast<int>(i) + 1)) continue;
         const std::string file = stem + "-" + std::to_string(i + 1) + ".json";
         WriteAtomically(file, pages[i]);
         written.push_back(file);

@@ -86,8 +86,12 @@ std::string OmrTemplateJson(const OmrTemplate& t);
 // One OMRChecker template.json per page, in pixels of a page image at dpi.
 std::vector<std::string> OmrCheckerJson(const OmrTemplate& t, int dpi);
 
-// Writes the template to path, atomically. The OMRChecker format writes one file per page:
-// path without ".json", then "-1.json", "-2.json", ... Returns the files written.
+// Whether any bubble of the template lies on page (1-based).
+bool PageHasBubbles(const OmrTemplate& t, int page);
+
+// Writes the template to path, atomically. The OMRChecker format writes one file per page that
+// has bubbles (OMRChecker cannot read a template without fields): path without ".json", then
+// "-1.json", "-2.json", ... Returns the files written.
 std::vector<std::string> WriteOmrTemplate(const OmrTemplate& t, const std::string& path,
                                           OmrFormat format, int dpi);
 

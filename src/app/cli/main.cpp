@@ -27,6 +27,7 @@
 #include "layout/sheet_form.h"
 #include "module_loader.h"
 #include "options.h"
+#include "read_command.h"
 #include "settings/driver.h"
 #include "settings/form_handlers.h"
 
@@ -91,6 +92,10 @@ int WriteOmrTemplate(const host::Document& doc, const layout::SheetForm& form,
         cli::MakeFolderFor(*o.omr);
         for (const std::string& path : layout::WriteOmrTemplate(t, *o.omr, format, o.dpi))
             Announce(path);
+        for (size_t page = 1; o.omrChecker && page <= t.pages.size(); ++page)
+            if (!layout::PageHasBubbles(t, static_cast<int>(page)))
+                Complain("varelo: page " + std::to_string(page) +
+                         " has no bubbles: no OMRChecker template written for it");
     } catch (const std::exception& e) {
         Complain(std::string("varelo: cannot write the scanner template: ") + e.what());
         return kRefused;
@@ -294,6 +299,7 @@ int Run(const std::vector<std::string>& args) {
     }
     if (command == "batch") return Batch({args.begin() + 1, args.end()});
     if (command == "edit") return Edit({args.begin() + 1, args.end()});
+    if (command == "read") return cli::RunRead({args.begin() + 1, args.end()});
     if (command != "generate") {
         Complain("varelo: unknown command " + host::Quoted(command) + "; see varelo --help");
         return kUsage;

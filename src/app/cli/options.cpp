@@ -21,9 +21,11 @@ Commands:
   edit        frame, underline, merge or turn into composition paper the cells of a
               saved sheet
                   e.g. varelo edit out/math.docx -o out/essay.docx --select 70,3:90,21 --composition
+  read        read scans of filled sheets into candidate numbers, answers and scores
+                  e.g. varelo read out/sheet-omr.json scans/ -o out/results.csv
 
 Each command lists its options with an example: varelo generate --help, varelo batch
---help, varelo edit --help.
+--help, varelo edit --help, varelo read --help.
 
 Options:
   -h, --help  show this help                                  e.g. varelo --help

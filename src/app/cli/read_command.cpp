@@ -1,0 +1,264 @@
+#include "read_command.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iomanip>
+#include <iostream>
+#include <mutex>
+#include <opencv2/imgcodecs.hpp>
+#include <thread>
+
+#include "options.h"
+#include "read/answer_key.h"
+#include "read/read_error.h"
+#include "read/scan_pictures.h"
+#include "read/scan_source.h"
+#include "read/sheet_results.h"
+#include "read/template_file.h"
+
+namespace varelo::cli {
+
+namespace fs = std::filesystem;
+
+const char* const kReadHelp =
+    "Usage: varelo read TEMPLATE.json SCAN... -o RESULTS.csv [options]\n"
+    "\n"
+    "Reads scans of filled sheets against the sheet's scanner template (varelo generate --omr).\n"
+    "SCAN is an image (PNG, JPEG, TIFF, BMP), a PDF (every page is one scan, named FILE.pdf#N)\n"
+    "or a folder (its images and PDFs in natural name order).\n"
+    "\n"
+    "  -o RESULTS.csv      one row per sheet: scan, status (ok, review, page2, error), candidate,\n"
+    "                      the filled labels of every item, with --key the group scores and total\n"
+    "  --json FILE         per scan the map found, the marks and every bubble's darkness,\n"
+    "                      decision and confidence\n"
+    "  --key KEY.json      the right answers, {\"1\": \"A\", \"2\": \"BD\"}: an item scores its "
+    "points\n"
+    "                      when its filled bubbles are exactly the key's\n"
+    "  --review DIR        one PNG per scan with every bubble outlined by decision (green filled,\n"
+    "                      blue blank, red doubtful) and the marks found circled\n"
+    "  --aligned DIR       every page registered onto the template's page, as PNG at --dpi\n"
+    "  --dpi N             resolution of the --aligned pages (default 150, as the OMRChecker\n"
+    "                      templates of varelo generate --omr-format omrchecker)\n"
+    "  --threads N         scans read at once (default: one per core)\n"
+    "\n"
+    "Exit status 0 when every scan was read ok, review or page2; 1 otherwise; 2 for usage.\n"
+    "\n"
+    "Example:\n"
+    "  varelo read out/sheet-omr.json scans/ -o out/results.csv --key key.json --review "
+    "out/review\n";
+
+namespace {
+
+constexpr int kOk = 0, kRefused = 1, kUsage = 2;
+// PDF scans are rasterised at this resolution: enough for bubbles, quick to read.
+constexpr int kPdfDpi = 200;
+
+int PositiveNumber(const std::string& option, const std::string& value, int most) {
+    try {
+        size_t used = 0;
+        const int n = std::stoi(value, &used);
+        if (used == value.size() && n >= 1 && n <= most) return n;
+    } catch (const std::exception&) {
+    }
+    throw UsageError(option + " needs a whole number from 1 to " + std::to_string(most));
+}
+
+// Writes text to path through a temporary file, so a failure leaves no half-written file.
+void WriteFile(const fs::path& path, const std::string& text) {
+    const fs::path temp = path.parent_path() / ("." + path.filename().string() + "." +
+                                                std::to_string(getpid()) + ".tmp");
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        out << text;
+        out.close();
+        if (!out) {
+            std::error_code ignored;
+            fs::remove(temp, ignored);
+            throw read::ReadError("cannot write " + path.string());
+        }
+    }
+    std::error_code ec;
+    fs::rename(temp, path, ec);
+    if (ec) {
+        fs::remove(temp, ec);
+        throw read::ReadError("cannot write " + path.string());
+    }
+}
+
+// A picture's file name for a scan: its file name, with "-N" for a PDF page, as .png.
+std::string PictureName(const read::ScanSource& s, size_t index) {
+    std::string stem = fs::path(s.path).stem().string();
+    if (s.pdfPage > 0) stem += "-" + std::to_string(s.pdfPage);
+    return std::to_string(index + 1) + "-" + stem + ".png";
+}
+
+}  // namespace
+
+ReadOptions ParseRead(const std::vector<std::string>& args) {
+    ReadOptions o;
+    std::vector<std::string> positional;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const auto value = [&]() -> const std::string& {
+            if (i + 1 >= args.size()) throw UsageError(a + " needs a value");
+            return args[++i];
+        };
+        if (a == "-h" || a == "--help") {
+            o.help = true;
+        } else if (a == "-o") {
+            o.csv = value();
+        } else if (a == "--json") {
+            o.json = value();
+        } else if (a == "--key") {
+            o.key = value();
+        } else if (a == "--review") {
+            o.review = value();
+        } else if (a == "--aligned") {
+            o.aligned = value();
+        } else if (a == "--dpi") {
+            o.dpi = PositiveNumber(a, value(), 1200);
+        } else if (a == "--threads") {
+            o.threads = static_cast<unsigned>(PositiveNumber(a, value(), 256));
+        } else if (a.size() > 1 && a[0] == '-') {
+            throw UsageError("unknown option " + a);
+        } else {
+            positional.push_back(a);
+        }
+    }
+    if (o.help) return o;
+    if (positional.empty()) throw UsageError("no template given");
+    if (positional.size() < 2) throw UsageError("no scan given");
+    if (o.csv.empty()) throw UsageError("-o RESULTS.csv is required");
+    o.templatePath = positional.front();
+    o.scans.assign(positional.begin() + 1, positional.end());
+    return o;
+}
+
+int RunRead(const std::vector<std::string>& args) {
+    ReadOptions o;
+    try {
+        o = ParseRead(args);
+    } catch (const UsageError& e) {
+        std::cerr << "varelo read: " << e.what() << "; see varelo read --help\n";
+        return kUsage;
+    }
+    if (o.help) {
+        std::cout << kReadHelp;
+        return kOk;
+    }
+    layout::OmrTemplate t;
+    read::AnswerKey key;
+    std::vector<read::ScanSource> sources;
+    try {
+        t = read::LoadTemplate(o.templatePath);
+        if (!o.key.empty()) key = read::LoadAnswerKey(o.key, t);
+        sources = read::ListScans(o.scans);
+        for (const std::string& dir : {o.review, o.aligned})
+            if (!dir.empty()) fs::create_directories(dir);
+    } catch (const read::ReadError& e) {
+        std::cerr << "varelo read: " << e.what() << '\n';
+        return kRefused;
+    } catch (const fs::filesystem_error& e) {
+        std::cerr << "varelo read: cannot create " << e.path1().string() << ": "
+                  << e.code().message() << '\n';
+        return kRefused;
+    }
+
+    const auto start = std::chrono::steady_clock::now();
+    const bool terminal = isatty(STDERR_FILENO) != 0;
+    std::vector<read::ScanReading> readings(sources.size());
+    std::vector<std::string> pictureErrors(sources.size());
+    unsigned threads =
+        o.threads != 0 ? o.threads : std::max(1u, std::thread::hardware_concurrency());
+    threads = static_cast<unsigned>(std::min<size_t>(threads, std::max<size_t>(1, sources.size())));
+    std::atomic<size_t> next{0}, done{0};
+    std::mutex progress;
+    const auto work = [&] {
+        for (size_t i = next++; i < sources.size(); i = next++) {
+            const std::string name = sources[i].Name();
+            cv::Mat grey;
+            try {
+                grey = read::LoadScan(sources[i], kPdfDpi);
+                readings[i] = read::ReadScan(t, name, grey);
+            } catch (const read::ReadError& e) {
+                readings[i].name = name;
+                readings[i].error = e.what();
+            }
+            try {
+                if (!o.review.empty() && !grey.empty()) {
+                    const std::string status =
+                        readings[i].error.empty()
+                            ? (readings[i].registration.page == 1 ? "page 1" : "page 2")
+                            : "error";
+                    const fs::path file = fs::path(o.review) / PictureName(sources[i], i);
+                    if (!cv::imwrite(file.string(),
+                                     read::ReviewPicture(t, readings[i], grey, status)))
+                        pictureErrors[i] = "cannot write " + file.string();
+                }
+                if (!o.aligned.empty() && readings[i].error.empty()) {
+                    const fs::path file = fs::path(o.aligned) / PictureName(sources[i], i);
+                    if (!cv::imwrite(file.string(), read::AlignedPage(t, readings[i], grey, o.dpi)))
+                        pictureErrors[i] = "cannot write " + file.string();
+                }
+            } catch (const cv::Exception& e) {
+                pictureErrors[i] = e.what();
+            }
+            const size_t finished = ++done;
+            if (terminal) {
+                const std::lock_guard lock(progress);
+                std::cerr << "\rreading scans: " << finished << '/' << sources.size() << std::flush;
+            }
+        }
+    };
+    std::vector<std::thread> pool;
+    for (unsigned k = 1; k < threads; ++k) pool.emplace_back(work);
+    work();
+    for (std::thread& th : pool) th.join();
+    if (terminal && !sources.empty()) std::cerr << '\n';
+
+    const std::vector<read::SheetResult> sheets =
+        read::AssembleSheets(t, readings, o.key.empty() ? nullptr : &key);
+    size_t ok = 0, review = 0, page2 = 0, errors = 0;
+    for (const read::SheetResult& s : sheets) {
+        switch (s.status) {
+            case read::SheetStatus::Ok:
+                ++ok;
+                break;
+            case read::SheetStatus::Review:
+                ++review;
+                break;
+            case read::SheetStatus::Page2:
+                ++page2;
+                break;
+            case read::SheetStatus::Error:
+                ++errors;
+                std::cerr << readings[s.scan].name << ": " << s.reason << '\n';
+                break;
+        }
+    }
+    bool failed = errors > 0;
+    for (size_t i = 0; i < pictureErrors.size(); ++i)
+        if (!pictureErrors[i].empty()) {
+            std::cerr << "varelo read: " << readings[i].name << ": " << pictureErrors[i] << '\n';
+            failed = true;
+        }
+    try {
+        WriteFile(o.csv, read::ResultsCsv(t, readings, sheets, !o.key.empty()));
+        if (!o.json.empty()) WriteFile(o.json, read::ResultsJson(t, readings, sheets));
+    } catch (const read::ReadError& e) {
+        std::cerr << "varelo read: " << e.what() << '\n';
+        return kRefused;
+    }
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::cout << sources.size() << " scans: " << ok << " read, " << review << " to review, "
+              << page2 << " page 2, " << errors << " errors, in " << std::fixed
+              << std::setprecision(2) << seconds << " s; results in " << o.csv << '\n';
+    return failed ? kRefused : kOk;
+}
+
+}  // namespace varelo::cli

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace varelo::cli {
+
+struct ReadOptions {
+    bool help = false;
+    std::string templatePath;
+    std::vector<std::string> scans;
+    std::string csv;  // -o
+    std::string json, key, review, aligned;
+    int dpi = 150;         // of the --aligned pages
+    unsigned threads = 0;  // 0: one per core
+};
+
+// Parses the arguments after "read". Throws UsageError.
+ReadOptions ParseRead(const std::vector<std::string>& args);
+
+// varelo read TEMPLATE.json SCAN... -o RESULTS.csv ...: reads filled sheets. Returns the exit
+// status: 0 when every scan was read ok, review or page2.
+int RunRead(const std::vector<std::string>& args);
+
+extern const char* const kReadHelp;
+
+}  // namespace varelo::cli

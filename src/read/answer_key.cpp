@@ -1,0 +1,58 @@
+#include "read/answer_key.h"
+
+#include <algorithm>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "read/read_error.h"
+
+namespace varelo::read {
+
+AnswerKey ParseAnswerKey(const std::string& text, const layout::OmrTemplate& t) {
+    nlohmann::json root;
+    try {
+        root = nlohmann::json::parse(text);
+    } catch (const nlohmann::json::parse_error& e) {
+        throw ReadError(std::string("the key is not valid JSON: ") + e.what());
+    }
+    if (!root.is_object()) throw ReadError("the key must be an object {\"1\": \"A\", ...}");
+    AnswerKey key;
+    for (const auto& [number, value] : root.items()) {
+        const auto item = std::find_if(
+            t.items.begin(), t.items.end(),
+            [&](const layout::OmrItem& i) { return std::to_string(i.number) == number; });
+        if (item == t.items.end())
+            throw ReadError("the key names item \"" + number +
+                            "\", which the template does not have");
+        if (!value.is_string())
+            throw ReadError("the key of item " + number + " must be text such as \"BD\"");
+        // Put the labels in template order, so "DB" and "BD" are one answer.
+        std::string labels = value.get<std::string>(), ordered;
+        for (const layout::OmrBubble& option : item->options) {
+            const size_t at = labels.find(option.value);
+            if (at == std::string::npos) continue;
+            ordered += option.value;
+            labels.erase(at, option.value.size());
+        }
+        if (!labels.empty())
+            throw ReadError("the key of item " + number + " holds \"" + labels +
+                            "\", which is not an option of the item");
+        key[item->number] = ordered;
+    }
+    return key;
+}
+
+AnswerKey LoadAnswerKey(const std::string& path, const layout::OmrTemplate& t) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw ReadError("cannot read the key " + path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    try {
+        return ParseAnswerKey(text.str(), t);
+    } catch (const ReadError& e) {
+        throw ReadError(path + ": " + e.what());
+    }
+}
+
+}  // namespace varelo::read

@@ -1,0 +1,111 @@
+#include "read/bubble_reading.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <string>
+
+namespace varelo::read {
+
+namespace {
+
+// The middle of a bubble, where a fill shows and the empty bubble has only its thin letter;
+// away from the outline, so a shift of half a millimetre still measures inside.
+constexpr double kMiddleShare = 0.56;
+// Scores: at least this much above an empty bubble is a fill, at most this much is blank.
+// An erased mark leaves about a quarter; a pencil fill darkens the middle by two thirds or more.
+constexpr double kFilledScore = 0.45;
+constexpr double kBlankScore = 0.2;
+// An empty bubble's level is the lower third of the page's bubbles of the same glyph, since
+// most bubbles are empty (a glyph printed twice, once filled, gives the empty one); it may lie
+// at most kGlyphSpread above the page's median bubble, so a glyph filled in most places does
+// not turn its fills into empties; that median is at most kMaxEmptyLevel.
+constexpr double kMaxEmptyLevel = 0.45;
+constexpr double kGlyphSpread = 0.2;
+
+// The value a share of the way up the sorted values.
+double Quantile(std::vector<double> v, double share) {
+    const auto at = v.begin() + static_cast<long>(static_cast<double>(v.size() - 1) * share);
+    std::nth_element(v.begin(), at, v.end());
+    return *at;
+}
+
+double MiddleDarkness(const cv::Mat& grey, const cv::Point2d& centre, double halfW, double halfH,
+                      double paper) {
+    const cv::Rect box(static_cast<int>(std::lround(centre.x - halfW)),
+                       static_cast<int>(std::lround(centre.y - halfH)),
+                       std::max(1, static_cast<int>(std::lround(2 * halfW))),
+                       std::max(1, static_cast<int>(std::lround(2 * halfH))));
+    const cv::Rect inside = box & cv::Rect(0, 0, grey.cols, grey.rows);
+    if (inside.area() < box.area() / 2) return 0;  // off the scan
+    const double mean = cv::mean(grey(inside))[0];
+    return std::clamp(1 - mean / paper, 0.0, 1.0);
+}
+
+template <class Fn>
+void ForEachBubble(const layout::OmrTemplate& t, BubbleReadings& r, Fn&& fn) {
+    for (size_t c = 0; c < t.candidateColumns.size(); ++c)
+        for (size_t d = 0; d < t.candidateColumns[c].size(); ++d)
+            fn(t.candidateColumns[c][d], r.candidate[c][d]);
+    for (size_t i = 0; i < t.items.size(); ++i)
+        for (size_t o = 0; o < t.items[i].options.size(); ++o)
+            fn(t.items[i].options[o], r.items[i][o]);
+}
+
+}  // namespace
+
+const char* DecisionName(Decision d) {
+    switch (d) {
+        case Decision::Filled:
+            return "filled";
+        case Decision::Doubtful:
+            return "doubtful";
+        case Decision::Blank:
+            break;
+    }
+    return "blank";
+}
+
+BubbleReadings::BubbleReadings(const layout::OmrTemplate& t) {
+    for (const auto& column : t.candidateColumns) candidate.emplace_back(column.size());
+    for (const layout::OmrItem& item : t.items) items.emplace_back(item.options.size());
+}
+
+void ReadBubbles(const layout::OmrTemplate& t, const Registration& page, const cv::Mat& grey,
+                 BubbleReadings& readings) {
+    // Every bubble of the page with the glyph it prints ("8" holds more ink than "1").
+    std::vector<std::pair<const std::string*, BubbleReading*>> onPage;
+    ForEachBubble(t, readings, [&](const layout::OmrBubble& b, BubbleReading& r) {
+        if (b.rect.page != page.page) return;
+        r = BubbleReading{};
+        r.read = true;
+        r.centre = page.Locate(b.rect.CenterX(), b.rect.CenterY());
+        r.darkness =
+            MiddleDarkness(grey, r.centre, b.rect.width * kMiddleShare / 2 * page.PixelsPerMmX(),
+                           b.rect.height * kMiddleShare / 2 * page.PixelsPerMmY(), page.paper);
+        onPage.emplace_back(&b.value, &r);
+    });
+    if (onPage.empty()) return;
+    std::vector<double> all;
+    std::map<std::string, std::vector<double>> byGlyph;
+    for (const auto& [value, r] : onPage) {
+        all.push_back(r->darkness);
+        byGlyph[*value].push_back(r->darkness);
+    }
+    const double pageEmpty = std::min(kMaxEmptyLevel, Quantile(all, 0.5));
+    std::map<std::string, double> empty;
+    for (auto& [value, levels] : byGlyph)
+        empty[value] = std::min(Quantile(levels, 1.0 / 3), pageEmpty + kGlyphSpread);
+
+    constexpr double kMiddle = (kFilledScore + kBlankScore) / 2;
+    for (const auto& [value, r] : onPage) {
+        const double level = empty[*value];
+        r->score = std::max(0.0, (r->darkness - level) / (1 - level));
+        r->decision = r->score >= kFilledScore  ? Decision::Filled
+                      : r->score <= kBlankScore ? Decision::Blank
+                                                : Decision::Doubtful;
+        r->confidence = std::clamp(std::abs(r->score - kMiddle) / kMiddle, 0.0, 1.0);
+    }
+}
+
+}  // namespace varelo::read

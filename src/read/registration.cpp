@@ -1,0 +1,301 @@
+#include "read/registration.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <opencv2/imgproc.hpp>
+
+namespace varelo::read {
+
+namespace {
+
+// Marks are found on a copy reduced to about this many pixels per millimetre (100 dpi): enough
+// to place a 3.5 mm mark within a tenth of a millimetre, and quick.
+constexpr double kWorkPixelsPerMm = 3.5;
+// Ink is what is darker than this share of the paper level.
+constexpr double kInkShare = 0.5;
+// How far a mark may stand from where the page's corners put it.
+constexpr double kMarkToleranceMm = 1.2;
+// How far a corner mark may stand from where it would be on a perfect scan: shift, skew and
+// scale of an ordinary scanner together.
+constexpr double kCornerSearchShare = 0.12;  // of the page's longer side
+// The map must be a near-similarity: scale and skew of a scanner, not of another page.
+constexpr double kScaleTolerance = 0.08;
+constexpr double kSkewToleranceDegrees = 8;
+// Share of a page's marks that must be found, and of another page's marks that may show.
+constexpr double kMarksNeeded = 0.9;
+
+constexpr double kPi = 3.14159265358979323846;
+
+struct Blob {
+    cv::Point2d centre;  // work pixels
+};
+
+// The paper level: the median grey of the page, which is mostly paper.
+double PaperLevel(const cv::Mat& work) {
+    const int channels[] = {0};
+    const int bins[] = {256};
+    const float range[] = {0, 256};
+    const float* ranges[] = {range};
+    cv::Mat hist;
+    cv::calcHist(&work, 1, channels, cv::Mat(), hist, 1, bins, ranges);
+    const double half = static_cast<double>(work.total()) / 2;
+    double sum = 0;
+    for (int v = 0; v < 256; ++v) {
+        sum += hist.at<float>(v);
+        if (sum >= half) return std::max(v, 1);
+    }
+    return 255;
+}
+
+// Solid blobs the size of a mark (filled bubbles among them).
+std::vector<Blob> MarkLikeBlobs(const cv::Mat& work, double paper, double markW, double markH) {
+    cv::Mat ink, labels, stats, centroids;
+    cv::threshold(work, ink, paper * kInkShare, 255, cv::THRESH_BINARY_INV);
+    const int n = cv::connectedComponentsWithStats(ink, labels, stats, centroids, 8, CV_32S);
+    std::vector<Blob> out;
+    const double expected = markW * markH;
+    for (int i = 1; i < n; ++i) {
+        const int w = stats.at<int>(i, cv::CC_STAT_WIDTH);
+        const int h = stats.at<int>(i, cv::CC_STAT_HEIGHT);
+        const int area = stats.at<int>(i, cv::CC_STAT_AREA);
+        if (w < markW * 0.65 || w > markW * 1.5 + 2 || h < markH * 0.65 || h > markH * 1.5 + 2)
+            continue;
+        if (area < expected * 0.55 || area > expected * 1.6 || area < 0.65 * w * h) continue;
+        out.push_back({{centroids.at<double>(i, 0), centroids.at<double>(i, 1)}});
+    }
+    return out;
+}
+
+cv::Point2d Apply(const cv::Matx23d& m, const cv::Point2d& p) {
+    return {m(0, 0) * p.x + m(0, 1) * p.y + m(0, 2), m(1, 0) * p.x + m(1, 1) * p.y + m(1, 2)};
+}
+
+// The affine map that takes the template points onto the scan points, least squares.
+bool FitAffine(const std::vector<cv::Point2d>& from, const std::vector<cv::Point2d>& to,
+               cv::Matx23d& out) {
+    if (from.size() < 3) return false;
+    cv::Mat a(static_cast<int>(from.size()), 3, CV_64F), bx(a.rows, 1, CV_64F),
+        by(a.rows, 1, CV_64F);
+    for (int i = 0; i < a.rows; ++i) {
+        a.at<double>(i, 0) = from[static_cast<size_t>(i)].x;
+        a.at<double>(i, 1) = from[static_cast<size_t>(i)].y;
+        a.at<double>(i, 2) = 1;
+        bx.at<double>(i) = to[static_cast<size_t>(i)].x;
+        by.at<double>(i) = to[static_cast<size_t>(i)].y;
+    }
+    cv::Mat rx, ry;
+    if (!cv::solve(a, bx, rx, cv::DECOMP_SVD) || !cv::solve(a, by, ry, cv::DECOMP_SVD))
+        return false;
+    out = cv::Matx23d(rx.at<double>(0), rx.at<double>(1), rx.at<double>(2), ry.at<double>(0),
+                      ry.at<double>(1), ry.at<double>(2));
+    return true;
+}
+
+// A scanner turns, shifts and scales the page a little; anything else is not this page.
+bool PlausibleScan(const cv::Matx23d& m, double pixelsPerMm, bool upsideDown) {
+    const cv::Point2d u(m(0, 0), m(1, 0)), v(m(0, 1), m(1, 1));
+    const double su = std::hypot(u.x, u.y), sv = std::hypot(v.x, v.y);
+    if (std::abs(su / pixelsPerMm - 1) > kScaleTolerance ||
+        std::abs(sv / pixelsPerMm - 1) > kScaleTolerance)
+        return false;
+    const double skew =
+        std::abs(std::asin(std::clamp((u.x * v.x + u.y * v.y) / (su * sv), -1.0, 1.0)));
+    if (skew > kSkewToleranceDegrees * kPi / 180) return false;
+    double angle = std::atan2(u.y, u.x);
+    if (upsideDown) angle = std::remainder(angle - kPi, 2 * kPi);
+    return std::abs(angle) <= kSkewToleranceDegrees * kPi / 180;
+}
+
+cv::Point2d Centre(const layout::OmrRect& r) {
+    return {r.CenterX(), r.CenterY()};
+}
+
+// The blob nearest to p within tolerance, or -1.
+int Nearest(const std::vector<Blob>& blobs, const cv::Point2d& p, double tolerance) {
+    int best = -1;
+    double bestDistance = tolerance;
+    for (size_t i = 0; i < blobs.size(); ++i) {
+        const double d = cv::norm(blobs[i].centre - p);
+        if (d <= bestDistance) bestDistance = d, best = static_cast<int>(i);
+    }
+    return best;
+}
+
+struct Hypothesis {
+    int page = 0;
+    bool upsideDown = false;
+    cv::Matx23d toWork;
+    double score = -1;
+    std::vector<std::pair<size_t, int>> found;  // page mark index, blob
+};
+
+// How well the scan shows page p under the map: the share of its marks found, less the marks
+// of other pages that show where page p has none.
+Hypothesis Judge(const layout::OmrTemplate& t, int p, bool upsideDown, const cv::Matx23d& m,
+                 const std::vector<Blob>& blobs, double tolerance) {
+    Hypothesis h{p, upsideDown, m, 0, {}};
+    const std::vector<layout::OmrMark>& own = t.pages[static_cast<size_t>(p - 1)].marks;
+    for (size_t i = 0; i < own.size(); ++i) {
+        const int b = Nearest(blobs, Apply(m, Centre(own[i].rect)), tolerance);
+        if (b >= 0) h.found.emplace_back(i, b);
+    }
+    size_t foreign = 0;
+    for (size_t q = 0; q < t.pages.size(); ++q) {
+        if (static_cast<int>(q) == p - 1) continue;
+        for (const layout::OmrMark& other : t.pages[q].marks) {
+            const cv::Point2d c = Centre(other.rect);
+            const bool shared = std::any_of(own.begin(), own.end(), [&](const layout::OmrMark& o) {
+                return cv::norm(Centre(o.rect) - c) < kMarkToleranceMm;
+            });
+            if (!shared && Nearest(blobs, Apply(m, c), tolerance) >= 0) ++foreign;
+        }
+    }
+    h.score = (static_cast<double>(h.found.size()) - static_cast<double>(foreign)) /
+              static_cast<double>(std::max<size_t>(1, own.size()));
+    return h;
+}
+
+}  // namespace
+
+cv::Point2d Registration::Locate(double xMm, double yMm) const {
+    cv::Point2d p = Apply(toScan, {xMm, yMm});
+    const std::pair<double, cv::Point2d>* nearest = nullptr;
+    for (const auto& row : rows)
+        if (std::abs(row.first - yMm) < 0.5 &&
+            (!nearest || std::abs(row.first - yMm) < std::abs(nearest->first - yMm)))
+            nearest = &row;
+    if (nearest) p += nearest->second;
+    return p;
+}
+
+double Registration::PixelsPerMmX() const {
+    return std::hypot(toScan(0, 0), toScan(1, 0));
+}
+double Registration::PixelsPerMmY() const {
+    return std::hypot(toScan(0, 1), toScan(1, 1));
+}
+
+Registration RegisterScan(const layout::OmrTemplate& t, const cv::Mat& grey) {
+    Registration out;
+    if (t.pages.empty() || grey.empty()) {
+        out.reason = "nothing to read";
+        return out;
+    }
+    const layout::OmrPage& first = t.pages.front();
+    const double pixelsPerMm =
+        std::sqrt(static_cast<double>(grey.cols) * grey.rows / (first.width * first.height));
+    const int factor = std::max(1, static_cast<int>(std::floor(pixelsPerMm / kWorkPixelsPerMm)));
+    cv::Mat work;
+    if (factor > 1)
+        cv::resize(grey, work, cv::Size(grey.cols / factor, grey.rows / factor), 0, 0,
+                   cv::INTER_AREA);
+    else
+        work = grey;
+    const double workPerMm = pixelsPerMm / factor;
+
+    out.paper = PaperLevel(work);
+    if (first.marks.empty()) {
+        out.reason = "the template has no marks";
+        return out;
+    }
+    const layout::OmrRect& markRect = first.marks.front().rect;
+    const std::vector<Blob> blobs =
+        MarkLikeBlobs(work, out.paper, markRect.width * workPerMm, markRect.height * workPerMm);
+    if (blobs.size() < 3) {
+        out.reason = "no positioning marks found (a blank page, or not a sheet?)";
+        return out;
+    }
+
+    const double tolerance = kMarkToleranceMm * workPerMm;
+    Hypothesis best;
+    for (int p = 1; p <= static_cast<int>(t.pages.size()); ++p) {
+        const layout::OmrPage& page = t.pages[static_cast<size_t>(p - 1)];
+        std::vector<cv::Point2d> corners;
+        for (const layout::OmrMark& m : page.marks)
+            if (m.corner) corners.push_back(Centre(m.rect));
+        if (corners.size() != 3) continue;
+        const double radius = kCornerSearchShare * std::max(page.width, page.height) * workPerMm;
+        for (const bool upsideDown : {false, true}) {
+            // For each corner, the three blobs farthest out towards its corner of the scan.
+            std::array<std::vector<int>, 3> candidates;
+            for (size_t k = 0; k < 3; ++k) {
+                cv::Point2d seen = corners[k];
+                if (upsideDown) seen = {page.width - seen.x, page.height - seen.y};
+                const cv::Point2d towards(seen.x < page.width / 2 ? -1 : 1,
+                                          seen.y < page.height / 2 ? -1 : 1);
+                const cv::Point2d expected = seen * workPerMm;
+                std::vector<int>& c = candidates[k];
+                for (size_t b = 0; b < blobs.size(); ++b)
+                    if (cv::norm(blobs[b].centre - expected) <= radius)
+                        c.push_back(static_cast<int>(b));
+                std::sort(c.begin(), c.end(), [&](int a, int b) {
+                    return blobs[static_cast<size_t>(a)].centre.dot(towards) >
+                           blobs[static_cast<size_t>(b)].centre.dot(towards);
+                });
+                if (c.size() > 3) c.resize(3);
+            }
+            for (const int a : candidates[0])
+                for (const int b : candidates[1])
+                    for (const int c : candidates[2]) {
+                        if (a == b || b == c || a == c) continue;
+                        cv::Matx23d m;
+                        if (!FitAffine(corners,
+                                       {blobs[static_cast<size_t>(a)].centre,
+                                        blobs[static_cast<size_t>(b)].centre,
+                                        blobs[static_cast<size_t>(c)].centre},
+                                       m) ||
+                            !PlausibleScan(m, workPerMm, upsideDown))
+                            continue;
+                        Hypothesis h = Judge(t, p, upsideDown, m, blobs, tolerance);
+                        if (h.score > best.score) best = std::move(h);
+                    }
+        }
+    }
+    if (best.score < 0) {
+        out.reason =
+            "the three corner marks were not found (a corner torn or folded, or not a "
+            "page of this sheet?)";
+        return out;
+    }
+    if (best.score < kMarksNeeded) {
+        out.reason =
+            "the marks do not match any page of this template (another sheet, or marks "
+            "hidden?)";
+        return out;
+    }
+
+    // Refit on every mark found, at full resolution.
+    const std::vector<layout::OmrMark>& marks = t.pages[static_cast<size_t>(best.page - 1)].marks;
+    std::vector<cv::Point2d> from, to;
+    const auto full = [factor](const cv::Point2d& w) {
+        return w * factor + cv::Point2d(factor - 1, factor - 1) * 0.5;
+    };
+    for (const auto& [index, blob] : best.found) {
+        from.push_back(Centre(marks[index].rect));
+        to.push_back(full(blobs[static_cast<size_t>(blob)].centre));
+    }
+    if (!FitAffine(from, to, out.toScan)) {
+        out.reason = "the marks found do not fix the page";
+        return out;
+    }
+    out.ok = true;
+    out.page = best.page;
+    out.upsideDown = best.upsideDown;
+    // Each row mark corrects its row along the page's vertical: paper stretch and feed.
+    const cv::Point2d down(out.toScan(0, 1), out.toScan(1, 1));
+    const cv::Point2d unitDown = down / cv::norm(down);
+    for (size_t i = 0; i < best.found.size(); ++i) {
+        const layout::OmrMark& mark = marks[best.found[i].first];
+        FoundMark found{best.found[i].first, to[i], {0, 0}};
+        if (!mark.corner) {
+            const cv::Point2d residual = to[i] - Apply(out.toScan, from[i]);
+            found.correction = unitDown * residual.dot(unitDown);
+            out.rows.emplace_back(mark.rect.CenterY(), found.correction);
+        }
+        out.marks.push_back(found);
+    }
+    return out;
+}
+
+}  // namespace varelo::read

@@ -1,0 +1,266 @@
+#include "read/sheet_results.h"
+
+#include <algorithm>
+#include <cmath>
+#include <nlohmann/json.hpp>
+
+#include "host/numbers.h"
+
+namespace varelo::read {
+
+namespace {
+
+// Whether any bubble lies beyond page 1, so page-2 scans belong to sheets.
+bool BubblesBeyondPageOne(const layout::OmrTemplate& t) {
+    for (size_t p = 2; p <= t.pages.size(); ++p)
+        if (layout::PageHasBubbles(t, static_cast<int>(p))) return true;
+    return false;
+}
+
+void Merge(BubbleReadings& into, const BubbleReadings& from) {
+    const auto merge = [](auto& a, const auto& b) {
+        for (size_t i = 0; i < a.size(); ++i)
+            for (size_t j = 0; j < a[i].size(); ++j)
+                if (b[i][j].read) a[i][j] = b[i][j];
+    };
+    merge(into.candidate, from.candidate);
+    merge(into.items, from.items);
+}
+
+void Note(std::string& reason, const std::string& what) {
+    if (!reason.empty()) reason += "; ";
+    reason += what;
+}
+
+// The candidate number, answers and status of one sheet from its bubbles.
+void ReadOff(const layout::OmrTemplate& t, const BubbleReadings& r, const AnswerKey* key,
+             SheetResult& sheet) {
+    bool unread = false;
+    std::vector<std::string> doubtful;
+    for (size_t c = 0; c < r.candidate.size(); ++c) {
+        std::string filled;
+        for (size_t d = 0; d < r.candidate[c].size(); ++d) {
+            const BubbleReading& b = r.candidate[c][d];
+            unread = unread || !b.read;
+            if (b.decision == Decision::Filled) filled += t.candidateColumns[c][d].value;
+            if (b.read && b.decision == Decision::Doubtful)
+                doubtful.push_back("digit " + t.candidateColumns[c][d].value + " of column " +
+                                   std::to_string(c + 1));
+        }
+        sheet.candidate += filled.size() == 1 ? filled : "?";
+    }
+    sheet.groupScores.assign(key ? t.groups.size() : 0, 0.0);
+    for (size_t i = 0; i < r.items.size(); ++i) {
+        const layout::OmrItem& item = t.items[i];
+        std::string filled;
+        for (size_t o = 0; o < r.items[i].size(); ++o) {
+            const BubbleReading& b = r.items[i][o];
+            unread = unread || !b.read;
+            if (b.decision == Decision::Filled) filled += item.options[o].value;
+            if (b.read && b.decision == Decision::Doubtful)
+                doubtful.push_back(item.options[o].value + " of item " +
+                                   std::to_string(item.number));
+        }
+        sheet.answers.push_back(filled);
+        if (key) {
+            const auto k = key->find(item.number);
+            if (k != key->end() && k->second == filled) {
+                sheet.groupScores[static_cast<size_t>(item.group - 1)] += item.points;
+                sheet.total += item.points;
+            }
+        }
+    }
+    sheet.status = SheetStatus::Ok;
+    if (sheet.candidate.find('?') != std::string::npos) {
+        sheet.status = SheetStatus::Review;
+        Note(sheet.reason, "a candidate-number column has no or several digits filled");
+    }
+    if (!doubtful.empty()) {
+        sheet.status = SheetStatus::Review;
+        std::string list;
+        for (size_t i = 0; i < doubtful.size() && i < 5; ++i) list += (i ? ", " : "") + doubtful[i];
+        if (doubtful.size() > 5) list += ", ...";
+        Note(sheet.reason, "doubtful bubbles: " + list);
+    }
+    if (unread) {
+        sheet.status = SheetStatus::Review;
+        Note(sheet.reason, "the scan of page 2 does not follow, so its bubbles are unread");
+    }
+}
+
+std::string CsvField(const std::string& s) {
+    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
+    std::string out = "\"";
+    for (const char ch : s) {
+        if (ch == '"') out += '"';
+        out += ch;
+    }
+    return out + "\"";
+}
+
+nlohmann::ordered_json Point(const cv::Point2d& p) {
+    return {{"x", std::round(p.x * 100) / 100}, {"y", std::round(p.y * 100) / 100}};
+}
+
+double Round3(double v) {
+    return std::round(v * 1000) / 1000;
+}
+
+nlohmann::ordered_json BubbleJson(const BubbleReading& b) {
+    return {{"x", std::round(b.centre.x * 10) / 10},
+            {"y", std::round(b.centre.y * 10) / 10},
+            {"darkness", Round3(b.darkness)},
+            {"decision", DecisionName(b.decision)},
+            {"confidence", Round3(b.confidence)}};
+}
+
+}  // namespace
+
+const char* StatusName(SheetStatus s) {
+    switch (s) {
+        case SheetStatus::Ok:
+            return "ok";
+        case SheetStatus::Review:
+            return "review";
+        case SheetStatus::Page2:
+            return "page2";
+        case SheetStatus::Error:
+            break;
+    }
+    return "error";
+}
+
+std::vector<SheetResult> AssembleSheets(const layout::OmrTemplate& t,
+                                        const std::vector<ScanReading>& scans,
+                                        const AnswerKey* key) {
+    const bool twoPageSheets = BubblesBeyondPageOne(t);
+    std::vector<SheetResult> out;
+    for (size_t i = 0; i < scans.size(); ++i) {
+        SheetResult sheet;
+        sheet.scan = i;
+        const ScanReading& s = scans[i];
+        if (!s.error.empty()) {
+            sheet.reason = s.error;
+        } else if (s.registration.page != 1) {
+            sheet.status = SheetStatus::Page2;
+            if (twoPageSheets) sheet.reason = "no scan of page 1 before it";
+        } else {
+            BubbleReadings readings = s.bubbles;
+            if (twoPageSheets && i + 1 < scans.size() && scans[i + 1].error.empty() &&
+                scans[i + 1].registration.page == 2) {
+                sheet.scan2 = ++i;
+                Merge(readings, scans[i].bubbles);
+            }
+            ReadOff(t, readings, key, sheet);
+        }
+        out.push_back(std::move(sheet));
+    }
+    return out;
+}
+
+std::string ResultsCsv(const layout::OmrTemplate& t, const std::vector<ScanReading>& scans,
+                       const std::vector<SheetResult>& sheets, bool withKey) {
+    const bool twoPageSheets = BubblesBeyondPageOne(t);
+    std::string out = "\xEF\xBB\xBF";  // so spreadsheet programs on Chinese systems read UTF-8
+    out += "scan";
+    if (twoPageSheets) out += ",scan2";
+    out += ",status,candidate";
+    for (const layout::OmrItem& item : t.items) out += "," + std::to_string(item.number);
+    if (withKey) {
+        for (size_t g = 0; g < t.groups.size(); ++g) out += ",group" + std::to_string(g + 1);
+        out += ",total";
+    }
+    out += ",reason\r\n";
+    for (const SheetResult& s : sheets) {
+        out += CsvField(scans[s.scan].name);
+        if (twoPageSheets) out += "," + (s.scan2 ? CsvField(scans[*s.scan2].name) : "");
+        out += std::string(",") + StatusName(s.status) + "," + s.candidate;
+        for (size_t i = 0; i < t.items.size(); ++i)
+            out += "," + (i < s.answers.size() ? s.answers[i] : "");
+        if (withKey) {
+            const bool scored = s.status == SheetStatus::Ok || s.status == SheetStatus::Review;
+            for (size_t g = 0; g < t.groups.size(); ++g)
+                out += "," + (scored ? host::NumberToText(s.groupScores[g]) : "");
+            out += "," + (scored ? host::NumberToText(s.total) : "");
+        }
+        out += "," + CsvField(s.reason) + "\r\n";
+    }
+    return out;
+}
+
+std::string ResultsJson(const layout::OmrTemplate& t, const std::vector<ScanReading>& scans,
+                        const std::vector<SheetResult>& sheets) {
+    using Json = nlohmann::ordered_json;
+    Json scanList = Json::array();
+    for (const ScanReading& s : scans) {
+        Json j{{"scan", s.name}};
+        if (!s.error.empty()) {
+            j["error"] = s.error;
+            scanList.push_back(j);
+            continue;
+        }
+        const Registration& r = s.registration;
+        j["page"] = r.page;
+        j["upsideDown"] = r.upsideDown;
+        j["paperLevel"] = r.paper;
+        j["transform"] =
+            Json{{"from", "template mm"},
+                 {"to", "scan px"},
+                 {"matrix",
+                  {{Round3(r.toScan(0, 0)), Round3(r.toScan(0, 1)), Round3(r.toScan(0, 2))},
+                   {Round3(r.toScan(1, 0)), Round3(r.toScan(1, 1)), Round3(r.toScan(1, 2))}}}};
+        const std::vector<layout::OmrMark>& marks = t.pages[static_cast<size_t>(r.page - 1)].marks;
+        Json markList = Json::array();
+        for (const FoundMark& m : r.marks)
+            markList.push_back(Json{{"mark", m.index + 1},
+                                    {"kind", marks[m.index].corner ? "corner" : "row"},
+                                    {"found", Point(m.centre)},
+                                    {"rowCorrection", Point(m.correction)}});
+        j["marksFound"] = markList.size();
+        j["marksExpected"] = marks.size();
+        j["marks"] = markList;
+        Json candidate = Json::array();
+        for (size_t c = 0; c < t.candidateColumns.size(); ++c)
+            for (size_t d = 0; d < t.candidateColumns[c].size(); ++d)
+                if (s.bubbles.candidate[c][d].read) {
+                    Json b{{"column", c + 1}, {"digit", d}};
+                    b.update(BubbleJson(s.bubbles.candidate[c][d]));
+                    candidate.push_back(b);
+                }
+        Json items = Json::array();
+        for (size_t i = 0; i < t.items.size(); ++i)
+            for (size_t o = 0; o < t.items[i].options.size(); ++o)
+                if (s.bubbles.items[i][o].read) {
+                    Json b{{"item", t.items[i].number}, {"label", t.items[i].options[o].value}};
+                    b.update(BubbleJson(s.bubbles.items[i][o]));
+                    items.push_back(b);
+                }
+        j["candidateBubbles"] = candidate;
+        j["itemBubbles"] = items;
+        scanList.push_back(j);
+    }
+    Json sheetList = Json::array();
+    for (const SheetResult& s : sheets) {
+        Json j{{"scan", scans[s.scan].name}};
+        if (s.scan2) j["scan2"] = scans[*s.scan2].name;
+        j["status"] = StatusName(s.status);
+        if (!s.reason.empty()) j["reason"] = s.reason;
+        if (s.status == SheetStatus::Ok || s.status == SheetStatus::Review) {
+            j["candidate"] = s.candidate;
+            Json answers = Json::object();
+            for (size_t i = 0; i < t.items.size(); ++i)
+                answers[std::to_string(t.items[i].number)] = s.answers[i];
+            j["answers"] = answers;
+            if (!s.groupScores.empty()) {
+                j["groupScores"] = s.groupScores;
+                j["total"] = s.total;
+            }
+        }
+        sheetList.push_back(j);
+    }
+    return Json{{"scans", scanList}, {"sheets", sheetList}}.dump(2, ' ', false,
+                                                                 Json::error_handler_t::replace) +
+           "\n";
+}
+
+}  // namespace varelo::read

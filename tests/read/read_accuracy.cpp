@@ -1,0 +1,125 @@
+// The reader's accuracy over every layout, distortion and resolution, on simulated scans of
+// sheets printed by the renderer and by LibreOffice. Prints one line per case:
+//   varelo_read_accuracy [--sheets N] [--no-libreoffice]
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "read/scan_reading.h"
+#include "read/scan_simulator.h"
+#include "read/sheet_results.h"
+
+using namespace varelo;
+
+namespace {
+
+struct Case {
+    const char* name;
+    scansim::Scanner scanner;
+};
+
+std::vector<Case> Cases() {
+    std::vector<Case> c;
+    const auto add = [&](const char* name, auto set) {
+        scansim::Scanner s;
+        set(s);
+        c.push_back({name, s});
+    };
+    add("clean", [](auto&) {});
+    add("rotate +3", [](auto& s) { s.rotateDegrees = 3; });
+    add("rotate -3", [](auto& s) { s.rotateDegrees = -3; });
+    add("upside down", [](auto& s) { s.upsideDown = true; });
+    add("shift +10,+10 mm", [](auto& s) { s.shiftXMm = 10, s.shiftYMm = 10; });
+    add("shift -10,-10 mm", [](auto& s) { s.shiftXMm = -10, s.shiftYMm = -10; });
+    add("scale +3 %", [](auto& s) { s.scale = 1.03; });
+    add("scale -3 %", [](auto& s) { s.scale = 0.97; });
+    add("blur 1.2", [](auto& s) { s.blurSigma = 1.2; });
+    add("noise 10", [](auto& s) { s.noiseSigma = 10; });
+    add("jpeg 60", [](auto& s) { s.jpegQuality = 60; });
+    add("grey paper 190", [](auto& s) { s.paperLevel = 190; });
+    add("yellow paper 190", [](auto& s) { s.paperLevel = 190, s.yellowish = true; });
+    add("all at once", [](auto& s) {
+        // Turned and shifted so that the marks stay on the scan.
+        s.rotateDegrees = -2, s.upsideDown = true, s.shiftXMm = 5, s.shiftYMm = 4;
+        s.scale = 0.98, s.blurSigma = 1.2, s.noiseSigma = 10, s.jpegQuality = 60;
+        s.paperLevel = 195, s.yellowish = true;
+    });
+    return c;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    int sheets = 2;
+    bool libreOffice = true;
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--sheets") && i + 1 < argc) sheets = std::atoi(argv[++i]);
+        if (!std::strcmp(argv[i], "--no-libreoffice")) libreOffice = false;
+    }
+    const char* layouts[] = {"A3三栏", "A3双栏", "8开三栏", "8开双栏", "A4单栏", "B5单栏"};
+    const int dpis[] = {150, 200, 300};
+    const auto work =
+        std::filesystem::temp_directory_path() / ("varelo-accuracy-" + std::to_string(getpid()));
+    std::mt19937 rng(20261207);
+    size_t allSheets = 0, allExact = 0, allItems = 0, allItemsRight = 0;
+    std::printf("%-9s %-12s %4s  %-18s %7s %11s %8s\n", "layout", "printed by", "dpi", "distortion",
+                "sheets", "items", "ms/scan");
+    for (const char* layoutName : layouts) {
+        const auto sheet = scansim::MakeSheet(layoutName);
+        if (!sheet) return 1;
+        for (const bool office : {false, true}) {
+            if (office && !libreOffice) continue;
+            for (const int dpi : dpis) {
+                const std::vector<cv::Mat> printed =
+                    office ? scansim::PrintLibreOffice(*sheet->doc, dpi, work / layoutName)
+                           : scansim::PrintVarelo(*sheet->doc, dpi);
+                if (printed.empty()) continue;
+                for (const Case& c : Cases()) {
+                    size_t exact = 0, items = 0, itemsRight = 0;
+                    double ms = 0;
+                    for (int n = 0; n < sheets; ++n) {
+                        const scansim::Answers answers = scansim::RandomAnswers(sheet->omr, rng);
+                        std::vector<cv::Mat> pages{printed.front().clone()};
+                        scansim::FillAnswers(pages, sheet->omr, answers, dpi, rng);
+                        const cv::Mat scan = scansim::Scan(pages.front(), c.scanner, dpi, rng);
+                        const auto start = std::chrono::steady_clock::now();
+                        const std::vector<read::ScanReading> scans{
+                            read::ReadScan(sheet->omr, "scan", scan)};
+                        ms += std::chrono::duration<double, std::milli>(
+                                  std::chrono::steady_clock::now() - start)
+                                  .count();
+                        const read::SheetResult r =
+                            read::AssembleSheets(sheet->omr, scans, nullptr).front();
+                        size_t right = 0;
+                        for (size_t i = 0; i < answers.items.size(); ++i)
+                            right += i < r.answers.size() && r.answers[i] == answers.items[i];
+                        items += answers.items.size() + 1;
+                        itemsRight += right + (r.candidate == answers.candidate);
+                        exact += r.status == read::SheetStatus::Ok &&
+                                 r.candidate == answers.candidate && right == answers.items.size();
+                        if (r.status != read::SheetStatus::Ok)
+                            std::fprintf(stderr, "  %s %s %d %s: %s %s\n", layoutName,
+                                         office ? "LibreOffice" : "Varelo", dpi, c.name,
+                                         read::StatusName(r.status), r.reason.c_str());
+                    }
+                    std::printf("%-9s %-12s %4d  %-18s %3zu/%-3d %5zu/%-5zu %8.1f\n", layoutName,
+                                office ? "LibreOffice" : "Varelo", dpi, c.name, exact, sheets,
+                                itemsRight, items, ms / sheets);
+                    std::fflush(stdout);
+                    allSheets += static_cast<size_t>(sheets), allExact += exact;
+                    allItems += items, allItemsRight += itemsRight;
+                }
+            }
+        }
+    }
+    std::filesystem::remove_all(work);
+    std::printf(
+        "all: %zu of %zu sheets exactly right and ok; %zu of %zu fields (items and "
+        "candidate numbers) right\n",
+        allExact, allSheets, allItemsRight, allItems);
+    return allExact == allSheets ? 0 : 1;
+}
