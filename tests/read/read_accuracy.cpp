@@ -68,14 +68,25 @@ int main(int argc, char** argv) {
     size_t allSheets = 0, allExact = 0, allItems = 0, allItemsRight = 0;
     std::printf("%-9s %-12s %4s  %-18s %7s %11s %8s\n", "layout", "printed by", "dpi", "distortion",
                 "sheets", "items", "ms/scan");
+    std::vector<std::unique_ptr<scansim::Sheet>> sheetsByLayout;
+    std::vector<const host::Document*> docs;
     for (const char* layoutName : layouts) {
-        const auto sheet = scansim::MakeSheet(layoutName);
-        if (!sheet) return 1;
-        for (const bool office : {false, true}) {
-            if (office && !libreOffice) continue;
-            for (const int dpi : dpis) {
+        sheetsByLayout.push_back(scansim::MakeSheet(layoutName));
+        if (!sheetsByLayout.back()) return 1;
+        docs.push_back(sheetsByLayout.back()->doc);
+    }
+    for (const bool office : {false, true}) {
+        if (office && !libreOffice) continue;
+        for (const int dpi : dpis) {
+            // One start of LibreOffice prints every layout.
+            const std::vector<std::vector<cv::Mat>> byOffice =
+                office ? scansim::PrintLibreOffice(docs, dpi, work)
+                       : std::vector<std::vector<cv::Mat>>{};
+            for (size_t l = 0; l < docs.size(); ++l) {
+                const char* layoutName = layouts[l];
+                const scansim::Sheet* sheet = sheetsByLayout[l].get();
                 const std::vector<cv::Mat> printed =
-                    office ? scansim::PrintLibreOffice(*sheet->doc, dpi, work / layoutName)
+                    office ? (l < byOffice.size() ? byOffice[l] : std::vector<cv::Mat>{})
                            : scansim::PrintVarelo(*sheet->doc, dpi);
                 if (printed.empty()) continue;
                 for (const Case& c : Cases()) {

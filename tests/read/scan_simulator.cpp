@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QPdfWriter>
 #include <cmath>
 #include <cstring>
 #include <opencv2/imgcodecs.hpp>
@@ -81,18 +82,24 @@ std::vector<cv::Mat> PrintVarelo(const host::Document& doc, int dpi) {
     return pages;
 }
 
-std::vector<cv::Mat> PrintLibreOffice(const host::Document& doc, int dpi, const fs::path& work) {
+std::vector<std::vector<cv::Mat>> PrintLibreOffice(const std::vector<const host::Document*>& docs,
+                                                   int dpi, const fs::path& work) {
     if (!interop::OnPath("soffice")) return {};
     fs::create_directories(work);
-    const fs::path docx = work / "sheet.docx";
-    host::SaveDocx(doc, docx.string());
+    std::vector<fs::path> files;
+    for (size_t i = 0; i < docs.size(); ++i) {
+        files.push_back(work / ("sheet-" + std::to_string(i + 1) + ".docx"));
+        host::SaveDocx(*docs[i], files.back().string());
+    }
     std::string log;
-    if (interop::ConvertToPdf({docx}, work / "home", work, log) != 0) return {};
-    const fs::path pdf = work / "sheet.pdf";
-    std::vector<cv::Mat> pages;
-    for (const read::ScanSource& s : read::ListScans({pdf.string()}))
-        pages.push_back(read::LoadScan(s, dpi));
-    return pages;
+    if (interop::ConvertToPdf(files, work / "home", work, log) != 0) return {};
+    std::vector<std::vector<cv::Mat>> printed;
+    for (fs::path file : files) {
+        printed.emplace_back();
+        for (const read::ScanSource& s : read::ListScans({file.replace_extension(".pdf").string()}))
+            printed.back().push_back(read::LoadScan(s, dpi));
+    }
+    return printed;
 }
 
 Answers RandomAnswers(const layout::OmrTemplate& t, std::mt19937& rng) {
@@ -223,6 +230,25 @@ cv::Mat Scan(const cv::Mat& page, const Scanner& s, int dpi, std::mt19937& rng) 
     else
         cv::imencode(".png", colour, bytes, {cv::IMWRITE_PNG_COMPRESSION, 1});
     return cv::imdecode(bytes, cv::IMREAD_GRAYSCALE);
+}
+
+void TearCorner(cv::Mat& scan, double sizeMm, int dpi) {
+    const int size = static_cast<int>(sizeMm * PixelsPerMm(dpi));
+    const std::vector<cv::Point> triangle{
+        {scan.cols, scan.rows - size}, {scan.cols, scan.rows}, {scan.cols - size, scan.rows}};
+    cv::fillConvexPoly(scan, triangle, cv::Scalar(255));
+}
+
+void WritePdf(const cv::Mat& scan, const fs::path& path, int dpi) {
+    const QImage image(scan.data, scan.cols, scan.rows, static_cast<qsizetype>(scan.step),
+                       QImage::Format_Grayscale8);
+    QPdfWriter pdf(QString::fromStdString(path.string()));
+    pdf.setResolution(dpi);
+    pdf.setPageSize(
+        QPageSize(QSizeF(scan.cols * 25.4 / dpi, scan.rows * 25.4 / dpi), QPageSize::Millimeter));
+    pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+    QPainter painter(&pdf);
+    painter.drawImage(QRect(0, 0, scan.cols, scan.rows), image);
 }
 
 }  // namespace varelo::scansim

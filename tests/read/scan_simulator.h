@@ -29,10 +29,11 @@ std::unique_ptr<Sheet> MakeSheet(const std::string& layout,
                                  const std::vector<cli::GroupEntry>& groups = {});
 
 // The printed pages as 8-bit grey images at dpi: by Varelo's renderer, or by LibreOffice from
-// the .docx (work holds the files; empty when LibreOffice is not installed).
+// the .docx, every document with one start of the office program (work holds the files; empty
+// when LibreOffice is not installed).
 std::vector<cv::Mat> PrintVarelo(const host::Document& doc, int dpi);
-std::vector<cv::Mat> PrintLibreOffice(const host::Document& doc, int dpi,
-                                      const std::filesystem::path& work);
+std::vector<std::vector<cv::Mat>> PrintLibreOffice(const std::vector<const host::Document*>& docs,
+                                                   int dpi, const std::filesystem::path& work);
 
 // What a candidate filled: the digit of every candidate-number column and the labels of every
 // item ("" for none).
@@ -69,5 +70,12 @@ struct Scanner {
 };
 // The scan of one printed page, decoded as a reader decodes a file: 8-bit grey.
 cv::Mat Scan(const cv::Mat& page, const Scanner& s, int dpi, std::mt19937& rng);
+
+// Tears the bottom-right corner off a scan: a triangle of sides sizeMm shows the scanner's
+// white lid.
+void TearCorner(cv::Mat& scan, double sizeMm, int dpi);
+
+// A scan saved as a one-page PDF, as scanners do, at dpi.
+void WritePdf(const cv::Mat& scan, const std::filesystem::path& path, int dpi);
 
 }  // namespace varelo::scansim

@@ -1,7 +1,9 @@
 // The reader against simulated scans: every layout through a scanner's distortions, pencil
 // marks that must or must not count, pages that are not to be read, and LibreOffice's print.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <map>
 #include <random>
 
@@ -10,6 +12,7 @@
 #include "read/sheet_results.h"
 
 using namespace varelo;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -72,6 +75,102 @@ TEST_P(ReadScans, DistortedScansReadExactly) {
         scansim::FillAnswers(pages, p.sheet->omr, answers, c.dpi, rng);
         ExpectExact(ReadOne(p.sheet->omr, scansim::Scan(pages.front(), c.s, c.dpi, rng)), answers,
                     c.name);
+    }
+}
+
+// Printed by LibreOffice from the .docx: other fonts, and cells placed up to half a millimetre
+// from where the renderer puts them. One start of the office program prints all six sheets.
+TEST(ReadScansPrintedElsewhere, LibreOfficePrintsReadExactly) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    const fs::path work =
+        fs::temp_directory_path() / ("varelo-read-lo-" + std::to_string(getpid()));
+    std::mt19937 rng(11);
+    const scansim::Scanner scanner{1, false, 3, -3, 1.005, 0.8, 6, 75, 235, true};
+    std::vector<const host::Document*> docs;
+    for (const char* layout : kLayouts) docs.push_back(PrintedSheet(layout, 200).sheet->doc);
+    const std::vector<std::vector<cv::Mat>> printed = scansim::PrintLibreOffice(docs, 200, work);
+    fs::remove_all(work);
+    if (printed.empty()) GTEST_SKIP() << "LibreOffice (soffice) is not installed";
+    ASSERT_EQ(printed.size(), docs.size());
+    for (size_t i = 0; i < docs.size(); ++i) {
+        const char* layout = kLayouts[i];
+        Printed& p = PrintedSheet(layout, 200);
+        ASSERT_FALSE(printed[i].empty()) << layout;
+        const scansim::Answers answers = scansim::RandomAnswers(p.sheet->omr, rng);
+        std::vector<cv::Mat> pages{printed[i].front().clone()};
+        scansim::FillAnswers(pages, p.sheet->omr, answers, 200, rng);
+        ExpectExact(ReadOne(p.sheet->omr, scansim::Scan(pages.front(), scanner, 200, rng)), answers,
+                    layout);
+    }
+}
+
+// What a hand leaves: light or partial fills count, an erased fill and marks beside a bubble
+// never do.
+TEST(ReadScansPencil, MarksCountOnlyWhenTheyFillTheBubble) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    Printed& p = PrintedSheet("A4单栏", 200);
+    const layout::OmrTemplate& t = p.sheet->omr;
+    std::mt19937 rng(3);
+    std::vector<cv::Mat> pages{p.pages[200].front().clone()};
+    // Item by item: a 60 % fill at the lightest pencil, a full one, a 25 % erased residue, a
+    // dot and a tick beside the bubble, and an erased fill with the new answer beside it.
+    scansim::Pencil(pages, t.items[0].options[1].rect, 200, 0.6, 0.6, rng);
+    scansim::Pencil(pages, t.items[1].options[2].rect, 200, 1.0, 0.85, rng);
+    scansim::Erased(pages, t.items[2].options[0].rect, 200, 0.25);
+    scansim::Stray(pages, t.items[3].options[3].rect, 200, false);
+    scansim::Stray(pages, t.items[4].options[1].rect, 200, true);
+    scansim::Erased(pages, t.items[5].options[0].rect, 200, 0.25);
+    scansim::Pencil(pages, t.items[5].options[3].rect, 200, 0.7, 0.7, rng);
+    for (size_t c = 0; c < t.candidateColumns.size(); ++c)
+        scansim::Pencil(pages, t.candidateColumns[c][c].rect, 200, 0.6, 0.6, rng);
+    const scansim::Scanner scanner{0.7, false, 2, 2, 1.0, 1.0, 8, 60, 220, false};
+    const std::vector<read::ScanReading> scans{
+        read::ReadScan(t, "scan", scansim::Scan(pages.front(), scanner, 200, rng))};
+    const read::SheetResult r = read::AssembleSheets(t, scans, nullptr).front();
+    EXPECT_EQ(r.candidate, "012345678");
+    const std::vector<std::string> want{"B", "C", "", "", "", "D"};
+    for (size_t i = 0; i < want.size(); ++i) EXPECT_EQ(r.answers[i], want[i]) << "item " << i + 1;
+    // The erased residue may be doubtful, never filled; nothing else is in doubt.
+    for (size_t i = 0; i < t.items.size(); ++i)
+        for (size_t o = 0; o < t.items[i].options.size(); ++o) {
+            const read::BubbleReading& b = scans.front().bubbles.items[i][o];
+            if (b.decision != read::Decision::Doubtful) continue;
+            EXPECT_TRUE((i == 2 || i == 5) && o == 0) << "item " << i + 1 << " option " << o + 1;
+        }
+}
+
+// Pages that must not be read as sheets: each is an error with its reason, or page 2.
+TEST(ReadScansPages, OnlyPagesOfTheTemplateAreRead) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    Printed& p = PrintedSheet("A3三栏", 150);
+    const layout::OmrTemplate& t = p.sheet->omr;
+    std::mt19937 rng(5);
+    const scansim::Scanner scanner{-0.8, false, 2, 3, 1.0, 0.8, 6, 70, 230, false};
+    const auto scan = [&](const cv::Mat& page) { return scansim::Scan(page, scanner, 150, rng); };
+
+    cv::Mat torn = scan(p.pages[150].front());
+    scansim::TearCorner(torn, 30, 150);
+    Printed& other = PrintedSheet("A3双栏", 150);
+    scansim::Scanner upsideDown = scanner;
+    upsideDown.upsideDown = true;
+    const std::vector<std::pair<std::string, cv::Mat>> pages = {
+        {"page 2", scan(p.pages[150][1])},
+        {"page 2 upside down", scansim::Scan(p.pages[150][1], upsideDown, 150, rng)},
+        {"blank", scan(cv::Mat(p.pages[150][0].size(), CV_8UC1, cv::Scalar(255)))},
+        {"another layout's sheet", scan(other.pages[150].front())},
+        {"torn corner", torn},
+    };
+    std::vector<read::ScanReading> scans;
+    for (const auto& [name, image] : pages) scans.push_back(read::ReadScan(t, name, image));
+    const std::vector<read::SheetResult> sheets = read::AssembleSheets(t, scans, nullptr);
+    ASSERT_EQ(sheets.size(), pages.size());
+    EXPECT_EQ(read::StatusName(sheets[0].status), std::string("page2"));
+    EXPECT_EQ(read::StatusName(sheets[1].status), std::string("page2"));
+    EXPECT_TRUE(scans[1].registration.upsideDown);
+    EXPECT_EQ(scans[2].error, "no positioning marks found (a blank page, or not a sheet?)");
+    for (size_t i = 2; i < pages.size(); ++i) {
+        EXPECT_EQ(read::StatusName(sheets[i].status), std::string("error")) << pages[i].first;
+        EXPECT_FALSE(sheets[i].reason.empty()) << pages[i].first;
     }
 }
 

@@ -1,0 +1,158 @@
+// From readings to results: the template file, pairing scans into sheets, the answer key and
+// the CSV, on readings made up here rather than scanned.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "read/answer_key.h"
+#include "read/read_error.h"
+#include "read/scan_simulator.h"
+#include "read/sheet_results.h"
+#include "read/template_file.h"
+
+using namespace varelo;
+
+namespace {
+
+// The A4 example (9 digits, 30 items of A-D, 1 point each) with its last item moved to page 2,
+// as a sheet whose items cross the page break has it.
+layout::OmrTemplate TwoPageTemplate() {
+    layout::OmrTemplate t = scansim::MakeSheet("A4单栏")->omr;
+    for (layout::OmrBubble& b : t.items.back().options) b.rect.page = 2;
+    return t;
+}
+
+// A scan of page `page` read with the given bubbles filled (candidate digits by column, item
+// labels by item index) and one doubtful bubble if asked.
+read::ScanReading Reading(const layout::OmrTemplate& t, const std::string& name, int page,
+                          const std::string& candidate, const std::map<size_t, std::string>& items,
+                          std::optional<std::pair<size_t, size_t>> doubtful = {}) {
+    read::ScanReading r{name, {}, {}, read::BubbleReadings(t)};
+    r.registration.ok = true;
+    r.registration.page = page;
+    for (size_t c = 0; c < t.candidateColumns.size(); ++c)
+        for (size_t d = 0; d < 10; ++d) {
+            read::BubbleReading& b = r.bubbles.candidate[c][d];
+            b.read = t.candidateColumns[c][d].rect.page == page;
+            if (b.read && c < candidate.size() && candidate[c] == static_cast<char>('0' + d))
+                b.decision = read::Decision::Filled;
+        }
+    for (size_t i = 0; i < t.items.size(); ++i)
+        for (size_t o = 0; o < t.items[i].options.size(); ++o) {
+            read::BubbleReading& b = r.bubbles.items[i][o];
+            b.read = t.items[i].options[o].rect.page == page;
+            const auto it = items.find(i);
+            if (b.read && it != items.end() &&
+                it->second.find(t.items[i].options[o].value) != std::string::npos)
+                b.decision = read::Decision::Filled;
+            if (b.read && doubtful && doubtful->first == i && doubtful->second == o)
+                b.decision = read::Decision::Doubtful;
+        }
+    return r;
+}
+
+TEST(ReadResults, TemplateFileRoundTripsAndToleratesAddedFields) {
+    const layout::OmrTemplate t = scansim::MakeSheet("B5单栏")->omr;
+    nlohmann::json j = nlohmann::json::parse(layout::OmrTemplateJson(t));
+    j["regions"] = nlohmann::json::array({{{"kind", "written"}, {"page", 2}}});
+    j["items"][3]["options"][1]["note"] = "a field of a later reader";
+    const layout::OmrTemplate back = read::ParseTemplate(j.dump());
+    ASSERT_EQ(back.items.size(), t.items.size());
+    ASSERT_EQ(back.pages.size(), t.pages.size());
+    EXPECT_EQ(back.pages[0].marks.size(), t.pages[0].marks.size());
+    EXPECT_EQ(back.pages[0].marks[0].corner, t.pages[0].marks[0].corner);
+    EXPECT_NEAR(back.items[3].options[1].rect.x, t.items[3].options[1].rect.x, 0.0005);
+    EXPECT_EQ(back.candidateColumns[8][9].value, "9");
+    EXPECT_EQ(back.groups[0].itemCount, 30);
+
+    const auto refused = [&](nlohmann::json bad) {
+        try {
+            read::ParseTemplate(bad.dump());
+        } catch (const read::ReadError& e) {
+            return std::string(e.what());
+        }
+        return std::string("accepted");
+    };
+    nlohmann::json v2 = j;
+    v2["version"] = 2;
+    EXPECT_EQ(refused(v2), "the template's version is not 1, the one this reader knows");
+    nlohmann::json other = j;
+    other["format"] = "omrchecker";
+    EXPECT_EQ(refused(other),
+              "not a Varelo scanner template (\"format\" is not \"varelo-omr-template\")");
+    nlohmann::json noRect = j;
+    noRect["items"][0]["options"][1].erase("rect");
+    EXPECT_EQ(refused(noRect), "the template's items[0].options[1] has no \"rect\"");
+    nlohmann::json badPage = j;
+    badPage["candidateNumber"]["columns"][0]["bubbles"][0]["page"] = 3;
+    EXPECT_EQ(refused(badPage),
+              "the template's candidateNumber.columns[0].bubbles[0].page is not a page");
+}
+
+TEST(ReadResults, KeyChecksItemsAndLabels) {
+    const layout::OmrTemplate t = TwoPageTemplate();
+    EXPECT_EQ(read::ParseAnswerKey(R"({"1": "A", "2": "DB"})", t),
+              (read::AnswerKey{{1, "A"}, {2, "BD"}}));
+    for (const auto& [text, message] : std::vector<std::pair<const char*, const char*>>{
+             {R"({"31": "A"})", "the key names item \"31\", which the template does not have"},
+             {R"({"1": "AE"})",
+              "the key of item 1 holds \"E\", which is not an option of the item"},
+             {R"({"1": 2})", "the key of item 1 must be text such as \"BD\""},
+             {R"(["A"])", "the key must be an object {\"1\": \"A\", ...}"}}) {
+        try {
+            read::ParseAnswerKey(text, t);
+            ADD_FAILURE() << text << " was accepted";
+        } catch (const read::ReadError& e) {
+            EXPECT_EQ(std::string(e.what()), message);
+        }
+    }
+}
+
+// Scans in the order given: a page-2 scan joins the page-1 scan before it; one without a
+// page 1 before it, an unread scan, and a doubtful bubble each show in their row.
+TEST(ReadResults, ScansPairIntoSheetsAndScore) {
+    const layout::OmrTemplate t = TwoPageTemplate();
+    const std::vector<read::ScanReading> scans = {
+        Reading(t, "a-1.png", 1, "123456789", {{0, "A"}, {1, "BD"}, {2, "C"}}),
+        Reading(t, "a-2.png", 2, "", {{29, "D"}}),
+        Reading(t, "b-1.png", 1, "12345678", {{0, "A"}, {1, "B"}}, std::make_pair(2u, 2u)),
+        {"d.pdf#1", "no positioning marks found (a blank page, or not a sheet?)", {}, {}},
+        Reading(t, "c-2.png", 2, "", {}),
+        Reading(t, "e, \"odd\" name.png", 1, "000000000", {}),
+    };
+    const read::AnswerKey key = read::ParseAnswerKey(R"({"1": "A", "2": "BD", "30": "D"})", t);
+    const std::vector<read::SheetResult> sheets = read::AssembleSheets(t, scans, &key);
+    ASSERT_EQ(sheets.size(), 5u);
+    EXPECT_EQ(sheets[0].scan2, 1u);
+    EXPECT_EQ(sheets[0].total, 3);
+
+    std::string expected = "\xEF\xBB\xBFscan,scan2,status,candidate";
+    for (int i = 1; i <= 30; ++i) expected += "," + std::to_string(i);
+    expected += ",group1,total,reason\r\n";
+    const auto row = [](const std::string& head, const std::map<int, std::string>& answers,
+                        const std::string& tail) {
+        std::string r = head;
+        for (int i = 1; i <= 30; ++i) r += "," + (answers.count(i) ? answers.at(i) : std::string());
+        return r + tail + "\r\n";
+    };
+    expected +=
+        row("a-1.png,a-2.png,ok,123456789", {{1, "A"}, {2, "BD"}, {3, "C"}, {30, "D"}}, ",3,3,");
+    expected += row("b-1.png,,review,12345678?", {{1, "A"}, {2, "B"}},
+                    ",1,1,\"a candidate-number column has no or several digits filled; doubtful "
+                    "bubbles: C of item 3; the scan of page 2 does not follow, so its bubbles "
+                    "are unread\"");
+    expected += "d.pdf#1,,error," + std::string(30, ',') +
+                ",,,\"no positioning marks found (a blank page, or not a sheet?)\"\r\n";
+    expected += "c-2.png,,page2," + std::string(30, ',') + ",,,no scan of page 1 before it\r\n";
+    expected += row("\"e, \"\"odd\"\" name.png\",,review,000000000", {},
+                    ",0,0,\"the scan of page 2 does not follow, so its bubbles are unread\"");
+    EXPECT_EQ(read::ResultsCsv(t, scans, sheets, true), expected);
+
+    const nlohmann::json j = nlohmann::json::parse(read::ResultsJson(t, scans, sheets));
+    EXPECT_EQ(j["sheets"][0]["scan2"], "a-2.png");
+    EXPECT_EQ(j["sheets"][0]["answers"]["2"], "BD");
+    EXPECT_EQ(j["scans"][1]["itemBubbles"].size(), 4u);  // page 2 holds item 30 only
+    EXPECT_EQ(j["scans"][3]["error"], "no positioning marks found (a blank page, or not a sheet?)");
+}
+
+}  // namespace
