@@ -9,7 +9,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "form_filling.h"
-#include "host/docx_writer.h"
+#include "host/docx/writer.h"
 #include "interop/office_support.h"
 #include "read/scan_source.h"
 #include "render/gui_app.h"

@@ -9,9 +9,12 @@
 #include <iomanip>
 #include <iostream>
 #include <mutex>
+#include <opencv2/core/utility.hpp>
 #include <opencv2/imgcodecs.hpp>
+#include <string_view>
 #include <thread>
 
+#include "host/atomic_file.h"
 #include "options.h"
 #include "read/answer_key.h"
 #include "read/read_error.h"
@@ -67,26 +70,13 @@ int PositiveNumber(const std::string& option, const std::string& value, int most
     throw UsageError(option + " needs a whole number from 1 to " + std::to_string(most));
 }
 
-// Writes text to path through a temporary file, so a failure leaves no half-written file.
-void WriteFile(const fs::path& path, const std::string& text) {
-    const fs::path temp = path.parent_path() / ("." + path.filename().string() + "." +
-                                                std::to_string(getpid()) + ".tmp");
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out << text;
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            fs::remove(temp, ignored);
-            throw read::ReadError("cannot write " + path.string());
-        }
-    }
-    std::error_code ec;
-    fs::rename(temp, path, ec);
-    if (ec) {
-        fs::remove(temp, ec);
-        throw read::ReadError("cannot write " + path.string());
-    }
+// Saves a picture as PNG. Throws host::SaveError.
+void SavePng(const fs::path& path, const cv::Mat& picture) {
+    std::vector<uchar> bytes;
+    if (!cv::imencode(".png", picture, bytes))
+        throw host::SaveError("cannot encode " + path.string());
+    host::SaveFileAtomically(
+        path.string(), std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 // A picture's file name for a scan: its file name, with "-N" for a PDF page, as .png.
@@ -168,6 +158,8 @@ int RunRead(const std::vector<std::string>& args) {
         return kRefused;
     }
 
+    // Scans are read side by side, each on one core.
+    cv::setNumThreads(0);
     const auto start = std::chrono::steady_clock::now();
     const bool terminal = isatty(STDERR_FILENO) != 0;
     std::vector<read::ScanReading> readings(sources.size());
@@ -200,11 +192,12 @@ int RunRead(const std::vector<std::string>& args) {
                         pictureErrors[i] = "cannot write " + file.string();
                 }
                 if (!o.aligned.empty() && readings[i].error.empty()) {
-                    const fs::path file = fs::path(o.aligned) / PictureName(sources[i], i);
-                    if (!cv::imwrite(file.string(), read::AlignedPage(t, readings[i], grey, o.dpi)))
-                        pictureErrors[i] = "cannot write " + file.string();
+                    SavePng(fs::path(o.aligned) / PictureName(sources[i], i),
+                            read::AlignedPage(t, readings[i], grey, o.dpi));
                 }
             } catch (const cv::Exception& e) {
+                pictureErrors[i] = e.what();
+            } catch (const host::SaveError& e) {
                 pictureErrors[i] = e.what();
             }
             const size_t finished = ++done;
@@ -247,9 +240,10 @@ int RunRead(const std::vector<std::string>& args) {
             failed = true;
         }
     try {
-        WriteFile(o.csv, read::ResultsCsv(t, readings, sheets, !o.key.empty()));
-        if (!o.json.empty()) WriteFile(o.json, read::ResultsJson(t, readings, sheets));
-    } catch (const read::ReadError& e) {
+        host::SaveFileAtomically(o.csv, read::ResultsCsv(t, readings, sheets, !o.key.empty()));
+        if (!o.json.empty())
+            host::SaveFileAtomically(o.json, read::ResultsJson(t, readings, sheets));
+    } catch (const host::SaveError& e) {
         std::cerr << "varelo read: " << e.what() << '\n';
         return kRefused;
     }
