@@ -281,6 +281,18 @@ int Edit(const std::vector<std::string>& args) {
     return Export(exporter, doc, exports);
 }
 
+// varelo read: the command is in the read module, with OpenCV and poppler.
+int Read(const std::vector<std::string>& args) {
+    cli::ReadEntry read = nullptr;
+    try {
+        read = cli::ModuleEntry<cli::ReadEntry>(cli::kReadModule, cli::kReadEntry);
+    } catch (const cli::ModuleError& e) {
+        std::cerr << "varelo read: not available: " << e.what() << '\n';
+        return kRefused;
+    }
+    return read(args);
+}
+
 int Run(const std::vector<std::string>& args) {
     if (args.empty()) {
         std::cerr << cli::kMainHelp;
@@ -299,7 +311,7 @@ int Run(const std::vector<std::string>& args) {
     }
     if (command == "batch") return Batch({args.begin() + 1, args.end()});
     if (command == "edit") return Edit({args.begin() + 1, args.end()});
-    if (command == "read") return cli::RunRead({args.begin() + 1, args.end()});
+    if (command == "read") return Read({args.begin() + 1, args.end()});
     if (command != "generate") {
         Complain("varelo: unknown command " + host::Quoted(command) + "; see varelo --help");
         return kUsage;

@@ -24,4 +24,9 @@ int RunRead(const std::vector<std::string>& args);
 
 extern const char* const kReadHelp;
 
+// The read module's entry point, varelo_read: RunRead behind the module boundary.
+inline constexpr const char* kReadModule = "varelo-read";
+inline constexpr const char* kReadEntry = "varelo_read";
+using ReadEntry = int (*)(const std::vector<std::string>& args);
+
 }  // namespace varelo::cli
