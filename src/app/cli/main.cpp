@@ -287,7 +287,7 @@ int Read(const std::vector<std::string>& args) {
     try {
         read = cli::ModuleEntry<cli::ReadEntry>(cli::kReadModule, cli::kReadEntry);
     } catch (const cli::ModuleError& e) {
-        std::cerr << "varelo read: not available: " << e.what() << '\n';
+        Complain(std::string("varelo read: not available: ") + e.what());
         return kRefused;
     }
     return read(args);

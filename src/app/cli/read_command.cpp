@@ -149,6 +149,9 @@ int RunRead(const std::vector<std::string>& args) {
         sources = read::ListScans(o.scans);
         for (const std::string& dir : {o.review, o.aligned})
             if (!dir.empty()) fs::create_directories(dir);
+        for (const std::string& file : {o.csv, o.json})
+            if (!file.empty() && fs::path(file).has_parent_path())
+                fs::create_directories(fs::path(file).parent_path());
     } catch (const read::ReadError& e) {
         std::cerr << "varelo read: " << e.what() << '\n';
         return kRefused;
