@@ -54,10 +54,14 @@ void Save(const std::string& path, const QByteArray& bytes) {
 // most 256 colours (antialiased lines of one colour usually do), full colour otherwise.
 QImage Compact(const QImage& page) {
     QSet<QRgb> colours;
+    QRgb last = qRgb(255, 255, 255);
+    colours.insert(last);
     for (int y = 0; y < page.height(); ++y) {
         const auto* line = reinterpret_cast<const QRgb*>(page.constScanLine(y));
         for (int x = 0; x < page.width(); ++x) {
-            colours.insert(line[x]);
+            if (line[x] == last) continue;  // mostly runs of white
+            last = line[x];
+            colours.insert(last);
             if (colours.size() > 256) return page;
         }
     }
