@@ -94,6 +94,21 @@ void BM_ReadA3ColourJpeg200(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadA3ColourJpeg200)->Unit(benchmark::kMillisecond);
 
+// Decoding alone, to tell it from reading.
+void BM_DecodeA3GreyPng200(benchmark::State& state) {
+    cv::setNumThreads(0);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(read::LoadScan({TheScans().greyPng200.string(), 0}, 200).data);
+}
+BENCHMARK(BM_DecodeA3GreyPng200)->Unit(benchmark::kMillisecond);
+
+void BM_DecodeA3ColourJpeg200(benchmark::State& state) {
+    cv::setNumThreads(0);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(read::LoadScan({TheScans().colourJpeg200.string(), 0}, 200).data);
+}
+BENCHMARK(BM_DecodeA3ColourJpeg200)->Unit(benchmark::kMillisecond);
+
 // Runs the command and returns its peak resident memory in bytes.
 long RunVarelo(const std::vector<std::string>& args) {
     const pid_t pid = fork();

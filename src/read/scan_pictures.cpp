@@ -60,7 +60,9 @@ cv::Mat ReviewPicture(const layout::OmrTemplate& t, const ScanReading& scan, con
     cv::putText(picture, text, {12, 32}, cv::FONT_HERSHEY_SIMPLEX, 0.8, {255, 255, 255}, 5,
                 cv::LINE_AA);
     cv::putText(picture, text, {12, 32}, cv::FONT_HERSHEY_SIMPLEX, 0.8,
-                status == "ok" ? cv::Scalar(40, 160, 0) : cv::Scalar(0, 0, 230), 2, cv::LINE_AA);
+                status == "ok" || status.rfind("page", 0) == 0 ? cv::Scalar(40, 160, 0)
+                                                               : cv::Scalar(0, 0, 230),
+                2, cv::LINE_AA);
     return picture;
 }
 

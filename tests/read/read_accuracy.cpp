@@ -1,10 +1,14 @@
 // The reader's accuracy over every layout, distortion and resolution, on simulated scans of
 // sheets printed by the renderer and by LibreOffice. Prints one line per case:
 //   varelo_read_accuracy [--sheets N] [--no-libreoffice]
+// or writes the README's example scans of an A4单栏 sheet into DIR:
+//   varelo_read_accuracy --example DIR
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <opencv2/imgcodecs.hpp>
 #include <string>
 #include <vector>
 
@@ -50,6 +54,40 @@ std::vector<Case> Cases() {
     return c;
 }
 
+// Two filled sheets and page 2 of the first, as a school's scanner returns them: slightly
+// turned and shifted, on yellowish paper; the second sheet has an answer erased and rewritten.
+int WriteExample(const std::filesystem::path& dir) {
+    std::filesystem::create_directories(dir);
+    const auto sheet = scansim::MakeSheet("A4单栏");
+    layout::WriteOmrTemplate(sheet->omr, (dir / "sheet-omr.json").string(),
+                             layout::OmrFormat::Varelo, 150);
+    const std::vector<cv::Mat> printed = scansim::PrintVarelo(*sheet->doc, 200);
+    std::mt19937 rng(2026);
+    scansim::Scanner scanner{-1.2, false, 3, 4, 1.0, 0.7, 3, 85, 238, true};
+    const auto write = [&](const std::string& name, const cv::Mat& scan) {
+        cv::imwrite((dir / name).string(), scan, {cv::IMWRITE_JPEG_QUALITY, 85});
+    };
+    const scansim::Answers first = scansim::RandomAnswers(sheet->omr, rng);
+    std::vector<cv::Mat> pages{printed[0].clone()};
+    scansim::FillAnswers(pages, sheet->omr, first, 200, rng);
+    write("scan-001.jpg", scansim::Scan(pages[0], scanner, 200, rng));
+    write("scan-002.jpg", scansim::Scan(printed[1], scanner, 200, rng));
+    scansim::Answers second = scansim::RandomAnswers(sheet->omr, rng);
+    second.items[3] = "";  // erased below, the new answer is item 5's
+    pages = {printed[0].clone()};
+    scansim::FillAnswers(pages, sheet->omr, second, 200, rng);
+    scansim::Erased(pages, sheet->omr.items[3].options[1].rect, 200, 0.3);
+    scanner.rotateDegrees = 0.8, scanner.upsideDown = true;
+    write("scan-003.jpg", scansim::Scan(pages[0], scanner, 200, rng));
+    std::ofstream key(dir / "key.json");
+    key << "{";
+    for (size_t i = 0; i < first.items.size(); ++i)
+        key << (i ? ", " : "") << "\"" << i + 1 << "\": \""
+            << (first.items[i].empty() ? "A" : first.items[i]) << "\"";
+    key << "}\n";
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -59,6 +97,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--sheets") && i + 1 < argc) sheets = std::atoi(argv[++i]);
         if (!std::strcmp(argv[i], "--no-libreoffice")) libreOffice = false;
+        if (!std::strcmp(argv[i], "--example") && i + 1 < argc) return WriteExample(argv[i + 1]);
     }
     const char* layouts[] = {"A3三栏", "A3双栏", "8开三栏", "8开双栏", "A4单栏", "B5单栏"};
     const int dpis[] = {150, 200, 300};

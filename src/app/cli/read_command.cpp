@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -84,6 +85,24 @@ std::string PictureName(const read::ScanSource& s, size_t index) {
     std::string stem = fs::path(s.path).stem().string();
     if (s.pdfPage > 0) stem += "-" + std::to_string(s.pdfPage);
     return std::to_string(index + 1) + "-" + stem + ".png";
+}
+
+// What the review picture of one scan says at its top: "ok", "review" (a doubtful bubble, or a
+// candidate-number column without exactly one fill), "page 2" or "error". The sheet's row may
+// still become review when its page 2 is missing.
+std::string ScanStatus(const read::ScanReading& r) {
+    if (!r.error.empty()) return "error";
+    if (r.registration.page != 1) return "page " + std::to_string(r.registration.page);
+    for (const auto& column : r.bubbles.candidate)
+        if (std::count_if(column.begin(), column.end(), [](const read::BubbleReading& b) {
+                return b.decision == read::Decision::Filled;
+            }) != 1)
+            return "review";
+    for (const auto* group : {&r.bubbles.candidate, &r.bubbles.items})
+        for (const auto& bubbles : *group)
+            for (const read::BubbleReading& b : bubbles)
+                if (b.decision == read::Decision::Doubtful) return "review";
+    return "ok";
 }
 
 }  // namespace
@@ -185,10 +204,7 @@ int RunRead(const std::vector<std::string>& args) {
             }
             try {
                 if (!o.review.empty() && !grey.empty()) {
-                    const std::string status =
-                        readings[i].error.empty()
-                            ? (readings[i].registration.page == 1 ? "page 1" : "page 2")
-                            : "error";
+                    const std::string status = ScanStatus(readings[i]);
                     const fs::path file = fs::path(o.review) / PictureName(sources[i], i);
                     if (!cv::imwrite(file.string(),
                                      read::ReviewPicture(t, readings[i], grey, status)))
