@@ -157,3 +157,19 @@ TEST_F(CliOutputs, BatchRendersPdfAndPngBesideEachSheet) {
         EXPECT_GT(fs::file_size(f), 100u) << f;
     EXPECT_FALSE(fs::exists("out/sheet-002-1.png"));
 }
+
+TEST_F(CliOutputs, ReadRefusesOutputsOverItsInputsOrEachOther) {
+    if (!fs::exists(VARELO_BINARY_DIR "/src/app/cli/varelo-read.so"))
+        GTEST_SKIP() << "built without the reader";
+    using varelo::testing::RunVarelo;
+    ASSERT_EQ(RunVarelo("generate -o sheet.docx --omr t.json").status, 0);
+    std::ofstream("scan.png") << "not read: refused first";
+    for (const char* options : {"-o scan.png", "-o r.csv --json t.json",
+                                "-o r.csv --review pictures --aligned pictures"}) {
+        const auto run = RunVarelo(std::string("read t.json scan.png ") + options);
+        EXPECT_EQ(run.status, 2) << options;
+        EXPECT_NE(run.output.find("name the same file"), std::string::npos) << run.output;
+    }
+    std::ifstream in("scan.png");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "not read: refused first");
+}

@@ -12,10 +12,13 @@
 #include <mutex>
 #include <opencv2/core/utility.hpp>
 #include <opencv2/imgcodecs.hpp>
+#include <optional>
 #include <string_view>
 #include <thread>
 
+#include "file_clash.h"
 #include "host/atomic_file.h"
+#include "host/printable.h"
 #include "options.h"
 #include "read/answer_key.h"
 #include "read/read_error.h"
@@ -29,31 +32,39 @@ namespace varelo::cli {
 namespace fs = std::filesystem;
 
 const char* const kReadHelp =
-    "Usage: varelo read TEMPLATE.json SCAN... -o RESULTS.csv [options]\n"
-    "\n"
-    "Reads scans of filled sheets against the sheet's scanner template (varelo generate --omr).\n"
-    "SCAN is an image (PNG, JPEG, TIFF, BMP), a PDF (every page is one scan, named FILE.pdf#N)\n"
-    "or a folder (its images and PDFs in natural name order).\n"
-    "\n"
-    "  -o RESULTS.csv      one row per sheet: scan, status (ok, review, page2, error), candidate,\n"
-    "                      the filled labels of every item, with --key the group scores and total\n"
-    "  --json FILE         per scan the map found, the marks and every bubble's darkness,\n"
-    "                      decision and confidence\n"
-    "  --key KEY.json      the right answers, {\"1\": \"A\", \"2\": \"BD\"}: an item scores its "
-    "points\n"
-    "                      when its filled bubbles are exactly the key's\n"
-    "  --review DIR        one PNG per scan with every bubble outlined by decision (green filled,\n"
-    "                      blue blank, red doubtful) and the marks found circled\n"
-    "  --aligned DIR       every page registered onto the template's page, as PNG at --dpi\n"
-    "  --dpi N             resolution of the --aligned pages (default 150, as the OMRChecker\n"
-    "                      templates of varelo generate --omr-format omrchecker)\n"
-    "  --threads N         scans read at once (default: one per core)\n"
-    "\n"
-    "Exit status 0 when every scan was read ok, review or page2; 1 otherwise; 2 for usage.\n"
-    "\n"
-    "Example:\n"
-    "  varelo read out/sheet-omr.json scans/ -o out/results.csv --key key.json --review "
-    "out/review\n";
+    R"(Usage: varelo read TEMPLATE.json SCAN... -o RESULTS.csv [options]
+
+Reads scans of filled sheets against the sheet's scanner template (varelo generate --omr).
+SCAN is an image (PNG, JPEG, TIFF, BMP), a PDF (every page is one scan, named FILE.pdf#N)
+or a folder (its images and PDFs in natural name order).
+
+Options:
+  -o RESULTS.csv      one row per sheet: scan, status (ok, review, page2, error), candidate,
+                      the filled labels of every item, with --key the group scores and total
+                                                              e.g. -o out/results.csv
+  --json FILE         per scan the map found, the marks and every bubble's darkness,
+                      decision and confidence                 e.g. --json out/results.json
+  --key KEY.json      the right answers, {"1": "A", "2": "BD"}: an item scores its points
+                      when its filled bubbles are exactly the key's  e.g. --key key.json
+  --review DIR        one PNG per scan with every bubble outlined by decision (green filled,
+                      blue blank, red doubtful) and the marks found circled
+                                                              e.g. --review out/review
+  --aligned DIR       every page registered onto the template's page, as PNG at --dpi
+                                                              e.g. --aligned out/aligned
+  --dpi N             resolution of the --aligned pages (default 150, as the OMRChecker
+                      templates of varelo generate --omr-format omrchecker)  e.g. --dpi 200
+  --threads N         scans read at once (default: one per core)  e.g. --threads 2
+  -h, --help          show this help                          e.g. varelo read --help
+
+Outputs replace existing files of their names and their missing folders are created; an
+output that is the same file as the template, the key, a scan or another output is refused
+before anything is read.
+
+Exit status 0 when every scan was read ok, review or page2; 1 otherwise; 2 for usage.
+
+Example:
+  varelo read out/sheet-omr.json scans/ -o out/results.csv --key key.json --review out/review
+)";
 
 namespace {
 
@@ -103,6 +114,34 @@ std::string ScanStatus(const read::ScanReading& r) {
             for (const read::BubbleReading& b : bubbles)
                 if (b.decision == read::Decision::Doubtful) return "review";
     return "ok";
+}
+
+// The first output that would replace an input (the template, the key, a scan) or another
+// output, before anything is read or written.
+std::optional<std::string> FindClash(const ReadOptions& o,
+                                     const std::vector<read::ScanSource>& sources) {
+    FileClashes clashes;
+    clashes.Add({"the template", o.templatePath});
+    if (!o.key.empty()) clashes.Add({"--key", o.key});
+    for (const read::ScanSource& s : sources)
+        if (s.pdfPage <= 1) clashes.Add({"the scan", s.path});
+    std::vector<NamedFile> outputs;
+    if (!o.csv.empty()) outputs.push_back({"-o", o.csv});
+    if (!o.json.empty()) outputs.push_back({"--json", o.json});
+    for (size_t i = 0; i < sources.size(); ++i) {
+        if (!o.review.empty())
+            outputs.push_back(
+                {"--review", (fs::path(o.review) / PictureName(sources[i], i)).string()});
+        if (!o.aligned.empty())
+            outputs.push_back(
+                {"--aligned", (fs::path(o.aligned) / PictureName(sources[i], i)).string()});
+    }
+    for (NamedFile& f : outputs) {
+        const NamedFile later = f;
+        if (const auto earlier = clashes.Add(std::move(f)); !earlier.empty())
+            return DescribeClash(later, earlier.front());
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -166,6 +205,10 @@ int RunRead(const std::vector<std::string>& args) {
         t = read::LoadTemplate(o.templatePath);
         if (!o.key.empty()) key = read::LoadAnswerKey(o.key, t);
         sources = read::ListScans(o.scans);
+        if (const auto clash = FindClash(o, sources)) {
+            std::cerr << "varelo read: " << host::Printable(*clash) << "; nothing was written\n";
+            return kUsage;
+        }
         for (const std::string& dir : {o.review, o.aligned})
             if (!dir.empty()) fs::create_directories(dir);
         for (const std::string& file : {o.csv, o.json})
@@ -205,10 +248,8 @@ int RunRead(const std::vector<std::string>& args) {
             try {
                 if (!o.review.empty() && !grey.empty()) {
                     const std::string status = ScanStatus(readings[i]);
-                    const fs::path file = fs::path(o.review) / PictureName(sources[i], i);
-                    if (!cv::imwrite(file.string(),
-                                     read::ReviewPicture(t, readings[i], grey, status)))
-                        pictureErrors[i] = "cannot write " + file.string();
+                    SavePng(fs::path(o.review) / PictureName(sources[i], i),
+                            read::ReviewPicture(t, readings[i], grey, status));
                 }
                 if (!o.aligned.empty() && readings[i].error.empty()) {
                     SavePng(fs::path(o.aligned) / PictureName(sources[i], i),
