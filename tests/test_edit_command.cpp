@@ -28,7 +28,9 @@ std::string UsageOf(const std::vector<std::string>& args) {
 // A generated A3三栏 sheet, and the steps run on it.
 struct Sheet : fixture::GeneratedSheet {
     Sheet() : GeneratedSheet(1) {}
-    EditOutcome Run(const std::vector<EditStep>& steps) { return cli::RunEditSteps(app, steps); }
+    EditOutcome Run(const std::vector<EditStep>& steps, bool force = false) {
+        return cli::RunEditSteps(app, steps, force);
+    }
 };
 
 EditStep Select(int top, int left, int bottom, int right) {
@@ -144,6 +146,65 @@ TEST(EditCommand, TheFirstRefusedStepStopsTheRest) {
         else
             EXPECT_TRUE(sheet.app.messages.empty());
         EXPECT_TRUE(*sheet.doc == before);  // the box after the refusal never ran
+    }
+}
+
+// The spacer column 2 of an A3三栏 sheet is one cell 130 rows high; a block that takes in a
+// few rows of it must leave every other row of the page as it was.
+TEST(EditCommand, ABlockAcrossTheSpacerColumnChangesOnlyTheCellsItTouches) {
+    Sheet sheet;
+    ASSERT_NE(sheet.doc, nullptr);
+    const host::Table before = sheet.Grid();
+    ASSERT_EQ(before.CellArea(75, 2), (host::CellRect{1, 2, 130, 2}));
+    const auto touched = [](int r, int c) { return c == 2 || (r >= 70 && r <= 80 && c <= 21); };
+    ASSERT_TRUE(sheet.Run({Select(70, 2, 80, 21), Tool(EditAction::Box)}).ok());
+    const host::Table& grid = sheet.Grid();
+    for (int r = 1; r <= 131; ++r)
+        for (int c = 3; c <= 63; ++c)
+            if (!touched(r - 1, c) && !touched(r, c))
+                ASSERT_EQ(grid.HorizontalEdge(r, c), before.HorizontalEdge(r, c)) << r << "," << c;
+    for (int r = 1; r <= 130; ++r)
+        for (int c = 4; c <= 64; ++c)
+            if (!touched(r, c - 1) && !touched(r, c))
+                ASSERT_EQ(grid.VerticalEdge(r, c), before.VerticalEdge(r, c)) << r << "," << c;
+    EXPECT_TRUE(grid.HorizontalEdge(70, 10).Visible());
+    EXPECT_FALSE(grid.HorizontalEdge(75, 10).Visible());
+
+    // A merge that cuts the spacer is refused by the host without a word; the first cell is
+    // still centred. Composition refuses the block before changing anything.
+    Sheet merged;
+    const host::Document untouched = *merged.doc;
+    ASSERT_TRUE(merged.Run({Select(70, 2, 71, 3), Tool(EditAction::Merge)}).ok());
+    EXPECT_TRUE(merged.app.messages.empty());
+    EXPECT_EQ(merged.Grid().CellArea(70, 3), (host::CellRect{70, 3, 70, 3}));
+    EXPECT_EQ(merged.Grid().At(1, 2).verticalAlignment, host::CellVAlign::Center);
+    merged.Grid().At(1, 2).verticalAlignment = before.At(1, 2).verticalAlignment;
+    EXPECT_TRUE(*merged.doc == untouched);
+
+    Sheet composed;
+    const host::Document plain = *composed.doc;
+    const EditOutcome out = composed.Run({Select(70, 2, 100, 21), Tool(EditAction::Composition)});
+    EXPECT_EQ(out.status, EditOutcome::Refused);
+    EXPECT_EQ(composed.app.messages, std::vector<std::string>{"请先选定合适的区域"});
+    EXPECT_TRUE(*composed.doc == plain);
+}
+
+TEST(EditCommand, MergingPositioningMarksNeedsForce) {
+    EXPECT_TRUE(cli::ParseEdit({"in.docx", "-o", "o.docx", "--force"}).force);
+    for (const bool force : {false, true}) {
+        SCOPED_TRACE(force);
+        Sheet sheet;
+        const host::Document before = *sheet.doc;
+        const EditOutcome out = sheet.Run({Select(1, 1, 2, 1), Tool(EditAction::Merge)}, force);
+        EXPECT_EQ(out.ok(), force) << out.error;
+        if (force) {
+            EXPECT_EQ(sheet.Grid().CellArea(2, 1), (host::CellRect{1, 1, 2, 1}));
+        } else {
+            EXPECT_NE(out.error.find("--force"), std::string::npos) << out.error;
+            EXPECT_TRUE(*sheet.doc == before);
+        }
+        EXPECT_TRUE(sheet.app.messages.empty());
+        EXPECT_FALSE(sheet.app.askToConfirm);  // nothing left pointing into the run
     }
 }
 

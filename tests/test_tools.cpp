@@ -4,6 +4,7 @@
 
 #include "host/application.h"
 #include "host/units.h"
+#include "tools/active_cells.h"
 #include "tools/tools.h"
 
 using namespace varelo::host;
@@ -86,6 +87,51 @@ TEST_F(ToolsTest, LineDrawsOnlyTheBottomEdgeAndResetsDefaults) {
     EXPECT_FALSE(doc.saved);
 }
 
+TEST_F(ToolsTest, ASelectionThatCutsATallCellIsNeverGrownAndTouchesNoOtherCell) {
+    grid.Merge({1, 2, 6, 2});  // a spacer column: one cell six rows high
+    const Table before = grid;
+    app.selection.SelectCells(grid, {3, 2, 4, 4});
+    EXPECT_EQ(app.selection.Rect(), (CellRect{3, 2, 4, 4}));
+    // Touched: the whole spacer, and rows 3-4 of columns 3-4.
+    const auto touched = [](int r, int c) {
+        return c == 2 || (r >= 3 && r <= 4 && (c == 3 || c == 4));
+    };
+    const auto inside = [&](int r, int c) {
+        return r >= 1 && r <= 6 && c >= 1 && c <= 8 && touched(r, c);
+    };
+    for (auto tool : {cbbBox_Click, cbbLine_Click}) {
+        grid = before;
+        Click(tool);
+        const bool box = tool == cbbBox_Click;
+        for (int r = 1; r <= 7; ++r)
+            for (int c = 1; c <= 8; ++c) {
+                SCOPED_TRACE(testing::Message() << "horizontal " << r << "," << c);
+                const bool up = inside(r - 1, c), down = inside(r, c);
+                const Border& b = grid.HorizontalEdge(r, c);
+                if (up && !down)
+                    EXPECT_EQ(b, kSolidBorder);  // under the touched cells
+                else if (box && down && !up)
+                    EXPECT_EQ(b, kSolidBorder);
+                else if (box && up && down)
+                    EXPECT_FALSE(b.Visible());
+                else
+                    EXPECT_EQ(b, kThick);
+            }
+        for (int r = 1; r <= 6; ++r)
+            for (int c = 1; c <= 9; ++c) {
+                SCOPED_TRACE(testing::Message() << "vertical " << r << "," << c);
+                const bool left = inside(r, c - 1), right = inside(r, c);
+                const Border& b = grid.VerticalEdge(r, c);
+                if (box && left != right)
+                    EXPECT_EQ(b, kSolidBorder);
+                else if (box && left && right)
+                    EXPECT_FALSE(b.Visible());
+                else
+                    EXPECT_EQ(b, kThick);
+            }
+    }
+}
+
 TEST_F(ToolsTest, MergeRefusesFewerThanTwoCellsWithItsMessage) {
     grid.Merge({1, 1, 2, 2});
     const Table before = grid;
@@ -114,12 +160,48 @@ TEST_F(ToolsTest, MergeJoinsTheCellsAndCentresTheResult) {
 
 TEST_F(ToolsTest, RefusedMergeIsSilentAndStillCentresTheFirstCell) {
     grid.Merge({2, 2, 3, 2});
-    app.selection.SelectRaw(grid, {3, 2, 4, 3});  // cuts the merged cell in half
+    grid.At(2, 2).InsertAfter("!");
+    grid.At(2, 2).ApplyCharFormat({kFontBubble, 12, {}});
+    app.askToConfirm = [this](const std::string& q) {
+        app.messages.push_back(q);
+        return true;
+    };
+    app.selection.SelectCells(grid, {3, 2, 4, 3});  // cuts the merged cell in half
     Click(cbbHebing_Click);
-    EXPECT_TRUE(app.messages.empty());
+    EXPECT_TRUE(app.messages.empty());  // nothing is lost, so nothing is asked
     EXPECT_EQ(grid.CellArea(4, 3), (CellRect{4, 3, 4, 3}));
+    EXPECT_EQ(grid.CellArea(2, 2), (CellRect{2, 2, 3, 2}));
     EXPECT_EQ(grid.At(3, 2).verticalAlignment, CellVAlign::Center);
     EXPECT_FALSE(doc.saved);
+}
+
+TEST_F(ToolsTest, MergingBubblesOrMarksAsksFirstAndANoChangesNothing) {
+    grid.At(4, 4).InsertAfter("A");
+    grid.At(4, 4).ApplyCharFormat({kFontBubble, 10, {}});
+    std::vector<std::string> asked;
+    bool answer = false;
+    app.askToConfirm = [&](const std::string& q) {
+        asked.push_back(q);
+        return answer;
+    };
+    const Table before = grid;
+    app.selection.SelectCells(grid, {4, 3, 5, 4});
+    Click(cbbHebing_Click);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0], kLosesBubbles);
+    EXPECT_EQ(grid, before);
+    EXPECT_TRUE(doc.saved);
+
+    answer = true;
+    Click(cbbHebing_Click);
+    EXPECT_EQ(grid.CellArea(4, 4), (CellRect{4, 3, 5, 4}));
+    // Plain text in a sheet font is no bubble: merging it asks nothing.
+    asked.clear();
+    grid.At(1, 1).InsertAfter("A");
+    app.selection.SelectCells(grid, {1, 1, 1, 2});
+    Click(cbbHebing_Click);
+    EXPECT_TRUE(asked.empty());
+    EXPECT_EQ(grid.CellArea(1, 2), (CellRect{1, 1, 1, 2}));
 }
 
 TEST_F(ToolsTest, GridToggleRestoresAfterTwoClicksAndLeavesTheDocumentAlone) {

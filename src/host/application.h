@@ -61,6 +61,11 @@ class Application {
     std::function<void(const std::string&)> messageSink;
     std::vector<std::string> messages;  // every message shown, in order
 
+    // A yes/no question before a change that cannot be seen undone on paper; true goes on.
+    // Without a handler the answer is yes.
+    bool Confirm(const std::string& question) { return !askToConfirm || askToConfirm(question); }
+    std::function<bool(const std::string&)> askToConfirm;
+
     // DocumentBeforeClose event handlers.
     std::vector<std::function<void(Document&, bool& cancel)>> documentBeforeClose;
     // Asked for each modified document that closes; Save should save it (returning

@@ -7,11 +7,6 @@
 namespace varelo::host {
 
 void Selection::SelectCells(Table& table, const CellRect& rect) {
-    rect_ = table.Expand(rect);
-    table_ = &table;
-}
-
-void Selection::SelectRaw(Table& table, const CellRect& rect) {
     table.CellArea(rect.top, rect.left);
     table.CellArea(rect.bottom, rect.right);
     rect_ = {std::min(rect.top, rect.bottom), std::min(rect.left, rect.right),

@@ -6,15 +6,15 @@
 
 namespace varelo::host {
 
-// The application's selection: a rectangle of whole cells of one table, or nothing.
+// The application's selection: a rectangle of grid slots of one table, or nothing.
 // The tools act on it; the desktop sets it from the mouse.
 class Selection {
   public:
-    void SelectCells(Table& table, const CellRect& rect);  // widened to whole cells
+    // The rectangle as given (any two opposite corners), never widened: it may cut a merged
+    // cell, which the tools then take whole while the host refuses to merge it. Throws
+    // HostError when a corner lies outside the grid.
+    void SelectCells(Table& table, const CellRect& rect);
     void SelectCell(Table& table, int r, int c) { SelectCells(table, {r, c, r, c}); }
-    // The rectangle as given, even when it cuts a merged cell (the host then refuses to
-    // merge it). Throws HostError when a corner lies outside the grid.
-    void SelectRaw(Table& table, const CellRect& rect);
     void Clear() { table_ = nullptr; }
 
     bool InTable() const { return table_ != nullptr; }

@@ -35,6 +35,25 @@ void Cell::InsertParagraphAfter() {
     content.emplace_back(std::move(next));
 }
 
+void Cell::SetText(const std::string& text) {
+    Paragraph model = FirstParagraph();
+    CharFormat font = model.markFormat;
+    if (!model.runs.empty()) font.MergeFrom(model.runs.front().format);
+    model.runs.clear();
+    model.markFormat = font;
+    Content story;
+    size_t start = 0;
+    for (;;) {
+        const size_t end = text.find_first_of("\r\n", start);
+        Paragraph p = model;
+        p.Append(text.substr(start, end == std::string::npos ? end : end - start));
+        story.emplace_back(std::move(p));
+        if (end == std::string::npos) break;
+        start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+    }
+    content = std::move(story);
+}
+
 void Cell::ApplyCharFormat(const CharFormat& format) {
     for (Block& b : content)
         if (!b.IsTable()) b.paragraph.ApplyCharFormat(format);
@@ -94,24 +113,10 @@ bool Table::IsAnchor(int r, int c) const {
     return anchorOf_[static_cast<size_t>(s)] == s;
 }
 
-CellRect Table::Expand(CellRect rect) const {
-    Slot(rect.top, rect.left);
-    Slot(rect.bottom, rect.right);
-    if (rect.top > rect.bottom) std::swap(rect.top, rect.bottom);
-    if (rect.left > rect.right) std::swap(rect.left, rect.right);
-    for (bool grown = true; grown;) {
-        grown = false;
-        for (int r = rect.top; r <= rect.bottom; ++r)
-            for (int c = rect.left; c <= rect.right; ++c) {
-                const CellRect a = CellArea(r, c);
-                if (!rect.Contains(a)) {
-                    rect = {std::min(rect.top, a.top), std::min(rect.left, a.left),
-                            std::max(rect.bottom, a.bottom), std::max(rect.right, a.right)};
-                    grown = true;
-                }
-            }
-    }
-    return rect;
+bool Table::CutsMergedCell(const CellRect& rect) const {
+    for (const CellRect& a : CellsIn(rect))
+        if (!rect.Contains(a)) return true;
+    return false;
 }
 
 std::vector<CellRect> Table::CellsIn(const CellRect& rect) const {
@@ -136,10 +141,9 @@ void Table::Merge(const CellRect& rect) {
     Slot(rect.bottom, rect.right);
     if (rect.top > rect.bottom || rect.left > rect.right)
         throw HostError(kErrInvalidArgument, "Invalid procedure call or argument");
+    if (CutsMergedCell(rect))
+        throw HostError(kErrCannotMerge, "Cannot merge cells that cut a merged cell.");
     const std::vector<CellRect> parts = CellsIn(rect);
-    for (const CellRect& a : parts)
-        if (!rect.Contains(a))
-            throw HostError(kErrCannotMerge, "Cannot merge cells that cut a merged cell.");
     if (parts.size() == 1) return;
 
     Content merged;
@@ -183,37 +187,53 @@ const Border& Table::VerticalEdge(int r, int c) const {
     return const_cast<Table*>(this)->VerticalEdge(r, c);
 }
 
+std::vector<char> Table::TouchedSlots(const CellRect& rect) const {
+    std::vector<char> touched(static_cast<size_t>(rows_) * static_cast<size_t>(columns_), 0);
+    for (const CellRect& a : CellsIn(rect))
+        for (int r = a.top; r <= a.bottom; ++r)
+            for (int c = a.left; c <= a.right; ++c) touched[static_cast<size_t>(Slot(r, c))] = 1;
+    return touched;
+}
+
 void Table::SetBorder(const CellRect& rect, BorderType type, const Border& border) {
-    switch (type) {
-        case BorderType::Top:
-            for (int c = rect.left; c <= rect.right; ++c) HorizontalEdge(rect.top, c) = border;
-            break;
-        case BorderType::Bottom:
-            for (int c = rect.left; c <= rect.right; ++c)
-                HorizontalEdge(rect.bottom + 1, c) = border;
-            break;
-        case BorderType::Left:
-            for (int r = rect.top; r <= rect.bottom; ++r) VerticalEdge(r, rect.left) = border;
-            break;
-        case BorderType::Right:
-            for (int r = rect.top; r <= rect.bottom; ++r) VerticalEdge(r, rect.right + 1) = border;
-            break;
-        case BorderType::Horizontal:
-            for (int r = rect.top + 1; r <= rect.bottom; ++r)
-                for (int c = rect.left; c <= rect.right; ++c) HorizontalEdge(r, c) = border;
-            break;
-        case BorderType::Vertical:
-            for (int r = rect.top; r <= rect.bottom; ++r)
-                for (int c = rect.left + 1; c <= rect.right; ++c) VerticalEdge(r, c) = border;
-            break;
-        case BorderType::DiagonalDown:
-        case BorderType::DiagonalUp:
-            for (const CellRect& a : CellsIn(rect)) {
-                Cell& cell = At(a.top, a.left);
-                (type == BorderType::DiagonalDown ? cell.diagonalDown : cell.diagonalUp) = border;
-            }
-            break;
+    Slot(rect.top, rect.left);
+    Slot(rect.bottom, rect.right);
+    const std::vector<CellRect> cells = CellsIn(rect);
+    if (type == BorderType::DiagonalDown || type == BorderType::DiagonalUp) {
+        for (const CellRect& a : cells) {
+            Cell& cell = At(a.top, a.left);
+            (type == BorderType::DiagonalDown ? cell.diagonalDown : cell.diagonalUp) = border;
+        }
+        return;
     }
+    // The cells the rectangle touches, each merged cell whole; a segment is outer when it
+    // parts a touched slot from an untouched one (or the table's edge), inner when both sides
+    // are touched. Segments of cells that were not touched are never changed.
+    const std::vector<char> touched = TouchedSlots(rect);
+    const auto in = [&](int r, int c) {
+        return r >= 1 && r <= rows_ && c >= 1 && c <= columns_ &&
+               touched[static_cast<size_t>(Slot(r, c))];
+    };
+    CellRect span = rect;
+    for (const CellRect& a : cells)
+        span = {std::min(span.top, a.top), std::min(span.left, a.left),
+                std::max(span.bottom, a.bottom), std::max(span.right, a.right)};
+    for (int r = span.top; r <= span.bottom + 1; ++r)
+        for (int c = span.left; c <= span.right; ++c) {
+            const bool above = in(r - 1, c), below = in(r, c);
+            if ((type == BorderType::Top && below && !above) ||
+                (type == BorderType::Bottom && above && !below) ||
+                (type == BorderType::Horizontal && above && below))
+                HorizontalEdge(r, c) = border;
+        }
+    for (int r = span.top; r <= span.bottom; ++r)
+        for (int c = span.left; c <= span.right + 1; ++c) {
+            const bool before = in(r, c - 1), after = in(r, c);
+            if ((type == BorderType::Left && after && !before) ||
+                (type == BorderType::Right && before && !after) ||
+                (type == BorderType::Vertical && before && after))
+                VerticalEdge(r, c) = border;
+        }
 }
 
 RowFormat& Table::Row(int r) {

@@ -45,6 +45,9 @@ struct Cell {
     void InsertAfter(const std::string& text);
     // InsertParagraphAfter: a new last paragraph with the format of the one before.
     void InsertParagraphAfter();
+    // Replaces the cell's story with the lines of text (split at line breaks), each a
+    // paragraph with the first paragraph's format and the font of its first run.
+    void SetText(const std::string& text);
     // Font set on the whole cell: every run and every paragraph mark.
     void ApplyCharFormat(const CharFormat& format);
     void SetAlignment(Alignment a);
@@ -80,8 +83,8 @@ class Table {
     // The rectangle of the cell that covers slot (r, c).
     CellRect CellArea(int r, int c) const;
     bool IsAnchor(int r, int c) const;
-    // The smallest rectangle of whole cells that holds rect.
-    CellRect Expand(CellRect rect) const;
+    // Whether a merged cell lies partly inside rect and partly outside it.
+    bool CutsMergedCell(const CellRect& rect) const;
     // Number of distinct cells with a slot in rect.
     int CountCells(const CellRect& rect) const;
     // Anchors of the cells of rect in reading order.
@@ -98,6 +101,9 @@ class Table {
     const Border& HorizontalEdge(int r, int c) const;
     Border& VerticalEdge(int r, int c);
     const Border& VerticalEdge(int r, int c) const;
+    // Borders of the cells that rect touches, a merged cell counting whole: Top, Left, Bottom
+    // and Right are the outer segments of those cells on that side, Horizontal and Vertical
+    // the segments between and inside them. Cells outside them keep their borders.
     void SetBorder(const CellRect& rect, BorderType type, const Border& border);
 
     RowFormat& Row(int r);
@@ -116,6 +122,8 @@ class Table {
 
   private:
     int Slot(int r, int c) const;  // throws outside the grid
+    // One flag per slot: whether a cell that rect touches covers it.
+    std::vector<char> TouchedSlots(const CellRect& rect) const;
     int rows_, columns_;
     std::vector<Cell> cells_;     // one per slot; only anchors are used
     std::vector<int> anchorOf_;   // slot -> anchor slot

@@ -458,7 +458,7 @@ std::vector<QRectF> PageRenderer::CellRects(int pageIndex, const host::Table& ta
             if (rect.top < 1 || rect.left < 1 || rect.bottom > table.Rows() ||
                 rect.right > table.Columns() || rect.top > rect.bottom || rect.left > rect.right)
                 return;
-            for (const host::CellRect& a : table.CellsIn(table.Expand(rect)))
+            for (const host::CellRect& a : table.CellsIn(rect))
                 if (a.bottom >= p.first && a.top <= p.last) rects.push_back(BoxOf(p, a).rect);
         });
     }

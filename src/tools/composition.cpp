@@ -83,6 +83,11 @@ void cbbZuwen_Click(host::Application& app, bool& /*cancelDefault*/) {
     }
     host::Table& table = *cells->table;
     const host::CellRect& rect = cells->rect;
+    // A block that cuts a merged cell cannot become one cell: refused before anything changes.
+    if (table.CutsMergedCell(rect)) {
+        app.ShowMessage(kUnsuitableBlock);
+        return;
+    }
     const std::vector<double> widths = host::ResolveColumnWidths(table, cells->availableWidth);
     const double firstCellWidth = host::CellWidth(table, widths, rect.top, rect.left);
     // Sized before anything changes, so a block too small for one square stays as it was.
@@ -92,7 +97,8 @@ void cbbZuwen_Click(host::Application& app, bool& /*cancelDefault*/) {
         return;
     }
 
-    selection.Merge();  // a refusal (HostError) reaches the caller with nothing changed
+    if (!ConfirmLosingBubbles(app, table, rect)) return;
+    selection.Merge();
     const host::CellRect merged = table.CellArea(rect.top, rect.left);
     host::Cell& cell = table.At(merged.top, merged.left);
     cell.verticalAlignment = host::CellVAlign::Center;

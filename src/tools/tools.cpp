@@ -49,6 +49,21 @@ std::optional<ActiveCells> FindActiveCells(host::Application& app) {
     return cells;
 }
 
+bool HoldsBubblesOrMarks(const host::Table& table, const host::CellRect& rect) {
+    for (const host::CellRect& a : table.CellsIn(rect))
+        for (const host::Block& b : table.At(a.top, a.left).content) {
+            if (b.IsTable()) continue;
+            for (const host::Run& run : b.paragraph.runs)
+                if (!run.text.empty() && run.format.font == host::kFontBubble) return true;
+        }
+    return false;
+}
+
+bool ConfirmLosingBubbles(host::Application& app, const host::Table& table,
+                          const host::CellRect& rect) {
+    return !HoldsBubblesOrMarks(table, rect) || app.Confirm(kLosesBubbles);
+}
+
 void NotifyChanged(host::Application& app) {
     if (app.documentsChanged) app.documentsChanged();
 }
@@ -77,6 +92,10 @@ void cbbHebing_Click(host::Application& app, bool& /*cancelDefault*/) {
         app.ShowMessage(kSelectMergeArea);
         return;
     }
+    // A merge the host will refuse loses nothing, so it needs no question.
+    if (!cells->table->CutsMergedCell(cells->rect) &&
+        !ConfirmLosingBubbles(app, *cells->table, cells->rect))
+        return;
     // Each step that the host refuses is skipped; the user sees no error.
     bool changed = false;
     try {

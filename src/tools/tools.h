@@ -8,6 +8,10 @@
 // do nothing and report nothing.
 namespace varelo::tools {
 
+// The tools act on the cells the selection touches, a merged cell counting whole, and never
+// on others. A merge that would turn bubbles or positioning marks into loose characters is
+// done only when the application's Confirm agrees.
+//
 // "方框&B": a single 0.5 pt frame around the selected cells, nothing inside it.
 void cbbBox_Click(host::Application& app, bool& cancelDefault);
 // "直线&L": a single 0.5 pt line under the selected cells; other borders stay.
@@ -17,7 +21,8 @@ void cbbLine_Click(host::Application& app, bool& cancelDefault);
 void cbbHebing_Click(host::Application& app, bool& cancelDefault);
 // "网格&G": shows or hides the non-printing table gridlines.
 void cbbGrid_Click(host::Application& app, bool& cancelDefault);
-// "作文&C": turns the selected block into composition paper (see composition.h).
+// "作文&C": turns the selected block into composition paper (see composition.h). A block
+// that cuts a merged cell is refused with "请先选定合适的区域" before anything changes.
 void cbbZuwen_Click(host::Application& app, bool& cancelDefault);
 
 }  // namespace varelo::tools

@@ -27,7 +27,7 @@ Tool ToolFor(EditAction action) {
 
 }  // namespace
 
-EditOutcome RunEditSteps(host::Application& app, const std::vector<EditStep>& steps) {
+EditOutcome RunEditSteps(host::Application& app, const std::vector<EditStep>& steps, bool force) {
     host::Document* doc = app.ActiveDocument();
     if (!doc || doc->TableCount() == 0) {
         if (steps.empty()) return {};
@@ -35,6 +35,16 @@ EditOutcome RunEditSteps(host::Application& app, const std::vector<EditStep>& st
     }
     host::Table& grid = doc->Tables(1);
     const host::CellRect* latest = nullptr;
+    // A script cannot be asked: --force is its answer, given beforehand.
+    bool declined = false;
+    app.askToConfirm = [&declined, force](const std::string&) {
+        declined = !force;
+        return force;
+    };
+    struct Forget {
+        host::Application& app;
+        ~Forget() { app.askToConfirm = nullptr; }
+    } forget{app};
     for (const EditStep& step : steps) {
         if (step.action == EditAction::Select) {
             const host::CellRect& r = step.rect;
@@ -53,6 +63,7 @@ EditOutcome RunEditSteps(host::Application& app, const std::vector<EditStep>& st
                                  std::to_string(latest->left) + "-" + std::to_string(latest->right);
         // Every tool acts on the latest --select, whatever an earlier tool left selected.
         const size_t shown = app.messages.size();
+        declined = false;
         bool cancelDefault = false;
         try {
             app.selection.SelectCells(grid, *latest);
@@ -60,6 +71,11 @@ EditOutcome RunEditSteps(host::Application& app, const std::vector<EditStep>& st
         } catch (const host::HostError& e) {
             return {EditOutcome::Refused, what + " was refused: " + e.what()};
         }
+        if (declined)
+            return {EditOutcome::Refused,
+                    what +
+                        " would join cells holding bubbles or positioning marks, which the "
+                        "scanner could then not find; add --force to do it anyway"};
         // The tool's message has gone to the sink already; say which step it belongs to.
         if (app.messages.size() != shown) return {EditOutcome::Refused, what + " was refused"};
     }

@@ -19,7 +19,9 @@ struct EditOutcome {
 // Runs the steps in order on the page grid (the first table) of the application's active
 // document, as a user clicking the command bar's tools would. Stops at the first step that
 // is refused: a selection outside the grid (Usage), a tool that shows a message or that the
-// host refuses (Refused). The document may already hold the earlier steps' changes then.
-EditOutcome RunEditSteps(host::Application& app, const std::vector<EditStep>& steps);
+// host refuses (Refused), a merge that would lose bubbles or marks without `force` (Refused).
+// The document may already hold the earlier steps' changes then.
+EditOutcome RunEditSteps(host::Application& app, const std::vector<EditStep>& steps,
+                         bool force = false);
 
 }  // namespace varelo::cli

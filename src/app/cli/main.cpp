@@ -263,7 +263,7 @@ int Edit(const std::vector<std::string>& args) {
         Complain(std::string("varelo edit: ") + e.what());
         return kRefused;
     }
-    const cli::EditOutcome outcome = cli::RunEditSteps(app, o.steps);
+    const cli::EditOutcome outcome = cli::RunEditSteps(app, o.steps, o.force);
     if (!outcome.ok()) {
         Complain("varelo edit: " + outcome.error + "; " + host::Quoted(o.output) +
                  " was not written");

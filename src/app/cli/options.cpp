@@ -151,17 +151,23 @@ once the new one has been written completely.
 
 Options:
   --select R1,C1:R2,C2  select rows R1 to R2, columns C1 to C2 of the page grid (1-based;
-                        any two opposite corners; R,C selects one cell). A block that cuts
-                        a merged cell grows to take all of it.   e.g. --select 70,3:90,21
+                        any two opposite corners; R,C selects one cell). The block is taken
+                        as given: the tools act on the cells it touches, a merged cell
+                        counting whole, and never on others.   e.g. --select 70,3:90,21
   --box                 frame the selection with a single 0.5 pt line, nothing inside (方框)
                                                               e.g. --select 30,3:40,21 --box
   --line                a single 0.5 pt line under the selection; other borders stay (直线)
                                                               e.g. --select 92,3:92,21 --line
   --merge               merge the selection into one cell, centred vertically (合并单元格);
-                        it needs at least two cells           e.g. --select 95,3:99,21 --merge
+                        it needs at least two cells; a block that cuts a merged cell is
+                        left unmerged and only centred        e.g. --select 95,3:99,21 --merge
   --composition         turn the selection into composition paper: rows of 0.75 cm squares
                         with 0.3 cm gaps in a 1.5 pt frame (作文); it needs more than 10 rows
-                        and more than 10 columns              e.g. --select 70,3:90,21 --composition
+                        and more than 10 columns, and no merged cell cut by the block
+                                                              e.g. --select 70,3:90,21 --composition
+  --force               let --merge and --composition join cells holding bubbles or
+                        positioning marks, which the scanner then cannot find (the desktop
+                        asks first); without it such a step is refused   e.g. --force
   -o, --output FILE     the .docx to write (required); IN.docx itself edits in place, any
                         other existing file is replaced       e.g. -o out/essay.docx
   --pdf FILE            also export the edited sheet as PDF   e.g. --pdf out/essay.pdf
@@ -431,6 +437,9 @@ EditOptions ParseEdit(const std::vector<std::string>& args) {
             throw UsageError(
                 "--grid is not an edit: gridlines are a view setting of the desktop window, not "
                 "part of the document, and never print");
+        } else if (name == "--force") {
+            opt.flag();
+            o.force = true;
         } else if (name == "-o" || name == "--output") {
             o.output = opt.value();
             if (o.output.empty()) throw UsageError(name + " wants a file name");

@@ -71,6 +71,7 @@ struct EditOptions {
     bool help = false;
     std::string input, output;  // IN.docx and -o OUT.docx (which may be IN)
     std::vector<EditStep> steps;
+    bool force = false;  // merges may lose bubbles and marks
     std::optional<std::string> pdf, png;
     int dpi = kDefaultDpi;
 };
