@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdlib>
 #include <functional>
@@ -35,15 +36,24 @@ struct Desk {
     std::vector<std::string> messages;
     std::vector<std::string> askedToSave;
     varelo::host::SaveChoice answer = varelo::host::SaveChoice::DontSave;
+    std::vector<std::string> asked;  // yes/no questions
+    bool yes = false;
+
+    QTemporaryDir stateDir;  // the window's recent files and last folder, away from the user's
 
     Desk() {
         App();
-        window = std::make_unique<varelo::desk::MainWindow>(VARELO_RESOURCES_DIR);
+        window = std::make_unique<varelo::desk::MainWindow>(
+            VARELO_RESOURCES_DIR, stateDir.filePath(QStringLiteral("varelo-desk.ini")));
         auto& app = window->App();
         app.messageSink = [this](const std::string& m) { messages.push_back(m); };
         app.askToSave = [this](varelo::host::Document& d) {
             askedToSave.push_back(d.name);
             return answer;
+        };
+        app.askToConfirm = [this](const std::string& q) {
+            asked.push_back(q);
+            return yes;
         };
         window->ConnectAddIn();
         window->show();
@@ -74,6 +84,28 @@ inline void WhenDialogOpens(std::function<void(varelo::desk::SettingsDialog&)> a
         timer->stop();
         timer->deleteLater();
         const auto run = act;  // the connection holding `act` goes with the timer
+        run(*dialog);
+        if (dialog->isVisible()) dialog->reject();
+    });
+    timer->start(5);
+}
+
+// Runs `act` on the modal dialog of type D that what follows opens (a file dialog, a message
+// box); a dialog left open is rejected, so a failing test cannot hang.
+template <class D>
+void WhenModalOpens(std::function<void(D&)> act) {
+    auto timer = new QTimer;
+    auto started = std::make_shared<QElapsedTimer>();
+    started->start();
+    QObject::connect(timer, &QTimer::timeout, [timer, started, act = std::move(act)] {
+        auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            if (started->elapsed() > 10000) timer->deleteLater();
+            return;
+        }
+        timer->stop();
+        timer->deleteLater();
+        const auto run = act;
         run(*dialog);
         if (dialog->isVisible()) dialog->reject();
     });

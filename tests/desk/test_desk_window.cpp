@@ -204,14 +204,56 @@ TEST(DeskWindow, MouseSelectsCellRectanglesThatTheToolsActOn) {
     EXPECT_FALSE(selection.InTable());
 }
 
+// Column 2 is one cell 130 rows high: a drag that takes in rows 70-80 of it is not grown to
+// the whole page, and the box leaves rows 1-69 as they were.
+TEST(DeskWindow, ADragAcrossATallCellIsNotGrownAndMergingMarksAsksFirst) {
+    Desk desk;
+    host::Document* sheet = desk.window->GenerateExampleSheet();
+    ASSERT_NE(sheet, nullptr);
+    auto& view = *desk.window->View();
+    QWidget* viewport = view.viewport();
+    host::Table& grid = sheet->Tables(1);
+    const host::Table before = grid;
+    // A slot of the tall cell: its column's x, the row's y taken from the cell beside it.
+    const auto slot = [&](int row, int column, int beside) {
+        return QPoint(CellPoint(view, *sheet, row, column).x(),
+                      CellPoint(view, *sheet, row, beside).y());
+    };
+    Mouse(viewport, QEvent::MouseButtonPress, slot(70, 2, 3));
+    Mouse(viewport, QEvent::MouseMove, CellPoint(view, *sheet, 80, 21));
+    Mouse(viewport, QEvent::MouseButtonRelease, CellPoint(view, *sheet, 80, 21));
+    EXPECT_EQ(desk.app().selection.Rect(), (host::CellRect{70, 2, 80, 21}));
+    desk.action(2)->trigger();  // 方框
+    for (int r = 2; r <= 69; ++r)
+        for (int c = 3; c <= 21; ++c)
+            ASSERT_EQ(grid.HorizontalEdge(r, c), before.HorizontalEdge(r, c)) << r << "," << c;
+    EXPECT_TRUE(grid.HorizontalEdge(81, 10).Visible());
+    EXPECT_FALSE(grid.HorizontalEdge(75, 10).Visible());
+
+    // Rows 1-2 of column 1 hold a positioning mark: merging them asks, and No keeps them.
+    Mouse(viewport, QEvent::MouseButtonPress, slot(1, 1, 3));
+    Mouse(viewport, QEvent::MouseButtonPress, slot(2, 1, 3), Qt::ShiftModifier);
+    EXPECT_EQ(desk.app().selection.Rect(), (host::CellRect{1, 1, 2, 1}));
+    const host::Document boxed = *sheet;
+    desk.action(5)->trigger();  // 合并单元格
+    EXPECT_EQ(desk.asked.size(), 1u);
+    EXPECT_TRUE(*sheet == boxed);
+    desk.yes = true;
+    desk.action(5)->trigger();
+    EXPECT_EQ(grid.CellArea(2, 1), (host::CellRect{1, 1, 2, 1}));
+    EXPECT_TRUE(desk.messages.empty());
+}
+
 TEST(DeskWindow, MessagesAreOkOnlyBoxesWithoutATitle) {
     App();
     varelo::desk::MainWindow window(VARELO_RESOURCES_DIR);
     window.show();
     QString title = QStringLiteral("unset"), text;
     QMessageBox::StandardButtons buttons;
+    QMessageBox::Icon icon = QMessageBox::Information;
     QTimer::singleShot(0, [&] {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            icon = box->icon();
             title = box->windowTitle();
             text = box->text();
             buttons = box->standardButtons();
@@ -222,4 +264,5 @@ TEST(DeskWindow, MessagesAreOkOnlyBoxesWithoutATitle) {
     EXPECT_EQ(title, QString());
     EXPECT_EQ(text, QStringLiteral("53\nFile not found: /x/mask.bmp"));
     EXPECT_EQ(buttons, QMessageBox::Ok);
+    EXPECT_EQ(icon, QMessageBox::NoIcon);
 }

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
+#include <QTest>
 
 #include "desk_harness.h"
 
@@ -149,4 +150,33 @@ TEST(SettingsDialog, ListEditingFollowsTheWidgets) {
     grid->clearSelection();
     Click(d, "cmdDel");
     EXPECT_EQ(ListRows(d).size(), 3u);
+}
+
+// Enter in a group field adds the group and never makes the sheet; the paper box's list stands
+// on the entry it shows, so Down goes on to the next one.
+TEST(SettingsDialog, EnterAddsTheGroupAndOnlyOkMakesTheSheet) {
+    Desk desk;
+    WhenDialogOpens([&](SettingsDialog& d) {
+        auto* page = Child<QComboBox>(d, "cmbPage");
+        EXPECT_EQ(page->currentIndex(), 2);  // 8开三栏
+        page->setFocus();
+        QTest::keyClick(page, Qt::Key_Down);
+        EXPECT_EQ(page->currentText(), QStringLiteral("8开双栏"));
+
+        for (const char* field : {"txtQuestion", "txtQ_Count", "txtXiaofen"}) {
+            auto* edit = Child<QLineEdit>(d, field);
+            edit->setFocus();
+            QTest::keyClick(edit, Qt::Key_Return);
+        }
+        EXPECT_EQ(ListRows(d).size(), 3u);
+        auto* title = Child<QLineEdit>(d, "txtTitle");
+        title->setFocus();
+        QTest::keyClick(title, Qt::Key_Enter);
+        EXPECT_TRUE(d.isVisible());
+        EXPECT_EQ(ListRows(d).size(), 3u);
+        QTest::keyClick(title, Qt::Key_O, Qt::AltModifier);
+    });
+    desk.action(1)->trigger();
+    ASSERT_EQ(desk.app().DocumentCount(), 1);  // Alt+O made it
+    EXPECT_TRUE(desk.messages.empty());
 }

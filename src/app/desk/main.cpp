@@ -12,27 +12,30 @@
 #include "main_window.h"
 #include "page_view.h"
 #include "settings_dialog.h"
+#include "translations.h"
 
 namespace {
 
-constexpr const char* kUsage = R"(Usage: varelo-desk [option] [SHEET.docx]
+// The window speaks Chinese throughout: menus, dialogs, messages and this text.
+constexpr const char* kUsage = R"(用法：varelo-desk [选项] [答题卡.docx]
 
-Opens the answer-sheet window, and the sheet when one is named (a .docx that Varelo wrote). The Varelo command bar appears when the add-in is
-registered for the current user with load behaviour 3; a first start registers it.
+打开答题卡窗口；给出文件名时同时打开该答题卡（须是 Varelo 生成的 .docx）。
+当前用户登记了加载方式为 3 的插件时，窗口显示“Varelo”命令栏；第一次启动会自动登记。
 
-Options:
-  --register                 register the add-in for the current user (load at start-up)
-  --unregister               keep the add-in from loading at start-up
-  --screenshot FILE.png      generate the example sheet (A3三栏, one group 选择题 of 30
-                             items) through the settings dialog and save the window
-  --dialog-screenshot FILE.png
-                             save the settings dialog as it opens
-  --help                     show this text
+选项：
+  --register                 为当前用户登记插件（启动时加载）
+  --unregister               不再在启动时加载插件
+  --screenshot 文件.png      通过设置对话框生成示例答题卡（A3三栏，一组 30 道选择题），
+                             保存整个窗口的截图后退出
+  --dialog-screenshot 文件.png
+                             保存刚打开的设置对话框的截图后退出
+  -h, --help                 显示本说明
 
-The registration record is $XDG_CONFIG_HOME/varelo/addins.json (~/.config/varelo/...).
-Screenshots work without a display: QT_QPA_PLATFORM=offscreen is used when none is found.
+插件登记记录：$XDG_CONFIG_HOME/varelo/addins.json（默认 ~/.config/varelo/...）；
+最近的文件和上次使用的文件夹：$XDG_CONFIG_HOME/varelo/varelo-desk.ini。
+没有显示器时截图选项也能用：找不到显示器时使用 QT_QPA_PLATFORM=offscreen。
 
-Examples:
+示例：
   varelo-desk --screenshot desk-main.png
   varelo-desk out/sheet.docx
 )";
@@ -44,20 +47,19 @@ int Register(int loadBehavior) {
     try {
         varelo::host::WriteAddIn(file, record);
     } catch (const std::exception& e) {
-        std::cerr << "varelo-desk: " << e.what() << "\n";
+        std::cerr << "varelo-desk：无法写入插件登记记录：" << e.what() << "\n";
         return 1;
     }
     std::cout << record.progId
-              << (loadBehavior == varelo::host::kLoadAtStartup
-                      ? " registered (loads at start-up) in "
-                      : " unregistered (does not load at start-up) in ")
+              << (loadBehavior == varelo::host::kLoadAtStartup ? " 已登记（启动时加载），记录在 "
+                                                               : " 已取消启动时加载，记录在 ")
               << file << "\n";
     return 0;
 }
 
 bool Save(const QPixmap& pixmap, const char* path) {
     if (pixmap.save(QString::fromLocal8Bit(path), "PNG")) return true;
-    std::cerr << "varelo-desk: cannot write " << path << "\n";
+    std::cerr << "varelo-desk：无法写入 " << path << "\n";
     return false;
 }
 
@@ -83,7 +85,7 @@ int main(int argc, char* argv[]) {
             sheet = argv[i];
             continue;
         }
-        std::cerr << "varelo-desk: unknown or incomplete option " << arg << "\n\n" << kUsage;
+        std::cerr << "varelo-desk：未知或不完整的选项 " << arg << "\n\n" << kUsage;
         return 2;
     }
 
@@ -92,6 +94,9 @@ int main(int argc, char* argv[]) {
         setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Varelo"));
+    if (!varelo::desk::InstallChineseTranslations(qapp))
+        std::cerr << "varelo-desk：找不到 Qt 的中文翻译（qt6-translations-l10n），"
+                     "文件、打印对话框将显示英文\n";
     // The window's texts are Chinese; draw them in one CJK face rather than a fallback mix.
     if (QFontDatabase::hasFamily(QStringLiteral("Noto Sans CJK SC"))) {
         QFont font(QStringLiteral("Noto Sans CJK SC"));
@@ -115,7 +120,7 @@ int main(int argc, char* argv[]) {
         window.View()->FitPage();  // the whole first page in the picture
         QCoreApplication::processEvents();
         if (!window.GenerateExampleSheet()) {
-            std::cerr << "varelo-desk: the example sheet was not generated\n";
+            std::cerr << "varelo-desk：示例答题卡没有生成\n";
             return 1;
         }
         QCoreApplication::processEvents();

@@ -5,14 +5,19 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QImage>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPrintDialog>
+#include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -21,15 +26,19 @@
 #include <iostream>
 #include <optional>
 
+#include "cell_editor.h"
+#include "format_bar.h"
 #include "host/docx/reader.h"
 #include "host/docx/writer.h"
 #include "host/errors.h"
 #include "host/registration.h"
 #include "page_view.h"
 #include "render/export.h"
+#include "render/fonts.h"
 #include "render/page_renderer.h"
 #include "settings/driver.h"
 #include "settings_dialog.h"
+#include "tools/active_cells.h"
 #include "tools/tools.h"
 
 namespace varelo::desk {
@@ -80,6 +89,35 @@ Qt::ToolBarArea ToolBarArea(int position) {
     }
 }
 
+Qt::Alignment QtAlignment(host::Alignment a) {
+    switch (a) {
+        case host::Alignment::Center:
+            return Qt::AlignHCenter;
+        case host::Alignment::Right:
+            return Qt::AlignRight;
+        case host::Alignment::Justify:
+            return Qt::AlignJustify;
+        default:
+            return Qt::AlignLeft;
+    }
+}
+
+// The reader's reasons, said in the window's language; the technical detail goes to stderr.
+std::string ChineseReason(const std::string& reason) {
+    static const std::pair<const char*, const char*> kReasons[] = {
+        {"not made by Varelo", "它不是 Varelo 生成的答题卡。"},
+        {"is a folder", "这是一个文件夹。"},
+        {"too large", "文件太大，不是答题卡。"},
+        {"not a .docx", "它不是 .docx 文档。"},
+        {"damaged", "文档已损坏。"},
+        {"No such file", "文件不存在。"},
+        {"Permission denied", "没有读取权限。"},
+    };
+    for (const auto& [english, chinese] : kReasons)
+        if (reason.find(english) != std::string::npos) return chinese;
+    return "无法读取该文件。";
+}
+
 }  // namespace
 
 QString MenuText(const std::string& caption) {
@@ -109,16 +147,46 @@ QString MenuText(const std::string& caption) {
     return out;
 }
 
-MainWindow::MainWindow(std::string addinFolder, QWidget* parent)
+MainWindow::MainWindow(std::string addinFolder, QString stateFile, QWidget* parent)
     : QMainWindow(parent), addinFolder_(std::move(addinFolder)) {
+    state_.file = std::move(stateFile);
     setObjectName(QStringLiteral("mainWindow"));
     view_ = new PageView(app_, this);
     setCentralWidget(view_);
+    editor_ = new CellEditor(view_->viewport());
+    connect(editor_, &CellEditor::committed, this, &MainWindow::CommitCellText);
+    connect(editor_, &CellEditor::cancelled, this, [this] { view_->setFocus(); });
+    formatBar_ = new FormatBar(this);
+    formatBar_->fontPicked = [this](const host::CharFormat& f) { ApplyFont(f); };
+    formatBar_->alignmentPicked = [this](host::Alignment a) { ApplyAlignment(a); };
+    addToolBar(Qt::TopToolBarArea, formatBar_);
     BuildMenus();
+    BuildStatusBar();
     resize(1280, 860);
+    connect(view_, &PageView::editRequested, this,
+            [this](const QString& typed) { BeginCellEdit(typed); });
+    connect(view_, &PageView::selectionChanged, this, [this] {
+        UpdateStatus();
+        UpdateFormatBar();
+    });
+    connect(view_, &PageView::scrolled, this, [this] {
+        PlaceEditor();
+        UpdateStatus();
+    });
+    connect(view_, &PageView::pointerMoved, this,
+            [this](int page, const host::Table* table, int row, int column) {
+                pointer_.clear();
+                const host::Document* doc = app_.ActiveDocument();
+                if (page >= 0 && table && doc && doc->TableCount() > 0) {
+                    pointer_ = QStringLiteral("行 %1，列 %2").arg(row).arg(column);
+                    if (table != &doc->Tables(1)) pointer_ += QStringLiteral("（表中表）");
+                }
+                pointerLabel_->setText(pointer_);
+            });
 
     app_.messageSink = [this](const std::string& text) { ShowMessage(text); };
     app_.askToSave = [this](host::Document& doc) { return AskToSave(doc); };
+    app_.askToConfirm = [this](const std::string& question) { return AskToConfirm(question); };
     app_.processPendingEvents = [this] {
         view_->Invalidate();
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -132,6 +200,7 @@ MainWindow::~MainWindow() {
     DisconnectAddIn();
     app_.messageSink = nullptr;
     app_.askToSave = nullptr;
+    app_.askToConfirm = nullptr;
     app_.processPendingEvents = nullptr;
     app_.documentsChanged = nullptr;
     app_.commandBars.observers.clear();
@@ -139,14 +208,23 @@ MainWindow::~MainWindow() {
 
 void MainWindow::BuildMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("文件(&F)"));
+    file->addAction(QStringLiteral("新建(&N)"), this, [this] { New(); })
+        ->setShortcut(QKeySequence::New);
     file->addAction(QStringLiteral("打开(&O)..."), this, [this] { Open(); })
         ->setShortcut(QKeySequence::Open);
+    recentMenu_ = file->addMenu(QStringLiteral("最近的文件(&R)"));
+    recentMenu_->setObjectName(QStringLiteral("recentMenu"));
+    RebuildRecentMenu();
+    saveAction_ = file->addAction(QStringLiteral("保存(&S)"), this, [this] { Save(); });
+    saveAction_->setShortcut(QKeySequence::Save);
     saveAsAction_ = file->addAction(QStringLiteral("另存为(&A)..."), this, [this] { SaveAs(); });
-    saveAsAction_->setShortcut(QKeySequence::SaveAs);
+    saveAsAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     exportPdfAction_ =
         file->addAction(QStringLiteral("导出 PDF(&E)..."), this, [this] { ExportPdf(); });
     exportOmrAction_ = file->addAction(QStringLiteral("导出答题卡模板(&M)..."), this,
                                        [this] { ExportOmrTemplate(); });
+    previewAction_ =
+        file->addAction(QStringLiteral("打印预览(&V)..."), this, [this] { PrintPreview(); });
     printAction_ = file->addAction(QStringLiteral("打印(&P)..."), this, [this] { Print(); });
     printAction_->setShortcut(QKeySequence::Print);
     file->addSeparator();
@@ -159,6 +237,12 @@ void MainWindow::BuildMenus() {
     undoAction_ = edit->addAction(QStringLiteral("撤销(&U)"), this, [this] { Undo(); });
     undoAction_->setObjectName(QStringLiteral("undoAction"));
     undoAction_->setShortcut(QKeySequence::Undo);
+    redoAction_ = edit->addAction(QStringLiteral("重做(&R)"), this, [this] { Redo(); });
+    redoAction_->setObjectName(QStringLiteral("redoAction"));
+    redoAction_->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence::Redo});
+    edit->addSeparator();
+    edit->addAction(QStringLiteral("编辑单元格文字(&T)"), this, [this] { BeginCellEdit(); })
+        ->setShortcut(Qt::Key_F2);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("视图(&V)"));
     view->addAction(QStringLiteral("放大(&I)"), this, [this] { view_->ZoomBy(1.25); })
@@ -168,6 +252,93 @@ void MainWindow::BuildMenus() {
     view->addAction(QStringLiteral("实际大小(&A)"), this, [this] { view_->SetZoom(96.0 / 72.0); });
     view->addAction(QStringLiteral("适合宽度(&W)"), this, [this] { view_->FitWidth(); });
     view->addAction(QStringLiteral("整页(&P)"), this, [this] { view_->FitPage(); });
+    view->addSeparator();
+    const struct {
+        const char* text;
+        QKeySequence key;
+        std::function<int()> page;
+    } moves[] = {
+        {"第一页(&F)", QKeySequence(Qt::CTRL | Qt::Key_Home), [] { return 0; }},
+        {"上一页(&R)", QKeySequence(Qt::CTRL | Qt::Key_PageUp),
+         [this] { return view_->CurrentPage() - 1; }},
+        {"下一页(&N)", QKeySequence(Qt::CTRL | Qt::Key_PageDown),
+         [this] { return view_->CurrentPage() + 1; }},
+        {"最后一页(&L)", QKeySequence(Qt::CTRL | Qt::Key_End),
+         [this] { return view_->PageCount() - 1; }},
+    };
+    for (const auto& m : moves)
+        view->addAction(QString::fromUtf8(m.text), this,
+                        [this, page = m.page] { view_->ShowPage(page()); })
+            ->setShortcut(m.key);
+}
+
+void MainWindow::BuildStatusBar() {
+    pageLabel_ = new QLabel(this);
+    pageLabel_->setObjectName(QStringLiteral("pageStatus"));
+    pointerLabel_ = new QLabel(this);
+    pointerLabel_->setObjectName(QStringLiteral("pointerStatus"));
+    selectionLabel_ = new QLabel(this);
+    selectionLabel_->setObjectName(QStringLiteral("selectionStatus"));
+    pointerLabel_->setMinimumWidth(160);
+    selectionLabel_->setMinimumWidth(200);
+    statusBar()->addWidget(pageLabel_);
+    statusBar()->addWidget(pointerLabel_);
+    statusBar()->addWidget(selectionLabel_);
+}
+
+QString MainWindow::PageStatus() const {
+    const int pages = view_->PageCount();
+    return pages ? QStringLiteral("第 %1 页，共 %2 页").arg(view_->CurrentPage() + 1).arg(pages)
+                 : QString();
+}
+
+QString MainWindow::PointerStatus() const {
+    return pointer_;
+}
+
+// The selection as `varelo edit --select` takes it, when it lies in the page grid.
+QString MainWindow::SelectionStatus() const {
+    const auto cells = tools::FindActiveCells(const_cast<host::Application&>(app_));
+    if (!cells) return QString();
+    const host::CellRect& r = cells->rect;
+    const QString at =
+        r.top == r.bottom && r.left == r.right
+            ? QStringLiteral("%1,%2").arg(r.top).arg(r.left)
+            : QStringLiteral("%1,%2:%3,%4").arg(r.top).arg(r.left).arg(r.bottom).arg(r.right);
+    return cells->table == &cells->doc->Tables(1) ? QStringLiteral("选定 %1").arg(at)
+                                                  : QStringLiteral("选定 %1（表中表）").arg(at);
+}
+
+void MainWindow::UpdateStatus() {
+    pageLabel_->setText(PageStatus());
+    selectionLabel_->setText(SelectionStatus());
+}
+
+void MainWindow::UpdateFormatBar() {
+    const auto cells = tools::FindActiveCells(app_);
+    if (!cells) {
+        formatBar_->Show(nullptr, nullptr);
+        return;
+    }
+    host::Cell& cell = cells->table->At(cells->rect.top, cells->rect.left);
+    const host::Paragraph& p = cell.FirstParagraph();
+    const host::CharFormat font =
+        cells->doc->Resolve(p, p.runs.empty() ? p.markFormat : p.runs.front().format);
+    const host::Alignment alignment = p.format.alignment;
+    formatBar_->Show(&font, &alignment);
+}
+
+void MainWindow::RebuildRecentMenu() {
+    recentMenu_->clear();
+    const QStringList files = state_.RecentFiles();
+    for (int i = 0; i < files.size(); ++i) {
+        QAction* a = recentMenu_->addAction(
+            QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(files[i]).fileName()), this,
+            [this, path = files[i]] { OpenFile(path); });
+        a->setToolTip(files[i]);
+        a->setData(files[i]);
+    }
+    recentMenu_->setEnabled(!files.isEmpty());
 }
 
 void MainWindow::LoadAddIns(const std::string& recordFile) {
@@ -178,7 +349,7 @@ void MainWindow::LoadAddIns(const std::string& recordFile) {
         if (r.progId == host::VareloAddIn().progId)
             ConnectAddIn();
         else
-            std::cerr << "varelo-desk: add-in " << r.progId << " is registered but unknown here\n";
+            std::cerr << "varelo-desk：登记的插件 " << r.progId << " 无法在此加载\n";
     }
 }
 
@@ -293,10 +464,13 @@ void MainWindow::ClickControl(const host::CommandBarControl* control) {
 }
 
 void MainWindow::DocumentsChanged() {
+    if (editor_->Editing() && app_.ActiveDocument() != editTarget_.doc) EndCellEdit(false);
     view_->Invalidate();
     host::Document* doc = app_.ActiveDocument();
-    setWindowTitle(doc ? Q(doc->name) + QStringLiteral(" - Varelo") : QStringLiteral("Varelo"));
-    for (QAction* a : {saveAsAction_, exportPdfAction_, printAction_, closeAction_})
+    setWindowTitle(doc ? Q(doc->name) + QStringLiteral("[*] - Varelo") : QStringLiteral("Varelo"));
+    setWindowModified(doc && !doc->saved);
+    for (QAction* a :
+         {saveAction_, saveAsAction_, exportPdfAction_, printAction_, previewAction_, closeAction_})
         a->setEnabled(doc != nullptr);
     // Forget the settings of sheets that are gone; their addresses may come back.
     for (auto it = sheetForms_.begin(); it != sheetForms_.end();) {
@@ -306,72 +480,129 @@ void MainWindow::DocumentsChanged() {
         it = open ? std::next(it) : sheetForms_.erase(it);
     }
     exportOmrAction_->setEnabled(doc != nullptr && sheetForms_.count(doc) > 0);
-    for (auto it = undo_.begin(); it != undo_.end();) {
-        bool open = false;
-        for (int i = 1; i <= app_.DocumentCount(); ++i)
-            open = open || &app_.Documents(i) == it->first;
-        it = open ? std::next(it) : undo_.erase(it);
-    }
+    history_.ForgetClosed(app_);
     UpdateUndoAction();
+    UpdateStatus();
+    UpdateFormatBar();
 }
 
 host::Connect::ToolHandler MainWindow::Undoable(void (*tool)(host::Application&, bool&)) {
     return [this, tool](host::Application& app, bool& cancelDefault) {
-        host::Document* doc = app.ActiveDocument();
-        if (!doc) {
-            tool(app, cancelDefault);
-            return;
-        }
-        UndoLevel level{*doc, 0, app.selection.Rect()};
-        for (int i = 1; i <= doc->TableCount(); ++i)
-            if (app.selection.GetTable() == &doc->Tables(i)) level.table = i;
-        try {
-            tool(app, cancelDefault);
-        } catch (const host::HostError& e) {
-            // The tool has no error handling of its own; the click ends there, like any failing
-            // host call, and what it changed so far can be undone.
-            std::cerr << "varelo-desk: the tool stopped: " << e.what() << "\n";
-        }
-        // A refused tool (its message shown) or a block left as it was costs no undo level.
-        if (app.ActiveDocument() != doc || level.before == *doc) return;
-        std::deque<UndoLevel>& levels = undo_[doc];
-        levels.push_back(std::move(level));
-        if (levels.size() > kUndoLevels) levels.pop_front();
+        EndCellEdit(true);
+        history_.Record(app, [&] {
+            try {
+                tool(app, cancelDefault);
+            } catch (const host::HostError& e) {
+                // The tool has no error handling of its own; the click ends there, like any
+                // failing host call, and what it changed so far can be undone.
+                std::cerr << "varelo-desk：工具中途停止：" << e.what() << "\n";
+            }
+        });
         UpdateUndoAction();
     };
 }
 
 bool MainWindow::CanUndo() {
-    const auto it = undo_.find(app_.ActiveDocument());
-    return it != undo_.end() && !it->second.empty();
+    return history_.CanUndo(app_.ActiveDocument());
+}
+
+bool MainWindow::CanRedo() {
+    return history_.CanRedo(app_.ActiveDocument());
 }
 
 void MainWindow::UpdateUndoAction() {
     undoAction_->setEnabled(CanUndo());
+    redoAction_->setEnabled(CanRedo());
 }
 
 bool MainWindow::Undo() {
-    host::Document* doc = app_.ActiveDocument();
-    if (!CanUndo()) return false;
-    std::deque<UndoLevel>& levels = undo_[doc];
-    UndoLevel level = std::move(levels.back());
-    levels.pop_back();
-    // Nothing may keep pointing into the tables that are about to go; the view lays the
-    // document out again in DocumentsChanged below.
-    app_.selection.Clear();
-    const std::string path = doc->path, name = doc->name;
-    *doc = std::move(level.before);
-    doc->path = path;
-    doc->name = name;
-    doc->saved = false;
-    if (level.table >= 1 && level.table <= doc->TableCount()) {
-        try {
-            app_.selection.SelectCells(doc->Tables(level.table), level.cells);
-        } catch (const host::HostError&) {
-        }
-    }
+    EndCellEdit(true);
+    if (!history_.Undo(app_)) return false;
     DocumentsChanged();
     return true;
+}
+
+bool MainWindow::Redo() {
+    EndCellEdit(true);
+    if (!history_.Redo(app_)) return false;
+    DocumentsChanged();
+    return true;
+}
+
+bool MainWindow::BeginCellEdit(const QString& typed) {
+    EndCellEdit(true);
+    const auto cells = tools::FindActiveCells(app_);
+    if (!cells) return false;
+    const host::CellRect area = cells->table->CellArea(cells->rect.top, cells->rect.left);
+    host::Cell& cell = cells->table->At(area.top, area.left);
+    // Composition paper is a table of squares, written on by hand, not typed into.
+    for (const host::Block& b : cell.content)
+        if (b.IsTable()) return false;
+    const std::optional<QRect> rect = view_->CellOnScreen(*cells->table, area);
+    if (!rect) return false;
+    const host::Paragraph& p = cell.FirstParagraph();
+    const host::CharFormat format =
+        cells->doc->Resolve(p, p.runs.empty() ? p.markFormat : p.runs.front().format);
+    QFont font = render::Face(format.font.value_or(""), format.bold.value_or(false)).font;
+    font.setPixelSize(std::max(1, static_cast<int>(format.size.value_or(10.5) * view_->Zoom())));
+    QString text = Q(cell.Text());
+    text.replace(u'\r', u'\n');
+    editTarget_ = {cells->doc, cells->table, area};
+    editor_->Begin(*rect, typed.isEmpty() ? text : typed, font, QtAlignment(p.format.alignment));
+    return true;
+}
+
+void MainWindow::EndCellEdit(bool keep) {
+    if (editor_ && editor_->Editing()) editor_->Finish(keep);
+}
+
+void MainWindow::PlaceEditor() {
+    if (!editor_->Editing()) return;
+    if (const auto rect = view_->CellOnScreen(*editTarget_.table, editTarget_.area))
+        editor_->move(rect->topLeft());
+}
+
+void MainWindow::CommitCellText(const QString& text) {
+    view_->setFocus();
+    const EditTarget target = std::exchange(editTarget_, {});
+    host::Document* doc = app_.ActiveDocument();
+    // The cell must still be the one typed into: same document, same table, same cell.
+    const auto cells = tools::FindActiveCells(app_);
+    if (!doc || doc != target.doc || !cells || cells->table != target.table) return;
+    host::Table& table = *cells->table;
+    if (target.area.bottom > table.Rows() || target.area.right > table.Columns() ||
+        table.CellArea(target.area.top, target.area.left) != target.area)
+        return;
+    const bool changed = history_.Record(
+        app_, [&] { table.At(target.area.top, target.area.left).SetText(text.toStdString()); });
+    if (!changed) return;
+    doc->saved = false;
+    DocumentsChanged();
+}
+
+bool MainWindow::ChangeSelectedCells(
+    const std::function<void(host::Cell&, bool holdsBubbles)>& change) {
+    EndCellEdit(true);
+    const auto cells = tools::FindActiveCells(app_);
+    if (!cells) return false;
+    const bool changed = history_.Record(app_, [&] {
+        for (const host::CellRect& a : cells->table->CellsIn(cells->rect))
+            change(cells->table->At(a.top, a.left), tools::HoldsBubblesOrMarks(*cells->table, a));
+    });
+    if (!changed) return false;
+    cells->doc->saved = false;
+    DocumentsChanged();
+    return true;
+}
+
+bool MainWindow::ApplyFont(const host::CharFormat& format) {
+    return ChangeSelectedCells([&](host::Cell& cell, bool holdsBubbles) {
+        if (!holdsBubbles) cell.ApplyCharFormat(format);
+    });
+}
+
+bool MainWindow::ApplyAlignment(host::Alignment alignment) {
+    return ChangeSelectedCells([&](host::Cell& cell, bool) { cell.SetAlignment(alignment); });
 }
 
 void MainWindow::EnableTools() {
@@ -384,8 +615,8 @@ void MainWindow::EnableTools() {
 }
 
 bool MainWindow::Open() {
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("打开"), QString(),
-                                                      QStringLiteral("Word 文档 (*.docx)"));
+    const QString path = QFileDialog::getOpenFileName(
+        this, QStringLiteral("打开"), state_.LastFolder(), QStringLiteral("Word 文档 (*.docx)"));
     return !path.isEmpty() && OpenFile(path);
 }
 
@@ -402,13 +633,22 @@ bool MainWindow::OpenFile(const QString& path) {
             return true;
         }
     }
+    EndCellEdit(true);
     std::unique_ptr<host::Document> doc;
     try {
         doc = host::OpenDocx(file);
     } catch (const host::OpenError& e) {
-        app_.ShowMessage(std::string("无法打开文件：") + e.what());
+        std::cerr << "varelo-desk: " << e.what() << "\n";
+        if (!QFileInfo::exists(path)) {
+            state_.Forget(QFileInfo(path).absoluteFilePath());
+            RebuildRecentMenu();
+        }
+        app_.ShowMessage("无法打开文件：" + QFileInfo(path).fileName().toStdString() + "。" +
+                         ChineseReason(e.what()));
         return false;
     }
+    state_.Used(path);
+    RebuildRecentMenu();
     app_.AdoptDocument(std::move(doc));
     // Tools are normally enabled by generating a sheet; a sheet read back is finished with
     // the same tools, so opening one enables them too.
@@ -422,14 +662,23 @@ void MainWindow::ShowMessage(const std::string& text) {
     QString shown = Q(text);
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     QWidget* parent = QApplication::activeModalWidget() ? QApplication::activeModalWidget() : this;
-    QMessageBox box(QMessageBox::Information, QString(), shown, QMessageBox::Ok, parent);
+    QMessageBox box(QMessageBox::NoIcon, QString(), shown, QMessageBox::Ok, parent);
     box.exec();
+}
+
+bool MainWindow::AskToConfirm(const std::string& question) {
+    view_->Invalidate();
+    QWidget* parent = QApplication::activeModalWidget() ? QApplication::activeModalWidget() : this;
+    QMessageBox box(QMessageBox::NoIcon, QString(), Q(question), QMessageBox::Yes | QMessageBox::No,
+                    parent);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }
 
 host::SaveChoice MainWindow::AskToSave(host::Document& doc) {
     view_->Invalidate();
     QWidget* parent = QApplication::activeModalWidget() ? QApplication::activeModalWidget() : this;
-    QMessageBox box(QMessageBox::Question, QString(),
+    QMessageBox box(QMessageBox::NoIcon, QString(),
                     QStringLiteral("是否保存对“%1”的更改？").arg(Q(doc.name)),
                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
     box.setDefaultButton(QMessageBox::Save);
@@ -437,7 +686,8 @@ host::SaveChoice MainWindow::AskToSave(host::Document& doc) {
         case QMessageBox::Save: {
             QString path = Q(doc.path);
             if (path.isEmpty())
-                path = AskForPath(QStringLiteral("另存为"), Q(doc.name) + QStringLiteral(".docx"),
+                path = AskForPath(QStringLiteral("另存为"),
+                                  StartIn(Q(doc.name) + QStringLiteral(".docx")),
                                   QStringLiteral("Word 文档 (*.docx)"));
             if (path.isEmpty() || !SaveDocument(doc, path)) return host::SaveChoice::Cancel;
             return host::SaveChoice::Save;
@@ -451,26 +701,52 @@ host::SaveChoice MainWindow::AskToSave(host::Document& doc) {
 
 QString MainWindow::AskForPath(const QString& caption, const QString& suggested,
                                const QString& filter) {
-    return QFileDialog::getSaveFileName(this, caption, suggested, filter);
+    const QString path = QFileDialog::getSaveFileName(this, caption, suggested, filter);
+    if (!path.isEmpty()) state_.UsedFolder(path);
+    return path;
+}
+
+QString MainWindow::StartIn(const QString& fileName) const {
+    return QDir(state_.LastFolder()).filePath(fileName);
 }
 
 bool MainWindow::SaveDocument(host::Document& doc, const QString& path) {
     try {
         host::SaveDocx(doc, path.toStdString());
     } catch (const std::exception& e) {
-        QMessageBox::warning(this, QString(), QStringLiteral("无法保存文件：%1").arg(Q(e.what())));
+        app_.ShowMessage(std::string("无法保存文件：") + e.what());
         return false;
     }
     doc.path = path.toStdString();
+    doc.name = QFileInfo(path).fileName().toStdString();
     doc.saved = true;
+    state_.Used(path);
+    RebuildRecentMenu();
+    DocumentsChanged();
     return true;
 }
 
+bool MainWindow::New() {
+    EndCellEdit(true);
+    app_.AddDocument();
+    DocumentsChanged();
+    return true;
+}
+
+bool MainWindow::Save() {
+    EndCellEdit(true);
+    host::Document* doc = app_.ActiveDocument();
+    if (!doc) return false;
+    if (doc->path.empty()) return SaveAs();
+    return SaveDocument(*doc, Q(doc->path));
+}
+
 bool MainWindow::SaveAs() {
+    EndCellEdit(true);
     host::Document* doc = app_.ActiveDocument();
     if (!doc) return false;
     const QString suggested =
-        doc->path.empty() ? Q(doc->name) + QStringLiteral(".docx") : Q(doc->path);
+        doc->path.empty() ? StartIn(Q(doc->name) + QStringLiteral(".docx")) : Q(doc->path);
     QString path =
         AskForPath(QStringLiteral("另存为"), suggested, QStringLiteral("Word 文档 (*.docx)"));
     if (path.isEmpty()) return false;
@@ -482,39 +758,37 @@ bool MainWindow::SaveAs() {
 bool MainWindow::ExportPdf() {
     host::Document* doc = app_.ActiveDocument();
     if (!doc) return false;
-    QString path = AskForPath(QStringLiteral("导出 PDF"), Q(doc->name) + QStringLiteral(".pdf"),
-                              QStringLiteral("PDF (*.pdf)"));
+    QString path =
+        AskForPath(QStringLiteral("导出 PDF"), StartIn(Q(doc->name) + QStringLiteral(".pdf")),
+                   QStringLiteral("PDF (*.pdf)"));
     if (path.isEmpty()) return false;
     if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) path += QStringLiteral(".pdf");
     try {
         render::ExportPdf(*doc, path.toStdString());
     } catch (const std::exception& e) {
-        QMessageBox::warning(this, QString(), QStringLiteral("无法导出 PDF：%1").arg(Q(e.what())));
+        app_.ShowMessage(std::string("无法导出 PDF：") + e.what());
         return false;
     }
     return true;
 }
 
-bool MainWindow::Print() {
-    host::Document* doc = app_.ActiveDocument();
-    if (!doc) return false;
-    const host::PageSetup& ps = doc->pageSetup;
-    QPrinter printer(QPrinter::HighResolution);
+void MainWindow::SetUpPrinter(QPrinter& printer, const host::Document& doc) {
+    const host::PageSetup& ps = doc.pageSetup;
     const bool landscape = ps.pageWidth > ps.pageHeight;
     printer.setPageSize(QPageSize(
         landscape ? QSizeF(ps.pageHeight, ps.pageWidth) : QSizeF(ps.pageWidth, ps.pageHeight),
         QPageSize::Point));
     printer.setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
     printer.setFullPage(true);
-    printer.setDocName(Q(doc->name));
-    QPrintDialog dialog(&printer, this);
-    if (dialog.exec() != QDialog::Accepted) return false;
+    printer.setDocName(Q(doc.name));
+}
 
-    const render::PageRenderer renderer(*doc);
+void MainWindow::PaintPages(QPrinter& printer, const host::Document& doc) {
+    const render::PageRenderer renderer(doc);
     QPainter painter;
     if (!painter.begin(&printer)) {
-        QMessageBox::warning(this, QString(), QStringLiteral("无法打印。"));
-        return false;
+        app_.ShowMessage("无法打印。");
+        return;
     }
     const double scale = printer.resolution() / 72.0;
     const int from = printer.fromPage() > 0 ? printer.fromPage() - 1 : 0;
@@ -528,7 +802,33 @@ bool MainWindow::Print() {
         painter.restore();
     }
     painter.end();
+}
+
+bool MainWindow::Print() {
+    EndCellEdit(true);
+    host::Document* doc = app_.ActiveDocument();
+    if (!doc) return false;
+    QPrinter printer(QPrinter::HighResolution);
+    SetUpPrinter(printer, *doc);
+    QPrintDialog dialog(&printer, this);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    PaintPages(printer, *doc);
     return true;
+}
+
+bool MainWindow::PrintPreview() {
+    EndCellEdit(true);
+    host::Document* doc = app_.ActiveDocument();
+    if (!doc) return false;
+    QPrinter printer(QPrinter::HighResolution);
+    SetUpPrinter(printer, *doc);
+    QPrintPreviewDialog dialog(&printer, this);
+    dialog.setObjectName(QStringLiteral("printPreview"));
+    dialog.setWindowTitle(QStringLiteral("打印预览 - %1").arg(Q(doc->name)));
+    connect(&dialog, &QPrintPreviewDialog::paintRequested, this,
+            [this, doc](QPrinter* p) { PaintPages(*p, *doc); });
+    dialog.resize(1000, 760);
+    return dialog.exec() == QDialog::Accepted;
 }
 
 bool MainWindow::CloseDocument() {
@@ -581,9 +881,10 @@ bool MainWindow::ExportOmrTemplate() {
     const QString omrChecker = QStringLiteral("OMRChecker 模板，每页一个文件 (*.json)");
     QString chosen = varelo;
     QString path = QFileDialog::getSaveFileName(
-        this, QStringLiteral("导出答题卡模板"), Q(doc->name) + QStringLiteral("-omr.json"),
+        this, QStringLiteral("导出答题卡模板"), StartIn(Q(doc->name) + QStringLiteral("-omr.json")),
         varelo + QStringLiteral(";;") + omrChecker, &chosen);
     if (path.isEmpty()) return false;
+    state_.UsedFolder(path);
     if (!path.endsWith(QStringLiteral(".json"), Qt::CaseInsensitive))
         path += QStringLiteral(".json");
     int dpi = 150;

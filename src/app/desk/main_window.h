@@ -2,21 +2,29 @@
 
 #include <QMainWindow>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "desk_state.h"
+#include "edit_history.h"
 #include "host/application.h"
 #include "host/connect.h"
 #include "layout/omr_template.h"
 #include "layout/sheet_form.h"
 
 class QAction;
+class QLabel;
+class QMenu;
+class QPrinter;
 class QToolBar;
 
 namespace varelo::desk {
 
+class CellEditor;
+class FormatBar;
 class PageView;
 
 // The window that stands in for the word processor: it owns the application object, shows
@@ -24,8 +32,10 @@ class PageView;
 class MainWindow : public QMainWindow {
     Q_OBJECT
   public:
-    // addinFolder: where the add-in reads its button bitmaps.
-    explicit MainWindow(std::string addinFolder, QWidget* parent = nullptr);
+    // addinFolder: where the add-in reads its button bitmaps; stateFile: where the last folder
+    // and the recent files are kept.
+    explicit MainWindow(std::string addinFolder, QString stateFile = DeskState::DefaultFile(),
+                        QWidget* parent = nullptr);
     ~MainWindow() override;
 
     host::Application& App() { return app_; }
@@ -54,6 +64,10 @@ class MainWindow : public QMainWindow {
     // sheet, or is damaged, is refused with a message and nothing changes.
     bool Open();
     bool OpenFile(const QString& path);
+    // 新建: a blank document. 保存: to the file the document came from or was saved to, asking
+    // for a name the first time. The title shows the file name and "*" while it is unsaved.
+    bool New();
+    bool Save();
     bool SaveAs();
     bool SaveDocument(host::Document& doc, const QString& path);
     bool ExportPdf();
@@ -63,12 +77,34 @@ class MainWindow : public QMainWindow {
     bool WriteOmrTemplate(host::Document& doc, const QString& path, layout::OmrFormat format,
                           int dpi);
     bool Print();
+    // The pages as the printer will print them, in Qt's preview dialog.
+    bool PrintPreview();
     bool CloseDocument();
 
-    // Edit > Undo (Ctrl+Z): takes back the last editing tool that changed the active document.
+    // 撤销 (Ctrl+Z) and 重做 (Ctrl+Y): the editing tools, typing in cells and the format bar.
     bool Undo();
+    bool Redo();
     bool CanUndo();
-    static constexpr size_t kUndoLevels = 20;  // per document
+    bool CanRedo();
+    static constexpr size_t kUndoLevels = EditHistory::kLevels;
+
+    // Typing in cells: opens the in-place editor on the selection's first cell (`typed`
+    // replaces its text), and ends it, keeping the text or not.
+    bool BeginCellEdit(const QString& typed = {});
+    void EndCellEdit(bool keep);
+    CellEditor* Editor() { return editor_; }
+    FormatBar* Format() { return formatBar_; }
+    // The format bar's picks on every cell the selection touches. Cells holding bubbles or
+    // positioning marks keep their font, so they stay readable by the scanner.
+    bool ApplyFont(const host::CharFormat& format);
+    bool ApplyAlignment(host::Alignment alignment);
+
+    DeskState& State() { return state_; }
+    QMenu* RecentMenu() { return recentMenu_; }
+    // The status bar's texts: page, cell under the pointer, selection.
+    QString PageStatus() const;
+    QString PointerStatus() const;
+    QString SelectionStatus() const;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -79,6 +115,17 @@ class MainWindow : public QMainWindow {
     void ClickControl(const host::CommandBarControl* control);
     void DocumentsChanged();
     void ShowMessage(const std::string& text);
+    bool AskToConfirm(const std::string& question);
+    void BuildStatusBar();
+    void UpdateStatus();
+    void UpdateFormatBar();
+    void RebuildRecentMenu();
+    void SetUpPrinter(QPrinter& printer, const host::Document& doc);
+    void PaintPages(QPrinter& printer, const host::Document& doc);
+    void PlaceEditor();
+    void CommitCellText(const QString& text);
+    // Runs `change` on each cell the selection touches, as one undo level.
+    bool ChangeSelectedCells(const std::function<void(host::Cell&, bool holdsBubbles)>& change);
     host::SaveChoice AskToSave(host::Document& doc);
     QString AskForPath(const QString& caption, const QString& suggested, const QString& filter);
     // Shows the settings dialog; a sheet it makes is remembered with the form it was made from.
@@ -87,6 +134,7 @@ class MainWindow : public QMainWindow {
     host::Connect::ToolHandler Undoable(void (*tool)(host::Application&, bool&));
     void EnableTools();
     void UpdateUndoAction();
+    QString StartIn(const QString& fileName) const;
 
     host::Application app_;
     std::string addinFolder_;
@@ -102,17 +150,23 @@ class MainWindow : public QMainWindow {
     // The settings each open sheet was made from: its scanner template needs the digit count
     // and the question list, which the dialog forgets when it closes.
     std::map<const host::Document*, layout::SheetForm> sheetForms_;
-    // The document as it was before each tool that changed it, newest last. The selection is
-    // kept as the index of its top-level table and its cells, for after the restore.
-    struct UndoLevel {
-        host::Document before;
-        int table = 0;  // 0: no selection in a top-level table
-        host::CellRect cells;
-    };
-    std::map<const host::Document*, std::deque<UndoLevel>> undo_;
+    EditHistory history_;
+    DeskState state_;
+    FormatBar* formatBar_ = nullptr;
+    CellEditor* editor_ = nullptr;
+    // The cell being typed into.
+    struct EditTarget {
+        const host::Document* doc = nullptr;
+        const host::Table* table = nullptr;
+        host::CellRect area;
+    } editTarget_;
 
-    QAction *saveAsAction_, *exportPdfAction_, *exportOmrAction_, *printAction_, *closeAction_;
-    QAction* undoAction_;
+    QAction *saveAction_, *saveAsAction_, *exportPdfAction_, *exportOmrAction_, *printAction_,
+        *previewAction_, *closeAction_;
+    QAction *undoAction_, *redoAction_;
+    QMenu* recentMenu_ = nullptr;
+    QLabel *pageLabel_, *pointerLabel_, *selectionLabel_;
+    QString pointer_;
 };
 
 // "设置&S" -> "设置(&S)": an accelerator after Chinese text is shown in brackets, as Chinese

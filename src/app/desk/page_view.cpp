@@ -1,5 +1,6 @@
 #include "page_view.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -23,7 +24,8 @@ constexpr double kMinZoom = 0.1, kMaxZoom = 8.0;
 PageView::PageView(host::Application& app, QWidget* parent)
     : QAbstractScrollArea(parent), app_(app) {
     setObjectName(QStringLiteral("pageView"));
-    viewport()->setMouseTracking(false);
+    viewport()->setMouseTracking(true);  // the status bar follows the pointer
+    setFocusPolicy(Qt::StrongFocus);
     viewport()->setAutoFillBackground(false);
     horizontalScrollBar()->setSingleStep(20);
     verticalScrollBar()->setSingleStep(20);
@@ -184,8 +186,68 @@ void PageView::mousePressEvent(QMouseEvent* event) {
 }
 
 void PageView::mouseMoveEvent(QMouseEvent* event) {
-    if (event->buttons().testFlag(Qt::LeftButton) && anchor_)
-        SelectTo(event->position().toPoint(), true);
+    const QPoint p = event->position().toPoint();
+    if (event->buttons().testFlag(Qt::LeftButton) && anchor_) SelectTo(p, true);
+    int page = -1;
+    for (int i = 0; i < PageCount(); ++i)
+        if (PageRect(i).contains(p)) page = i;
+    const std::optional<render::CellHit> hit = page >= 0 ? CellAt(p) : std::nullopt;
+    emit pointerMoved(page, hit ? hit->table : nullptr, hit ? hit->row : 0, hit ? hit->column : 0);
+}
+
+void PageView::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return QAbstractScrollArea::mouseDoubleClickEvent(event);
+    const std::optional<render::CellHit> hit = CellAt(event->position().toPoint());
+    if (!hit) return;
+    // The first click selected the cell; the second asks to write into it.
+    if (app_.selection.GetTable() != hit->table ||
+        !app_.selection.Rect().Contains(hit->row, hit->column))
+        SelectTo(event->position().toPoint(), false);
+    emit editRequested(QString());
+}
+
+void PageView::keyPressEvent(QKeyEvent* event) {
+    const QString text = event->text();
+    const bool typing = !text.isEmpty() && text.at(0).isPrint() &&
+                        !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+    if (app_.selection.InTable() && (typing || event->key() == Qt::Key_F2)) {
+        emit editRequested(typing ? text : QString());
+        return;
+    }
+    QAbstractScrollArea::keyPressEvent(event);
+}
+
+std::optional<QRect> PageView::CellOnScreen(const host::Table& table, const host::CellRect& area) {
+    render::PageRenderer* r = Renderer();
+    if (!r) return std::nullopt;
+    for (int i = 0; i < r->PageCount(); ++i) {
+        const std::vector<QRectF> parts = r->CellRects(i, table, area);
+        if (parts.empty()) continue;
+        const QRectF& part = parts.front();
+        return QRectF(PageRect(i).topLeft() + part.topLeft() * Zoom(), part.size() * Zoom())
+            .toAlignedRect();
+    }
+    return std::nullopt;
+}
+
+int PageView::CurrentPage() {
+    const int pages = PageCount();
+    if (pages == 0) return -1;
+    // The page that holds the middle of the view, or the last one above it.
+    const double middle = viewport()->height() / 2.0;
+    int page = 0;
+    for (int i = 0; i < pages; ++i)
+        if (PageRect(i).top() <= middle) page = i;
+    return page;
+}
+
+void PageView::ShowPage(int pageIndex) {
+    const int pages = PageCount();
+    if (pages == 0) return;
+    pageIndex = std::clamp(pageIndex, 0, pages - 1);
+    const double top = PageRect(pageIndex).top() + verticalScrollBar()->value();
+    verticalScrollBar()->setValue(static_cast<int>(top) - kMargin);
+    emit scrolled();
 }
 
 void PageView::wheelEvent(QWheelEvent* event) {
@@ -200,6 +262,7 @@ void PageView::wheelEvent(QWheelEvent* event) {
 
 void PageView::scrollContentsBy(int, int) {
     viewport()->update();
+    emit scrolled();
 }
 
 }  // namespace varelo::desk

@@ -36,15 +36,29 @@ class PageView : public QAbstractScrollArea {
     std::optional<render::CellHit> CellAt(QPoint viewportPoint);
     // Selects the cells between the anchor and the cell under a viewport point.
     void SelectTo(QPoint viewportPoint, bool extend);
+    // Where a cell lies in the viewport: its part on the first page it reaches.
+    std::optional<QRect> CellOnScreen(const host::Table& table, const host::CellRect& area);
+
+    // The page most of the view shows (0-based), and scrolling so a page's top is in view.
+    int CurrentPage();
+    void ShowPage(int pageIndex);
 
   signals:
     void selectionChanged();
+    // The pointer moved: the page under it (-1: none) and the cell (row 0: none).
+    void pointerMoved(int page, const host::Table* table, int row, int column);
+    void scrolled();
+    // A double-click on a selected cell, or typing while cells are selected (`typed` is the
+    // text of the key): the user wants to write into the first selected cell.
+    void editRequested(const QString& typed);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
 

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -141,7 +142,6 @@ void SettingsDialog::Build() {
 
     OKButton_ = Make<QPushButton>(this, "OKButton", Tw(1320, 3840, 1215, 375));
     OKButton_->setText(QStringLiteral("确定(&O)"));
-    OKButton_->setDefault(true);
     cmdCancel_ = Make<QPushButton>(this, "cmdCancel", Tw(4680, 3840, 1215, 375));
     cmdCancel_->setText(QStringLiteral("取消(&C)"));
 
@@ -152,6 +152,12 @@ void SettingsDialog::Build() {
                         cmdDel_,     mfgQuestion_};
     for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
     OKButton_->setFocus();
+
+    // No button is the default: Enter in a field must never make the sheet (keyPressEvent).
+    for (QPushButton* b : {OKButton_, cmdCancel_, cmdAdd_, cmdDel_}) {
+        b->setAutoDefault(false);
+        b->setDefault(false);
+    }
 
     connect(OKButton_, &QPushButton::clicked, this, &SettingsDialog::OKButton_Click);
     connect(cmdCancel_, &QPushButton::clicked, this, &SettingsDialog::cmdCancel_Click);
@@ -183,7 +189,11 @@ void SettingsDialog::WriteWidgets() {
     set(txtTitle_, form_.txtTitle);
     set(txtVice_Title_, form_.txtVice_Title);
     set(txtName_, form_.txtName);
-    cmbPage_->setCurrentText(Q(form_.cmbPage));
+    // The list stands on the entry shown, so the arrow keys move on from it; a text that is
+    // no entry is only shown.
+    const int entry = cmbPage_->findText(Q(form_.cmbPage), Qt::MatchExactly);
+    if (entry >= 0) cmbPage_->setCurrentIndex(entry);
+    cmbPage_->setEditText(Q(form_.cmbPage));
     set(txtExam_NO_, form_.txtExam_NO);
     set(txtQuestion_, form_.txtQuestion);
     set(txtQ_Count_, form_.txtQ_Count);
@@ -239,6 +249,20 @@ void SettingsDialog::OKButton_Click() {
         return;
     }
     WriteWidgets();
+}
+
+void SettingsDialog::keyPressEvent(QKeyEvent* event) {
+    if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter)
+        return QDialog::keyPressEvent(event);
+    // Enter in the group's fields adds the group; on a button it presses that button; anywhere
+    // else it does nothing. Making the sheet takes a click on OK or Alt+O.
+    QWidget* focus = focusWidget();
+    if (focus == txtQuestion_ || focus == txtQ_Count_ || focus == txtXiaofen_ ||
+        focus == txtO_Count_)
+        cmdAdd_->click();
+    else if (auto* button = qobject_cast<QPushButton*>(focus))
+        button->click();
+    event->accept();
 }
 
 void SettingsDialog::cmdCancel_Click() {

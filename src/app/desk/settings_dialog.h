@@ -37,6 +37,9 @@ class SettingsDialog : public QDialog {
 
     void reject() override;  // closing the window is cancelling
 
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
   private:
     void Build();
     void ReadWidgets();

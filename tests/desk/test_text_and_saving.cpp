@@ -1,0 +1,159 @@
+// Finishing a sheet in the window: typing into cells, the format bar, undo and redo, saving
+// with the title and recent files following, and the Chinese of Qt's own dialogs.
+#include <QComboBox>
+#include <QFileDialog>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+
+#include "cell_editor.h"
+#include "desk_harness.h"
+#include "format_bar.h"
+#include "host/docx/reader.h"
+#include "page_view.h"
+#include "translations.h"
+
+using namespace desk_harness;
+namespace host = varelo::host;
+
+namespace {
+
+// Selects a block of the page grid and merges it with the command bar's tool.
+host::Cell& MergedBox(Desk& desk, host::Document& sheet, const host::CellRect& block) {
+    desk.app().selection.SelectCells(sheet.Tables(1), block);
+    desk.action(5)->trigger();  // 合并单元格
+    EXPECT_EQ(sheet.Tables(1).CellArea(block.top, block.left), block);
+    return sheet.Tables(1).At(block.top, block.left);
+}
+
+void Key(QWidget* w, Qt::Key key, Qt::KeyboardModifiers mods = {}) {
+    QTest::keyClick(w, key, mods);
+}
+
+}  // namespace
+
+TEST(DeskText, TypingIntoAMergedBoxWritesParagraphsInTheCellsFontAndUndoRedoCoverIt) {
+    Desk desk;
+    host::Document* sheet = desk.window->GenerateExampleSheet();
+    ASSERT_NE(sheet, nullptr);
+    const host::CellRect box{95, 3, 98, 21};
+    MergedBox(desk, *sheet, box);
+    const host::Document merged = *sheet;
+
+    // Typing on the selected cell opens the editor with what was typed.
+    auto* view = desk.window->View();
+    view->setFocus();
+    QTest::keyClick(view, Qt::Key_P);
+    auto* editor = desk.window->Editor();
+    ASSERT_TRUE(editor->Editing());
+    EXPECT_EQ(editor->toPlainText(), QStringLiteral("P"));
+    QTest::keyClicks(editor, "art 1");
+    Key(editor, Qt::Key_Return);  // a new paragraph, not the end of typing
+    editor->insertPlainText(QStringLiteral("听力"));
+    Key(editor, Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_FALSE(editor->Editing());
+
+    host::Cell& cell = sheet->Tables(1).At(box.top, box.left);
+    EXPECT_EQ(cell.Text(), "Part 1\r听力");
+    ASSERT_EQ(cell.content.size(), 2u);
+    const host::Paragraph& first = merged.Tables(1).At(box.top, box.left).FirstParagraph();
+    for (const host::Block& b : cell.content) {
+        EXPECT_EQ(b.paragraph.format, first.format);
+        EXPECT_EQ(b.paragraph.runs.front().format, first.markFormat);
+    }
+    const host::Document typed = *sheet;
+
+    // The format bar: 黑体 and centred on the selected box.
+    auto* font = Child<QComboBox>(*desk.window->Format(), "fontBox");
+    font->setCurrentText(QStringLiteral("黑体"));
+    emit font->activated(font->currentIndex());
+    desk.window->findChild<QAction*>(QStringLiteral("alignCenter"))->trigger();
+    host::Cell& formatted = sheet->Tables(1).At(box.top, box.left);
+    EXPECT_EQ(formatted.content.back().paragraph.runs.front().format.font, "黑体");
+    EXPECT_EQ(formatted.content.back().paragraph.format.alignment, host::Alignment::Center);
+
+    // Esc throws typing away; double-click opens the editor on the cell's own text.
+    QTest::keyClick(view, Qt::Key_X);
+    Key(editor, Qt::Key_Escape);
+    EXPECT_EQ(sheet->Tables(1).At(box.top, box.left).Text(), "Part 1\r听力");
+
+    desk.window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(desk.window.get()));
+    for (int i = 0; i < 2; ++i) QTest::keyClick(desk.window.get(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(*sheet == typed);
+    QTest::keyClick(desk.window.get(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(*sheet == merged);
+    for (int i = 0; i < 3; ++i) QTest::keyClick(desk.window.get(), Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(sheet->Tables(1).At(box.top, box.left).content.back().paragraph.format.alignment,
+              host::Alignment::Center);
+    EXPECT_FALSE(desk.window->CanRedo());
+    // A new change after an undo forgets what could be redone.
+    ASSERT_TRUE(desk.window->Undo());
+    ASSERT_TRUE(desk.window->CanRedo());
+    desk.window->findChild<QAction*>(QStringLiteral("alignRight"))->trigger();
+    EXPECT_FALSE(desk.window->CanRedo());
+    EXPECT_TRUE(desk.messages.empty());
+}
+
+TEST(DeskSaving, SaveAsksForANameOnceAndTheTitleAndRecentFilesFollow) {
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("期中.docx"));
+    Desk desk;
+    host::Document* sheet = desk.window->GenerateExampleSheet();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_TRUE(desk.window->isWindowModified());
+    EXPECT_EQ(desk.window->windowTitle(), QStringLiteral("文档1[*] - Varelo"));
+
+    // The first save asks for a name.
+    int asked = 0;
+    WhenModalOpens<QFileDialog>([&](QFileDialog& d) {
+        ++asked;
+        d.selectFile(path);
+        d.accept();
+    });
+    ASSERT_TRUE(desk.window->Save());
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(desk.window->windowTitle(), QStringLiteral("期中.docx[*] - Varelo"));
+    EXPECT_FALSE(desk.window->isWindowModified());
+    EXPECT_EQ(desk.window->State().LastFolder(), QFileInfo(path).absolutePath());
+    QMenu* recent = desk.window->RecentMenu();
+    ASSERT_EQ(recent->actions().size(), 1);
+    EXPECT_EQ(recent->actions().front()->data().toString(), QFileInfo(path).absoluteFilePath());
+
+    // A change marks the title; Ctrl+S saves to the same file without asking.
+    desk.app().selection.SelectCells(sheet->Tables(1), {95, 3, 95, 3});
+    ASSERT_TRUE(desk.window->BeginCellEdit(QStringLiteral("姓名")));
+    desk.window->EndCellEdit(true);
+    EXPECT_TRUE(desk.window->isWindowModified());
+    desk.window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(desk.window.get()));
+    QTest::keyClick(desk.window.get(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(asked, 1);
+    EXPECT_FALSE(desk.window->isWindowModified());
+    EXPECT_EQ(host::OpenDocx(path.toStdString())->Tables(1).At(95, 3).Text(), "姓名");
+
+    // 新建 gives a blank document; the recent file opens the sheet again.
+    ASSERT_TRUE(desk.window->CloseDocument());
+    ASSERT_TRUE(desk.window->New());
+    EXPECT_EQ(desk.app().DocumentCount(), 1);
+    recent->actions().front()->trigger();
+    ASSERT_EQ(desk.app().DocumentCount(), 2);
+    EXPECT_EQ(desk.app().ActiveDocument()->name, "期中.docx");
+    EXPECT_TRUE(desk.messages.empty());
+}
+
+TEST(DeskLanguage, QtsOwnDialogsSpeakChinese) {
+    ASSERT_TRUE(varelo::desk::InstallChineseTranslations(App()));
+    QMessageBox box(QMessageBox::NoIcon, QString(), QStringLiteral("是否保存？"),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+    const auto text = [&](QMessageBox::StandardButton b) {
+        return box.button(b)->text().remove(u'&').remove(
+            QRegularExpression(QStringLiteral("\\(.*\\)")));
+    };
+    EXPECT_EQ(text(QMessageBox::Save), QStringLiteral("保存"));
+    EXPECT_EQ(text(QMessageBox::Cancel), QStringLiteral("取消"));
+    EXPECT_TRUE(text(QMessageBox::Discard).contains(QStringLiteral("不保存")) ||
+                text(QMessageBox::Discard).contains(QStringLiteral("放弃")))
+        << text(QMessageBox::Discard).toStdString();
+}
