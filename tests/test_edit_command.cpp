@@ -160,13 +160,15 @@ TEST(EditCommand, ABlockAcrossTheSpacerColumnChangesOnlyTheCellsItTouches) {
     ASSERT_TRUE(sheet.Run({Select(70, 2, 80, 21), Tool(EditAction::Box)}).ok());
     const host::Table& grid = sheet.Grid();
     for (int r = 1; r <= 131; ++r)
-        for (int c = 3; c <= 63; ++c)
-            if (!touched(r - 1, c) && !touched(r, c))
-                ASSERT_EQ(grid.HorizontalEdge(r, c), before.HorizontalEdge(r, c)) << r << "," << c;
+        for (int c = 3; c <= 63; ++c) {
+            if (touched(r - 1, c) || touched(r, c)) continue;
+            ASSERT_EQ(grid.HorizontalEdge(r, c), before.HorizontalEdge(r, c)) << r << "," << c;
+        }
     for (int r = 1; r <= 130; ++r)
-        for (int c = 4; c <= 64; ++c)
-            if (!touched(r, c - 1) && !touched(r, c))
-                ASSERT_EQ(grid.VerticalEdge(r, c), before.VerticalEdge(r, c)) << r << "," << c;
+        for (int c = 4; c <= 64; ++c) {
+            if (touched(r, c - 1) || touched(r, c)) continue;
+            ASSERT_EQ(grid.VerticalEdge(r, c), before.VerticalEdge(r, c)) << r << "," << c;
+        }
     EXPECT_TRUE(grid.HorizontalEdge(70, 10).Visible());
     EXPECT_FALSE(grid.HorizontalEdge(75, 10).Visible());
 

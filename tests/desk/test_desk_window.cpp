@@ -231,8 +231,8 @@ TEST(DeskWindow, ADragAcrossATallCellIsNotGrownAndMergingMarksAsksFirst) {
     EXPECT_FALSE(grid.HorizontalEdge(75, 10).Visible());
 
     // Rows 1-2 of column 1 hold a positioning mark: merging them asks, and No keeps them.
-    Mouse(viewport, QEvent::MouseButtonPress, slot(1, 1, 3));
-    Mouse(viewport, QEvent::MouseButtonPress, slot(2, 1, 3), Qt::ShiftModifier);
+    Mouse(viewport, QEvent::MouseButtonPress, CellPoint(view, *sheet, 1, 1));
+    Mouse(viewport, QEvent::MouseButtonPress, CellPoint(view, *sheet, 2, 1), Qt::ShiftModifier);
     EXPECT_EQ(desk.app().selection.Rect(), (host::CellRect{1, 1, 2, 1}));
     const host::Document boxed = *sheet;
     desk.action(5)->trigger();  // 合并单元格

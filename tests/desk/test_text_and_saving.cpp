@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 
 #include "cell_editor.h"
@@ -44,7 +45,7 @@ TEST(DeskText, TypingIntoAMergedBoxWritesParagraphsInTheCellsFontAndUndoRedoCove
     // Typing on the selected cell opens the editor with what was typed.
     auto* view = desk.window->View();
     view->setFocus();
-    QTest::keyClick(view, Qt::Key_P);
+    QTest::keyClick(view, 'P');
     auto* editor = desk.window->Editor();
     ASSERT_TRUE(editor->Editing());
     EXPECT_EQ(editor->toPlainText(), QStringLiteral("P"));
@@ -57,23 +58,23 @@ TEST(DeskText, TypingIntoAMergedBoxWritesParagraphsInTheCellsFontAndUndoRedoCove
     host::Cell& cell = sheet->Tables(1).At(box.top, box.left);
     EXPECT_EQ(cell.Text(), "Part 1\r听力");
     ASSERT_EQ(cell.content.size(), 2u);
-    const host::Paragraph& first = merged.Tables(1).At(box.top, box.left).FirstParagraph();
+    const host::Paragraph& first = merged.Tables(1).At(box.top, box.left).content.front().paragraph;
     for (const host::Block& b : cell.content) {
         EXPECT_EQ(b.paragraph.format, first.format);
         EXPECT_EQ(b.paragraph.runs.front().format, first.markFormat);
     }
     const host::Document typed = *sheet;
 
-    // The format bar: 黑体 and centred on the selected box.
+    // The format bar: 黑体 and right-aligned on the selected box (grid cells start centred).
     auto* font = Child<QComboBox>(*desk.window->Format(), "fontBox");
     font->setCurrentText(QStringLiteral("黑体"));
     emit font->activated(font->currentIndex());
-    desk.window->findChild<QAction*>(QStringLiteral("alignCenter"))->trigger();
+    desk.window->findChild<QAction*>(QStringLiteral("alignRight"))->trigger();
     host::Cell& formatted = sheet->Tables(1).At(box.top, box.left);
     EXPECT_EQ(formatted.content.back().paragraph.runs.front().format.font, "黑体");
-    EXPECT_EQ(formatted.content.back().paragraph.format.alignment, host::Alignment::Center);
+    EXPECT_EQ(formatted.content.back().paragraph.format.alignment, host::Alignment::Right);
 
-    // Esc throws typing away; double-click opens the editor on the cell's own text.
+    // Esc throws typing away.
     QTest::keyClick(view, Qt::Key_X);
     Key(editor, Qt::Key_Escape);
     EXPECT_EQ(sheet->Tables(1).At(box.top, box.left).Text(), "Part 1\r听力");
@@ -86,12 +87,12 @@ TEST(DeskText, TypingIntoAMergedBoxWritesParagraphsInTheCellsFontAndUndoRedoCove
     EXPECT_TRUE(*sheet == merged);
     for (int i = 0; i < 3; ++i) QTest::keyClick(desk.window.get(), Qt::Key_Y, Qt::ControlModifier);
     EXPECT_EQ(sheet->Tables(1).At(box.top, box.left).content.back().paragraph.format.alignment,
-              host::Alignment::Center);
+              host::Alignment::Right);
     EXPECT_FALSE(desk.window->CanRedo());
     // A new change after an undo forgets what could be redone.
     ASSERT_TRUE(desk.window->Undo());
     ASSERT_TRUE(desk.window->CanRedo());
-    desk.window->findChild<QAction*>(QStringLiteral("alignRight"))->trigger();
+    desk.window->findChild<QAction*>(QStringLiteral("alignLeft"))->trigger();
     EXPECT_FALSE(desk.window->CanRedo());
     EXPECT_TRUE(desk.messages.empty());
 }
@@ -110,7 +111,7 @@ TEST(DeskSaving, SaveAsksForANameOnceAndTheTitleAndRecentFilesFollow) {
     WhenModalOpens<QFileDialog>([&](QFileDialog& d) {
         ++asked;
         d.selectFile(path);
-        d.accept();
+        static_cast<QDialog&>(d).accept();
     });
     ASSERT_TRUE(desk.window->Save());
     EXPECT_EQ(asked, 1);
@@ -143,17 +144,30 @@ TEST(DeskSaving, SaveAsksForANameOnceAndTheTitleAndRecentFilesFollow) {
     EXPECT_TRUE(desk.messages.empty());
 }
 
-TEST(DeskLanguage, QtsOwnDialogsSpeakChinese) {
+TEST(DeskLanguage, QtsOwnDialogsAndTheSaveQuestionSpeakChinese) {
     ASSERT_TRUE(varelo::desk::InstallChineseTranslations(App()));
+    const auto plain = [](QAbstractButton* b) {
+        return b->text().remove(u'&').remove(QRegularExpression(QStringLiteral("\\(.*\\)")));
+    };
     QMessageBox box(QMessageBox::NoIcon, QString(), QStringLiteral("是否保存？"),
                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
-    const auto text = [&](QMessageBox::StandardButton b) {
-        return box.button(b)->text().remove(u'&').remove(
-            QRegularExpression(QStringLiteral("\\(.*\\)")));
-    };
-    EXPECT_EQ(text(QMessageBox::Save), QStringLiteral("保存"));
-    EXPECT_EQ(text(QMessageBox::Cancel), QStringLiteral("取消"));
-    EXPECT_TRUE(text(QMessageBox::Discard).contains(QStringLiteral("不保存")) ||
-                text(QMessageBox::Discard).contains(QStringLiteral("放弃")))
-        << text(QMessageBox::Discard).toStdString();
+    EXPECT_EQ(plain(box.button(QMessageBox::Save)), QStringLiteral("保存"));
+    EXPECT_EQ(plain(box.button(QMessageBox::Cancel)), QStringLiteral("取消"));
+    EXPECT_EQ(plain(box.button(QMessageBox::Discard)), QStringLiteral("丢弃"));
+
+    // The window's own question says 不保存 where Qt's stock button would say 丢弃.
+    QTemporaryDir state;
+    varelo::desk::MainWindow window(VARELO_RESOURCES_DIR, state.filePath(QStringLiteral("s.ini")));
+    window.show();
+    window.App().AddDocument().saved = false;
+    QStringList buttons;
+    WhenModalOpens<QMessageBox>([&](QMessageBox& question) {
+        for (QAbstractButton* b : question.buttons()) buttons << plain(b);
+        question.button(QMessageBox::Discard)->click();
+    });
+    EXPECT_TRUE(window.CloseDocument());
+    buttons.sort();
+    QStringList expected{QStringLiteral("保存"), QStringLiteral("不保存"), QStringLiteral("取消")};
+    expected.sort();
+    EXPECT_EQ(buttons, expected);
 }

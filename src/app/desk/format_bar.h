@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "host/content.h"
+#include "host/table.h"
 
 class QComboBox;
 

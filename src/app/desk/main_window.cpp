@@ -239,7 +239,8 @@ void MainWindow::BuildMenus() {
     undoAction_->setShortcut(QKeySequence::Undo);
     redoAction_ = edit->addAction(QStringLiteral("重做(&R)"), this, [this] { Redo(); });
     redoAction_->setObjectName(QStringLiteral("redoAction"));
-    redoAction_->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence::Redo});
+    redoAction_->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     edit->addSeparator();
     edit->addAction(QStringLiteral("编辑单元格文字(&T)"), this, [this] { BeginCellEdit(); })
         ->setShortcut(Qt::Key_F2);
@@ -682,6 +683,8 @@ host::SaveChoice MainWindow::AskToSave(host::Document& doc) {
                     QStringLiteral("是否保存对“%1”的更改？").arg(Q(doc.name)),
                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
     box.setDefaultButton(QMessageBox::Save);
+    // The word processor's wording; Qt's stock button says 丢弃.
+    box.button(QMessageBox::Discard)->setText(QStringLiteral("不保存(&N)"));
     switch (box.exec()) {
         case QMessageBox::Save: {
             QString path = Q(doc.path);
