@@ -171,3 +171,20 @@ TEST(DeskLanguage, QtsOwnDialogsAndTheSaveQuestionSpeakChinese) {
     expected.sort();
     EXPECT_EQ(buttons, expected);
 }
+
+// The status bar says where things are in the numbers `varelo edit --select` takes, and
+// 选定单元格 takes the same numbers back.
+TEST(DeskStatus, PageAndSelectionInTheNumbersTheCommandLineTakes) {
+    Desk desk;
+    ASSERT_NE(desk.window->GenerateExampleSheet(), nullptr);
+    desk.window->View()->ShowPage(0);
+    EXPECT_EQ(desk.window->PageStatus(), QStringLiteral("第 1 页，共 2 页"));
+    ASSERT_TRUE(desk.window->SelectGridCells(QStringLiteral("98,21:95,3")));
+    EXPECT_EQ(desk.window->SelectionStatus(), QStringLiteral("选定 95,3:98,21"));
+    ASSERT_TRUE(desk.window->SelectGridCells(QStringLiteral("70，4")));
+    EXPECT_EQ(desk.window->SelectionStatus(), QStringLiteral("选定 70,4"));
+    for (const char* wrong : {"0,1", "131,1", "1,64", "1;2", ""})
+        EXPECT_FALSE(desk.window->SelectGridCells(QString::fromUtf8(wrong))) << wrong;
+    desk.window->View()->ShowPage(1);
+    EXPECT_EQ(desk.window->PageStatus(), QStringLiteral("第 2 页，共 2 页"));
+}

@@ -11,12 +11,15 @@
 #include <QImage>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QRegularExpression>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -244,6 +247,8 @@ void MainWindow::BuildMenus() {
     edit->addSeparator();
     edit->addAction(QStringLiteral("编辑单元格文字(&T)"), this, [this] { BeginCellEdit(); })
         ->setShortcut(Qt::Key_F2);
+    edit->addAction(QStringLiteral("选定单元格(&G)..."), this, [this] { AskForCells(); })
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("视图(&V)"));
     view->addAction(QStringLiteral("放大(&I)"), this, [this] { view_->ZoomBy(1.25); })
@@ -308,6 +313,47 @@ QString MainWindow::SelectionStatus() const {
             : QStringLiteral("%1,%2:%3,%4").arg(r.top).arg(r.left).arg(r.bottom).arg(r.right);
     return cells->table == &cells->doc->Tables(1) ? QStringLiteral("选定 %1").arg(at)
                                                   : QStringLiteral("选定 %1（表中表）").arg(at);
+}
+
+bool MainWindow::SelectGridCells(const QString& cells) {
+    host::Document* doc = app_.ActiveDocument();
+    if (!doc || doc->TableCount() == 0) return false;
+    // R1,C1:R2,C2 or R,C, as the status bar shows it and `varelo edit --select` takes it.
+    static const QRegularExpression form(
+        QStringLiteral("^\\s*(\\d{1,5})\\s*[,，]\\s*(\\d{1,5})\\s*(?:[:：]\\s*(\\d{1,5})\\s*[,，]"
+                       "\\s*(\\d{1,5})\\s*)?$"));
+    const QRegularExpressionMatch m = form.match(cells);
+    if (!m.hasMatch()) return false;
+    const int r1 = m.captured(1).toInt(), c1 = m.captured(2).toInt();
+    const int r2 = m.captured(3).isEmpty() ? r1 : m.captured(3).toInt();
+    const int c2 = m.captured(4).isEmpty() ? c1 : m.captured(4).toInt();
+    host::Table& grid = doc->Tables(1);
+    try {
+        app_.selection.SelectCells(grid, {r1, c1, r2, c2});
+    } catch (const host::HostError&) {
+        return false;
+    }
+    view_->Invalidate();
+    if (const auto rect =
+            view_->CellOnScreen(grid, grid.CellArea(std::min(r1, r2), std::min(c1, c2))))
+        view_->verticalScrollBar()->setValue(view_->verticalScrollBar()->value() + rect->top() -
+                                             view_->viewport()->height() / 3);
+    UpdateStatus();
+    UpdateFormatBar();
+    return true;
+}
+
+void MainWindow::AskForCells() {
+    host::Document* doc = app_.ActiveDocument();
+    if (!doc || doc->TableCount() == 0) return;
+    bool ok = false;
+    const QString cells =
+        QInputDialog::getText(this, QStringLiteral("选定单元格"),
+                              QStringLiteral("页面网格的行和列（如 95,3:98,21，共 %1 行 %2 列）：")
+                                  .arg(doc->Tables(1).Rows())
+                                  .arg(doc->Tables(1).Columns()),
+                              QLineEdit::Normal, QString(), &ok);
+    if (ok && !SelectGridCells(cells)) app_.ShowMessage("请输入页面网格中的单元格，如 95,3:98,21");
 }
 
 void MainWindow::UpdateStatus() {

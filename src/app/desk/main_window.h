@@ -99,6 +99,10 @@ class MainWindow : public QMainWindow {
     bool ApplyFont(const host::CharFormat& format);
     bool ApplyAlignment(host::Alignment alignment);
 
+    // 选定单元格 (Ctrl+G): selects cells of the page grid given as "R1,C1:R2,C2" or "R,C", the
+    // numbers the status bar shows and `varelo edit --select` takes. False when they are not.
+    bool SelectGridCells(const QString& cells);
+
     DeskState& State() { return state_; }
     QMenu* RecentMenu() { return recentMenu_; }
     // The status bar's texts: page, cell under the pointer, selection.
@@ -118,6 +122,7 @@ class MainWindow : public QMainWindow {
     bool AskToConfirm(const std::string& question);
     void BuildStatusBar();
     void UpdateStatus();
+    void AskForCells();
     void UpdateFormatBar();
     void RebuildRecentMenu();
     void SetUpPrinter(QPrinter& printer, const host::Document& doc);
