@@ -47,6 +47,7 @@ FormatBar::FormatBar(QWidget* parent) : QToolBar(QStringLiteral("格式"), paren
     bold_->setFont(boldFace);
     addSeparator();
     auto* group = new QActionGroup(this);
+    group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);  // none: no cell
     const std::pair<host::Alignment, const char*> kinds[] = {
         {host::Alignment::Left, "左对齐"},
         {host::Alignment::Center, "居中"},
@@ -95,7 +96,11 @@ void FormatBar::Show(const host::CharFormat* font, const host::Alignment* alignm
     showing_ = true;
     const bool on = font && alignment;
     for (QAction* a : actions()) a->setEnabled(on);
-    if (font) {
+    if (!font) {
+        fontBox_->setCurrentIndex(-1);
+        sizeBox_->setEditText(QString());
+        bold_->setChecked(false);
+    } else {
         const QString name = Q(font->font.value_or(""));
         const int index = fontBox_->findText(name);
         fontBox_->setCurrentIndex(index);
@@ -103,8 +108,7 @@ void FormatBar::Show(const host::CharFormat* font, const host::Alignment* alignm
         sizeBox_->setEditText(font->size ? QString::number(*font->size) : QString());
         bold_->setChecked(font->bold.value_or(false));
     }
-    if (alignment)
-        for (auto& [a, action] : alignments_) action->setChecked(a == *alignment);
+    for (auto& [a, action] : alignments_) action->setChecked(alignment && a == *alignment);
     showing_ = false;
 }
 
