@@ -2,6 +2,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 #include "host/constants.h"
 #include "host/content.h"
@@ -41,6 +42,16 @@ struct Style {
     bool operator==(const Style&) const = default;
 };
 
+// A custom XML data part (customXml/itemN.xml): data a program keeps inside the document,
+// such as the sheet's settings. The host carries it unchanged; its properties part declares
+// the item id and the schema namespace.
+struct CustomXmlPart {
+    std::string xml;        // the part's bytes
+    std::string itemId;     // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"
+    std::string schemaUri;  // empty when none is declared
+    bool operator==(const CustomXmlPart&) const = default;
+};
+
 class Document {
   public:
     Document();
@@ -58,6 +69,9 @@ class Document {
     // The body story: tables and paragraphs; always ends with a paragraph.
     Content body;
 
+    // Custom XML data parts, in package order.
+    std::vector<CustomXmlPart> customXml;
+
     // Tables.Add at the very start of the document; returns the new table.
     Table& AddTableAtStart(int rows, int columns, TableBehavior behavior = TableBehavior::Word8);
     // Tables(i), 1-based, over the body's top-level tables. Throws HostError when missing.
@@ -71,7 +85,7 @@ class Document {
     bool operator==(const Document& o) const {
         return pageSetup == o.pageSetup && embedTrueTypeFonts == o.embedTrueTypeFonts &&
                doNotEmbedSystemFonts == o.doNotEmbedSystemFonts && styles_ == o.styles_ &&
-               body == o.body;
+               body == o.body && customXml == o.customXml;
     }
 
   private:

@@ -7,6 +7,7 @@
 #include "host/numbers.h"
 #include "host/units.h"
 #include "layout/generators.h"
+#include "settings/sheet_settings_part.h"
 
 namespace varelo::settings {
 
@@ -145,6 +146,8 @@ host::Document* OKButton_Click(host::Application& app, layout::SheetForm& form) 
         }
         if (form.mfgQuestion.Rows() > 1) Run(&layout::BuildObjectiveSection, job, *code);
     }
+    // The sheet carries what it was made from, so it can be reopened with its settings.
+    AttachSheetSettings(doc, form);
 
     for (auto& bar : app.commandBars.All()) {
         if (bar->name != "Varelo") continue;

@@ -52,10 +52,21 @@ std::string FontKey(std::string_view font);
 // the font. Throws SaveError for a key that is not 32 hex digits.
 std::string ObfuscateFont(std::string_view font, std::string_view fontKey);
 
-// Declares the obfuscated font type when the package carries a font.
-std::string ContentTypesXml(bool embedsFont);
+// Declares the obfuscated font type when the package carries a font, and the properties
+// part of every custom XML item.
+std::string ContentTypesXml(bool embedsFont, size_t customXmlItems);
 std::string RootRelsXml();
-std::string DocumentRelsXml();
+// The main document's relationships: its fixed parts, then every custom XML item.
+std::string DocumentRelsXml(size_t customXmlItems);
+
+// Custom XML item n (1-based): the item, its properties part and the relationships that
+// tie them; the main document points to the item with relationship CustomXmlRelId(n).
+std::string CustomXmlItemPart(size_t n);
+std::string CustomXmlPropsPart(size_t n);
+std::string CustomXmlItemRelsPart(size_t n);
+std::string CustomXmlRelId(size_t n);
+std::string CustomXmlPropsXml(const CustomXmlPart& part);
+std::string CustomXmlItemRelsXml(size_t n);
 // docProps/app.xml: names Varelo as the application, which is how a sheet is recognised.
 std::string AppXml();
 

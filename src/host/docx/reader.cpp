@@ -4,8 +4,6 @@
 #include "host/docx/reader.h"
 
 #include <sys/stat.h>
-#include <zip.h>
-#include <zlib.h>
 
 #include <cerrno>
 #include <cstring>
@@ -14,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "host/docx/package_reader.h"
 #include "host/docx/parts.h"
 #include "host/docx/read_body.h"
 #include "host/docx/xml.h"
@@ -23,84 +22,8 @@ namespace varelo::host {
 
 namespace {
 
-// The package opened from memory; parts are read whole, up to kMaxDocxPartSize.
-class Package {
-  public:
-    explicit Package(std::string_view bytes) {
-        zip_error_t error;
-        zip_error_init(&error);
-        zip_source_t* src = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
-        if (src) archive_ = zip_open_from_source(src, ZIP_RDONLY | ZIP_CHECKCONS, &error);
-        if (!archive_) {
-            if (src) zip_source_free(src);
-            const std::string reason = zip_error_strerror(&error);
-            zip_error_fini(&error);
-            throw OpenError("The file is not a .docx document (" + reason + ").");
-        }
-        if (zip_get_num_entries(archive_, 0) <= 0) {
-            zip_discard(archive_);
-            throw OpenError("The file is not a .docx document (it is empty).");
-        }
-    }
-    ~Package() { zip_discard(archive_); }
-    Package(const Package&) = delete;
-    Package& operator=(const Package&) = delete;
-
-    // The part's bytes, or nothing when the package has no such part.
-    std::optional<std::string> Read(const char* name) {
-        const zip_int64_t index = zip_name_locate(archive_, name, 0);
-        if (index < 0) return std::nullopt;
-        zip_stat_t st;
-        zip_stat_init(&st);
-        if (zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &st) != 0 ||
-            !(st.valid & ZIP_STAT_SIZE))
-            Damaged(name, zip_strerror(archive_));
-        if (st.size > kMaxDocxPartSize)
-            throw OpenError(std::string("The part ") + name + " is too large.");
-        zip_file_t* file = zip_fopen_index(archive_, static_cast<zip_uint64_t>(index), 0);
-        if (!file) Damaged(name, zip_strerror(archive_));
-        std::string data(static_cast<size_t>(st.size), '\0');
-        zip_int64_t got = 0;
-        while (got < static_cast<zip_int64_t>(data.size())) {
-            const zip_int64_t n =
-                zip_fread(file, data.data() + got,
-                          static_cast<zip_uint64_t>(data.size()) - static_cast<zip_uint64_t>(got));
-            if (n <= 0) break;
-            got += n;
-        }
-        // Reading on to the end is what makes libzip check the crc.
-        char extra;
-        const bool whole =
-            got == static_cast<zip_int64_t>(data.size()) && zip_fread(file, &extra, 1) == 0;
-        const std::string reason = whole ? std::string() : zip_file_strerror(file);
-        zip_fclose(file);
-        if (!whole) Damaged(name, reason);
-        // libzip does not check the crc of every entry it inflates; a flipped bit must not
-        // pass as a sheet.
-        if ((st.valid & ZIP_STAT_CRC) && crc32(0, reinterpret_cast<const Bytef*>(data.data()),
-                                               static_cast<uInt>(data.size())) != st.crc)
-            Damaged(name, "its checksum does not match");
-        return data;
-    }
-
-  private:
-    [[noreturn]] static void Damaged(const char* part, const std::string& reason) {
-        throw OpenError(std::string("The document is damaged: the part ") + part +
-                        " cannot be read (" + reason + ").");
-    }
-    zip_t* archive_ = nullptr;
-};
-
-pugi::xml_document ParseXml(const std::string& xml, const char* part) {
-    pugi::xml_document doc;
-    // Whitespace-only text matters: a run may hold nothing but blanks.
-    const pugi::xml_parse_result r =
-        doc.load_buffer(xml.data(), xml.size(), pugi::parse_default | pugi::parse_ws_pcdata);
-    if (!r)
-        throw OpenError(std::string("The document is damaged: ") + part + " is not well-formed (" +
-                        r.description() + " at byte " + std::to_string(r.offset) + ").");
-    return doc;
-}
+using docx::PackageReader;
+using docx::ParsePart;
 
 void ReadStyles(pugi::xml_node styles, Document& doc) {
     for (pugi::xml_node s = styles.child("w:style"); s; s = s.next_sibling("w:style")) {
@@ -124,26 +47,57 @@ void ReadSettings(pugi::xml_node settings, Document& doc) {
     if (docx::OnOff(settings.child("w:gutterAtTop"))) doc.pageSetup.gutterPos = docx::kGutterPosTop;
 }
 
-void ReadParts(Package& package, const std::string& body, Document& doc) {
+// The custom XML items the main document points to, each with the item id and schema its
+// properties part declares. Their content is carried, not interpreted.
+void ReadCustomXml(PackageReader& package, Document& doc) {
+    for (const docx::Relationship& rel : package.RelationshipsOf(docx::kDocumentPart)) {
+        if (rel.type != docx::kRelCustomXml) continue;
+        std::optional<std::string> item = package.Read(rel.target);
+        if (!item) continue;  // a dangling relationship holds nothing to keep
+        if (doc.customXml.size() >= kMaxDocxCustomXmlItems)
+            throw OpenError("The document holds more than " +
+                            std::to_string(kMaxDocxCustomXmlItems) + " custom XML parts.");
+        CustomXmlPart part{std::move(*item), {}, {}};
+        for (const docx::Relationship& props : package.RelationshipsOf(rel.target)) {
+            if (props.type != docx::kRelCustomXmlProps) continue;
+            const std::optional<std::string> bytes = package.Read(props.target);
+            if (!bytes) continue;
+            const pugi::xml_document xml = ParsePart(*bytes, props.target);
+            const pugi::xml_node root = xml.document_element();
+            for (pugi::xml_attribute a : root.attributes())
+                if (docx::LocalName(a.name()) == "itemID") part.itemId = docx::CleanText(a.value());
+            for (pugi::xml_node refs : root.children())
+                for (pugi::xml_node ref : refs.children())
+                    for (pugi::xml_attribute a : ref.attributes())
+                        if (part.schemaUri.empty() && docx::LocalName(a.name()) == "uri")
+                            part.schemaUri = docx::CleanText(a.value());
+            break;
+        }
+        doc.customXml.push_back(std::move(part));
+    }
+}
+
+void ReadParts(PackageReader& package, const std::string& body, Document& doc) {
     if (const auto styles = package.Read(docx::kStylesPart))
-        ReadStyles(ParseXml(*styles, docx::kStylesPart).child("w:styles"), doc);
+        ReadStyles(ParsePart(*styles, docx::kStylesPart).child("w:styles"), doc);
     {
-        const pugi::xml_document xml = ParseXml(body, docx::kDocumentPart);
+        const pugi::xml_document xml = ParsePart(body, docx::kDocumentPart);
         docx::ReadDocumentXml(xml.child("w:document"), doc);
     }
     if (const auto settings = package.Read(docx::kSettingsPart))
-        ReadSettings(ParseXml(*settings, docx::kSettingsPart).child("w:settings"), doc);
+        ReadSettings(ParsePart(*settings, docx::kSettingsPart).child("w:settings"), doc);
+    ReadCustomXml(package, doc);
 }
 
 }  // namespace
 
 std::unique_ptr<Document> OpenDocxBytes(std::string_view bytes) {
     if (bytes.size() > kMaxDocxFileSize) throw OpenError("The file is too large for a sheet.");
-    Package package(bytes);
+    PackageReader package(bytes);
 
     // Only sheets this program wrote are opened: their application properties say so.
     const std::optional<std::string> app = package.Read(docx::kAppPart);
-    const pugi::xml_document appXml = app ? ParseXml(*app, docx::kAppPart) : pugi::xml_document();
+    const pugi::xml_document appXml = app ? ParsePart(*app, docx::kAppPart) : pugi::xml_document();
     if (std::string_view(appXml.child("Properties").child_value("Application")) !=
         docx::kApplicationName)
         throw OpenError("The document was not made by Varelo and cannot be opened.");

@@ -28,5 +28,6 @@ inline constexpr size_t kMaxDocxFileSize = 64u << 20;
 inline constexpr size_t kMaxDocxPartSize = 32u << 20;
 inline constexpr long kMaxDocxSlots = 1L << 18;  // table slots in the whole document
 inline constexpr int kMaxDocxTableDepth = 8;
+inline constexpr size_t kMaxDocxCustomXmlItems = 64;
 
 }  // namespace varelo::host

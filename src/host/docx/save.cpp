@@ -15,20 +15,27 @@ std::string DocxBytes(const Document& doc) {
     // Known before anything is written: the content types, first in the package, declare it.
     const docx::EmbeddedFont* embedded = docx::FontToEmbed(doc);
     docx::ZipWriter zip(docx::kDeflateLevel);
-    zip.Add(docx::kContentTypesPart, docx::ContentTypesXml(embedded != nullptr));
+    zip.Add(docx::kContentTypesPart,
+            docx::ContentTypesXml(embedded != nullptr, doc.customXml.size()));
     zip.Add(docx::kRootRelsPart, docx::RootRelsXml());
     zip.Add(docx::kAppPart, docx::AppXml());
     zip.Begin(docx::kDocumentPart);
     const std::vector<std::string> fonts =
         docx::WriteDocumentXml(doc, [&](std::string_view piece) { zip.Write(piece); });
     zip.End();
-    zip.Add(docx::kDocumentRelsPart, docx::DocumentRelsXml());
+    zip.Add(docx::kDocumentRelsPart, docx::DocumentRelsXml(doc.customXml.size()));
     zip.Add(docx::kStylesPart, docx::StylesXml(doc));
     zip.Add(docx::kSettingsPart, docx::SettingsXml(doc));
     zip.Add(docx::kFontTablePart, docx::FontTableXml(doc, fonts, embedded));
     if (embedded) {
         zip.Add(docx::kFontTableRelsPart, docx::FontTableRelsXml());
         zip.Add(docx::kEmbeddedFontPart, embedded->part);
+    }
+    for (size_t n = 1; n <= doc.customXml.size(); ++n) {
+        const CustomXmlPart& part = doc.customXml[n - 1];
+        zip.Add(docx::CustomXmlItemPart(n), part.xml);
+        zip.Add(docx::CustomXmlItemRelsPart(n), docx::CustomXmlItemRelsXml(n));
+        zip.Add(docx::CustomXmlPropsPart(n), docx::CustomXmlPropsXml(part));
     }
     return zip.Finish();
 }

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "host/xml_text.h"
+
 namespace varelo::host::docx {
 
 namespace {
@@ -371,3 +373,11 @@ std::string ToXmlString(const pugi::xml_document& doc) {
 }
 
 }  // namespace varelo::host::docx
+
+namespace varelo::host {
+
+std::string XmlSafeText(std::string_view text) {
+    return docx::CleanText(text);
+}
+
+}  // namespace varelo::host

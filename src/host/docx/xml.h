@@ -18,6 +18,12 @@ inline constexpr const char* kXmlDeclaration =
 inline constexpr const char* kNsW = "http://schemas.openxmlformats.org/wordprocessingml/2006/main";
 inline constexpr const char* kNsR =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+inline constexpr const char* kNsCustomXml =
+    "http://schemas.openxmlformats.org/officeDocument/2006/customXml";
+inline constexpr const char* kRelCustomXml =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/customXml";
+inline constexpr const char* kRelCustomXmlProps =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/customXmlProps";
 inline constexpr const char* kApplicationName = "Varelo";
 
 // Gutter positions beside kGutterPosLeft.

@@ -1,0 +1,44 @@
+#pragma once
+
+// The sheet's settings inside its .docx, as a custom XML part (docs/sheet-settings.md):
+// what the dialog held when the sheet was made, so a reopened sheet can prefill a new one
+// and export its scanner template.
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "host/document.h"
+#include "layout/sheet_form.h"
+
+namespace varelo::settings {
+
+inline constexpr const char* kSheetSettingsNamespace = "urn:varelo:sheet-settings";
+inline constexpr int kSheetSettingsVersion = 1;
+// The item id of the part's properties; fixed, so equal settings give equal files.
+inline constexpr const char* kSheetSettingsItemId = "{6F1C2A4E-9B3D-4C57-8E21-5A7D0B9C3F14}";
+
+// Settings XML that cannot be read back; what() says why.
+class SheetSettingsError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// The part's XML for the dialog's values and question list.
+std::string SheetSettingsXml(const layout::SheetForm& form);
+
+// The dialog as the XML describes it, loaded (header row in place) and over the dialog's
+// defaults for anything left out. Elements and attributes it does not know are skipped, so
+// later additions of the same version stay readable. Throws SheetSettingsError for XML that
+// is not sheet settings of this version.
+layout::SheetForm ParseSheetSettings(std::string_view xml);
+
+// Stores the form's settings part in the document, replacing the one it had.
+void AttachSheetSettings(host::Document& doc, const layout::SheetForm& form);
+
+// The settings the document carries, or nothing when it has no settings part. Throws
+// SheetSettingsError when it has one that cannot be read.
+std::optional<layout::SheetForm> SheetSettingsOf(const host::Document& doc);
+
+}  // namespace varelo::settings

@@ -1,0 +1,161 @@
+// The sheet's settings travel inside its .docx and come back from it.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "docx_test_util.h"
+#include "host/application.h"
+#include "host/docx/reader.h"
+#include "host/docx/writer.h"
+#include "layout/sheet_form.h"
+#include "settings/driver.h"
+#include "settings/form_handlers.h"
+#include "settings/sheet_settings_part.h"
+
+using namespace varelo;
+using varelo::testing::ParseXml;
+using varelo::testing::Unzip;
+
+namespace {
+
+// The dialog as a teacher leaves it: two groups, texts with markup and a forbidden character.
+layout::SheetForm TeachersForm(host::Application& app) {
+    layout::SheetForm form;
+    settings::Form_Load(form);
+    form.cmbPage = "A3双栏";
+    form.txtTitle = "期末<考试> & \"复习\"";
+    form.txtVice_Title = "数学\x01";
+    form.txtExam_NO = "8";
+    form.txtQuestion = "单选";
+    form.txtQ_Count = "12";
+    settings::cmdAdd_Click(app, form);
+    form.txtQuestion = "多选";
+    form.chkO_Count = true;
+    form.txtO_CountEnabled = true;
+    form.txtO_Count = "5";
+    form.optOption = 1;
+    form.txtXiaofen = "2.5";
+    settings::cmdAdd_Click(app, form);
+    return form;
+}
+
+void ExpectSameDialog(const layout::SheetForm& got, const layout::SheetForm& want) {
+    EXPECT_EQ(got.cmbPage, want.cmbPage);
+    EXPECT_EQ(got.txtTitle, want.txtTitle);
+    EXPECT_EQ(got.txtVice_Title, want.txtVice_Title);
+    EXPECT_EQ(got.txtName, want.txtName);
+    EXPECT_EQ(got.txtExam_NO, want.txtExam_NO);
+    EXPECT_EQ(got.txtQuestion, want.txtQuestion);
+    EXPECT_EQ(got.txtQ_Count, want.txtQ_Count);
+    EXPECT_EQ(got.txtXiaofen, want.txtXiaofen);
+    EXPECT_EQ(got.chkO_Count, want.chkO_Count);
+    EXPECT_EQ(got.txtO_CountEnabled, want.txtO_CountEnabled);
+    EXPECT_EQ(got.txtO_Count, want.txtO_Count);
+    EXPECT_EQ(got.optOption, want.optOption);
+    ASSERT_EQ(got.mfgQuestion.Rows(), want.mfgQuestion.Rows());
+    for (int r = 0; r < want.mfgQuestion.Rows(); ++r)
+        EXPECT_EQ(got.mfgQuestion.GetRow(r), want.mfgQuestion.GetRow(r)) << "row " << r;
+    EXPECT_TRUE(got.loaded);
+}
+
+}  // namespace
+
+TEST(SheetSettingsPart, DefaultSettingsAreWrittenAsDocumented) {
+    layout::SheetForm form;
+    settings::Form_Load(form);
+    host::Application app;
+    settings::cmdAdd_Click(app, form);
+    EXPECT_EQ(settings::SheetSettingsXml(form),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"
+              "<sheetSettings xmlns=\"urn:varelo:sheet-settings\" version=\"1\">"
+              "<paper>8开三栏</paper><title>中考试卷</title><subtitle>英语</subtitle>"
+              "<setter>王老师</setter><digits>9</digits>"
+              "<groupEntry name=\"选择题\" items=\"30\" options=\"4\" fixedOptions=\"false\" "
+              "type=\"字母\" points=\"1\"/>"
+              "<objective><group number=\"1\" name=\"选择题\" items=\"30\" options=\"4\" "
+              "type=\"字母\" points=\"1\"/></objective></sheetSettings>");
+}
+
+TEST(SheetSettingsPart, AGeneratedSheetReopensWithTheDialogItWasMadeFrom) {
+    host::Application app;
+    layout::SheetForm form = TeachersForm(app);
+    host::Document* doc = settings::OKButton_Click(app, form);
+    ASSERT_NE(doc, nullptr);
+
+    const std::string bytes = host::DocxBytes(*doc);
+    const auto parts = Unzip(bytes);
+    ASSERT_TRUE(parts.count("customXml/item1.xml"));
+    EXPECT_NE(parts.at("word/_rels/document.xml.rels")
+                  .find("relationships/customXml\" Target=\"../customXml/item1.xml\""),
+              std::string::npos);
+    EXPECT_NE(parts.at("customXml/_rels/item1.xml.rels").find("Target=\"itemProps1.xml\""),
+              std::string::npos);
+    const pugi::xml_document props = ParseXml(parts.at("customXml/itemProps1.xml"));
+    EXPECT_STREQ(props.child("ds:datastoreItem").attribute("ds:itemID").value(),
+                 settings::kSheetSettingsItemId);
+    EXPECT_STREQ(props.select_node("//ds:schemaRef").node().attribute("ds:uri").value(),
+                 settings::kSheetSettingsNamespace);
+    EXPECT_NE(parts.at("[Content_Types].xml")
+                  .find("PartName=\"/customXml/itemProps1.xml\" "
+                        "ContentType=\"application/vnd.openxmlformats-officedocument."
+                        "customXmlProperties+xml\""),
+              std::string::npos);
+
+    const std::unique_ptr<host::Document> reopened = host::OpenDocxBytes(bytes);
+    const std::optional<layout::SheetForm> settings = settings::SheetSettingsOf(*reopened);
+    ASSERT_TRUE(settings.has_value());
+    layout::SheetForm expected = form;
+    expected.txtVice_Title = "数学";  // XML cannot carry U+0001
+    ExpectSameDialog(*settings, expected);
+
+    // Saved again, the part goes on unchanged; another program's item goes with it.
+    reopened->customXml.push_back({"<b:Sources xmlns:b=\"urn:other\"/>", "{0-1}", "urn:other"});
+    const std::string resaved = host::DocxBytes(*reopened);
+    const std::unique_ptr<host::Document> again = host::OpenDocxBytes(resaved);
+    EXPECT_EQ(again->customXml, reopened->customXml);
+    EXPECT_EQ(Unzip(resaved).at("customXml/item1.xml"), parts.at("customXml/item1.xml"));
+}
+
+TEST(SheetSettingsPart, WhatIsNotVersionOneSheetSettingsIsRefusedWithItsReason) {
+    const struct {
+        const char* xml;
+        const char* message;
+    } cases[] = {
+        {"<sheetSettings xmlns=\"urn:varelo:sheet-settings\" version=\"2\"/>",
+         "The sheet's settings are of version \"2\", which this program cannot read."},
+        {"<sheetSettings xmlns=\"urn:elsewhere\" version=\"1\"/>",
+         "The part does not hold a sheet's settings."},
+        {"<sheetSettings xmlns=\"urn:varelo:sheet-settings\" version=\"1\"><title>",
+         "The sheet's settings are not well-formed XML (Start-end tags mismatch)."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.xml);
+        try {
+            settings::ParseSheetSettings(c.xml);
+            ADD_FAILURE() << "accepted";
+        } catch (const settings::SheetSettingsError& e) {
+            EXPECT_STREQ(e.what(), c.message);
+        }
+    }
+}
+
+TEST(SheetSettingsPart, LaterAdditionsAreSkippedAndMissingValuesTakeTheDefaults) {
+    const layout::SheetForm form = settings::ParseSheetSettings(
+        "<s:sheetSettings xmlns:s=\"urn:varelo:sheet-settings\" version=\"1\" extra=\"x\">"
+        "<s:title>月考</s:title><s:sections><s:fill name=\"填空\"/></s:sections>"
+        "<s:objective><s:group number=\"1\" name=\"判断\" items=\"5\" options=\"2\" "
+        "type=\"判断\" points=\"1\" blocks=\"1\"/></s:objective></s:sheetSettings>");
+    layout::SheetForm defaults;
+    settings::Form_Load(defaults);
+    EXPECT_EQ(form.txtTitle, "月考");
+    EXPECT_EQ(form.cmbPage, defaults.cmbPage);
+    EXPECT_EQ(form.txtQuestion, defaults.txtQuestion);
+    ASSERT_EQ(form.mfgQuestion.Rows(), 2);
+    EXPECT_EQ(form.mfgQuestion.GetRow(0), defaults.mfgQuestion.GetRow(0));
+    EXPECT_EQ(form.mfgQuestion.GetRow(1),
+              (layout::QuestionGrid::Row{"1", "判断", "5", "2", "判断", "1"}));
+
+    // A document without the part has no settings to give.
+    EXPECT_FALSE(settings::SheetSettingsOf(host::Document()).has_value());
+}
