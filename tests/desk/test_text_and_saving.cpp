@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTableWidget>
 #include <QTest>
 
 #include "cell_editor.h"
@@ -187,4 +188,44 @@ TEST(DeskStatus, PageAndSelectionInTheNumbersTheCommandLineTakes) {
         EXPECT_FALSE(desk.window->SelectGridCells(QString::fromUtf8(wrong))) << wrong;
     desk.window->View()->ShowPage(1);
     EXPECT_EQ(desk.window->PageStatus(), QStringLiteral("第 2 页，共 2 页"));
+}
+
+// A sheet read back carries its settings: it exports its template, and 按此卡设置新建 opens the
+// dialog with them, while 设置 still opens with the defaults.
+TEST(DeskReopen, AReopenedSheetExportsItsTemplateAndPrefillsANewOne) {
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("sheet.docx"));
+    {
+        Desk maker;
+        host::Document* sheet = maker.window->GenerateExampleSheet();
+        ASSERT_NE(sheet, nullptr);
+        ASSERT_TRUE(maker.window->SaveDocument(*sheet, path));
+    }
+    Desk desk;
+    ASSERT_TRUE(desk.window->OpenFile(path));
+    auto* newFromSettings =
+        desk.window->findChild<QAction*>(QStringLiteral("newFromSettingsAction"));
+    ASSERT_TRUE(newFromSettings->isEnabled());
+    const QString omr = folder.filePath(QStringLiteral("omr.json"));
+    EXPECT_TRUE(desk.window->WriteOmrTemplate(*desk.app().ActiveDocument(), omr,
+                                              varelo::layout::OmrFormat::Varelo, 150));
+    EXPECT_TRUE(QFileInfo(omr).size() > 0);
+
+    QString layout;
+    int rows = -1;
+    WhenDialogOpens([&](varelo::desk::SettingsDialog& d) {
+        layout = Child<QComboBox>(d, "cmbPage")->currentText();
+        rows = Child<QTableWidget>(d, "mfgQuestion")->rowCount();
+        d.reject();
+    });
+    newFromSettings->trigger();
+    EXPECT_EQ(layout, QStringLiteral("A3三栏"));
+    EXPECT_EQ(rows, 1);
+    WhenDialogOpens([&](varelo::desk::SettingsDialog& d) {
+        rows = Child<QTableWidget>(d, "mfgQuestion")->rowCount();
+        d.reject();
+    });
+    desk.action(1)->trigger();  // 设置
+    EXPECT_EQ(rows, 0);
+    EXPECT_TRUE(desk.messages.empty());
 }

@@ -49,6 +49,7 @@ std::optional<std::string> FindClash(const EditOptions& o) {
     std::vector<NamedFile> outputs{{"-o", o.output}};
     if (o.pdf) outputs.push_back({"--pdf", *o.pdf});
     if (o.png) outputs.push_back({"--png", *o.png, ".png"});
+    if (o.omr) outputs.push_back(OmrFile(*o.omr, o.omrChecker));
     return FirstClash({{"the input", o.input}}, outputs, "-o");
 }
 

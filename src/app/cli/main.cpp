@@ -30,6 +30,7 @@
 #include "read_command.h"
 #include "settings/driver.h"
 #include "settings/form_handlers.h"
+#include "settings/sheet_settings_part.h"
 
 namespace {
 
@@ -80,9 +81,16 @@ int Export(cli::ExportEntry exporter, const host::Document& doc, const ExportReq
     return kRefused;
 }
 
+// --omr, --omr-format and --dpi, as generate and edit take them.
+struct OmrRequest {
+    std::optional<std::string> omr;
+    bool omrChecker = false;
+    int dpi = 0;
+};
+
 // The scanner template of the sheet just made, from the form it was made from.
 int WriteOmrTemplate(const host::Document& doc, const layout::SheetForm& form,
-                     const cli::GenerateOptions& o) {
+                     const OmrRequest& o) {
     if (!o.omr) return kOk;
     try {
         const layout::OmrTemplate t =
@@ -140,7 +148,7 @@ int Generate(const cli::GenerateOptions& o) {
     }
     Announce(o.output);
     if (const int exported = Export(exporter, *doc, exports); exported != kOk) return exported;
-    return WriteOmrTemplate(*doc, form, o);
+    return WriteOmrTemplate(*doc, form, {o.omr, o.omrChecker, o.dpi});
 }
 
 // The batch's PDF and PNG pages through the render module. Qt's application starts in the main
@@ -263,6 +271,23 @@ int Edit(const std::vector<std::string>& args) {
         Complain(std::string("varelo edit: ") + e.what());
         return kRefused;
     }
+    // The template comes from the settings the sheet carries: without them nothing is written.
+    std::optional<layout::SheetForm> form;
+    if (o.omr) {
+        try {
+            form = settings::SheetSettingsOf(*app.ActiveDocument());
+        } catch (const settings::SheetSettingsError& e) {
+            Complain("varelo edit: the sheet settings in " + host::Quoted(o.input) +
+                     " cannot be read (" + e.what() + "); nothing was written");
+            return kRefused;
+        }
+        if (!form) {
+            Complain("varelo edit: " + host::Quoted(o.input) +
+                     " carries no sheet settings (it was written before sheets kept them), so "
+                     "its scanner template cannot be made; regenerate it. Nothing was written");
+            return kRefused;
+        }
+    }
     const cli::EditOutcome outcome = cli::RunEditSteps(app, o.steps, o.force);
     if (!outcome.ok()) {
         Complain("varelo edit: " + outcome.error + "; " + host::Quoted(o.output) +
@@ -278,7 +303,8 @@ int Edit(const std::vector<std::string>& args) {
         return kRefused;
     }
     Announce(o.output);
-    return Export(exporter, doc, exports);
+    if (const int exported = Export(exporter, doc, exports); exported != kOk) return exported;
+    return form ? WriteOmrTemplate(doc, *form, {o.omr, o.omrChecker, o.dpi}) : kOk;
 }
 
 // varelo read: the command is in the read module, with OpenCV and poppler.

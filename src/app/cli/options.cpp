@@ -165,6 +165,11 @@ Options:
                         with 0.3 cm gaps in a 1.5 pt frame (作文); it needs more than 10 rows
                         and more than 10 columns, and no merged cell cut by the block
                                                               e.g. --select 70,3:90,21 --composition
+  --omr FILE            also write the scanner template of the edited sheet, from the
+                        settings the sheet carries (sheets made before they carried them
+                        have none: regenerate those)          e.g. --omr out/essay-omr.json
+  --omr-format FORMAT   varelo (default) or omrchecker: one OMRChecker template per page,
+                        in pixels at --dpi                    e.g. --omr-format omrchecker
   --force               let --merge and --composition join cells holding bubbles or
                         positioning marks, which the scanner then cannot find (the desktop
                         asks first); without it such a step is refused   e.g. --force
@@ -417,7 +422,7 @@ EditOptions ParseEdit(const std::vector<std::string>& args) {
         {"--composition", EditAction::Composition},
     };
     EditOptions o;
-    bool selected = false;
+    bool selected = false, omrFormatGiven = false;
     for (size_t i = 0; i < args.size();) {
         OptionCursor opt(args, i);
         const std::string& name = opt.name();
@@ -437,6 +442,15 @@ EditOptions ParseEdit(const std::vector<std::string>& args) {
             throw UsageError(
                 "--grid is not an edit: gridlines are a view setting of the desktop window, not "
                 "part of the document, and never print");
+        } else if (name == "--omr") {
+            o.omr = opt.value();
+            if (o.omr->empty()) throw UsageError("--omr wants a file name");
+        } else if (name == "--omr-format") {
+            const std::string format = opt.value();
+            if (format != "varelo" && format != "omrchecker")
+                throw UsageError("--omr-format is varelo or omrchecker, not \"" + format + "\"");
+            o.omrChecker = format == "omrchecker";
+            omrFormatGiven = true;
         } else if (name == "--force") {
             opt.flag();
             o.force = true;
@@ -461,6 +475,7 @@ EditOptions ParseEdit(const std::vector<std::string>& args) {
     if (o.help) return o;
     if (o.input.empty()) throw UsageError("name the sheet to edit (IN.docx)");
     if (o.output.empty()) throw UsageError("name the file to write with -o OUT.docx");
+    if (omrFormatGiven && !o.omr) throw UsageError("--omr-format wants --omr FILE");
     return o;
 }
 

@@ -73,6 +73,8 @@ struct EditOptions {
     std::vector<EditStep> steps;
     bool force = false;  // merges may lose bubbles and marks
     std::optional<std::string> pdf, png;
+    std::optional<std::string> omr;  // the scanner template, from the settings the sheet carries
+    bool omrChecker = false;
     int dpi = kDefaultDpi;
 };
 

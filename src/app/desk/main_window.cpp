@@ -40,6 +40,7 @@
 #include "render/fonts.h"
 #include "render/page_renderer.h"
 #include "settings/driver.h"
+#include "settings/sheet_settings_part.h"
 #include "settings_dialog.h"
 #include "tools/active_cells.h"
 #include "tools/tools.h"
@@ -224,6 +225,9 @@ void MainWindow::BuildMenus() {
     saveAsAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     exportPdfAction_ =
         file->addAction(QStringLiteral("导出 PDF(&E)..."), this, [this] { ExportPdf(); });
+    newFromSettingsAction_ = file->addAction(QStringLiteral("按此卡设置新建(&D)..."), this,
+                                             [this] { NewFromSheetSettings(); });
+    newFromSettingsAction_->setObjectName(QStringLiteral("newFromSettingsAction"));
     exportOmrAction_ = file->addAction(QStringLiteral("导出答题卡模板(&M)..."), this,
                                        [this] { ExportOmrTemplate(); });
     previewAction_ =
@@ -526,7 +530,9 @@ void MainWindow::DocumentsChanged() {
             open = open || &app_.Documents(i) == it->first;
         it = open ? std::next(it) : sheetForms_.erase(it);
     }
-    exportOmrAction_->setEnabled(doc != nullptr && sheetForms_.count(doc) > 0);
+    const bool hasSettings = doc && FormOf(*doc);
+    exportOmrAction_->setEnabled(hasSettings);
+    newFromSettingsAction_->setEnabled(hasSettings);
     history_.ForgetClosed(app_);
     UpdateUndoAction();
     UpdateStatus();
@@ -912,12 +918,37 @@ host::Document* MainWindow::GenerateExampleSheet() {
     return *sheet;
 }
 
-host::Document* MainWindow::RunSettingsDialog() {
+std::optional<layout::SheetForm> MainWindow::FormOf(const host::Document& doc) const {
+    if (const auto it = sheetForms_.find(&doc); it != sheetForms_.end()) return it->second;
+    try {
+        return settings::SheetSettingsOf(doc);
+    } catch (const settings::SheetSettingsError& e) {
+        std::cerr << "varelo-desk：答题卡设置无法读取：" << e.what() << "\n";
+        return std::nullopt;
+    }
+}
+
+host::Document* MainWindow::NewFromSheetSettings() {
+    host::Document* doc = app_.ActiveDocument();
+    const std::optional<layout::SheetForm> form = doc ? FormOf(*doc) : std::nullopt;
+    if (!form) {
+        app_.ShowMessage("这份文档没有答题卡设置。");
+        return nullptr;
+    }
+    host::Document* sheet = RunSettingsDialog(&*form);
+    view_->Invalidate();
+    return sheet;
+}
+
+host::Document* MainWindow::RunSettingsDialog(const layout::SheetForm* prefill) {
     std::optional<layout::SheetForm> made;
-    host::Document* sheet = ShowSettingsDialog(app_, this, [&made](SettingsDialog& dialog) {
-        // Accepted right after the OK handler made the sheet, with the form still filled in.
-        connect(&dialog, &QDialog::accepted, &dialog, [&made, &dialog] { made = dialog.Form(); });
-    });
+    host::Document* sheet =
+        ShowSettingsDialog(app_, this, [&made, prefill](SettingsDialog& dialog) {
+            if (prefill) dialog.Prefill(*prefill);
+            // Accepted right after the OK handler made the sheet, with the form still filled in.
+            connect(&dialog, &QDialog::accepted, &dialog,
+                    [&made, &dialog] { made = dialog.Form(); });
+        });
     if (sheet && made) sheetForms_[sheet] = *made;
     DocumentsChanged();
     return sheet;
@@ -950,13 +981,13 @@ bool MainWindow::ExportOmrTemplate() {
 
 bool MainWindow::WriteOmrTemplate(host::Document& doc, const QString& path,
                                   layout::OmrFormat format, int dpi) {
-    const auto it = sheetForms_.find(&doc);
-    if (it == sheetForms_.end()) {
-        app_.ShowMessage("只有用答题卡设置生成的文档才能导出答题卡模板。");
+    const std::optional<layout::SheetForm> made = FormOf(doc);
+    if (!made) {
+        app_.ShowMessage("只有带答题卡设置的文档才能导出答题卡模板。");
         return false;
     }
     try {
-        const layout::SheetForm& form = it->second;
+        const layout::SheetForm& form = *made;
         const layout::OmrTemplate t =
             layout::BuildOmrTemplate(doc, form, settings::LayoutCode(form.cmbPage).value_or(0));
         layout::WriteOmrTemplate(t, path.toStdString(), format, dpi);

@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -76,6 +77,12 @@ class MainWindow : public QMainWindow {
     bool ExportOmrTemplate();
     bool WriteOmrTemplate(host::Document& doc, const QString& path, layout::OmrFormat format,
                           int dpi);
+    // 按此卡设置新建: the settings dialog prefilled with the active sheet's settings (those it
+    // was made from, or those its .docx carries); 设置 keeps opening with the defaults.
+    host::Document* NewFromSheetSettings();
+    // The settings a document was made from, if it has them.
+    std::optional<layout::SheetForm> FormOf(const host::Document& doc) const;
+
     bool Print();
     // The pages as the printer will print them, in Qt's preview dialog.
     bool PrintPreview();
@@ -133,8 +140,9 @@ class MainWindow : public QMainWindow {
     bool ChangeSelectedCells(const std::function<void(host::Cell&, bool holdsBubbles)>& change);
     host::SaveChoice AskToSave(host::Document& doc);
     QString AskForPath(const QString& caption, const QString& suggested, const QString& filter);
-    // Shows the settings dialog; a sheet it makes is remembered with the form it was made from.
-    host::Document* RunSettingsDialog();
+    // Shows the settings dialog, prefilled or with the defaults; a sheet it makes is
+    // remembered with the form it was made from.
+    host::Document* RunSettingsDialog(const layout::SheetForm* prefill = nullptr);
     // A tool that keeps an undo level when it changes the active document.
     host::Connect::ToolHandler Undoable(void (*tool)(host::Application&, bool&));
     void EnableTools();
@@ -168,7 +176,7 @@ class MainWindow : public QMainWindow {
 
     QAction *saveAction_, *saveAsAction_, *exportPdfAction_, *exportOmrAction_, *printAction_,
         *previewAction_, *closeAction_;
-    QAction *undoAction_, *redoAction_;
+    QAction *undoAction_, *redoAction_, *newFromSettingsAction_;
     QMenu* recentMenu_ = nullptr;
     QLabel *pageLabel_, *pointerLabel_, *selectionLabel_;
     QString pointer_;

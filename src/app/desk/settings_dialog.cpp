@@ -222,6 +222,15 @@ void SettingsDialog::WriteWidgets() {
         mfgQuestion_->selectRow(form_.selectedRow - 1);
 }
 
+void SettingsDialog::Prefill(const layout::SheetForm& form) {
+    const bool loaded = form_.loaded, visible = form_.visible;
+    form_ = form;
+    form_.loaded = loaded;
+    form_.visible = visible;
+    form_.selectedRow = -1;
+    WriteWidgets();
+}
+
 void SettingsDialog::OKButton_Click() {
     ReadWidgets();
     // The driver hides the dialog before it closes documents or yields to the host; follow

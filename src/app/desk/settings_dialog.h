@@ -25,6 +25,8 @@ class SettingsDialog : public QDialog {
     explicit SettingsDialog(host::Application& app, QWidget* parent = nullptr);
 
     layout::SheetForm& Form() { return form_; }
+    // Shows the values and question list of a sheet made earlier instead of the defaults.
+    void Prefill(const layout::SheetForm& form);
     // The sheet the OK button made, or nullptr.
     host::Document* Sheet() const { return sheet_; }
 

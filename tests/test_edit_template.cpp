@@ -1,0 +1,45 @@
+// `varelo edit --omr`: the scanner template of a saved sheet, from the settings it carries.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "cli_run.h"
+
+namespace fs = std::filesystem;
+using varelo::testing::RunVarelo;
+
+namespace {
+
+std::string Read(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+}  // namespace
+
+TEST(EditTemplate, AnEditedSheetExportsTheTemplateItWasMadeWith) {
+    std::string pattern = (fs::temp_directory_path() / "varelo-edit-omr-XXXXXX").string();
+    ASSERT_TRUE(mkdtemp(pattern.data()));
+    const fs::path dir = pattern;
+    const std::string d = dir.string() + "/";
+    ASSERT_EQ(
+        RunVarelo("generate --layout A4单栏 --digits 7 -o " + d + "s.docx --omr " + d + "made.json")
+            .status,
+        0);
+    // Merging an empty box moves no bubble: the template is the one generation wrote.
+    const auto run = RunVarelo("edit " + d + "s.docx -o " + d + "e.docx --select 100,3:103,20 " +
+                               "--merge --omr " + d + "edited.json");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(Read(dir / "edited.json"), Read(dir / "made.json"));
+    EXPECT_FALSE(Read(dir / "edited.json").empty());
+
+    const auto wrong = RunVarelo("edit " + d + "s.docx -o " + d + "f.docx --omr-format omrchecker");
+    EXPECT_EQ(wrong.status, 2) << wrong.output;
+    EXPECT_NE(wrong.output.find("--omr-format wants --omr FILE"), std::string::npos);
+    fs::remove_all(dir);
+}
