@@ -983,7 +983,7 @@ bool MainWindow::WriteOmrTemplate(host::Document& doc, const QString& path,
                                   layout::OmrFormat format, int dpi) {
     const std::optional<layout::SheetForm> made = FormOf(doc);
     if (!made) {
-        app_.ShowMessage("只有带答题卡设置的文档才能导出答题卡模板。");
+        app_.ShowMessage("只有用答题卡设置生成的文档才能导出答题卡模板。");
         return false;
     }
     try {
