@@ -814,7 +814,8 @@ bool MainWindow::ExportPdf() {
     host::Document* doc = app_.ActiveDocument();
     if (!doc) return false;
     QString path =
-        AskForPath(QStringLiteral("导出 PDF"), StartIn(Q(doc->name) + QStringLiteral(".pdf")),
+        AskForPath(QStringLiteral("导出 PDF"),
+                   StartIn(QFileInfo(Q(doc->name)).completeBaseName() + QStringLiteral(".pdf")),
                    QStringLiteral("PDF (*.pdf)"));
     if (path.isEmpty()) return false;
     if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) path += QStringLiteral(".pdf");
@@ -961,7 +962,8 @@ bool MainWindow::ExportOmrTemplate() {
     const QString omrChecker = QStringLiteral("OMRChecker 模板，每页一个文件 (*.json)");
     QString chosen = varelo;
     QString path = QFileDialog::getSaveFileName(
-        this, QStringLiteral("导出答题卡模板"), StartIn(Q(doc->name) + QStringLiteral("-omr.json")),
+        this, QStringLiteral("导出答题卡模板"),
+        StartIn(QFileInfo(Q(doc->name)).completeBaseName() + QStringLiteral("-omr.json")),
         varelo + QStringLiteral(";;") + omrChecker, &chosen);
     if (path.isEmpty()) return false;
     state_.UsedFolder(path);
