@@ -69,7 +69,13 @@ LABELS = {
     "X": [[(0, 0), (4, 6)], [(0, 6), (4, 0)]],
     "Y": [[(0, 6), (2, 3), (4, 6)], [(2, 3), (2, 0)]],
     "Z": [[(0, 6), (4, 6), (0, 0), (4, 0)]],
+    # The true-or-false pair: a check mark and a cross.
+    "\u221a": [[(0, 3), (1.5, 0.5), (4, 6)]],
+    "\u00d7": [[(0.5, 1), (3.5, 5)], [(0.5, 5), (3.5, 1)]],
 }
+
+# Glyph names of the labels that are neither letters nor digits.
+SYMBOL_NAMES = {"\u221a": "radical", "\u00d7": "multiply"}
 
 # The wrong fills drawn inside an empty bubble, in font units.
 TICK = [[(300, 320), (450, 140), (720, 520)]]
@@ -147,8 +153,12 @@ def glyph_contours():
          if x <= 500] + [(500, BOX_BOTTOM + 20), (500, BOX_TOP - 20)])])
     del half
     for ch, strokes in LABELS.items():
-        name = ch if ch.isalpha() else ["zero", "one", "two", "three", "four", "five", "six", "seven",
-                                        "eight", "nine"][int(ch)]
+        if ch in SYMBOL_NAMES:
+            name = SYMBOL_NAMES[ch]
+        elif ch.isalpha():
+            name = ch
+        else:
+            name = ["zero", "one", "two", "three", "four", "five", "six", "seven", "eight", "nine"][int(ch)]
         glyphs[ch] = (name, ADVANCE, bubble_ring() + label_strokes(strokes))
     return glyphs
 

@@ -14,7 +14,7 @@ cmap = font.getBestCmap()
 glyf, hmtx = font["glyf"], font["hmtx"]
 errors = []
 
-needed = "!#$% 0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ"
+needed = "!#$% 0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ\u221a\u00d7"
 for ch in needed:
     name = cmap.get(ord(ch))
     if name is None:

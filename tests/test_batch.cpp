@@ -31,7 +31,7 @@ TEST(BatchJobs, MissingKeysTakeTheDialogDefaultsAndNumbersMayBeText) {
     EXPECT_EQ(g.items, "10");
     EXPECT_EQ(g.options, "2");
     EXPECT_EQ(g.points, "1.5");
-    EXPECT_TRUE(g.digits);
+    EXPECT_EQ(g.labels, "数字");
     EXPECT_EQ(jobs[1].output, "a.docx");
     EXPECT_TRUE(jobs[2].groups && jobs[2].groups->empty());
 }

@@ -241,17 +241,16 @@ TEST_F(Driver, OnlyEightKaiThreeColumnsLetsTheHostProcessEvents) {
     }
 }
 
-// The largest single group of four-option items that fits each layout, and one more item.
-// Where a page-number block stands inside the section's columns (A3双栏, 8开双栏, A4单栏,
-// B5单栏) the section has to end above it, and the page number survives the largest list.
-TEST_F(Driver, ObjectiveSectionMustFitThePageGrid) {
+// The largest single group of four-option items that fits each layout, and one more item:
+// the blocks fill every page column of both pages, and the page numbers survive.
+TEST_F(Driver, ObjectiveSectionMustFitBothPages) {
     struct Case {
         std::string layout;
         int largest;
     };
     const std::vector<Case> cases = {
-        {"A3三栏", 240},  {"A3双栏", 175}, {"8开三栏", 210},
-        {"8开双栏", 120}, {"A4单栏", 120}, {"B5单栏", 80},
+        {"A3三栏", 840},  {"A3双栏", 925}, {"8开三栏", 555},
+        {"8开双栏", 660}, {"A4单栏", 320}, {"B5单栏", 240},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.layout);
@@ -276,18 +275,67 @@ TEST_F(Driver, ObjectiveSectionMustFitThePageGrid) {
     }
 }
 
-TEST_F(Driver, ALastSpacerRowOnTheGridsLastRowStillFits) {
-    // A3三栏: rows 30..130 are 101 rows; three empty 26-option groups take 28 rows each.
+// A3三栏: the first page column holds six blocks of 4-option items, the last ending on row 64.
+// A seventh block goes to the top of the next column; a next group's heading goes with it.
+TEST_F(Driver, ABlockThatDoesNotFitStartsTheNextPageColumnWithItsHeading) {
     form.cmbPage = "A3三栏";
-    for (int i = 0; i < 3; ++i) AddGroup("0", "26");
-    AddGroup("15", "15");  // 17 rows: exactly to row 130
+    AddGroup("91", "4");
     ExpectAccepted();
+    const host::Table& one = app.ActiveDocument()->Tables(1);
+    EXPECT_EQ(one.At(60, 20).Text(), "90");
+    EXPECT_EQ(one.At(64, 20).Text(), "D");
+    EXPECT_EQ(one.At(1, 24).Text(), "91");
+    EXPECT_TRUE(one.HorizontalEdge(65, 3).Visible());  // the frame of each column's part
+    EXPECT_TRUE(one.HorizontalEdge(1, 23).Visible());
+    EXPECT_EQ(one.At(1, 3).Text(), "");                 // no second heading
 
     Open();
     form.cmbPage = "A3三栏";
-    for (int i = 0; i < 3; ++i) AddGroup("0", "26");
-    AddGroup("15", "16");
-    ExpectRefused("客观题太多，答题卡中放不下");
+    AddGroup("90", "4");
+    AddGroup("1", "4");
+    ExpectAccepted();
+    const host::Table& two = app.ActiveDocument()->Tables(1);
+    EXPECT_EQ(two.At(65, 3).Text(), "");
+    EXPECT_EQ(two.At(1, 23).Text(), "二、选择题 （每小题1分共1分）");
+    EXPECT_EQ(two.At(2, 24).Text(), "91");
+}
+
+TEST_F(Driver, OptionTypesAndLongHeadingsAreCheckedBeforeAnythingIsMade) {
+    struct Case {
+        std::string name, options;
+        int type;
+        std::string refusal;  // empty: accepted
+    };
+    const std::vector<Case> cases = {
+        {"排序", "9", 1, ""},
+        {"排序", "10", 1, "选项类型为数字时，选项数不能超过9"},
+        {"判断", "2", 2, ""},
+        {"判断", "3", 2, "判断题的选项数必须是2"},
+        {"阅读理解选择题第一部分第二节", "4", 0, ""},  // wider than its 11 cells: the box holds it
+        {"阅读理解选择题第一部分第二节阅读理解选择题第一部分", "4", 0,
+         "客观题“阅读理解选择题第一部分第二节阅读理解选择题第一部分”的标题太长，答题卡中放不下"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name + " " + c.options);
+        Open();
+        form.cmbPage = "A3三栏";
+        form.txtQuestion = c.name;
+        form.optOption = c.type;
+        AddGroup("10", c.options);
+        if (c.refusal.empty())
+            ExpectAccepted();
+        else
+            ExpectRefused(c.refusal);
+    }
+    // The accepted long heading spans the whole box, points and all.
+    Open();
+    form.cmbPage = "A3三栏";
+    form.txtQuestion = "阅读理解选择题第一部分第二节";
+    AddGroup("10", "4");
+    ExpectAccepted();
+    const host::Table& grid = app.ActiveDocument()->Tables(1);
+    EXPECT_EQ(grid.CellArea(29, 3), (host::CellRect{29, 3, 29, 21}));
+    EXPECT_EQ(grid.At(29, 3).Text(), "一、阅读理解选择题第一部分第二节 （每小题1分共10分）");
 }
 
 TEST_F(Driver, ObjectiveSectionIsBuiltOnlyWhenTheListHoldsAGroup) {

@@ -44,6 +44,8 @@ struct Sheet {
     Sheet(int16_t layoutCode, const std::vector<QuestionGrid::Row>& groups)
         : doc(app.AddDocument()), facts(kFacts[layoutCode - 1]), code(layoutCode) {
         doc.AddTableAtStart(facts.rows, facts.columns);
+        // Columns wide enough that every heading here keeps its eleven cells.
+        doc.pageSetup.pageWidth = 20000;
         form.mfgQuestion.AddRow({"题号", "题目", "小题数", "选项数", "选项类型", "每题分值"});
         for (const auto& g : groups) form.mfgQuestion.AddRow(g);
         form.curRow = static_cast<int16_t>(facts.startRow);
@@ -186,26 +188,43 @@ TEST(ObjectiveSection, FailingGroupKeepsWhatWasWrittenAndDrawsNothingOfItself) {
     }
 }
 
-TEST(ObjectiveSection, PageNumbersAndCornerMarksOfThePageGridSurvive) {
-    for (const int items : {85, 100}) {
-        SCOPED_TRACE(items);
-        Sheet s(6, {Group("1", "选择题", items, 4)});
-        Table& t = s.Grid();
-        t.Merge({53, 13, 54, 15});  // page-number block "1" at the foot of page 1
-        t.At(53, 13).InsertAfter("1");
-        t.At(54, 26).InsertAfter("!");
-        t.At(55, 26).InsertAfter("!");
-        if (items == 100) {
-            EXPECT_THROW(s.Build(), HostError);  // item 91 would land in the block
-            EXPECT_EQ(s.form.itemNo, 0);
-            EXPECT_EQ(t.At(31, 26).Text(), "");
-        } else {
-            s.Build();
-            EXPECT_EQ(s.form.itemNo, 85);
-            EXPECT_EQ(t.At(53, 26).Text(), "!");
-        }
-        EXPECT_EQ(t.At(54, 13).Text(), "1");
-        EXPECT_EQ(t.At(54, 26).Text(), "!");
-        EXPECT_EQ(t.At(55, 26).Text(), "!");
-    }
+TEST(ObjectiveSection, BlocksStepOverPageNumbersAndCornerMarksOntoPageTwo) {
+    Sheet s(6, {Group("1", "选择题", 100, 4)});
+    Table& t = s.Grid();
+    t.Merge({53, 13, 54, 15});  // page-number block "1" at the foot of page 1
+    t.At(53, 13).InsertAfter("1");
+    t.At(54, 26).InsertAfter("!");
+    t.At(55, 26).InsertAfter("!");
+    s.Build();
+    EXPECT_EQ(s.form.itemNo, 100);
+    EXPECT_EQ(t.At(46, 2).Text(), "61");  // the fourth block ends in row 50, above the block
+    EXPECT_EQ(t.At(55, 2).Text(), "81");  // the fifth starts page 2
+    EXPECT_EQ(t.At(56, 2).Text(), "A");
+    EXPECT_EQ(t.At(52, 2).Text(), "");
+    EXPECT_EQ(t.At(53, 13).Text(), "1");
+    EXPECT_EQ(t.At(54, 26).Text(), "!");
+    EXPECT_EQ(t.At(55, 26).Text(), "!");
+    EXPECT_EQ(s.form.curRow, 61);
+    // One frame per page: rows 28-50 on page 1, 55-59 on page 2.
+    EXPECT_TRUE(t.HorizontalEdge(51, 2).Visible());
+    EXPECT_FALSE(t.HorizontalEdge(52, 2).Visible());
+    EXPECT_TRUE(t.HorizontalEdge(55, 2).Visible());
+    EXPECT_TRUE(t.HorizontalEdge(60, 2).Visible());
+}
+
+TEST(ObjectiveSection, OptionTypesPrintLettersDigitsOrTickAndCross) {
+    Sheet s(1, {{"1", "单选", "2", "3", "字母", "1"},
+                {"2", "排序", "2", "3", "数字", "1"},
+                {"3", "判断", "2", "2", "判断", "1"}});
+    s.Build();
+    const Table& t = s.Grid();
+    const std::vector<std::pair<int, std::vector<std::string>>> want = {
+        {31, {"A", "B", "C"}}, {36, {"1", "2", "3"}}, {41, {"\u221A", "\u00D7"}}};
+    for (const auto& [row, labels] : want)
+        for (size_t j = 0; j < labels.size(); ++j)
+            for (const int column : {4, 5}) {
+                EXPECT_EQ(t.At(row + static_cast<int>(j), column).Text(), labels[j]) << row;
+                ExpectFormat(t.At(row + static_cast<int>(j), column), kFontBubble, 12);
+            }
+    EXPECT_EQ(t.At(40, 4).Text(), "5");
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cctype>
 #include <map>
 #include <optional>
 #include <pugixml.hpp>
@@ -14,6 +15,7 @@
 #include "host/application.h"
 #include "host/constants.h"
 #include "host/docx/writer.h"
+#include "host/page_layout.h"
 #include "host/table.h"
 #include "layout/chinese_numeral.h"
 #include "layout/sheet_form.h"
@@ -66,16 +68,20 @@ Settings RandomSettings(std::mt19937& rng, int layoutIndex, host::Application& a
     form.txtName = number(0, 3) == 0 ? "" : "王老师";
     form.txtExam_NO = std::to_string(number(1, 12));
 
-    const int wanted = number(0, 6);
+    // Up to long lists that run through the page columns of both pages.
+    const int wanted = number(0, 14);
     for (int g = 0; g < wanted; ++g) {
         form.txtQuestion = Pick(rng, kNames);
         // Mostly everyday groups; now and then an empty or a very wide one.
-        form.txtQ_Count = std::to_string(number(0, 9) == 0 ? 0 : number(1, 45));
+        form.txtQ_Count = std::to_string(number(0, 9) == 0 ? 0 : number(1, 60));
         form.chkO_Count = number(0, 2) != 0;
         settings::chkO_Count_Click(form);
-        if (form.chkO_Count)
-            form.txtO_Count = std::to_string(number(0, 7) == 0 ? number(1, 26) : number(2, 5));
-        form.optOption = number(0, 1);
+        form.optOption = number(0, 2);
+        settings::optOption_Click(form);
+        if (form.chkO_Count && form.optOption != 2)
+            form.txtO_Count = std::to_string(number(0, 7) == 0   ? number(1, 26)
+                                             : form.optOption == 1 ? number(2, 9)
+                                                                   : number(2, 5));
         form.txtXiaofen = Pick(rng, kPoints);
         settings::cmdAdd_Click(app, form);
         if (settings::ValidateSettings(form)) {
@@ -167,11 +173,16 @@ void CheckSheet(const Settings& s, host::Application& app, const host::Document&
     }
     EXPECT_EQ(examples, 1);
 
-    // Each item number once, in its own cell; each group has its heading, in list order.
+    // Each item number once, in its own cell, three digits set smaller.
     std::map<int, int> numbers;
+    std::map<int, host::CellRect> numberCells;
     for (const CellView& c : cells)
-        if (c.Single() && IsDigits(c.text) && c.AllIn(host::kFontSong, 10.5))
-            ++numbers[std::stoi(c.text)];
+        if (c.Single() && IsDigits(c.text) && c.AllIn(host::kFontSong)) {
+            const int n = std::stoi(c.text);
+            ++numbers[n];
+            numberCells[n] = c.area;
+            EXPECT_TRUE(c.AllIn(host::kFontSong, n >= 100 ? 8 : 10.5)) << n;
+        }
     int items = 0;
     for (const auto& g : s.groups) items += std::stoi(g[layout::QuestionGrid::kItems]);
     EXPECT_EQ(form.itemNo, items);
@@ -180,24 +191,48 @@ void CheckSheet(const Settings& s, host::Application& app, const host::Document&
         EXPECT_TRUE(number >= 1 && number <= items) << number;
         EXPECT_EQ(count, 1) << "item " << number;
     }
-    std::vector<std::string> headings;
-    for (const CellView& c : cells)
-        if (c.text.find(" （每小题") != std::string::npos) headings.push_back(c.text);
-    ASSERT_EQ(headings.size(), s.groups.size());
-    for (size_t i = 0; i < headings.size(); ++i) {
-        std::string number = s.groups[i][layout::QuestionGrid::kNumber];
-        const std::string start = layout::ToChineseNumeral(number, app) + "、" +
-                                  s.groups[i][layout::QuestionGrid::kName] + " （每小题";
-        EXPECT_EQ(headings[i].rfind(start, 0), 0u) << headings[i];
+    int headings = 0;
+    for (const CellView& c : cells) headings += c.text.find(" （每小题") != std::string::npos;
+    EXPECT_EQ(headings, static_cast<int>(s.groups.size()));
+
+    // No block crosses a page break: an item's number and its option bubbles lie on one page,
+    // each bubble beside a mark; and each group's heading stands right above its first item.
+    const host::Table& grid = doc.Tables(1);
+    const int markColumn = kMarkColumns[s.layout];
+    const host::PageLayout pages = host::LayOutPages(doc);
+    const host::PlacedTable& placed = *pages.FirstTable();
+    EXPECT_EQ(pages.pageCount, 2);
+    int first = 1;
+    for (const auto& g : s.groups) {
+        const int count = std::stoi(g[layout::QuestionGrid::kItems]);
+        const int options = std::stoi(g[layout::QuestionGrid::kOptions]);
+        for (int n = first; n < first + count && numberCells.count(n); ++n) {
+            const host::CellRect at = numberCells[n];
+            for (int j = 1; j <= options; ++j) {
+                EXPECT_EQ(placed.RowPage(at.top + j), placed.RowPage(at.top)) << "item " << n;
+                EXPECT_EQ(grid.At(at.top + j, at.left).content.front().paragraph.runs.front()
+                              .format.font, host::kFontBubble) << "item " << n;
+                EXPECT_EQ(grid.At(at.top + j, markColumn).Text(), "!") << "item " << n;
+            }
+        }
+        if (count > 0 && numberCells.count(first)) {
+            const host::CellRect at = numberCells[first];
+            std::string number = g[layout::QuestionGrid::kNumber];
+            const std::string start = layout::ToChineseNumeral(number, app) + "、" +
+                                      g[layout::QuestionGrid::kName] + " （每小题";
+            EXPECT_EQ(grid.At(at.top - 1, at.left).Text().rfind(start, 0), 0u) << "item " << first;
+            EXPECT_EQ(placed.RowPage(at.top - 1), placed.RowPage(at.top));
+        }
+        first += count;
     }
 
     // Option labels stand only in rows the optical reader finds by their mark.
-    const host::Table& grid = doc.Tables(1);
-    const int markColumn = kMarkColumns[s.layout];
     int labels = 0;
     for (const CellView& c : cells) {
-        if (!c.Single() || c.text.size() != 1 || c.text[0] < 'A' || c.text[0] > 'Z' ||
-            !c.AllIn(host::kFontBubble))
+        // Letters, digits (also the candidate number's, which have their marks too), √ and ×.
+        const bool label = (c.text.size() == 1 && std::isalnum(static_cast<unsigned char>(c.text[0]))) ||
+                           c.text == "\u221A" || c.text == "\u00D7";
+        if (!c.Single() || !label || !c.AllIn(host::kFontBubble))
             continue;
         ++labels;
         EXPECT_EQ(grid.At(c.area.top, markColumn).Text(), "!")

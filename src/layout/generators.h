@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <utility>
+#include <vector>
 
 #include "host/application.h"
 #include "host/document.h"
@@ -28,12 +29,10 @@ void BuildObjectiveSection(SheetJob& job, int16_t layoutCode);
 // Per-layout figures the driver's fit check needs; 0 for a code outside 1..6.
 int GridRows(int16_t layoutCode);               // rows of the page grid
 int16_t ObjectiveStartRow(int16_t layoutCode);  // curRow after the candidate information
-int ItemsPerBlock(int16_t layoutCode);          // items in one block of the objective section
 // Top-left slot (row, column) of the 2 x 3 page-number block of page 1 or 2; {0, 0} outside 1..6.
 std::pair<int, int> PageNumberBlock(int16_t layoutCode, int page);
-// The last grid row an objective group's numbers, labels and box may use: the row above the
-// first page-number block that stands inside the section's box columns, else the grid's last row.
-int ObjectiveLastRow(int16_t layoutCode);
+// The page grid's column widths in points for a text width in points; empty outside 1..6.
+std::vector<double> PageGridColumnWidths(int16_t layoutCode, double textWidth);
 // The bubble area of the candidate-number grid for a digit count: the digit d of every column
 // stands in row top + d. Empty (all zero) outside codes 1..6 and digit counts 1..12.
 host::CellRect CandidateBubbleArea(int16_t layoutCode, int digits);

@@ -1,52 +1,23 @@
 #include "layout/objective_section.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "host/border_pass.h"
 #include "host/errors.h"
+#include "host/geometry.h"
 #include "host/numbers.h"
 #include "layout/chinese_numeral.h"
+#include "layout/objective_flow.h"
 
 namespace varelo::layout {
 
 namespace {
 
-// Where a layout puts its objective groups, in page-grid columns.
-struct ObjectiveLayout {
-    int itemsPerBlock;  // items in one block row
-    int headingColumn;  // first of the eleven merged heading cells
-    int markColumn;     // positioning marks beside the option rows
-    int boxColumn;      // first column of the box
-    int boxExtension;   // further columns of the box to the right of boxColumn
-    int firstItemColumn;
-};
-
-constexpr ObjectiveLayout kLayouts[] = {
-    {15, 3, 1, 3, 18, 4},   // A3三栏
-    {25, 3, 1, 3, 28, 3},   // A3双栏
-    {15, 3, 1, 3, 17, 3},   // 8开三栏
-    {20, 3, 1, 3, 24, 4},   // 8开双栏
-    {20, 3, 28, 2, 24, 3},  // A4单栏
-    {20, 2, 26, 2, 22, 2},  // B5单栏
-};
-
-constexpr int kHeadingCells = 11;
-
-const ObjectiveLayout* FindLayout(int16_t layoutCode) {
-    return layoutCode >= 1 && layoutCode <= kLayoutCount ? &kLayouts[layoutCode - 1] : nullptr;
-}
-
 [[noreturn]] void InvalidArgument() {
     throw host::HostError(host::kErrInvalidArgument, "Invalid procedure call or argument");
-}
-
-const ObjectiveLayout& LayoutOrThrow(int16_t layoutCode) {
-    const ObjectiveLayout* layout = FindLayout(layoutCode);
-    if (!layout) InvalidArgument();
-    return *layout;
 }
 
 [[noreturn]] void PastTheGrid() {
@@ -55,8 +26,13 @@ const ObjectiveLayout& LayoutOrThrow(int16_t layoutCode) {
 }
 
 const host::CharFormat kHeadingFormat{host::kFontHei, 10.5, std::nullopt};
-const host::CharFormat kNumberFormat{host::kFontSong, 10.5, std::nullopt};
 const host::CharFormat kBubbleFormat{host::kFontBubble, 12, std::nullopt};
+constexpr double kNumberSize = 10.5;
+// Three digits of the number font at 10.5 pt are nearly as wide as an item column; at 8 pt
+// they leave a clear gap to the next number in every layout.
+constexpr double kLongNumberSize = 8;
+constexpr int kLongNumber = 100;
+constexpr int kHeadingCells = 11;
 
 // Text added to a cell after its font is set, so an empty cell's mark carries the font too.
 void PutText(host::Cell& cell, const host::CharFormat& format, const std::string& text) {
@@ -64,19 +40,17 @@ void PutText(host::Cell& cell, const host::CharFormat& format, const std::string
     cell.InsertAfter(text);
 }
 
-// Option labels run on in character-code order past "Z".
-std::string OptionLabel(int option) {
-    const auto code = static_cast<unsigned>(64 + option);
+std::string Utf8(char32_t cp) {
     std::string s;
-    if (code < 0x80) {
-        s += static_cast<char>(code);
-    } else if (code < 0x800) {
-        s += static_cast<char>(0xC0 | (code >> 6));
-        s += static_cast<char>(0x80 | (code & 0x3F));
+    if (cp < 0x80) {
+        s += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        s += static_cast<char>(0xC0 | (cp >> 6));
+        s += static_cast<char>(0x80 | (cp & 0x3F));
     } else {
-        s += static_cast<char>(0xE0 | (code >> 12));
-        s += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        s += static_cast<char>(0x80 | (code & 0x3F));
+        s += static_cast<char>(0xE0 | (cp >> 12));
+        s += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        s += static_cast<char>(0x80 | (cp & 0x3F));
     }
     return s;
 }
@@ -87,94 +61,165 @@ int16_t CountOrThrow(const std::string& text) {
     return *value;
 }
 
-// Column of item t (from 0) of a block: five-groups with one empty column between them.
-int ItemColumn(const ObjectiveLayout& layout, int t) {
-    return layout.firstItemColumn + t + t / 5;
+// Item counts and option counts of the leading groups whose counts can be read; the first
+// group that cannot be read ends the list, as it ends the generator.
+std::vector<GroupShape> ReadableShapes(const std::vector<QuestionGrid::Row>& groups) {
+    std::vector<GroupShape> shapes;
+    for (const QuestionGrid::Row& g : groups) {
+        const std::optional<int16_t> items = host::ToInt16(g[QuestionGrid::kItems]);
+        const std::optional<int16_t> options = host::ToInt16(g[QuestionGrid::kOptions]);
+        if (!items || !options || *items < 0 || *options < 1) break;
+        shapes.push_back({*items, *options});
+    }
+    return shapes;
 }
 
-// Writes one group's heading, frame and items from job.form.curRow on.
-void BuildGroup(SheetJob& job, const ObjectiveLayout& layout, int16_t layoutCode,
-                const QuestionGrid::Row& group) {
+bool FreeSingleCell(const host::Table& grid, int r, int c) {
+    const host::CellRect area = grid.CellArea(r, c);
+    return area.Rows() == 1 && area.Columns() == 1 && grid.At(r, c).Empty();
+}
+
+// Refuses the group before any of it is drawn when a cell it writes is taken: a page-number
+// block, a corner mark or anything a generator put there before.
+void CheckCellsAreFree(const host::Table& grid, const std::vector<PageColumn>& columns,
+                       const GroupPlacement& placed, const host::CellRect& heading, int markColumn,
+                       int options) {
+    for (int c = heading.left; c <= heading.right; ++c)
+        if (!FreeSingleCell(grid, heading.top, c)) InvalidArgument();
+    for (const ObjectiveBlock& b : placed.blocks) {
+        const PageColumn& pc = columns[static_cast<size_t>(b.pageColumn)];
+        for (int t = 0; t < b.itemCount; ++t)
+            for (int j = 0; j <= options; ++j)
+                if (!FreeSingleCell(grid, b.row + j, pc.ItemColumn(t))) InvalidArgument();
+        for (int j = 1; j <= options; ++j) {
+            const host::Cell& mark = grid.At(b.row + j, markColumn);
+            if (!mark.Empty() && mark.Text() != "!") InvalidArgument();
+        }
+    }
+}
+
+void BuildGroup(SheetJob& job, int16_t layoutCode, const std::vector<PageColumn>& columns,
+                const GroupPlacement& placed, const QuestionGrid::Row& group) {
     host::Table& grid = job.doc.Tables(1);
     SheetForm& form = job.form;
-
-    std::string number = group[QuestionGrid::kNumber];
-    const std::string& items = group[QuestionGrid::kItems];
-    const std::string& points = group[QuestionGrid::kPoints];
-    const std::string heading =
-        ToChineseNumeral(number, job.app) + "、" + group[QuestionGrid::kName] + " （每小题" +
-        points + "分共" +
-        host::NumberToText(host::LeadingValue(points) * host::LeadingValue(items)) + "分）";
-    const int headingRow = form.curRow - 1;
-    grid.Merge(
-        {headingRow, layout.headingColumn, headingRow, layout.headingColumn + kHeadingCells - 1});
-    PutText(grid.At(headingRow, layout.headingColumn), kHeadingFormat, heading);
-
-    const int itemCount = CountOrThrow(items);
+    const int itemCount = CountOrThrow(group[QuestionGrid::kItems]);
     const int optionCount = CountOrThrow(group[QuestionGrid::kOptions]);
-    // A negative item count or no option would turn the block geometry inside out.
-    if (itemCount < 0 || optionCount < 1) InvalidArgument();
-    const int n = layout.itemsPerBlock;
-    const int blockCount = (itemCount - 1) / n + 1;
-    const int blockRows = optionCount + 2;
-    const int boxDepth = blockCount * blockRows - 1;
-
-    // Refuse the whole group before drawing any of it when it would leave the grid; its
-    // last spacer row may lie below the grid's end.
-    const int lastRow = form.curRow + boxDepth - 1;
-    const int lastColumn = std::max(
-        {layout.markColumn, layout.boxColumn + layout.boxExtension, ItemColumn(layout, n - 1)});
-    if (form.curRow < 1 || lastRow > grid.Rows() || lastColumn > grid.Columns()) PastTheGrid();
+    const OptionType type = ParseOptionType(group[QuestionGrid::kType]);
+    if ((type == OptionType::Digits && optionCount > 9) ||
+        (type == OptionType::TrueFalse && optionCount != 2))
+        InvalidArgument();
     if (form.itemNo + itemCount > INT16_MAX) throw host::HostError(6, "Overflow");
-    // A long section reaches the page-number blocks at the foot of page 1: pasting into
-    // them would overwrite the page number, so such a group is refused as a whole too.
-    for (int k = 0; k < itemCount; ++k)
-        for (int j = 0; j <= optionCount; ++j) {
-            const int r = form.curRow + (k / n) * blockRows + j, c = ItemColumn(layout, k % n);
-            const host::CellRect area = grid.CellArea(r, c);
-            if (area.Rows() != 1 || area.Columns() != 1 || !grid.At(r, c).Empty())
-                InvalidArgument();
-        }
 
-    FrameObjectiveGroup(job, form.curRow, static_cast<int16_t>(layout.markColumn),
-                        static_cast<int16_t>(boxDepth), layoutCode,
-                        static_cast<int16_t>(optionCount), static_cast<int16_t>(blockCount));
+    const std::string heading = ObjectiveHeading(group, job.app);
+    const PageColumn& first = columns[static_cast<size_t>(placed.pageColumn)];
+    // A heading too long even for the whole box is refused by the settings check; should one
+    // come here all the same, it keeps its eleven cells.
+    const host::CellRect headingCells =
+        HeadingCells(first, placed.headingRow, HeadingWidth(heading),
+                     host::ResolveColumnWidths(grid, job.doc.pageSetup.TextWidth()))
+            .value_or(host::CellRect{placed.headingRow, first.headingColumn, placed.headingRow,
+                                     first.headingColumn + kHeadingCells - 1});
+    const int markColumn = ObjectiveMarkColumn(layoutCode);
+    CheckCellsAreFree(grid, columns, placed, headingCells, markColumn, optionCount);
 
-    for (int k = 0; k < itemCount; ++k) {
-        const int row = form.curRow + (k / n) * blockRows;
-        const int column = ItemColumn(layout, k % n);
-        ++form.itemNo;
-        if (k == 0) {
-            for (int j = 1; j <= optionCount; ++j)
-                PutText(grid.At(row + j, column), kBubbleFormat, OptionLabel(j));
-            job.app.clipboard.CopyFrom(grid, {row + 1, column, row + optionCount, column});
-        } else {
-            job.app.clipboard.PasteInto(grid, row + 1, column);
+    grid.Merge(headingCells);
+    PutText(grid.At(headingCells.top, headingCells.left), kHeadingFormat, heading);
+    for (const host::CellRect& frame : placed.frames)
+        FrameObjectiveGroup(job, frame, markColumn, optionCount);
+
+    bool copied = false;
+    for (const ObjectiveBlock& b : placed.blocks) {
+        const PageColumn& pc = columns[static_cast<size_t>(b.pageColumn)];
+        for (int t = 0; t < b.itemCount; ++t) {
+            const int column = pc.ItemColumn(t);
+            ++form.itemNo;
+            if (!copied) {
+                for (int j = 1; j <= optionCount; ++j)
+                    PutText(grid.At(b.row + j, column), kBubbleFormat, OptionLabel(type, j));
+                job.app.clipboard.CopyFrom(grid, {b.row + 1, column, b.row + optionCount, column});
+                copied = true;
+            } else {
+                job.app.clipboard.PasteInto(grid, b.row + 1, column);
+            }
+            PutText(grid.At(b.row, column),
+                    {host::kFontSong, ItemNumberSize(form.itemNo), std::nullopt},
+                    std::to_string(form.itemNo));
         }
-        PutText(grid.At(row, column), kNumberFormat, std::to_string(form.itemNo));
     }
-    form.curRow = static_cast<int16_t>(form.curRow + blockRows * blockCount);
+    form.curRow = static_cast<int16_t>(placed.blocks.back().row + optionCount + 2);
+    form.curColumn = static_cast<int16_t>(placed.blocks.back().pageColumn);
+}
+
+// A group that cannot be read or placed: its heading goes where the flow stands, then the
+// generator ends, as a failing step ends it.
+[[noreturn]] void FailGroup(SheetJob& job, int16_t layoutCode, const QuestionGrid::Row& group) {
+    host::Table& grid = job.doc.Tables(1);
+    const std::vector<PageColumn> columns = ObjectivePageColumns(layoutCode, job.form.curRow);
+    const PageColumn& column = columns.at(static_cast<size_t>(job.form.curColumn));
+    const int headingRow = job.form.curRow - 1;
+    const host::CellRect cells{headingRow, column.headingColumn, headingRow,
+                               column.headingColumn + kHeadingCells - 1};
+    grid.Merge(cells);
+    PutText(grid.At(cells.top, cells.left), kHeadingFormat, ObjectiveHeading(group, job.app));
+    const int items = CountOrThrow(group[QuestionGrid::kItems]);
+    const int options = CountOrThrow(group[QuestionGrid::kOptions]);
+    if (items < 0 || options < 1) InvalidArgument();
+    PastTheGrid();
 }
 
 }  // namespace
 
-void FrameObjectiveGroup(SheetJob& job, int16_t firstRow, int16_t markColumn, int16_t boxDepth,
-                         int16_t layoutCode, int16_t optionCount, int16_t blockCount) {
-    const ObjectiveLayout& layout = LayoutOrThrow(layoutCode);
-    if (optionCount < 1 || blockCount < 1 || boxDepth < 1) InvalidArgument();
+OptionType ParseOptionType(const std::string& text) {
+    if (text == "数字") return OptionType::Digits;
+    if (text == "判断") return OptionType::TrueFalse;
+    return OptionType::Letters;
+}
+
+std::string OptionLabel(OptionType type, int option) {
+    switch (type) {
+        case OptionType::Digits:
+            return std::to_string(option);
+        case OptionType::TrueFalse:
+            return option == 1 ? "\u221A" : "\u00D7";  // √ and ×, drawn as bubbles by the font
+        case OptionType::Letters:
+            break;
+    }
+    return Utf8(static_cast<char32_t>(64 + option));  // past "Z" in character-code order
+}
+
+std::string OptionValue(OptionType type, int option) {
+    if (type == OptionType::TrueFalse) return option == 1 ? "T" : "F";
+    return OptionLabel(type, option);
+}
+
+std::string ObjectiveHeading(const QuestionGrid::Row& group, host::Application& app) {
+    std::string number = group[QuestionGrid::kNumber];
+    const std::string& points = group[QuestionGrid::kPoints];
+    return ToChineseNumeral(number, app) + "、" + group[QuestionGrid::kName] + " （每小题" +
+           points + "分共" +
+           host::NumberToText(host::LeadingValue(points) *
+                              host::LeadingValue(group[QuestionGrid::kItems])) +
+           "分）";
+}
+
+double ItemNumberSize(int itemNo) {
+    return itemNo >= kLongNumber ? kLongNumberSize : kNumberSize;
+}
+
+void FrameObjectiveGroup(SheetJob& job, const host::CellRect& box, int markColumn,
+                         int optionCount) {
+    if (optionCount < 1 || box.Rows() < 1) InvalidArgument();
     host::Table& grid = job.doc.Tables(1);
-    const int boxBottom = firstRow + boxDepth - 1;
-    const host::CellRect box{firstRow, layout.boxColumn, boxBottom,
-                             layout.boxColumn + layout.boxExtension};
     // Check the whole frame first, so a frame that leaves the grid draws nothing.
     grid.At(box.top, box.left);
     grid.At(box.bottom, box.right);
-    grid.At(firstRow + blockCount * (optionCount + 2) - 2, markColumn);
+    grid.At(box.bottom, markColumn);
 
-    for (int b = 0; b < blockCount; ++b) {
-        for (int j = 1; j <= optionCount; ++j) {
-            host::Cell& cell = grid.At(firstRow + b * (optionCount + 2) + j, markColumn);
-            if (cell.Text() == "!") continue;  // a page corner mark already stands there
+    // Blocks of the number row, the option rows and a spacer row; the last spacer lies outside.
+    for (int blockTop = box.top; blockTop <= box.bottom; blockTop += optionCount + 2) {
+        for (int j = 1; j <= optionCount && blockTop + j <= box.bottom; ++j) {
+            host::Cell& cell = grid.At(blockTop + j, markColumn);
+            if (cell.Text() == "!") continue;  // a corner mark or a block beside it has one
             cell.SetAlignment(host::Alignment::Left);
             PutText(cell, kBubbleFormat, "!");
         }
@@ -183,37 +228,20 @@ void FrameObjectiveGroup(SheetJob& job, int16_t firstRow, int16_t markColumn, in
 }
 
 void BuildObjectiveSection(SheetJob& job, int16_t layoutCode) {
-    const ObjectiveLayout& layout = LayoutOrThrow(layoutCode);
+    const std::vector<PageColumn> columns = ObjectivePageColumns(layoutCode, job.form.curRow);
+    if (columns.empty()) InvalidArgument();
     const int rows = job.form.mfgQuestion.Rows();  // read once, as the list stood at the start
-    for (int r = 1; r < rows; ++r) {
-        const QuestionGrid::Row group = job.form.mfgQuestion.GetRow(r);
-        BuildGroup(job, layout, layoutCode, group);
+    std::vector<QuestionGrid::Row> groups;
+    for (int r = 1; r < rows; ++r) groups.push_back(job.form.mfgQuestion.GetRow(r));
+    if (job.form.curRow < 2 || job.form.curRow > job.doc.Tables(1).Rows()) PastTheGrid();
+    job.form.curColumn = 0;
+
+    const ObjectivePlan plan =
+        PlanObjectiveSection(layoutCode, job.form.curRow, ReadableShapes(groups));
+    for (size_t g = 0; g < groups.size(); ++g) {
+        if (g >= plan.groups.size()) FailGroup(job, layoutCode, groups[g]);
+        BuildGroup(job, layoutCode, columns, plan.groups[g], groups[g]);
     }
-}
-
-int ItemsPerBlock(int16_t layoutCode) {
-    const ObjectiveLayout* layout = FindLayout(layoutCode);
-    return layout ? layout->itemsPerBlock : 0;
-}
-
-int ObjectiveLastRow(int16_t layoutCode) {
-    const ObjectiveLayout* layout = FindLayout(layoutCode);
-    if (!layout) return 0;
-    // The section runs down the first page column without a break, so a page-number block
-    // inside its box columns would take option letters and the frame: it must stop above.
-    constexpr int kPageNumberColumns = 3;
-    const int boxLast = layout->boxColumn + layout->boxExtension;
-    for (int page = 1; page <= 2; ++page) {
-        const auto [row, column] = PageNumberBlock(layoutCode, page);
-        if (column <= boxLast && column + kPageNumberColumns - 1 >= layout->boxColumn)
-            return row - 1;
-    }
-    return GridRows(layoutCode);
-}
-
-int ObjectiveItemColumn(int16_t layoutCode, int t) {
-    const ObjectiveLayout* layout = FindLayout(layoutCode);
-    return layout ? ItemColumn(*layout, t) : 0;
 }
 
 }  // namespace varelo::layout

@@ -1,18 +1,32 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "layout/generators.h"
 
 namespace varelo::layout {
 
-// The positioning marks and the box of one objective group: a "!" in the mark column
-// beside every option row of its blocks, and an outer frame over rows
-// firstRow..firstRow + boxDepth - 1 and the layout's box columns.
-void FrameObjectiveGroup(SheetJob& job, int16_t firstRow, int16_t markColumn, int16_t boxDepth,
-                         int16_t layoutCode, int16_t optionCount, int16_t blockCount);
+// The positioning marks and the frame of one group's part in a page column: a "!" in the mark
+// column beside every option row of the blocks inside box (each block its number row, the
+// option rows and a spacer row), and an outer frame around box.
+void FrameObjectiveGroup(SheetJob& job, const host::CellRect& box, int markColumn,
+                         int optionCount);
 
-// Grid column of item t (from 0) of an objective block; 0 outside codes 1..6.
-int ObjectiveItemColumn(int16_t layoutCode, int t);
+// How a group's options are labelled: the list's option-type texts.
+enum class OptionType { Letters, Digits, TrueFalse };
+OptionType ParseOptionType(const std::string& text);  // anything unknown reads as letters
+
+// What the cell of option j (from 1) holds, and what the scanner template calls it.
+std::string OptionLabel(OptionType type, int option);
+std::string OptionValue(OptionType type, int option);
+
+// The heading of a group row: numeral, "、", name and points. An unreadable group number
+// shows its message through the application and leaves the numeral out.
+std::string ObjectiveHeading(const QuestionGrid::Row& group, host::Application& app);
+
+// The font size of an item number: numbers of three digits and more are set smaller, so they
+// keep clear of their neighbours in the narrow item columns.
+double ItemNumberSize(int itemNo);
 
 }  // namespace varelo::layout

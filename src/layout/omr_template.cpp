@@ -17,6 +17,7 @@
 #include "host/constants.h"
 #include "host/numbers.h"
 #include "layout/generators.h"
+#include "layout/objective_flow.h"
 #include "layout/objective_section.h"
 
 namespace varelo::layout {
@@ -190,61 +191,79 @@ void ReadCandidateField(const host::Document& doc, const host::PlacedTable& pt,
     }
 }
 
-// Follows the objective section's placement: each group from the running start row, blocks
-// of n items with the option rows below the number row and a spacer row after them.
+// Follows the objective section's flow: the plan the generator laid the groups out by.
 void ReadItems(const host::Document& doc, const host::PlacedTable& pt, const SheetForm& form,
                int16_t code, OmrTemplate& out) {
     const host::Table& t = *pt.table;
-    const int n = ItemsPerBlock(code);
-    int row0 = ObjectiveStartRow(code);
-    int itemNo = 0;
     const std::vector<QuestionGrid::Row> groups = form.mfgQuestion.Groups();
+    std::vector<GroupShape> shapes;
     for (const QuestionGrid::Row& g : groups) {
         const int itemCount = Count(g[QuestionGrid::kItems], "item count");
         const int optionCount = Count(g[QuestionGrid::kOptions], "option count");
         if (itemCount < 0 || optionCount < 1)
             throw OmrError("a question group has no items or no options");
+        shapes.push_back({itemCount, optionCount});
+    }
+    const int startRow = ObjectiveStartRow(code);
+    const ObjectivePlan plan = PlanObjectiveSection(code, startRow, shapes);
+    if (!plan.fits) throw OmrError("the question list does not fit on the sheet");
+    const std::vector<PageColumn> columns = ObjectivePageColumns(code, startRow);
+    const auto cellIsEmpty = [&](int row, int column) {
+        return row > t.Rows() || column > t.Columns() || t.At(row, column).Empty();
+    };
+
+    int itemNo = 0;
+    for (size_t gi = 0; gi < groups.size(); ++gi) {
+        const QuestionGrid::Row& g = groups[gi];
+        const OptionType type = ParseOptionType(g[QuestionGrid::kType]);
         OmrGroup group{g[QuestionGrid::kNumber],
                        g[QuestionGrid::kName],
                        host::LeadingValue(g[QuestionGrid::kPoints]),
                        itemNo + 1,
-                       itemCount,
-                       optionCount};
+                       shapes[gi].items,
+                       shapes[gi].options,
+                       type == OptionType::TrueFalse ? "判断"
+                       : type == OptionType::Digits  ? "数字"
+                                                     : "字母"};
         out.groups.push_back(group);
-        const int blockRows = optionCount + 2;
-        for (int k = 0; k < itemCount; ++k) {
-            const int row = row0 + (k / n) * blockRows;
-            const int column = ObjectiveItemColumn(code, k % n);
-            ++itemNo;
-            if (row + optionCount > t.Rows() || column < 1 || column > t.Columns())
-                throw OmrError("item " + std::to_string(itemNo) + " lies outside the page grid");
-            if (t.At(row, column).Text() != std::to_string(itemNo))
-                Mismatch(row, column, "the number " + std::to_string(itemNo));
-            OmrItem item{itemNo, static_cast<int>(out.groups.size()), group.points, {}};
-            for (int j = 1; j <= optionCount; ++j) {
-                // Labels run "A", "B", ...; past "Z" they follow character codes, so only the
-                // letters are checked by value.
-                const std::optional<Glyph> glyph = BubbleGlyph(doc, pt, row + j, column);
-                const std::string letter(1, static_cast<char>('A' + std::min(j, 26) - 1));
-                if (!glyph || (j <= 26 && glyph->text != letter))
-                    Mismatch(row + j, column,
-                             j <= 26 ? "the bubble \"" + letter + "\"" : "an option bubble");
-                item.options.push_back({glyph->text, ToMillimetres(glyph->box)});
+        const GroupPlacement& placed = plan.groups[gi];
+        for (const ObjectiveBlock& b : placed.blocks) {
+            const PageColumn& pc = columns[static_cast<size_t>(b.pageColumn)];
+            for (int k = 0; k < b.itemCount; ++k) {
+                const int column = pc.ItemColumn(k);
+                ++itemNo;
+                if (t.At(b.row, column).Text() != std::to_string(itemNo))
+                    Mismatch(b.row, column, "the number " + std::to_string(itemNo));
+                OmrItem item{itemNo, static_cast<int>(out.groups.size()), group.points, {}};
+                for (int j = 1; j <= group.optionCount; ++j) {
+                    // Letters past "Z" follow character codes, so only the letters are checked
+                    // by value.
+                    const std::optional<Glyph> glyph = BubbleGlyph(doc, pt, b.row + j, column);
+                    const bool known = type != OptionType::Letters || j <= 26;
+                    const std::string label = OptionLabel(type, j);
+                    if (!glyph || (known && glyph->text != label))
+                        Mismatch(b.row + j, column,
+                                 known ? "the bubble \"" + label + "\"" : "an option bubble");
+                    item.options.push_back({OptionValue(type, j), ToMillimetres(glyph->box)});
+                }
+                out.items.push_back(std::move(item));
             }
-            out.items.push_back(std::move(item));
         }
         // Where a further item of this group would stand must be empty, or the sheet holds
         // more items than the form says. After a full block that place is the next group's.
-        const bool last = out.groups.size() == groups.size();
-        if (itemCount % n != 0 || last) {
-            const int row = row0 + (itemCount / n) * blockRows;
-            const int column = ObjectiveItemColumn(code, itemCount % n);
-            if (row <= t.Rows() && column <= t.Columns() && !t.At(row, column).Empty())
-                throw OmrError("the sheet does not match its settings: it holds more than " +
-                               std::to_string(itemCount) + " items in group " +
-                               std::to_string(out.groups.size()));
-        }
-        row0 += blockRows * ((itemCount - 1) / n + 1);
+        const ObjectiveBlock& last = placed.blocks.back();
+        const PageColumn& pc = columns[static_cast<size_t>(last.pageColumn)];
+        const bool full = last.itemCount == pc.itemsPerBlock;
+        const bool clear =
+            !full ? cellIsEmpty(last.row, pc.ItemColumn(last.itemCount))
+            : gi + 1 < groups.size()
+                ? true
+                : cellIsEmpty(plan.nextRow,
+                              columns[static_cast<size_t>(plan.nextPageColumn)].ItemColumn(0));
+        if (!clear)
+            throw OmrError("the sheet does not match its settings: it holds more than " +
+                           std::to_string(group.itemCount) + " items in group " +
+                           std::to_string(out.groups.size()));
     }
 }
 
@@ -449,7 +468,8 @@ std::string OmrTemplateJson(const OmrTemplate& t) {
                               {"points", g.points},
                               {"firstItem", g.firstItem},
                               {"itemCount", g.itemCount},
-                              {"optionCount", g.optionCount}});
+                              {"optionCount", g.optionCount},
+                              {"labels", g.labels}});
     }
     Json items = Json::array();
     for (const OmrItem& item : t.items) {

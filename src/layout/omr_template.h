@@ -29,7 +29,8 @@ struct OmrRect {
     double CenterY() const { return y + height / 2; }
 };
 
-// A bubble: the box of the bubble glyph, with the value it stands for ("0".."9", "A"..).
+// A bubble: the box of the bubble glyph, with the value it stands for ("0".."9", "A".., and
+// "T" and "F" for the true-or-false bubbles √ and ×).
 struct OmrBubble {
     std::string value;
     OmrRect rect;
@@ -49,6 +50,7 @@ struct OmrGroup {
     std::string number, name;  // the list's group number and name texts
     double points = 0;         // per item
     int firstItem = 0, itemCount = 0, optionCount = 0;
+    std::string labels = "字母";  // the option type: "字母", "数字" or "判断"
 };
 
 struct OmrItem {

@@ -1,6 +1,7 @@
 #include <array>
 
 #include "host/constants.h"
+#include "host/geometry.h"
 #include "host/table.h"
 #include "host/units.h"
 #include "layout/generators.h"
@@ -88,6 +89,13 @@ const PageGrid* GridFor(int16_t layoutCode) {
 // 0.42324 cm: the row height that fits 65, 58, 63 and 54 rows into the four text heights.
 constexpr double kRowHeightCm = 0.42324;
 
+void SetColumnWidths(host::Table& t, const PageGrid& g) {
+    for (const ColumnPercent& w : g.widths)
+        if (w.column != 0) t.ColumnWidth(w.column) = {host::PreferredWidthType::Percent, w.percent};
+    t.preferredWidth = {host::PreferredWidthType::Percent, g.tableWidth};
+    t.autoFit = host::AutoFit::Fixed;
+}
+
 host::Table& MakeGrid(host::Document& doc, const PageGrid& g) {
     host::Table& t = doc.AddTableAtStart(g.rows, g.columns);
 
@@ -100,10 +108,7 @@ host::Table& MakeGrid(host::Document& doc, const PageGrid& g) {
     t.rowAlignment = host::RowAlignment::Center;
     t.topPadding = t.bottomPadding = t.leftPadding = t.rightPadding = host::CentimetersToPoints(0);
 
-    for (const ColumnPercent& w : g.widths)
-        if (w.column != 0) t.ColumnWidth(w.column) = {host::PreferredWidthType::Percent, w.percent};
-    t.preferredWidth = {host::PreferredWidthType::Percent, g.tableWidth};
-    t.autoFit = host::AutoFit::Fixed;
+    SetColumnWidths(t, g);
 
     for (const ColumnRun& m : g.merges)
         if (m.column != 0) t.Merge({m.top, m.column, m.bottom, m.column});
@@ -149,6 +154,14 @@ void BuildPageGrid(SheetJob& job, int16_t layoutCode) {
 int GridRows(int16_t layoutCode) {
     const PageGrid* g = GridFor(layoutCode);
     return g ? g->rows : 0;
+}
+
+std::vector<double> PageGridColumnWidths(int16_t layoutCode, double textWidth) {
+    const PageGrid* g = GridFor(layoutCode);
+    if (!g) return {};
+    host::Table row(1, g->columns);  // one row resolves the widths as the whole grid does
+    SetColumnWidths(row, *g);
+    return host::ResolveColumnWidths(row, textWidth);
 }
 
 std::pair<int, int> PageNumberBlock(int16_t layoutCode, int page) {

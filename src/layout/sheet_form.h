@@ -49,7 +49,7 @@ struct SheetForm {
     bool chkO_Count = false;
     std::string txtO_Count = "4";
     bool txtO_CountEnabled = false;
-    int optOption = 0;  // 0 "字母", 1 "数字"
+    int optOption = 0;  // 0 "字母", 1 "数字", 2 "判断"
 
     QuestionGrid mfgQuestion;
     int selectedRow = -1;  // the list row the user selected, -1 none
@@ -57,7 +57,8 @@ struct SheetForm {
     bool loaded = false;
     bool visible = false;
 
-    int16_t curRow = 0;  // grid row where the next objective group begins
+    int16_t curRow = 0;     // grid row where the next objective group begins
+    int16_t curColumn = 0;  // the page column of curRow, counted from 0 in filling order
     int16_t itemNo = 0;  // running item number
 };
 

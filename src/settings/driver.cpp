@@ -2,11 +2,15 @@
 
 #include <array>
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "host/errors.h"
 #include "host/numbers.h"
 #include "host/units.h"
 #include "layout/generators.h"
+#include "layout/objective_flow.h"
+#include "layout/objective_section.h"
 #include "settings/sheet_settings_part.h"
 
 namespace varelo::settings {
@@ -67,6 +71,26 @@ void Run(void (*generator)(layout::SheetJob&, int16_t), layout::SheetJob& job, i
     }
 }
 
+// A heading wider than the whole box of its page column cannot be printed whole.
+std::optional<std::string> RefuseLongHeading(const layout::SheetForm& form, int16_t code,
+                                             int startRow, const layout::ObjectivePlan& plan) {
+    host::PageSetup page;
+    SetUpPage(page, code);
+    const std::vector<double> widths = layout::PageGridColumnWidths(code, page.TextWidth());
+    const std::vector<layout::PageColumn> columns = layout::ObjectivePageColumns(code, startRow);
+    const std::vector<layout::QuestionGrid::Row> groups = form.mfgQuestion.Groups();
+    host::Application quiet;  // an unreadable group number is reported by the generator
+    for (size_t g = 0; g < groups.size() && g < plan.groups.size(); ++g) {
+        const layout::GroupPlacement& placed = plan.groups[g];
+        const double width = layout::HeadingWidth(layout::ObjectiveHeading(groups[g], quiet));
+        if (!layout::HeadingCells(columns[static_cast<size_t>(placed.pageColumn)],
+                                  placed.headingRow, width, widths))
+            return "客观题“" + groups[g][layout::QuestionGrid::kName] +
+                   "”的标题太长，答题卡中放不下";
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<int16_t> LayoutCode(const std::string& cmbPage) {
@@ -82,32 +106,28 @@ std::optional<std::string> ValidateSettings(const layout::SheetForm& form) {
     const std::optional<int16_t> digits = host::ToInt16(form.txtExam_NO);
     if (!digits || *digits < 1 || *digits > 12) return "准考证号位数必须是1到12之间的整数";
 
-    // The objective section grows down the first page column from its start row, block
-    // by block, each block followed by its spacer row; it must end inside the page grid,
-    // and its numbers, labels and box must stay clear of a page-number block.
-    const int perBlock = layout::ItemsPerBlock(*code);
-    const int lastRow = layout::GridRows(*code);
-    const int lastUsableRow = layout::ObjectiveLastRow(*code);
-    int curRow = layout::ObjectiveStartRow(*code);
-    bool fits = true;
+    std::vector<layout::GroupShape> shapes;
     for (const layout::QuestionGrid::Row& group : form.mfgQuestion.Groups()) {
         const std::optional<int16_t> items = host::ToInt16(group[layout::QuestionGrid::kItems]);
         if (!items || *items < 0) return "客观题小题数必须是不小于0的整数";
         const std::optional<int16_t> options = host::ToInt16(group[layout::QuestionGrid::kOptions]);
         if (!options || *options < 1 || *options > 26) return "客观题选项数必须是1到26之间的整数";
+        const layout::OptionType type = layout::ParseOptionType(group[layout::QuestionGrid::kType]);
+        // The bubble font has digits 1 to 9 only; a true-or-false item has exactly two bubbles.
+        if (type == layout::OptionType::Digits && *options > 9)
+            return "选项类型为数字时，选项数不能超过9";
+        if (type == layout::OptionType::TrueFalse && *options != 2) return "判断题的选项数必须是2";
         // The heading prints points x items; a total past what a number can hold would print
         // as nonsense, so such points are refused rather than written.
         const double total = host::LeadingValue(group[layout::QuestionGrid::kPoints]) *
                              host::LeadingValue(group[layout::QuestionGrid::kItems]);
         if (!std::isfinite(total)) return "客观题小题分值太大，无法计算总分";
-        if (fits) {
-            const int blocks = *items == 0 ? 1 : (*items - 1) / perBlock + 1;
-            curRow += (*options + 2) * blocks;  // stops once past the grid: cannot overflow
-            fits = curRow - 1 <= lastRow && curRow - 2 <= lastUsableRow;
-        }
+        shapes.push_back({*items, *options});
     }
-    if (!fits) return "客观题太多，答题卡中放不下";
-    return std::nullopt;
+    const int startRow = layout::ObjectiveStartRow(*code);
+    const layout::ObjectivePlan plan = layout::PlanObjectiveSection(*code, startRow, shapes);
+    if (!plan.fits) return "客观题太多，答题卡中放不下";
+    return RefuseLongHeading(form, *code, startRow, plan);
 }
 
 host::Document* OKButton_Click(host::Application& app, layout::SheetForm& form) {

@@ -13,6 +13,7 @@ namespace varelo::settings {
 namespace {
 
 constexpr char kTab = '\t';
+constexpr const char* kOptionTypes[] = {"字母", "数字", "判断"};
 const layout::QuestionGrid::Row kHeaders = {"题序",   "题名",     "小题数",
                                             "选项数", "选项类型", "小题分值"};
 
@@ -77,6 +78,14 @@ void chkO_Count_Click(layout::SheetForm& form) {
     }
 }
 
+void optOption_Click(layout::SheetForm& form) {
+    // A true-or-false item has its two bubbles; leaving that type, a locked count is 4 again.
+    if (form.optOption == 2)
+        form.txtO_Count = "2";
+    else if (!form.chkO_Count)
+        form.txtO_Count = "4";
+}
+
 void cmdAdd_Click(host::Application& app, layout::SheetForm& form) {
     if (form.txtQuestion.empty()) {
         app.ShowMessage("请输入客观题题名");
@@ -94,7 +103,8 @@ void cmdAdd_Click(host::Application& app, layout::SheetForm& form) {
     }
     const std::string text = std::to_string(*number) + kTab + WithoutTabs(form.txtQuestion) + kTab +
                              WithoutTabs(form.txtQ_Count) + kTab + WithoutTabs(form.txtO_Count) +
-                             kTab + (form.optOption == 0 ? "字母" : "数字") + kTab +
+                             kTab + kOptionTypes[form.optOption == 1 || form.optOption == 2 ? form.optOption : 0] +
+                             kTab +
                              WithoutTabs(form.txtXiaofen);
     const std::vector<std::string> parts = SplitAtTabs(text);
     layout::QuestionGrid::Row row;

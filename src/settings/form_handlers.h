@@ -9,6 +9,7 @@ namespace varelo::settings {
 
 void Form_Load(layout::SheetForm& form);
 void chkO_Count_Click(layout::SheetForm& form);
+void optOption_Click(layout::SheetForm& form);
 void cmdAdd_Click(host::Application& app, layout::SheetForm& form);
 void cmdDel_Click(layout::SheetForm& form);
 void cmdCancel_Click(layout::SheetForm& form);

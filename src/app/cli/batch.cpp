@@ -94,9 +94,10 @@ GroupEntry ParseGroupObject(const json& g) {
     entry.options = NumberOrText(g, "options").value_or("");
     entry.points = NumberOrText(g, "points").value_or("");
     const std::string labels = Text(g, "labels").value_or("字母");
-    if (labels != "字母" && labels != "数字")
-        throw JobFileError(Key("labels") + " must be \"字母\" or \"数字\", not " + Quoted(labels));
-    entry.digits = labels == "数字";
+    if (labels != "字母" && labels != "数字" && labels != "判断")
+        throw JobFileError(Key("labels") + " must be \"字母\", \"数字\" or \"判断\", not " +
+                           Quoted(labels));
+    entry.labels = labels;
     return entry;
 }
 

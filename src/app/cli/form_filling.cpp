@@ -9,8 +9,9 @@ bool AddGroup(host::Application& app, layout::SheetForm& form, const GroupEntry&
     form.txtQ_Count = g.items;
     form.chkO_Count = !g.options.empty();
     settings::chkO_Count_Click(form);
+    form.optOption = g.labels == "判断" ? 2 : g.labels == "数字" ? 1 : 0;
+    settings::optOption_Click(form);
     if (form.chkO_Count) form.txtO_Count = g.options;
-    form.optOption = g.digits ? 1 : 0;
     form.txtXiaofen = g.points;
     const int before = form.mfgQuestion.Rows();
     settings::cmdAdd_Click(app, form);

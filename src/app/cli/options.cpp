@@ -50,7 +50,7 @@ key takes the dialog's default, as in "varelo generate"):
   title, subtitle, setter     text
   digits    number or text, 1 to 12
   groups    array of {"name", "items", "options", "points", "labels"}: numbers may be
-            numbers or text; "labels" is "字母" (default) or "数字". Without "groups" the
+            numbers or text; "labels" is "字母" (default), "数字" or "判断". Without "groups" the
             sheet gets the default group 选择题, 30 items, 4 options, 1 point; [] gives none.
   output    file name inside FOLDER (default sheet-001.docx, sheet-002.docx, ... by job
             order); it replaces an existing file of that name
@@ -103,11 +103,12 @@ Options:
   --subtitle TEXT     subtitle (default 英语)                 e.g. --subtitle 数学
   --setter TEXT       question setter after 命题人： (default 王老师)  e.g. --setter 李老师
   --digits N          digits of the candidate number, 1 to 12 (default 9)  e.g. --digits 8
-  --group NAME,ITEMS,OPTIONS,POINTS[,字母|数字]
+  --group NAME,ITEMS,OPTIONS,POINTS[,字母|数字|判断]
                       adds one objective question group, in order; repeat for more.
-                      Leave OPTIONS empty for the dialog's 4; the labels are 字母
-                      (letters) unless 数字 is given. Use "，" for a comma in NAME.
-                      e.g. --group 选择题,20,4,2 --group 判断题,10,2,1.5,数字
+                      Leave OPTIONS empty for the dialog's 4 (2 with 判断); the labels
+                      are 字母 (A, B, ...) unless 数字 (1, 2, ..., at most 9 options) or
+                      判断 (√ and ×, 2 options) is given. Use "，" for a comma in NAME.
+                      e.g. --group 选择题,20,4,2 --group 判断题,10,2,1.5,判断
   --no-groups         leave the objective-question list empty (no objective section)
                                                               e.g. --no-groups
   -o, --output FILE   the .docx to write (default out/sheet.docx); an existing file of
@@ -258,14 +259,14 @@ bool IsValidUtf8(const std::string& text) {
 GroupEntry ParseGroup(const std::string& value) {
     const std::vector<std::string> f = SplitAtCommas(value);
     if (f.size() != 4 && f.size() != 5)
-        throw UsageError("--group wants NAME,ITEMS,OPTIONS,POINTS[,字母|数字], not \"" + value +
-                         "\"");
-    GroupEntry g{f[0], f[1], f[2], f[3], false};
+        throw UsageError("--group wants NAME,ITEMS,OPTIONS,POINTS[,字母|数字|判断], not \"" +
+                         value + "\"");
+    GroupEntry g{f[0], f[1], f[2], f[3], "字母"};
     if (f.size() == 5) {
-        if (f[4] == "数字")
-            g.digits = true;
-        else if (f[4] != "字母")
-            throw UsageError("the option type of --group is 字母 or 数字, not \"" + f[4] + "\"");
+        if (f[4] != "字母" && f[4] != "数字" && f[4] != "判断")
+            throw UsageError("the option type of --group is 字母, 数字 or 判断, not \"" + f[4] +
+                             "\"");
+        g.labels = f[4];
     }
     return g;
 }

@@ -18,7 +18,7 @@ class UsageError : public std::runtime_error {
 // One --group value: the dialog's entry fields for one objective question group.
 struct GroupEntry {
     std::string name, items, options, points;
-    bool digits = false;  // "数字" labels rather than "字母"
+    std::string labels = "字母";  // the option type: "字母", "数字" or "判断"
 };
 
 inline constexpr const char* kDefaultOutput = "out/sheet.docx";
@@ -42,7 +42,7 @@ struct GenerateOptions {
 // Parses the arguments after "generate". Throws UsageError.
 GenerateOptions ParseGenerate(const std::vector<std::string>& args);
 
-// Parses NAME,ITEMS,OPTIONS,POINTS[,字母|数字]. Throws UsageError.
+// Parses NAME,ITEMS,OPTIONS,POINTS[,字母|数字|判断]. Throws UsageError.
 GroupEntry ParseGroup(const std::string& value);
 
 struct BatchOptions {
