@@ -65,7 +65,9 @@ TEST(SettingsDialog, HasTheControlsAndGeometryOfTheForm) {
     varelo::host::Application app;
     SettingsDialog d(app);
     EXPECT_EQ(d.objectName(), QStringLiteral("frmAddIn"));
-    EXPECT_EQ(d.size(), QSize(518, 287));  // 7770 x 4305 twips
+    EXPECT_EQ(d.size(), QSize(518, 329));  // 7770 x 4305 twips and a strip of 615 below
+    // The third option type stands in the strip below the form's own controls.
+    EXPECT_EQ(Child<QWidget>(d, "optOption2")->parentWidget()->geometry(), QRect(8, 288, 505, 37));
     EXPECT_EQ(d.minimumSize(), d.maximumSize());
     // Positions are the form's twips at 15 per pixel, relative to the enclosing frame.
     EXPECT_EQ(Child<QWidget>(d, "txtTitle")->geometry(), QRect(72, 16, 289, 19));
@@ -150,6 +152,14 @@ TEST(SettingsDialog, ListEditingFollowsTheWidgets) {
     grid->clearSelection();
     Click(d, "cmdDel");
     EXPECT_EQ(ListRows(d).size(), 3u);
+
+    // Choosing 判断 gives its two options; another type with the count locked gives 4 again.
+    Child<QRadioButton>(d, "optOption2")->click();
+    EXPECT_EQ(Child<QLineEdit>(d, "txtO_Count")->text(), QStringLiteral("2"));
+    Click(d, "cmdAdd");
+    EXPECT_EQ(ListRows(d).back(), (Row{"5", "选择题", "30", "2", "判断", ""}));
+    Child<QRadioButton>(d, "optOption0")->click();
+    EXPECT_EQ(Child<QLineEdit>(d, "txtO_Count")->text(), QStringLiteral("4"));
 }
 
 // Enter in a group field adds the group and never makes the sheet; the paper box's list stands

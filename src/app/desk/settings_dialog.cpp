@@ -31,6 +31,8 @@ QRect Tw(int left, int top, int width, int height) {
 }
 
 constexpr int kClientWidth = 7770, kClientHeight = 4305;
+// Below the form's own controls: a strip for the option type the form has no room for.
+constexpr int kStripTop = 4320, kStripHeight = 615;
 // Entry fields and their labels: labels at the frame's left, boxes where the labels end.
 constexpr int kLabelLeft = 120, kBoxLeft = 1080, kLabelWidth = 960;
 constexpr int kEntryWidth = 1080;
@@ -79,7 +81,7 @@ SettingsDialog::SettingsDialog(host::Application& app, QWidget* parent)
         "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
         " left: 5px; padding: 0 2px; }"));
     Build();
-    setFixedSize(Px(kClientWidth), Px(kClientHeight));
+    setFixedSize(Px(kClientWidth), Px(kStripTop + kStripHeight));
     settings::Form_Load(form_);
     WriteWidgets();
 }
@@ -118,9 +120,13 @@ void SettingsDialog::Build() {
     optOption0_->setText(QStringLiteral("字母"));
     optOption1_ = Make<QRadioButton>(objective, "optOption1", Tw(1440, 1560, 735, 255));
     optOption1_->setText(QStringLiteral("数字"));
+    QGroupBox* more = Frame(this, "选项类型", Tw(120, kStripTop, 7575, kStripHeight - 60));
+    optOption2_ = Make<QRadioButton>(more, "optOption2", Tw(120, 240, 1095, 255));
+    optOption2_->setText(QStringLiteral("判断"));
     auto* options = new QButtonGroup(this);
     options->addButton(optOption0_, 0);
     options->addButton(optOption1_, 1);
+    options->addButton(optOption2_, 2);
     cmdAdd_ = Make<QPushButton>(objective, "cmdAdd", Tw(120, 1920, 735, 255));
     cmdAdd_->setText(QStringLiteral("添加"));
     cmdDel_ = Make<QPushButton>(objective, "cmdDel", Tw(1440, 1920, 735, 255));
@@ -149,7 +155,7 @@ void SettingsDialog::Build() {
     QWidget* order[] = {OKButton_,   cmdCancel_,  txtTitle_,    txtVice_Title_, txtName_,
                         cmbPage_,    txtExam_NO_, txtQuestion_, txtQ_Count_,    txtXiaofen_,
                         chkO_Count_, txtO_Count_, optOption0_,  optOption1_,    cmdAdd_,
-                        cmdDel_,     mfgQuestion_};
+                        cmdDel_,     mfgQuestion_, optOption2_};
     for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
     OKButton_->setFocus();
 
@@ -164,6 +170,8 @@ void SettingsDialog::Build() {
     connect(cmdAdd_, &QPushButton::clicked, this, &SettingsDialog::cmdAdd_Click);
     connect(cmdDel_, &QPushButton::clicked, this, &SettingsDialog::cmdDel_Click);
     connect(chkO_Count_, &QCheckBox::clicked, this, &SettingsDialog::chkO_Count_Click);
+    for (QRadioButton* option : {optOption0_, optOption1_, optOption2_})
+        connect(option, &QRadioButton::clicked, this, &SettingsDialog::optOption_Click);
 }
 
 void SettingsDialog::ReadWidgets() {
@@ -177,7 +185,7 @@ void SettingsDialog::ReadWidgets() {
     form_.txtXiaofen = S(txtXiaofen_->text());
     form_.chkO_Count = chkO_Count_->isChecked();
     form_.txtO_Count = S(txtO_Count_->text());
-    form_.optOption = optOption1_->isChecked() ? 1 : 0;
+    form_.optOption = optOption2_->isChecked() ? 2 : optOption1_->isChecked() ? 1 : 0;
     const QModelIndexList rows = mfgQuestion_->selectionModel()->selectedRows();
     form_.selectedRow = rows.isEmpty() ? -1 : rows.first().row() + 1;
 }
@@ -201,7 +209,10 @@ void SettingsDialog::WriteWidgets() {
     chkO_Count_->setChecked(form_.chkO_Count);
     set(txtO_Count_, form_.txtO_Count);
     txtO_Count_->setEnabled(form_.txtO_CountEnabled);
-    (form_.optOption == 1 ? optOption1_ : optOption0_)->setChecked(true);
+    (form_.optOption == 2   ? optOption2_
+     : form_.optOption == 1 ? optOption1_
+                            : optOption0_)
+        ->setChecked(true);
 
     const layout::QuestionGrid& grid = form_.mfgQuestion;
     QStringList headers;
@@ -298,6 +309,12 @@ void SettingsDialog::cmdDel_Click() {
 void SettingsDialog::chkO_Count_Click() {
     ReadWidgets();
     settings::chkO_Count_Click(form_);
+    WriteWidgets();
+}
+
+void SettingsDialog::optOption_Click() {
+    ReadWidgets();
+    settings::optOption_Click(form_);
     WriteWidgets();
 }
 

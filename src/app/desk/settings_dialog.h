@@ -36,6 +36,7 @@ class SettingsDialog : public QDialog {
     void cmdAdd_Click();
     void cmdDel_Click();
     void chkO_Count_Click();
+    void optOption_Click();
 
     void reject() override;  // closing the window is cancelling
 
@@ -55,7 +56,7 @@ class SettingsDialog : public QDialog {
     QComboBox* cmbPage_;
     QLineEdit *txtQuestion_, *txtQ_Count_, *txtXiaofen_, *txtO_Count_;
     QCheckBox* chkO_Count_;
-    QRadioButton *optOption0_, *optOption1_;
+    QRadioButton *optOption0_, *optOption1_, *optOption2_;
     QPushButton *cmdAdd_, *cmdDel_, *OKButton_, *cmdCancel_;
     QTableWidget* mfgQuestion_;
 };
