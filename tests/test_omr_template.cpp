@@ -23,6 +23,7 @@ constexpr double kMmPerPt = 25.4 / 72;
 
 struct Group {
     std::string name, items, options, points;
+    int type = 0;  // the dialog's option button: 字母, 数字, 判断
 };
 
 // A sheet made through the dialog's OK handler, and the form it was made from.
@@ -45,6 +46,7 @@ struct Sheet {
             settings::chkO_Count_Click(form);
             form.txtO_Count = g.options;
             form.txtXiaofen = g.points;
+            form.optOption = g.type;
             settings::cmdAdd_Click(app, form);
         }
         doc = settings::OKButton_Click(app, form);
@@ -126,6 +128,31 @@ TEST(OmrTemplate, GroupsNumberItemsOnAndKeepTheirPoints) {
     EXPECT_NEAR(t.items[20].options[0].rect.y - t.items[0].options[0].rect.y, 6 * kRowMm, 1e-6);
     // The empty group keeps its marks: one per option row of its one block.
     EXPECT_EQ(t.pages[0].marks.size(), 3u + 10 + 4 + 2 + 5);
+}
+
+// A list longer than the first page column: items follow the blocks into the next columns and
+// onto page 2, each item's bubbles in one column of one page, labelled as printed.
+TEST(OmrTemplate, ItemsFollowTheBlocksThroughThePageColumns) {
+    const Sheet sheet("A3三栏", {{"单选", "500", "4", "1"},
+                                 {"排序", "20", "3", "2", 1},
+                                 {"判断", "30", "2", "1", 2}});
+    ASSERT_NE(sheet.doc, nullptr);
+    const OmrTemplate t = sheet.Template();
+    ASSERT_EQ(t.items.size(), 550u);
+    EXPECT_EQ(t.groups[2].labels, "判断");
+    for (const layout::OmrItem& item : t.items)
+        for (const layout::OmrBubble& b : item.options) {
+            EXPECT_EQ(b.rect.page, item.options.front().rect.page) << item.number;
+            EXPECT_NEAR(b.rect.x, item.options.front().rect.x, 1e-9) << item.number;
+        }
+    // Item 91 opens the second page column at its top; items 391 and on are on page 2.
+    EXPECT_GT(t.items[90].options[0].rect.x, t.items[14].options[0].rect.x + 20);
+    EXPECT_LT(t.items[90].options[0].rect.y, t.items[0].options[0].rect.y);
+    EXPECT_EQ(t.items[389].options[0].rect.page, 1);
+    EXPECT_EQ(t.items[390].options[0].rect.page, 2);
+    EXPECT_EQ(t.items[500].options[2].value, "3");
+    EXPECT_EQ(t.items[549].options[0].value, "T");
+    EXPECT_EQ(t.items[549].options[1].value, "F");
 }
 
 TEST(OmrTemplate, RefusesASheetThatDoesNotMatchItsForm) {
