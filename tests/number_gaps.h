@@ -39,8 +39,10 @@ inline double NarrowestGapMm(const QImage& image, double pxPerPt, const host::Pl
     constexpr double kMmPerPt = 25.4 / 72;
     double narrowest = 1e9;
     for (const auto& [r, c] : pairs) {
-        const int top = static_cast<int>((grid.RowTop(r) + 1) * pxPerPt);
-        const int bottom = static_cast<int>((grid.RowTop(r) + grid.RowHeight(r) - 1) * pxPerPt);
+        // The middle of the row, where the digits stand: clear of frame lines on its edges even
+        // where an office program places the rows a point lower.
+        const int top = static_cast<int>((grid.RowTop(r) + 0.3 * grid.RowHeight(r)) * pxPerPt);
+        const int bottom = static_cast<int>((grid.RowTop(r) + 0.75 * grid.RowHeight(r)) * pxPerPt);
         const auto blank = [&](int x) {
             if (x < 0 || x >= image.width()) return false;
             for (int y = std::max(0, top); y <= bottom && y < image.height(); ++y)

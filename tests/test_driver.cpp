@@ -287,7 +287,7 @@ TEST_F(Driver, ABlockThatDoesNotFitStartsTheNextPageColumnWithItsHeading) {
     EXPECT_EQ(one.At(1, 24).Text(), "91");
     EXPECT_TRUE(one.HorizontalEdge(65, 3).Visible());  // the frame of each column's part
     EXPECT_TRUE(one.HorizontalEdge(1, 23).Visible());
-    EXPECT_EQ(one.At(1, 3).Text(), "");                 // no second heading
+    EXPECT_EQ(one.At(1, 3).Text(), "");  // no second heading
 
     Open();
     form.cmbPage = "A3三栏";

@@ -133,9 +133,9 @@ TEST(OmrTemplate, GroupsNumberItemsOnAndKeepTheirPoints) {
 // A list longer than the first page column: items follow the blocks into the next columns and
 // onto page 2, each item's bubbles in one column of one page, labelled as printed.
 TEST(OmrTemplate, ItemsFollowTheBlocksThroughThePageColumns) {
-    const Sheet sheet("A3三栏", {{"单选", "500", "4", "1"},
-                                 {"排序", "20", "3", "2", 1},
-                                 {"判断", "30", "2", "1", 2}});
+    const Sheet sheet(
+        "A3三栏",
+        {{"单选", "500", "4", "1"}, {"排序", "20", "3", "2", 1}, {"判断", "30", "2", "1", 2}});
     ASSERT_NE(sheet.doc, nullptr);
     const OmrTemplate t = sheet.Template();
     ASSERT_EQ(t.items.size(), 550u);

@@ -79,7 +79,7 @@ Settings RandomSettings(std::mt19937& rng, int layoutIndex, host::Application& a
         form.optOption = number(0, 2);
         settings::optOption_Click(form);
         if (form.chkO_Count && form.optOption != 2)
-            form.txtO_Count = std::to_string(number(0, 7) == 0   ? number(1, 26)
+            form.txtO_Count = std::to_string(number(0, 7) == 0     ? number(1, 26)
                                              : form.optOption == 1 ? number(2, 9)
                                                                    : number(2, 5));
         form.txtXiaofen = Pick(rng, kPoints);
@@ -210,8 +210,10 @@ void CheckSheet(const Settings& s, host::Application& app, const host::Document&
             const host::CellRect at = numberCells[n];
             for (int j = 1; j <= options; ++j) {
                 EXPECT_EQ(placed.RowPage(at.top + j), placed.RowPage(at.top)) << "item " << n;
-                EXPECT_EQ(grid.At(at.top + j, at.left).content.front().paragraph.runs.front()
-                              .format.font, host::kFontBubble) << "item " << n;
+                EXPECT_EQ(
+                    grid.At(at.top + j, at.left).content.front().paragraph.runs.front().format.font,
+                    host::kFontBubble)
+                    << "item " << n;
                 EXPECT_EQ(grid.At(at.top + j, markColumn).Text(), "!") << "item " << n;
             }
         }
@@ -230,10 +232,10 @@ void CheckSheet(const Settings& s, host::Application& app, const host::Document&
     int labels = 0;
     for (const CellView& c : cells) {
         // Letters, digits (also the candidate number's, which have their marks too), √ and ×.
-        const bool label = (c.text.size() == 1 && std::isalnum(static_cast<unsigned char>(c.text[0]))) ||
-                           c.text == "\u221A" || c.text == "\u00D7";
-        if (!c.Single() || !label || !c.AllIn(host::kFontBubble))
-            continue;
+        const bool label =
+            (c.text.size() == 1 && std::isalnum(static_cast<unsigned char>(c.text[0]))) ||
+            c.text == "\u221A" || c.text == "\u00D7";
+        if (!c.Single() || !label || !c.AllIn(host::kFontBubble)) continue;
         ++labels;
         EXPECT_EQ(grid.At(c.area.top, markColumn).Text(), "!")
             << "label " << c.text << " in row " << c.area.top;

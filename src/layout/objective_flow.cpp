@@ -42,7 +42,10 @@ constexpr int kPageNumberRows = 2, kPageNumberColumns = 3;
 char32_t NextCodePoint(const std::string& s, size_t& i) {
     const auto lead = static_cast<unsigned char>(s[i++]);
     int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
-    char32_t cp = extra == 3 ? lead & 0x07u : extra == 2 ? lead & 0x0Fu : extra == 1 ? lead & 0x1Fu : lead;
+    char32_t cp = extra == 3   ? lead & 0x07u
+                  : extra == 2 ? lead & 0x0Fu
+                  : extra == 1 ? lead & 0x1Fu
+                               : lead;
     for (; extra > 0 && i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80; --extra)
         cp = (cp << 6) | (static_cast<unsigned char>(s[i++]) & 0x3Fu);
     return cp;
@@ -81,8 +84,7 @@ std::vector<PageColumn> ObjectivePageColumns(int16_t layoutCode, int startRow) {
                          span.firstItemColumn,
                          span.itemsPerBlock};
             // Keep clear of the page-number block where it stands in this column's box.
-            const host::CellRect numbers{numberRow, numberColumn,
-                                         numberRow + kPageNumberRows - 1,
+            const host::CellRect numbers{numberRow, numberColumn, numberRow + kPageNumberRows - 1,
                                          numberColumn + kPageNumberColumns - 1};
             if (numbers.Intersects({c.firstRow, c.boxLeft, c.lastRow, c.boxRight}))
                 c.lastRow = numberRow - 1;
@@ -156,8 +158,8 @@ double HeadingWidth(const std::string& text) {
     return width;
 }
 
-std::optional<host::CellRect> HeadingCells(const PageColumn& column, int headingRow,
-                                           double width, const std::vector<double>& columnWidths) {
+std::optional<host::CellRect> HeadingCells(const PageColumn& column, int headingRow, double width,
+                                           const std::vector<double>& columnWidths) {
     const auto span = [&](int from, int to) {
         if (from < 1 || to > static_cast<int>(columnWidths.size())) return 0.0;
         return std::accumulate(columnWidths.begin() + from - 1, columnWidths.begin() + to, 0.0);

@@ -14,11 +14,11 @@ namespace varelo::layout {
 
 // One page column of a layout's objective section, in page-grid rows and columns.
 struct PageColumn {
-    int page = 1;                 // 1 or 2
-    int firstRow = 0;             // first row a heading or number row may use
-    int lastRow = 0;              // last row an option row or a frame may use
+    int page = 1;      // 1 or 2
+    int firstRow = 0;  // first row a heading or number row may use
+    int lastRow = 0;   // last row an option row or a frame may use
     int boxLeft = 0, boxRight = 0;
-    int headingColumn = 0;        // first of the heading's eleven cells
+    int headingColumn = 0;  // first of the heading's eleven cells
     int firstItemColumn = 0;
     int itemsPerBlock = 0;
 
@@ -70,7 +70,7 @@ double HeadingWidth(const std::string& text);
 // The cells a heading of that width takes in row headingRow of a page column: its eleven cells,
 // or the whole width of the box when those are too narrow; nothing when even that is.
 // columnWidths are the page grid's resolved widths in points, column 1 first.
-std::optional<host::CellRect> HeadingCells(const PageColumn& column, int headingRow,
-                                           double width, const std::vector<double>& columnWidths);
+std::optional<host::CellRect> HeadingCells(const PageColumn& column, int headingRow, double width,
+                                           const std::vector<double>& columnWidths);
 
 }  // namespace varelo::layout

@@ -10,8 +10,7 @@ namespace varelo::layout {
 // The positioning marks and the frame of one group's part in a page column: a "!" in the mark
 // column beside every option row of the blocks inside box (each block its number row, the
 // option rows and a spacer row), and an outer frame around box.
-void FrameObjectiveGroup(SheetJob& job, const host::CellRect& box, int markColumn,
-                         int optionCount);
+void FrameObjectiveGroup(SheetJob& job, const host::CellRect& box, int markColumn, int optionCount);
 
 // How a group's options are labelled: the list's option-type texts.
 enum class OptionType { Letters, Digits, TrueFalse };

@@ -59,7 +59,7 @@ struct SheetForm {
 
     int16_t curRow = 0;     // grid row where the next objective group begins
     int16_t curColumn = 0;  // the page column of curRow, counted from 0 in filling order
-    int16_t itemNo = 0;  // running item number
+    int16_t itemNo = 0;     // running item number
 };
 
 }  // namespace varelo::layout

@@ -101,11 +101,11 @@ void cmdAdd_Click(host::Application& app, layout::SheetForm& form) {
         app.ShowMessage("客观题太多，答题卡中放不下");
         return;
     }
-    const std::string text = std::to_string(*number) + kTab + WithoutTabs(form.txtQuestion) + kTab +
-                             WithoutTabs(form.txtQ_Count) + kTab + WithoutTabs(form.txtO_Count) +
-                             kTab + kOptionTypes[form.optOption == 1 || form.optOption == 2 ? form.optOption : 0] +
-                             kTab +
-                             WithoutTabs(form.txtXiaofen);
+    const std::string text =
+        std::to_string(*number) + kTab + WithoutTabs(form.txtQuestion) + kTab +
+        WithoutTabs(form.txtQ_Count) + kTab + WithoutTabs(form.txtO_Count) + kTab +
+        kOptionTypes[form.optOption == 1 || form.optOption == 2 ? form.optOption : 0] + kTab +
+        WithoutTabs(form.txtXiaofen);
     const std::vector<std::string> parts = SplitAtTabs(text);
     layout::QuestionGrid::Row row;
     for (size_t c = 0; c < row.size() && c < parts.size(); ++c) row[c] = parts[c];

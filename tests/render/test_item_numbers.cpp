@@ -17,9 +17,9 @@ using namespace varelo::rendertest;
 TEST(ItemNumbers, ThreeDigitNeighboursKeepHalfAMillimetreApart) {
     StartOffscreen();
     // A group long enough to fill both pages of each layout.
-    const std::pair<const char*, int> sheets[] = {{"A3三栏", 840}, {"A3双栏", 925},
+    const std::pair<const char*, int> sheets[] = {{"A3三栏", 840},  {"A3双栏", 925},
                                                   {"8开三栏", 555}, {"8开双栏", 660},
-                                                  {"A4单栏", 320}, {"B5单栏", 240}};
+                                                  {"A4单栏", 320},  {"B5单栏", 240}};
     for (const auto& [layout, items] : sheets) {
         SCOPED_TRACE(layout);
         host::Application app;
@@ -39,7 +39,8 @@ TEST(ItemNumbers, ThreeDigitNeighboursKeepHalfAMillimetreApart) {
             if (pairs.empty()) continue;
             measured += static_cast<int>(pairs.size());
             const QImage image = Render(renderer, page);
-            EXPECT_GE(varelo::testing::NarrowestGapMm(image, kScale, *pages.FirstTable(), pairs), 0.5)
+            EXPECT_GE(varelo::testing::NarrowestGapMm(image, kScale, *pages.FirstTable(), pairs),
+                      0.5)
                 << "page " << page + 1;
         }
         EXPECT_GT(measured, 100);

@@ -152,9 +152,9 @@ void SettingsDialog::Build() {
     cmdCancel_->setText(QStringLiteral("取消(&C)"));
 
     // Tab order starts at the OK button.
-    QWidget* order[] = {OKButton_,   cmdCancel_,  txtTitle_,    txtVice_Title_, txtName_,
-                        cmbPage_,    txtExam_NO_, txtQuestion_, txtQ_Count_,    txtXiaofen_,
-                        chkO_Count_, txtO_Count_, optOption0_,  optOption1_,    cmdAdd_,
+    QWidget* order[] = {OKButton_,   cmdCancel_,   txtTitle_,    txtVice_Title_, txtName_,
+                        cmbPage_,    txtExam_NO_,  txtQuestion_, txtQ_Count_,    txtXiaofen_,
+                        chkO_Count_, txtO_Count_,  optOption0_,  optOption1_,    cmdAdd_,
                         cmdDel_,     mfgQuestion_, optOption2_};
     for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
     OKButton_->setFocus();

@@ -1,0 +1,116 @@
+// Sheets whose objective groups fill the page columns of both pages, as LibreOffice prints
+// them: still two pages, and three-digit item numbers clear of each other.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "host/application.h"
+#include "host/docx_writer.h"
+#include "host/page_layout.h"
+#include "number_gaps.h"
+#include "office_support.h"
+#include "settings/driver.h"
+#include "settings/form_handlers.h"
+
+namespace fs = std::filesystem;
+using namespace varelo;
+using namespace varelo::interop;
+
+namespace {
+
+struct GroupSpec {
+    const char* name;
+    int items, options, type;
+};
+
+struct SheetSpec {
+    const char* layout;
+    std::vector<GroupSpec> groups;
+};
+
+host::Document* MakeSheet(host::Application& app, layout::SheetForm& form, const SheetSpec& s) {
+    settings::Form_Load(form);
+    form.visible = true;
+    form.cmbPage = s.layout;
+    for (const GroupSpec& g : s.groups) {
+        form.txtQuestion = g.name;
+        form.txtQ_Count = std::to_string(g.items);
+        form.chkO_Count = true;
+        settings::chkO_Count_Click(form);
+        form.txtO_Count = std::to_string(g.options);
+        form.optOption = g.type;
+        settings::cmdAdd_Click(app, form);
+    }
+    return settings::OKButton_Click(app, form);
+}
+
+}  // namespace
+
+TEST(LibreOffice, FullSheetsPrintOnTwoPagesWithLegibleItemNumbers) {
+    if (!OnPath("soffice")) GTEST_SKIP() << "soffice (libreoffice-writer-nogui) is not installed";
+    if (!OnPath("pdfinfo") || !OnPath("pdftoppm")) GTEST_SKIP() << "poppler-utils is not installed";
+    TempDir tmp;
+    ASSERT_FALSE(tmp.path().empty());
+
+    // The largest four-option group of the layouts, and a real exam on A3三栏.
+    const std::vector<SheetSpec> specs = {
+        {"A3双栏", {{"选择题", 925, 4, 0}}},
+        {"8开三栏", {{"选择题", 555, 4, 0}}},
+        {"8开双栏", {{"选择题", 660, 4, 0}}},
+        {"A4单栏", {{"选择题", 320, 4, 0}}},
+        {"B5单栏", {{"选择题", 240, 4, 0}}},
+        {"A3三栏", {{"单选", 60, 4, 0}, {"多选", 40, 5, 0}, {"判断", 30, 2, 2}}},
+    };
+    std::vector<host::Application> apps(specs.size());
+    std::vector<layout::SheetForm> forms(specs.size());
+    std::vector<const host::Document*> docs;
+    std::vector<fs::path> files;
+    for (size_t i = 0; i < specs.size(); ++i) {
+        docs.push_back(MakeSheet(apps[i], forms[i], specs[i]));
+        ASSERT_NE(docs.back(), nullptr) << specs[i].layout;
+        files.push_back(tmp.path() / ("full-" + std::to_string(i + 1) + ".docx"));
+        host::SaveDocx(*docs.back(), files.back().string());
+    }
+    const fs::path pdfDir = tmp.path() / "pdf";
+    std::string log;
+    ASSERT_EQ(ConvertToPdf(files, tmp.path() / "home", pdfDir, log), 0) << log;
+
+    constexpr int kDpi = 200;  // half a millimetre is four pixels
+    const std::regex pagesLine(R"(Pages:\s+(\d+))");
+    for (size_t i = 0; i < specs.size(); ++i) {
+        SCOPED_TRACE(std::string(specs[i].layout) + " sheet " + std::to_string(i + 1));
+        const fs::path pdf = pdfDir / files[i].filename().replace_extension(".pdf");
+        std::string info;
+        ASSERT_EQ(RunCommand("pdfinfo " + Quote(pdf.string()), info), 0) << info;
+        std::smatch m;
+        ASSERT_TRUE(std::regex_search(info, m, pagesLine)) << info;
+        EXPECT_EQ(std::stoi(m[1]), 2);
+
+        // One page with three-digit numbers is enough: both hold the same blocks.
+        const host::PageLayout pages = host::LayOutPages(*docs[i]);
+        for (int page = 0, measured = 0; page < 2 && measured == 0; ++page) {
+            const auto pairs = varelo::testing::NeighbouringLongNumbers(*pages.FirstTable(), page);
+            if (pairs.empty()) continue;
+            ++measured;
+            const fs::path prefix = tmp.path() / ("page-" + std::to_string(i));
+            std::string out;
+            ASSERT_EQ(
+                RunCommand("pdftoppm -gray -png -singlefile -r " + std::to_string(kDpi) + " -f " +
+                               std::to_string(page + 1) + " -l " + std::to_string(page + 1) + " " +
+                               Quote(pdf.string()) + " " + Quote(prefix.string()),
+                           out),
+                0)
+                << out;
+            const QImage image(QString::fromStdString(prefix.string() + ".png"));
+            ASSERT_FALSE(image.isNull());
+            EXPECT_GE(
+                varelo::testing::NarrowestGapMm(image, kDpi / 72.0, *pages.FirstTable(), pairs),
+                0.5)
+                << "page " << page + 1;
+        }
+    }
+}
