@@ -55,7 +55,7 @@ TEST(BatchJobs, AJobWithABadValueFailsAloneWithTheKeyNamed) {
         {R"({"digits": [1]})", "\"digits\" must be a number or text, not [1]"},
         {R"({"groups": {}})", "\"groups\" must be an array"},
         {R"({"groups": [{"labels": "abc"}]})",
-         "\"labels\" must be \"字母\" or \"数字\", not \"abc\""},
+         "\"labels\" must be \"字母\", \"数字\" or \"判断\", not \"abc\""},
         {R"({"output": "../escape.docx"})", "without folders, not \"../escape.docx\""},
         {R"({"output": "/tmp/x.docx"})", "without folders"},
     };

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "host/application.h"
-#include "host/docx_writer.h"
+#include "host/docx/writer.h"
 #include "host/page_layout.h"
 #include "number_gaps.h"
 #include "office_support.h"
