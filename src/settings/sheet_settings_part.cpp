@@ -14,7 +14,7 @@ namespace {
 using layout::QuestionGrid;
 
 // The entry's option button by its index, as the list rows name the type.
-constexpr std::array<const char*, 2> kOptionTypes = {"字母", "数字"};
+constexpr std::array<const char*, 3> kOptionTypes = {"字母", "数字", "判断"};
 
 // The list's columns as attributes of a group element, in column order.
 constexpr std::array<const char*, 6> kGroupAttributes = {"number",  "name", "items",
