@@ -23,6 +23,7 @@
 #include "host/docx/reader.h"
 #include "host/docx/writer.h"
 #include "host/printable.h"
+#include "host/utf8.h"
 #include "layout/omr_template.h"
 #include "layout/sheet_form.h"
 #include "module_loader.h"
@@ -325,7 +326,7 @@ int Run(const std::vector<std::string>& args) {
         return kUsage;
     }
     for (size_t i = 0; i < args.size(); ++i) {
-        if (!cli::IsValidUtf8(args[i])) {
+        if (!host::IsValidUtf8(args[i])) {
             Complain("varelo: argument " + std::to_string(i + 1) + " is not valid UTF-8");
             return kUsage;
         }

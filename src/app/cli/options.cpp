@@ -225,37 +225,6 @@ int ParseDpi(const std::string& text) {
 
 }  // namespace
 
-bool IsValidUtf8(const std::string& text) {
-    size_t i = 0;
-    while (i < text.size()) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        size_t extra = 0;
-        unsigned min = 0, cp = 0;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if ((c & 0xE0) == 0xC0) {
-            extra = 1, min = 0x80, cp = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            extra = 2, min = 0x800, cp = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            extra = 3, min = 0x10000, cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + extra >= text.size()) return false;
-        for (size_t k = 1; k <= extra; ++k) {
-            const auto d = static_cast<unsigned char>(text[i + k]);
-            if ((d & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (d & 0x3F);
-        }
-        // Overlong forms, UTF-16 surrogates and values past U+10FFFF are not characters.
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-        i += extra + 1;
-    }
-    return true;
-}
-
 GroupEntry ParseGroup(const std::string& value) {
     const std::vector<std::string> f = SplitAtCommas(value);
     if (f.size() != 4 && f.size() != 5)

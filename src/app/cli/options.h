@@ -87,8 +87,6 @@ host::CellRect ParseCellRange(const std::string& value);
 // The option that asks for a step: "--box", ...; "--select R1,C1:R2,C2" for a selection.
 std::string DescribeStep(const EditStep& step);
 
-bool IsValidUtf8(const std::string& text);
-
 extern const char* const kMainHelp;
 extern const char* const kGenerateHelp;
 extern const char* const kBatchHelp;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "host/utf8.h"
 #include "host/xml_text.h"
 
 namespace varelo::host::docx {
@@ -13,34 +14,6 @@ namespace {
 bool XmlAllows(char32_t c) {
     return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
            (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
-}
-
-// Length of the well-formed UTF-8 sequence at s[i] and its code point; 0 when malformed.
-size_t DecodeUtf8(std::string_view s, size_t i, char32_t& cp) {
-    const auto b0 = static_cast<unsigned char>(s[i]);
-    size_t len;
-    char32_t min;
-    if (b0 < 0x80) {
-        cp = b0;
-        return 1;
-    } else if ((b0 & 0xE0) == 0xC0) {
-        len = 2, min = 0x80, cp = b0 & 0x1F;
-    } else if ((b0 & 0xF0) == 0xE0) {
-        len = 3, min = 0x800, cp = b0 & 0x0F;
-    } else if ((b0 & 0xF8) == 0xF0) {
-        len = 4, min = 0x10000, cp = b0 & 0x07;
-    } else {
-        return 0;
-    }
-    if (i + len > s.size()) return 0;
-    for (size_t k = 1; k < len; ++k) {
-        const auto b = static_cast<unsigned char>(s[i + k]);
-        if ((b & 0xC0) != 0x80) return 0;
-        cp = (cp << 6) | (b & 0x3F);
-    }
-    // Overlong forms and surrogates are malformed.
-    if (cp < min || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) return 0;
-    return len;
 }
 
 template <typename Emit>
