@@ -18,7 +18,9 @@ AnswerKey ParseAnswerKey(const std::string& text, const layout::OmrTemplate& t) 
     }
     if (!root.is_object()) throw ReadError("the key must be an object {\"1\": \"A\", ...}");
     AnswerKey key;
-    for (const auto& [number, value] : root.items()) {
+    for (const auto& entry : root.items()) {
+        const std::string& number = entry.key();
+        const nlohmann::json& value = entry.value();
         const auto item = std::find_if(
             t.items.begin(), t.items.end(),
             [&](const layout::OmrItem& i) { return std::to_string(i.number) == number; });
