@@ -27,12 +27,12 @@ struct GroupSpec {
     int items, options, type;
 };
 
-struct SheetSpec {
+struct SheetRequest {
     const char* layout;
     std::vector<GroupSpec> groups;
 };
 
-host::Document* MakeSheet(host::Application& app, layout::SheetForm& form, const SheetSpec& s) {
+host::Document* MakeSheet(host::Application& app, layout::SheetForm& form, const SheetRequest& s) {
     settings::Form_Load(form);
     form.visible = true;
     form.cmbPage = s.layout;
@@ -57,7 +57,7 @@ TEST(LibreOffice, FullSheetsPrintOnTwoPagesWithLegibleItemNumbers) {
     ASSERT_FALSE(tmp.path().empty());
 
     // The largest four-option group of the layouts, and a real exam on A3三栏.
-    const std::vector<SheetSpec> specs = {
+    const std::vector<SheetRequest> requests = {
         {"A3双栏", {{"选择题", 925, 4, 0}}},
         {"8开三栏", {{"选择题", 555, 4, 0}}},
         {"8开双栏", {{"选择题", 660, 4, 0}}},
@@ -65,13 +65,13 @@ TEST(LibreOffice, FullSheetsPrintOnTwoPagesWithLegibleItemNumbers) {
         {"B5单栏", {{"选择题", 240, 4, 0}}},
         {"A3三栏", {{"单选", 60, 4, 0}, {"多选", 40, 5, 0}, {"判断", 30, 2, 2}}},
     };
-    std::vector<host::Application> apps(specs.size());
-    std::vector<layout::SheetForm> forms(specs.size());
+    std::vector<host::Application> apps(requests.size());
+    std::vector<layout::SheetForm> forms(requests.size());
     std::vector<const host::Document*> docs;
     std::vector<fs::path> files;
-    for (size_t i = 0; i < specs.size(); ++i) {
-        docs.push_back(MakeSheet(apps[i], forms[i], specs[i]));
-        ASSERT_NE(docs.back(), nullptr) << specs[i].layout;
+    for (size_t i = 0; i < requests.size(); ++i) {
+        docs.push_back(MakeSheet(apps[i], forms[i], requests[i]));
+        ASSERT_NE(docs.back(), nullptr) << requests[i].layout;
         files.push_back(tmp.path() / ("full-" + std::to_string(i + 1) + ".docx"));
         host::SaveDocx(*docs.back(), files.back().string());
     }
@@ -81,8 +81,8 @@ TEST(LibreOffice, FullSheetsPrintOnTwoPagesWithLegibleItemNumbers) {
 
     constexpr int kDpi = 200;  // half a millimetre is four pixels
     const std::regex pagesLine(R"(Pages:\s+(\d+))");
-    for (size_t i = 0; i < specs.size(); ++i) {
-        SCOPED_TRACE(std::string(specs[i].layout) + " sheet " + std::to_string(i + 1));
+    for (size_t i = 0; i < requests.size(); ++i) {
+        SCOPED_TRACE(std::string(requests[i].layout) + " sheet " + std::to_string(i + 1));
         const fs::path pdf = pdfDir / files[i].filename().replace_extension(".pdf");
         std::string info;
         ASSERT_EQ(RunCommand("pdfinfo " + Quote(pdf.string()), info), 0) << info;
