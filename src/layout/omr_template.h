@@ -60,6 +60,16 @@ struct OmrItem {
     std::vector<OmrBubble> options;  // "A", "B", ... in order
 };
 
+// A written answer's area as printed, for marking systems that cut it from the scans.
+struct OmrRegion {
+    std::string kind;  // "填空", "解答" or "作文"
+    int section = 0;   // 1-based index into the form's written sections
+    int item = 0;      // the item number printed on the sheet
+    int part = 0;      // a composition split over page columns: 1, 2, ...; otherwise 0
+    double points = 0;
+    OmrRect rect;
+};
+
 struct OmrTemplate {
     std::string layout, title, subtitle;
     std::vector<OmrPage> pages;
@@ -68,6 +78,7 @@ struct OmrTemplate {
     std::vector<std::vector<OmrBubble>> candidateColumns;
     std::vector<OmrGroup> groups;
     std::vector<OmrItem> items;
+    std::vector<OmrRegion> regions;  // in item order
 };
 
 // Reads the template off a generated sheet: the marks are every cell of the page grid that

@@ -33,6 +33,19 @@ class QuestionGrid {
     std::vector<Row> rows_;
 };
 
+// A written-answer section after the objective groups, in the order the list gives them.
+enum class SectionKind { Fill, Answer, Essay };  // "填空", "解答", "作文"
+
+struct WrittenSection {
+    SectionKind kind = SectionKind::Fill;
+    std::string name;  // heading text after the numeral, e.g. "填空题"
+    int items = 1;     // fill-in and answer sections; a composition is one item
+    int blanks = 1;    // fill-in: answer spaces per item
+    int rows = 1;      // answer: page-grid rows per item's box
+    int chars = 0;     // composition: at least this many squares
+    double points = 0;  // per blank (fill-in), per item (answer), in all (composition)
+};
+
 // The settings dialog's controls as the driver and the generators read them, and the
 // form-level state they share. Texts are UTF-8, exactly as typed.
 struct SheetForm {
@@ -53,6 +66,7 @@ struct SheetForm {
 
     QuestionGrid mfgQuestion;
     int selectedRow = -1;  // the list row the user selected, -1 none
+    std::vector<WrittenSection> sections;  // laid out after the objective groups
 
     bool loaded = false;
     bool visible = false;
