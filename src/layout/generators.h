@@ -25,6 +25,9 @@ void BuildPageGrid(SheetJob& job, int16_t layoutCode);
 void BuildTitleBlock(SheetJob& job, int16_t layoutCode);
 void BuildCandidateInfo(SheetJob& job, int16_t layoutCode);
 void BuildObjectiveSection(SheetJob& job, int16_t layoutCode);
+// The form's written-answer sections after the objective section; refuses (before writing
+// anything) a list that does not fit.
+void BuildWrittenSections(SheetJob& job, int16_t layoutCode);
 
 // Per-layout figures the driver's fit check needs; 0 for a code outside 1..6.
 int GridRows(int16_t layoutCode);               // rows of the page grid

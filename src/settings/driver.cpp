@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "layout/generators.h"
 #include "layout/objective_flow.h"
 #include "layout/objective_section.h"
+#include "layout/written_section.h"
 #include "settings/sheet_settings_part.h"
 
 namespace varelo::settings {
@@ -91,6 +93,48 @@ std::optional<std::string> RefuseLongHeading(const layout::SheetForm& form, int1
     return std::nullopt;
 }
 
+// Counts of a written section that a sheet can print: whole numbers a 16-bit count holds.
+std::optional<std::string> RefuseSectionValues(const layout::WrittenSection& s) {
+    const std::string name = "“" + s.name + "”";
+    const auto outside = [](int n) { return n < 1 || n > INT16_MAX; };
+    if (s.kind != layout::SectionKind::Essay && outside(s.items))
+        return name + "的小题数必须是1到32767之间的整数";
+    if (s.kind == layout::SectionKind::Fill && outside(s.blanks))
+        return name + "的每题空数必须是1到32767之间的整数";
+    if (s.kind == layout::SectionKind::Answer && outside(s.rows))
+        return name + "的答题框行数必须是1到32767之间的整数";
+    if (s.kind == layout::SectionKind::Essay && outside(s.chars))
+        return name + "的字数必须是1到32767之间的整数";
+    if (!std::isfinite(s.points) || s.points < 0) return name + "的分值必须是不小于0的数";
+    // The heading prints the section's total, which must be a number too.
+    if (!std::isfinite(s.points * s.items * s.blanks)) return name + "的分值太大，无法计算总分";
+    return std::nullopt;
+}
+
+// Sections that cannot be printed whole: odd counts, a heading too long for its page column,
+// an item taller than a column, a list longer than the two pages.
+std::optional<std::string> RefuseSections(const layout::SheetForm& form, int16_t code) {
+    if (form.sections.empty()) return std::nullopt;
+    for (const layout::WrittenSection& s : form.sections)
+        if (std::optional<std::string> refusal = RefuseSectionValues(s)) return refusal;
+    host::PageSetup page;
+    SetUpPage(page, code);
+    const std::vector<double> widths = layout::PageGridColumnWidths(code, page.TextWidth());
+    const layout::WrittenPlan plan = layout::PlanFormSections(code, form, widths);
+    if (!plan.fits) return layout::WrittenRefusalMessage(form, plan.refusal);
+    const std::vector<layout::PageColumn> columns =
+        layout::ObjectivePageColumns(code, layout::ObjectiveStartRow(code));
+    host::Application quiet;
+    for (size_t i = 0; i < plan.sections.size(); ++i) {
+        const layout::SectionPlacement& placed = plan.sections[i];
+        const double width = layout::HeadingWidth(layout::WrittenHeading(form, i, quiet));
+        if (!layout::HeadingCells(columns[static_cast<size_t>(placed.pageColumn)],
+                                  placed.headingRow, width, widths))
+            return "“" + form.sections[i].name + "”的标题太长，答题卡中放不下";
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<int16_t> LayoutCode(const std::string& cmbPage) {
@@ -127,7 +171,9 @@ std::optional<std::string> ValidateSettings(const layout::SheetForm& form) {
     const int startRow = layout::ObjectiveStartRow(*code);
     const layout::ObjectivePlan plan = layout::PlanObjectiveSection(*code, startRow, shapes);
     if (!plan.fits) return "客观题太多，答题卡中放不下";
-    return RefuseLongHeading(form, *code, startRow, plan);
+    if (std::optional<std::string> refusal = RefuseLongHeading(form, *code, startRow, plan))
+        return refusal;
+    return RefuseSections(form, *code);
 }
 
 host::Document* OKButton_Click(host::Application& app, layout::SheetForm& form) {
@@ -165,6 +211,7 @@ host::Document* OKButton_Click(host::Application& app, layout::SheetForm& form) 
             if (yields) app.DoEvents();
         }
         if (form.mfgQuestion.Rows() > 1) Run(&layout::BuildObjectiveSection, job, *code);
+        if (!form.sections.empty()) Run(&layout::BuildWrittenSections, job, *code);
     }
     // The sheet carries what it was made from, so it can be reopened with its settings.
     AttachSheetSettings(doc, form);

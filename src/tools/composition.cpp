@@ -18,8 +18,9 @@ int IntDown(double v) {
     return static_cast<int>(std::clamp(std::floor(v), -32768.0, 32767.0));
 }
 
-// Rows of squares between gap rows, framed by a 1.5 pt line; gap rows have no inner lines.
-std::unique_ptr<host::Table> MakeGrid(const CompositionSize& size) {
+}  // namespace
+
+std::unique_ptr<host::Table> MakeCompositionGrid(const CompositionSize& size) {
     const int rows = 2 * size.squareRows + 1;
     const int columns = size.squaresPerRow;
     auto grid = std::make_unique<host::Table>(rows, columns, host::TableBehavior::Word9);
@@ -42,6 +43,8 @@ std::unique_ptr<host::Table> MakeGrid(const CompositionSize& size) {
     }
     return grid;
 }
+
+namespace {
 
 // A table added at the end of the cell's first line: an empty paragraph gives the table its
 // place and follows it; after a paragraph with text the table comes next. A paragraph always
@@ -102,7 +105,7 @@ void cbbZuwen_Click(host::Application& app, bool& /*cancelDefault*/) {
     const host::CellRect merged = table.CellArea(rect.top, rect.left);
     host::Cell& cell = table.At(merged.top, merged.left);
     cell.verticalAlignment = host::CellVAlign::Center;
-    PlaceInCell(cell, MakeGrid(size));
+    PlaceInCell(cell, MakeCompositionGrid(size));
     selection.SelectCells(table, merged);
     cells->doc->saved = false;
     NotifyChanged(app);

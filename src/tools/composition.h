@@ -1,5 +1,8 @@
 #pragma once
 
+#include <memory>
+
+#include "host/table.h"
 #include "host/units.h"
 
 namespace varelo::tools {
@@ -30,5 +33,9 @@ struct CompositionSize {
 // tool always has, so squares that "just fit" on paper may be one fewer; the divisions are
 // done in double precision. Counts are rounded down to 16-bit integers.
 CompositionSize ComputeCompositionSize(int rows, int columns, double firstCellWidth);
+
+// The table of squares for a size: 2n + 1 rows, gap rows without inner lines between rows of
+// squares, m columns of squares, framed by a 1.5 pt line.
+std::unique_ptr<host::Table> MakeCompositionGrid(const CompositionSize& size);
 
 }  // namespace varelo::tools

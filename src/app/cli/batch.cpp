@@ -17,6 +17,7 @@
 
 #include "file_clash.h"
 #include "form_filling.h"
+#include "section_options.h"
 #include "host/docx/writer.h"
 #include "host/numbers.h"
 #include "host/printable.h"
@@ -32,8 +33,8 @@ using host::Quoted;
 using nlohmann::json;
 
 // The keys a job and a group may have; anything else is a misspelling the user must hear of.
-constexpr const char* kJobKeys[] = {"layout", "title",  "subtitle", "setter", "digits",
-                                    "groups", "output", "pdf",      "png",    "omr"};
+constexpr const char* kJobKeys[] = {"layout", "title", "subtitle", "setter", "digits", "groups",
+                                    "sections", "output", "pdf", "png", "omr"};
 constexpr const char* kGroupKeys[] = {"name", "items", "options", "points", "labels"};
 
 template <size_t N>
@@ -125,6 +126,10 @@ BatchJob ParseJob(const json& j) {
         if (!it->is_array()) throw JobFileError(Key("groups") + " must be an array");
         job.groups.emplace();
         for (const json& g : *it) job.groups->push_back(ParseGroupObject(g));
+    }
+    if (const auto it = j.find("sections"); it != j.end() && !it->is_null()) {
+        if (!it->is_array()) throw JobFileError(Key("sections") + " must be an array");
+        for (const json& s : *it) job.sections.push_back(ParseSectionObject(s));
     }
     if (auto out = Text(j, "output")) job.output = SafeFileName(*out);
     job.pdf = Flag(j, "pdf");
@@ -261,6 +266,7 @@ JobResult RunJob(const BatchJob& job, const JobFiles& files, const BatchSettings
     for (const GroupEntry& g : groups)
         if (!AddGroup(app, form, g))
             return {{}, app.messages.empty() ? "refused" : app.messages.back()};
+    form.sections = job.sections;
 
     const host::Document* doc = settings::OKButton_Click(app, form);
     if (!doc) return {{}, app.messages.empty() ? "refused" : app.messages.back()};

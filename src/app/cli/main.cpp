@@ -136,6 +136,7 @@ int Generate(const cli::GenerateOptions& o) {
     }
     for (const cli::GroupEntry& g : o.groups)
         if (!cli::AddGroup(app, form, g)) return kRefused;
+    form.sections = o.sections;
 
     const host::Document* doc = settings::OKButton_Click(app, form);
     if (!doc) return kRefused;

@@ -5,6 +5,8 @@
 #include <iterator>
 #include <utility>
 
+#include "section_options.h"
+
 namespace varelo::cli {
 
 const char* const kMainHelp =
@@ -52,6 +54,10 @@ key takes the dialog's default, as in "varelo generate"):
   groups    array of {"name", "items", "options", "points", "labels"}: numbers may be
             numbers or text; "labels" is "字母" (default), "数字" or "判断". Without "groups" the
             sheet gets the default group 选择题, 30 items, 4 options, 1 point; [] gives none.
+  sections  array of written-answer sections after the groups, in order: objects with
+            "kind" ("填空", "解答" or "作文"), "name", "points" and, by kind, "items" and
+            "blanks" (填空), "items" and "rows" (解答), "chars" (作文); numbers may be numbers
+            or text. See --fill, --answer and --essay in "varelo generate --help".
   output    file name inside FOLDER (default sheet-001.docx, sheet-002.docx, ... by job
             order); it replaces an existing file of that name
   pdf, png, omr               true or false: this sheet's PDF, PNG pages or scanner
@@ -85,7 +91,9 @@ Example:
   with jobs.json:
   [{"title": "期末考试", "subtitle": "数学", "digits": 8,
     "groups": [{"name": "选择题", "items": 20, "options": 4, "points": 3}]},
-   {"layout": "A4单栏", "subtitle": "英语", "output": "english.docx", "pdf": false}]
+   {"layout": "A4单栏", "subtitle": "英语", "output": "english.docx", "pdf": false,
+    "sections": [{"kind": "填空", "name": "填空题", "items": 10, "blanks": 1, "points": 2},
+                 {"kind": "作文", "name": "书面表达", "chars": 100, "points": 25}]}]
 )";
 
 const char* const kGenerateHelp =
@@ -111,6 +119,22 @@ Options:
                       e.g. --group 选择题,20,4,2 --group 判断题,10,2,1.5,判断
   --no-groups         leave the objective-question list empty (no objective section)
                                                               e.g. --no-groups
+  --fill NAME,ITEMS,BLANKS,POINTS
+                      adds a fill-in section after the objective groups: ITEMS items,
+                      each a line of BLANKS underlined blanks (more blanks than a line
+                      holds take further lines), POINTS per blank
+                                                              e.g. --fill 填空题,10,1,2
+  --answer NAME,ITEMS,ROWS,POINTS
+                      adds a section of ITEMS answer boxes, each ROWS grid rows tall
+                      across its page column, POINTS per item  e.g. --answer 解答题,4,20,10
+  --essay NAME,CHARS,POINTS
+                      adds a composition grid of at least CHARS squares, POINTS in all
+                                                              e.g. --essay 作文,600,50
+                      Sections follow in the order given, each under its own heading;
+                      their items are numbered on from the objective items. Items and
+                      boxes never split; a composition continues in the next page column
+                      between rows of squares. A list that does not fit on the two pages
+                      is refused, naming the section and item.
   -o, --output FILE   the .docx to write (default out/sheet.docx); an existing file of
                       that name is replaced                   e.g. -o exam.docx
   --pdf FILE          also export the sheet as PDF            e.g. --pdf exam.pdf
@@ -138,6 +162,8 @@ shows it) or a file could not be written; 2 the command line is wrong.
 Example:
   varelo generate --layout 8开双栏 --title 期中考试 --subtitle 物理 --digits 10 \
       --group 单项选择,15,4,3 --group 多项选择,5,5,4 -o out/physics.docx --pdf out/physics.pdf
+  varelo generate --group 选择题,12,4,3 --fill 填空题,10,1,2 --answer 解答题,4,20,10 \
+      --essay 作文,600,50 -o out/exam.docx --omr out/exam-omr.json
 )";
 
 const char* const kEditHelp =
@@ -300,6 +326,8 @@ GenerateOptions ParseGenerate(const std::vector<std::string>& args) {
             o.digits = value();
         } else if (name == "--group") {
             o.groups.push_back(ParseGroup(value()));
+        } else if (name == "--fill" || name == "--answer" || name == "--essay") {
+            o.sections.push_back(ParseSectionOption(name, value()));
         } else if (name == "--no-groups") {
             flag();
             o.noGroups = true;

@@ -1,0 +1,153 @@
+#include "section_options.h"
+
+#include <algorithm>
+#include <charconv>
+#include <iterator>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <vector>
+
+#include "batch.h"
+#include "host/numbers.h"
+#include "host/printable.h"
+#include "options.h"
+
+namespace varelo::cli {
+
+namespace {
+
+using layout::SectionKind;
+using nlohmann::json;
+
+std::optional<int> WholeNumber(const std::string& text) {
+    int n = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, n);
+    if (ec != std::errc{} || ptr != end || text.empty()) return std::nullopt;
+    return n;
+}
+
+struct SectionForm {
+    SectionKind kind;
+    const char* option;  // command-line option
+    const char* kind_name;
+    const char* usage;   // the option's value
+    const char* count;   // the kind's own count: its second field and batch key
+};
+
+constexpr SectionForm kForms[] = {
+    {SectionKind::Fill, "--fill", "填空", "NAME,ITEMS,BLANKS,POINTS", "blanks"},
+    {SectionKind::Answer, "--answer", "解答", "NAME,ITEMS,ROWS,POINTS", "rows"},
+    {SectionKind::Essay, "--essay", "作文", "NAME,CHARS,POINTS", "chars"},
+};
+
+void SetCount(layout::WrittenSection& s, int value) {
+    switch (s.kind) {
+        case SectionKind::Fill:
+            s.blanks = value;
+            break;
+        case SectionKind::Answer:
+            s.rows = value;
+            break;
+        case SectionKind::Essay:
+            s.chars = value;
+            break;
+    }
+}
+
+std::vector<std::string> SplitAtCommas(const std::string& text) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = text.find(',', start);
+        parts.push_back(text.substr(start, comma == std::string::npos ? comma : comma - start));
+        if (comma == std::string::npos) return parts;
+        start = comma + 1;
+    }
+}
+
+std::string Shown(const json& value) {
+    return host::Printable(value.dump(-1, ' ', false, json::error_handler_t::replace));
+}
+
+}  // namespace
+
+layout::WrittenSection ParseSectionOption(const std::string& option, const std::string& value) {
+    const auto form = std::find_if(std::begin(kForms), std::end(kForms),
+                                   [&](const SectionForm& f) { return option == f.option; });
+    if (form == std::end(kForms)) throw UsageError("unknown option \"" + option + "\"");
+    const bool essay = form->kind == SectionKind::Essay;
+    const std::vector<std::string> f = SplitAtCommas(value);
+    const auto refuse = [&] {
+        return UsageError(option + " wants " + form->usage + " (whole numbers, POINTS a number), not \"" +
+                          host::Printable(value) + "\"");
+    };
+    if (f.size() != (essay ? 3u : 4u)) throw refuse();
+    layout::WrittenSection s;
+    s.kind = form->kind;
+    s.name = f[0];
+    const std::optional<int> items = essay ? std::optional<int>(1) : WholeNumber(f[1]);
+    const std::optional<int> count = WholeNumber(f[essay ? 1 : 2]);
+    const std::optional<double> points = host::ParseNumber(f.back());
+    if (!items || !count || !points) throw refuse();
+    s.items = *items;
+    SetCount(s, *count);
+    s.points = *points;
+    return s;
+}
+
+layout::WrittenSection ParseSectionObject(const json& object) {
+    if (!object.is_object())
+        throw JobFileError("\"sections\" must hold objects, not " + Shown(object));
+    const auto kindIt = object.find("kind");
+    if (kindIt == object.end() || !kindIt->is_string())
+        throw JobFileError("a section needs \"kind\": \"填空\", \"解答\" or \"作文\"");
+    const std::string kind = kindIt->get<std::string>();
+    const auto form = std::find_if(std::begin(kForms), std::end(kForms),
+                                   [&](const SectionForm& f) { return kind == f.kind_name; });
+    if (form == std::end(kForms))
+        throw JobFileError("\"kind\" must be \"填空\", \"解答\" or \"作文\", not " +
+                           Shown(*kindIt));
+    const bool essay = form->kind == SectionKind::Essay;
+    const std::string where = std::string("a ") + form->kind_name + " section ";
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        const std::string& key = it.key();
+        const bool known = key == "kind" || key == "name" || key == "points" ||
+                           key == form->count || (!essay && key == "items");
+        if (!known) throw JobFileError(where + "has no key " + host::Quoted(key));
+    }
+    const auto needed = [&](const char* key) -> const json& {
+        const auto it = object.find(key);
+        if (it == object.end() || it->is_null())
+            throw JobFileError(where + "needs \"" + key + "\"");
+        return *it;
+    };
+    // Numbers may be numbers or the text the dialog would hold.
+    const auto number = [&](const char* key) {
+        const json& v = needed(key);
+        std::optional<double> n;
+        if (v.is_number()) n = v.get<double>();
+        if (v.is_string()) n = host::ParseNumber(v.get<std::string>());
+        if (!n) throw JobFileError("\"" + std::string(key) + "\" must be a number, not " + Shown(v));
+        return *n;
+    };
+    const auto whole = [&](const char* key) {
+        const double n = number(key);
+        if (n != static_cast<double>(static_cast<int>(std::clamp(n, -1e9, 1e9))) || n < -1e9 ||
+            n > 1e9)
+            throw JobFileError("\"" + std::string(key) + "\" must be a whole number, not " +
+                               Shown(needed(key)));
+        return static_cast<int>(n);
+    };
+    layout::WrittenSection s;
+    s.kind = form->kind;
+    const json& name = needed("name");
+    if (!name.is_string()) throw JobFileError("\"name\" must be text, not " + Shown(name));
+    s.name = name.get<std::string>();
+    s.items = essay ? 1 : whole("items");
+    SetCount(s, whole(form->count));
+    s.points = number("points");
+    return s;
+}
+
+}  // namespace varelo::cli

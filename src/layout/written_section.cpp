@@ -1,0 +1,231 @@
+#include "layout/written_section.h"
+
+#include <memory>
+#include <optional>
+
+#include "host/border_pass.h"
+#include "host/errors.h"
+#include "host/geometry.h"
+#include "host/numbers.h"
+#include "layout/chinese_numeral.h"
+#include "layout/generators.h"
+#include "layout/objective_flow.h"
+#include "tools/composition.h"
+
+namespace varelo::layout {
+
+namespace {
+
+const host::CharFormat kHeadingFormat{host::kFontHei, 10.5, std::nullopt};
+const host::CharFormat kNumberFormat{host::kFontSong, 10.5, std::nullopt};
+const host::CharFormat kCountFormat{host::kFontSong, kCountMarkSize, std::nullopt};
+constexpr int kHeadingCells = 11;
+// Room left and right of an answer box's label, in points.
+constexpr double kLabelMargin = 3;
+// The count mark's line in the gap row below the squares (0.3 cm, 8.5 pt).
+constexpr double kCountLine = 7;
+constexpr double kClosingParagraphPt = 1;
+
+void PutText(host::Cell& cell, const host::CharFormat& format, const std::string& text) {
+    cell.ApplyCharFormat(format);
+    cell.InsertAfter(text);
+}
+
+std::string Points(double value) {
+    return host::NumberToText(value);
+}
+
+// The counts of the objective groups the list places, as the objective section reads them.
+std::vector<GroupShape> ObjectiveShapes(const std::vector<QuestionGrid::Row>& groups) {
+    std::vector<GroupShape> shapes;
+    for (const QuestionGrid::Row& g : groups) {
+        const std::optional<int16_t> items = host::ToInt16(g[QuestionGrid::kItems]);
+        const std::optional<int16_t> options = host::ToInt16(g[QuestionGrid::kOptions]);
+        if (!items || !options || *items < 0 || *options < 1) break;
+        shapes.push_back({*items, *options});
+    }
+    return shapes;
+}
+
+// The grid of a composition part, centred in its block, with the count under every square
+// that ends a hundred.
+std::unique_ptr<host::Table> CompositionPart(const WrittenItem& part) {
+    std::unique_ptr<host::Table> grid =
+        tools::MakeCompositionGrid({part.squareRows, part.squaresPerRow});
+    grid->rowAlignment = host::RowAlignment::Center;
+    grid->leftPadding = grid->rightPadding = 0;  // a count of four digits is wider than a square
+    for (int i = 0; i < part.squareRows; ++i)
+        for (int j = 0; j < part.squaresPerRow; ++j) {
+            const int square = part.squaresBefore + i * part.squaresPerRow + j + 1;
+            if (square % 100 != 0) continue;
+            host::Cell& below = grid->At(2 * i + 3, j + 1);
+            below.SetAlignment(host::Alignment::Center);
+            below.SetLineSpacing(host::LineSpacingRule::Exactly, kCountLine);
+            PutText(below, kCountFormat, std::to_string(square));
+        }
+    return grid;
+}
+
+void BuildFillItem(host::Application& app, host::Table& grid, const PageColumn& column,
+                   const WrittenItem& item, int blanks) {
+    const host::CellRect number{item.area.top + 1, column.boxLeft, item.area.top + 1,
+                                column.boxLeft + kFillNumberCells - 1};
+    grid.Merge(number);
+    PutText(grid.At(number.top, number.left), kNumberFormat, FillNumberText(item.number));
+    for (int line = 0; line < item.lines; ++line) {
+        const int onLine = std::min(item.blanksPerLine, blanks - line * item.blanksPerLine);
+        const int row = item.area.top + line * kFillLineRows + 1;
+        for (const host::CellRect& blank : FillBlankCells(column, row, onLine))
+            host::BorderPass(app, grid, blank, host::BorderSet::BottomOnly());
+    }
+}
+
+void BuildAnswerBox(host::Application& app, host::Table& grid, const WrittenItem& item,
+                    double points, const std::vector<double>& widths) {
+    const std::string label = AnswerLabelText(item.number, points);
+    const host::CellRect cells = AnswerLabelCells(item, label, widths);
+    grid.Merge(cells);
+    PutText(grid.At(cells.top, cells.left), kNumberFormat, label);
+    host::BorderPass(app, grid, item.area, host::BorderSet::Outline());
+}
+
+void BuildCompositionPart(host::Table& grid, const WrittenItem& part) {
+    grid.Merge(part.area);
+    host::Cell& block = grid.At(part.area.top, part.area.left);
+    block.verticalAlignment = host::CellVAlign::Top;
+    host::Paragraph closing = block.content.front().paragraph;
+    closing.runs.clear();
+    closing.format.lineSpacingRule = host::LineSpacingRule::Exactly;
+    closing.format.lineSpacing = kClosingParagraphPt;
+    closing.markFormat.size = kClosingParagraphPt;
+    block.content.clear();
+    block.content.emplace_back(CompositionPart(part));
+    block.content.emplace_back(std::move(closing));
+}
+
+}  // namespace
+
+const char* SectionKindName(SectionKind kind) {
+    switch (kind) {
+        case SectionKind::Answer:
+            return "解答";
+        case SectionKind::Essay:
+            return "作文";
+        case SectionKind::Fill:
+            break;
+    }
+    return "填空";
+}
+
+WrittenStart WrittenSectionsStart(int16_t layoutCode, const SheetForm& form) {
+    const int startRow = ObjectiveStartRow(layoutCode);
+    const std::vector<GroupShape> shapes = ObjectiveShapes(form.mfgQuestion.Groups());
+    if (shapes.empty()) return {0, startRow, 1};
+    const ObjectivePlan plan = PlanObjectiveSection(layoutCode, startRow, shapes);
+    int items = 0;
+    for (const GroupShape& g : shapes) items += g.items;
+    return {plan.nextPageColumn, plan.nextRow, items + 1};
+}
+
+WrittenPlan PlanFormSections(int16_t layoutCode, const SheetForm& form,
+                             const std::vector<double>& columnWidths) {
+    return PlanWrittenSections(layoutCode, ObjectiveStartRow(layoutCode),
+                               WrittenSectionsStart(layoutCode, form), form.sections,
+                               columnWidths);
+}
+
+std::string WrittenHeading(const SheetForm& form, size_t index, host::Application& app) {
+    const std::vector<QuestionGrid::Row> groups = form.mfgQuestion.Groups();
+    int last = 0;
+    if (!groups.empty())
+        last = host::ToInt16(groups.back()[QuestionGrid::kNumber])
+                   .value_or(static_cast<int16_t>(groups.size()));
+    std::string number = std::to_string(last + 1 + static_cast<int>(index));
+    const WrittenSection& s = form.sections.at(index);
+    std::string points;
+    switch (s.kind) {
+        case SectionKind::Fill:
+            points = " （每空" + Points(s.points) + "分共" +
+                     Points(s.points * s.items * s.blanks) + "分）";
+            break;
+        case SectionKind::Answer:
+            points = " （每小题" + Points(s.points) + "分共" + Points(s.points * s.items) + "分）";
+            break;
+        case SectionKind::Essay:
+            points = " （共" + Points(s.points) + "分）";
+            break;
+    }
+    return ToChineseNumeral(number, app) + "、" + s.name + points;
+}
+
+std::string FillNumberText(int item) {
+    return std::to_string(item) + ".";
+}
+
+std::string AnswerLabelText(int item, double points) {
+    return std::to_string(item) + ".（" + Points(points) + "分）";
+}
+
+std::string WrittenRefusalMessage(const SheetForm& form, const WrittenRefusal& refusal) {
+    const std::string name = "“" + form.sections.at(refusal.section).name + "”第" +
+                             std::to_string(refusal.item) + "题";
+    return refusal.tallerThanColumn ? name + "比一栏还高，答题卡中放不下"
+                                    : name + "在答题卡中放不下";
+}
+
+host::CellRect AnswerLabelCells(const WrittenItem& box, const std::string& label,
+                                const std::vector<double>& columnWidths) {
+    const double needed = HeadingWidth(label) + 2 * kLabelMargin;
+    host::CellRect cells{box.area.top, box.area.left, box.area.top, box.area.left};
+    double width = 0;
+    for (int c = box.area.left; c <= box.area.right; ++c) {
+        cells.right = c;
+        if (c <= static_cast<int>(columnWidths.size()))
+            width += columnWidths[static_cast<size_t>(c - 1)];
+        if (width >= needed) break;
+    }
+    return cells;
+}
+
+void BuildWrittenSections(SheetJob& job, int16_t layoutCode) {
+    host::Table& grid = job.doc.Tables(1);
+    const std::vector<double> widths =
+        host::ResolveColumnWidths(grid, job.doc.pageSetup.TextWidth());
+    const WrittenPlan plan = PlanFormSections(layoutCode, job.form, widths);
+    const std::vector<PageColumn> columns =
+        ObjectivePageColumns(layoutCode, ObjectiveStartRow(layoutCode));
+    if (!plan.fits)
+        throw host::HostError(host::kErrInvalidArgument, "Invalid procedure call or argument");
+
+    for (size_t s = 0; s < plan.sections.size(); ++s) {
+        const SectionPlacement& placed = plan.sections[s];
+        const WrittenSection& section = job.form.sections[s];
+        const std::string heading = WrittenHeading(job.form, s, job.app);
+        const PageColumn& first = columns[static_cast<size_t>(placed.pageColumn)];
+        const host::CellRect headingCells =
+            HeadingCells(first, placed.headingRow, HeadingWidth(heading), widths)
+                .value_or(host::CellRect{placed.headingRow, first.headingColumn,
+                                         placed.headingRow, first.headingColumn + kHeadingCells - 1});
+        grid.Merge(headingCells);
+        PutText(grid.At(headingCells.top, headingCells.left), kHeadingFormat, heading);
+
+        for (const WrittenItem& item : placed.items) {
+            const PageColumn& column = columns[static_cast<size_t>(item.pageColumn)];
+            switch (section.kind) {
+                case SectionKind::Fill:
+                    BuildFillItem(job.app, grid, column, item, section.blanks);
+                    break;
+                case SectionKind::Answer:
+                    BuildAnswerBox(job.app, grid, item, section.points, widths);
+                    break;
+                case SectionKind::Essay:
+                    BuildCompositionPart(grid, item);
+                    break;
+            }
+        }
+        if (!placed.items.empty())
+            job.form.itemNo = static_cast<int16_t>(placed.items.back().number);
+    }
+}
+
+}  // namespace varelo::layout
