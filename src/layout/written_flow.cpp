@@ -25,7 +25,8 @@ int ItemRows(const WrittenSection& s, int blanksPerLine) {
 class Flow {
   public:
     Flow(std::vector<PageColumn> columns, const WrittenStart& start)
-        : columns_(std::move(columns)), ci_(static_cast<size_t>(start.pageColumn)),
+        : columns_(std::move(columns)),
+          ci_(static_cast<size_t>(start.pageColumn)),
           row_(start.row) {}
 
     const PageColumn& Column() const { return columns_[ci_]; }
@@ -85,15 +86,15 @@ int CompositionSquaresPerRow(const PageColumn& column, const std::vector<double>
     const int columns = column.boxRight - column.boxLeft + 1;
     if (column.boxLeft < 1 || column.boxLeft > static_cast<int>(columnWidths.size())) return 0;
     const double firstCell = columnWidths[static_cast<size_t>(column.boxLeft - 1)];
-    return std::min(tools::kMaxSquaresPerRow,
-                    tools::ComputeCompositionSize(tools::kMinimumBlock + 1, columns, firstCell)
-                        .squaresPerRow);
+    return std::min(
+        tools::kMaxSquaresPerRow,
+        tools::ComputeCompositionSize(tools::kMinimumBlock + 1, columns, firstCell).squaresPerRow);
 }
 
 int CompositionBlockRows(int squareRows) {
-    const double height = host::CentimetersToPoints(squareRows * tools::kSquareWithGap +
-                                                    tools::kGap) +
-                          kClosingParagraphPt;
+    const double height =
+        host::CentimetersToPoints(squareRows * tools::kSquareWithGap + tools::kGap) +
+        kClosingParagraphPt;
     return static_cast<int>(std::ceil(height / host::CentimetersToPoints(kGridRowCm) - 1e-9));
 }
 
@@ -149,15 +150,16 @@ WrittenPlan PlanWrittenSections(int16_t layoutCode, int startRow, const WrittenS
                     const int rows = std::min(fit, (squaresLeft + perRow - 1) / perRow);
                     const PageColumn& c = flow.Column();
                     const int blockRows = CompositionBlockRows(rows);
-                    parts.push_back({number,
-                                     flow.Index(),
-                                     {flow.Row(), c.boxLeft, flow.Row() + blockRows - 1, c.boxRight},
-                                     ++part,
-                                     0,
-                                     0,
-                                     rows,
-                                     perRow,
-                                     before});
+                    parts.push_back(
+                        {number,
+                         flow.Index(),
+                         {flow.Row(), c.boxLeft, flow.Row() + blockRows - 1, c.boxRight},
+                         ++part,
+                         0,
+                         0,
+                         rows,
+                         perRow,
+                         before});
                     before += rows * perRow;
                     squaresLeft -= rows * perRow;
                     flow.SetRow(flow.Row() + blockRows + 1);

@@ -23,8 +23,8 @@ inline constexpr int kFillMinBlankCells = 3;
 
 // One item of a section as placed, or one page column's part of a composition.
 struct WrittenItem {
-    int number = 0;      // the item number printed on the sheet
-    int pageColumn = 0;  // index into the layout's page columns
+    int number = 0;       // the item number printed on the sheet
+    int pageColumn = 0;   // index into the layout's page columns
     host::CellRect area;  // rows and box columns: the fill-in lines, the box, the grid's block
     int part = 0;         // composition split over page columns: 1, 2, ...; otherwise 0
     // Fill-in: the item's lines and how many blanks each holds (the last may hold fewer).

@@ -130,8 +130,7 @@ WrittenStart WrittenSectionsStart(int16_t layoutCode, const SheetForm& form) {
 WrittenPlan PlanFormSections(int16_t layoutCode, const SheetForm& form,
                              const std::vector<double>& columnWidths) {
     return PlanWrittenSections(layoutCode, ObjectiveStartRow(layoutCode),
-                               WrittenSectionsStart(layoutCode, form), form.sections,
-                               columnWidths);
+                               WrittenSectionsStart(layoutCode, form), form.sections, columnWidths);
 }
 
 std::string WrittenHeading(const SheetForm& form, size_t index, host::Application& app) {
@@ -145,8 +144,8 @@ std::string WrittenHeading(const SheetForm& form, size_t index, host::Applicatio
     std::string points;
     switch (s.kind) {
         case SectionKind::Fill:
-            points = " （每空" + Points(s.points) + "分共" +
-                     Points(s.points * s.items * s.blanks) + "分）";
+            points = " （每空" + Points(s.points) + "分共" + Points(s.points * s.items * s.blanks) +
+                     "分）";
             break;
         case SectionKind::Answer:
             points = " （每小题" + Points(s.points) + "分共" + Points(s.points * s.items) + "分）";
@@ -167,8 +166,8 @@ std::string AnswerLabelText(int item, double points) {
 }
 
 std::string WrittenRefusalMessage(const SheetForm& form, const WrittenRefusal& refusal) {
-    const std::string name = "“" + form.sections.at(refusal.section).name + "”第" +
-                             std::to_string(refusal.item) + "题";
+    const std::string name =
+        "“" + form.sections.at(refusal.section).name + "”第" + std::to_string(refusal.item) + "题";
     return refusal.tallerThanColumn ? name + "比一栏还高，答题卡中放不下"
                                     : name + "在答题卡中放不下";
 }
@@ -204,8 +203,8 @@ void BuildWrittenSections(SheetJob& job, int16_t layoutCode) {
         const PageColumn& first = columns[static_cast<size_t>(placed.pageColumn)];
         const host::CellRect headingCells =
             HeadingCells(first, placed.headingRow, HeadingWidth(heading), widths)
-                .value_or(host::CellRect{placed.headingRow, first.headingColumn,
-                                         placed.headingRow, first.headingColumn + kHeadingCells - 1});
+                .value_or(host::CellRect{placed.headingRow, first.headingColumn, placed.headingRow,
+                                         first.headingColumn + kHeadingCells - 1});
         grid.Merge(headingCells);
         PutText(grid.At(headingCells.top, headingCells.left), kHeadingFormat, heading);
 

@@ -17,11 +17,11 @@
 
 #include "file_clash.h"
 #include "form_filling.h"
-#include "section_options.h"
 #include "host/docx/writer.h"
 #include "host/numbers.h"
 #include "host/printable.h"
 #include "layout/omr_template.h"
+#include "section_options.h"
 #include "settings/driver.h"
 #include "settings/form_handlers.h"
 
@@ -33,8 +33,8 @@ using host::Quoted;
 using nlohmann::json;
 
 // The keys a job and a group may have; anything else is a misspelling the user must hear of.
-constexpr const char* kJobKeys[] = {"layout", "title", "subtitle", "setter", "digits", "groups",
-                                    "sections", "output", "pdf", "png", "omr"};
+constexpr const char* kJobKeys[] = {"layout",   "title",  "subtitle", "setter", "digits", "groups",
+                                    "sections", "output", "pdf",      "png",    "omr"};
 constexpr const char* kGroupKeys[] = {"name", "items", "options", "points", "labels"};
 
 template <size_t N>

@@ -31,8 +31,8 @@ struct SectionForm {
     SectionKind kind;
     const char* option;  // command-line option
     const char* kind_name;
-    const char* usage;   // the option's value
-    const char* count;   // the kind's own count: its second field and batch key
+    const char* usage;  // the option's value
+    const char* count;  // the kind's own count: its second field and batch key
 };
 
 constexpr SectionForm kForms[] = {
@@ -79,8 +79,9 @@ layout::WrittenSection ParseSectionOption(const std::string& option, const std::
     const bool essay = form->kind == SectionKind::Essay;
     const std::vector<std::string> f = SplitAtCommas(value);
     const auto refuse = [&] {
-        return UsageError(option + " wants " + form->usage + " (whole numbers, POINTS a number), not \"" +
-                          host::Printable(value) + "\"");
+        return UsageError(option + " wants " + form->usage +
+                          " (whole numbers, POINTS a number), not \"" + host::Printable(value) +
+                          "\"");
     };
     if (f.size() != (essay ? 3u : 4u)) throw refuse();
     layout::WrittenSection s;
@@ -128,7 +129,8 @@ layout::WrittenSection ParseSectionObject(const json& object) {
         std::optional<double> n;
         if (v.is_number()) n = v.get<double>();
         if (v.is_string()) n = host::ParseNumber(v.get<std::string>());
-        if (!n) throw JobFileError("\"" + std::string(key) + "\" must be a number, not " + Shown(v));
+        if (!n)
+            throw JobFileError("\"" + std::string(key) + "\" must be a number, not " + Shown(v));
         return *n;
     };
     const auto whole = [&](const char* key) {
