@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <map>
 #include <random>
 #include <set>
@@ -11,6 +12,7 @@
 #include "host/page_layout.h"
 #include "layout/generators.h"
 #include "layout/objective_flow.h"
+#include "layout/omr_template.h"
 #include "layout/written_section.h"
 #include "settings/driver.h"
 #include "settings/form_handlers.h"
@@ -237,6 +239,112 @@ std::vector<host::CellRect> CheckSheet(Sheet& sheet) {
     return sectionAreas;
 }
 
+constexpr double kPtPerMm = 72 / 25.4;
+
+// The grid line at a position in points, or 0 when none lies there.
+int LineAt(const std::vector<double>& lines, double at) {
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (std::abs(lines[i] - at) < 0.01) return static_cast<int>(i) + 1;
+    return 0;
+}
+
+// The template's regions lie on what is printed: an answer box's frame, the rows of a fill-in
+// item with its underlines along the foot, a composition part's thick frame; they keep clear
+// of each other and of every bubble and mark.
+void CheckRegions(Sheet& sheet) {
+    const layout::OmrTemplate t = layout::BuildOmrTemplate(*sheet.doc, sheet.form, sheet.Code());
+    const host::PageLayout pages = host::LayOutPages(*sheet.doc);
+    const host::PlacedTable& pt = *pages.FirstTable();
+    const host::Table& grid = *pt.table;
+    std::vector<double> rowLines[2];
+    for (int r = 1; r <= grid.Rows(); ++r) {
+        rowLines[pt.RowPage(r)].resize(static_cast<size_t>(r), -1);
+        rowLines[pt.RowPage(r)][static_cast<size_t>(r - 1)] = pt.RowTop(r);
+    }
+    for (int r = 1; r <= grid.Rows(); ++r)
+        if (r == grid.Rows() || pt.RowPage(r + 1) != pt.RowPage(r))
+            rowLines[pt.RowPage(r)].push_back(pt.RowTop(r) + pt.RowHeight(r));
+    size_t expected = 0;
+    for (const WrittenSection& s : sheet.form.sections)
+        expected += s.kind == SectionKind::Essay ? 1 : static_cast<size_t>(s.items);
+    size_t items = 0;
+    for (const layout::OmrRegion& region : t.regions) {
+        SCOPED_TRACE(region.kind + " item " + std::to_string(region.item));
+        const WrittenSection& section =
+            sheet.form.sections.at(static_cast<size_t>(region.section - 1));
+        EXPECT_EQ(region.kind, layout::SectionKindName(section.kind));
+        items += region.part <= 1;
+        const std::vector<double>& rows = rowLines[region.rect.page - 1];
+        const double x = region.rect.x * kPtPerMm, y = region.rect.y * kPtPerMm;
+        const double right = x + region.rect.width * kPtPerMm;
+        const double bottom = y + region.rect.height * kPtPerMm;
+        const int left = LineAt(pt.columnX, x), rightLine = LineAt(pt.columnX, right);
+        const int top = LineAt(rows, y), foot = LineAt(rows, bottom);
+        switch (section.kind) {
+            case SectionKind::Answer:
+                ASSERT_TRUE(left && rightLine && top && foot);
+                for (int c = left; c < rightLine; ++c)
+                    EXPECT_TRUE(grid.HorizontalEdge(top, c).Visible() &&
+                                grid.HorizontalEdge(foot, c).Visible());
+                for (int r = top; r < foot; ++r)
+                    EXPECT_TRUE(grid.VerticalEdge(r, left).Visible() &&
+                                grid.VerticalEdge(r, rightLine).Visible());
+                break;
+            case SectionKind::Fill: {
+                ASSERT_TRUE(left && rightLine && top && foot);
+                // Its underlines: visible edges at its foot, none running out of it.
+                int underlined = 0;
+                for (int c = left; c < rightLine; ++c)
+                    underlined += grid.HorizontalEdge(foot, c).Visible();
+                for (int c : {left - 1, rightLine}) {
+                    if (c >= 1 && c <= grid.Columns()) {
+                        EXPECT_FALSE(grid.HorizontalEdge(foot, c).Visible()) << c;
+                    }
+                }
+                EXPECT_GT(underlined, 0);
+                break;
+            }
+            case SectionKind::Essay: {
+                // Centred at the top of its block: squares of 0.75 cm, 0.3 cm gaps, a 1.5 pt frame.
+                ASSERT_TRUE(top);
+                int c = 1;
+                while (c < grid.Columns() && pt.ColumnLeft(c + 1) <= x) ++c;
+                const host::CellRect block = grid.CellArea(top, c);
+                EXPECT_EQ(block.top, top);
+                EXPECT_NEAR(x + right, pt.ColumnLeft(block.left) + pt.ColumnLeft(block.right + 1),
+                            0.01);
+                EXPECT_LE(bottom, pt.RowTop(block.bottom) + pt.RowHeight(block.bottom));
+                const host::Table& squares = *grid.At(top, c).content.front().table;
+                const double side = 0.75 / 2.54 * 72, gap = 0.3 / 2.54 * 72;
+                EXPECT_NEAR(region.rect.width * kPtPerMm, squares.Columns() * side, 0.01);
+                EXPECT_NEAR(region.rect.height * kPtPerMm,
+                            (squares.Rows() / 2) * (side + gap) + gap, 0.01);
+                EXPECT_EQ(squares.HorizontalEdge(1, 1).lineWidth, host::kLineWidth150pt);
+                EXPECT_EQ(squares.VerticalEdge(1, 1).lineWidth, host::kLineWidth150pt);
+                break;
+            }
+        }
+        for (const layout::OmrRegion& other : t.regions) {
+            if (&other == &region || other.rect.page != region.rect.page) continue;
+            EXPECT_FALSE(other.rect.x < region.rect.x + region.rect.width - 1e-6 &&
+                         region.rect.x < other.rect.x + other.rect.width - 1e-6 &&
+                         other.rect.y < region.rect.y + region.rect.height - 1e-6 &&
+                         region.rect.y < other.rect.y + other.rect.height - 1e-6)
+                << "overlaps item " << other.item;
+        }
+        const auto clear = [&](const layout::OmrRect& r) {
+            return r.page != region.rect.page || r.x >= region.rect.x + region.rect.width ||
+                   r.x + r.width <= region.rect.x || r.y >= region.rect.y + region.rect.height ||
+                   r.y + r.height <= region.rect.y;
+        };
+        for (const layout::OmrItem& item : t.items)
+            for (const layout::OmrBubble& b : item.options) EXPECT_TRUE(clear(b.rect));
+        for (const layout::OmrPage& page : t.pages)
+            for (const layout::OmrMark& mark : page.marks) EXPECT_TRUE(clear(mark.rect));
+    }
+    EXPECT_EQ(items, expected);
+}
+
 }  // namespace
 
 TEST(WrittenSections, RandomListsThatFitLieWholeAndApartInEveryLayout) {
@@ -261,6 +369,7 @@ TEST(WrittenSections, RandomListsThatFitLieWholeAndApartInEveryLayout) {
             ASSERT_TRUE(sheet.Make()) << sheet.app.messages.back();
             ASSERT_TRUE(sheet.app.messages.empty());
             const std::vector<host::CellRect> areas = CheckSheet(sheet);
+            CheckRegions(sheet);
             ++sheets;
 
             // Everything else is the sheet the same settings make without sections.
@@ -305,6 +414,7 @@ TEST(WrittenSections, HeadingsLabelsAndNumbersOfAnExam) {
     EXPECT_EQ(layout::AnswerLabelText(71, 10), "71.（10分）");
     EXPECT_EQ(layout::AnswerLabelText(18, 7.5), "18.（7.5分）");
     CheckSheet(sheet);
+    CheckRegions(sheet);
     EXPECT_EQ(sheet.form.itemNo, 75);  // 60 + 10 + 4 + the composition
 }
 

@@ -15,10 +15,12 @@
 
 #include "host/atomic_file.h"
 #include "host/constants.h"
+#include "host/geometry.h"
 #include "host/numbers.h"
 #include "layout/generators.h"
 #include "layout/objective_flow.h"
 #include "layout/objective_section.h"
+#include "layout/written_section.h"
 
 namespace varelo::layout {
 
@@ -211,6 +213,12 @@ void ReadItems(const host::Document& doc, const host::PlacedTable& pt, const She
     const auto cellIsEmpty = [&](int row, int column) {
         return row > t.Rows() || column > t.Columns() || t.At(row, column).Empty();
     };
+    // Below the last group the written sections may begin: there only a further item's number
+    // would tell of more items.
+    const auto noFurtherItem = [&](int row, int column, int number) {
+        return cellIsEmpty(row, column) ||
+               (!form.sections.empty() && t.At(row, column).Text() != std::to_string(number));
+    };
 
     int itemNo = 0;
     for (size_t gi = 0; gi < groups.size(); ++gi) {
@@ -258,12 +266,89 @@ void ReadItems(const host::Document& doc, const host::PlacedTable& pt, const She
             !full ? cellIsEmpty(last.row, pc.ItemColumn(last.itemCount))
             : gi + 1 < groups.size()
                 ? true
-                : cellIsEmpty(plan.nextRow,
-                              columns[static_cast<size_t>(plan.nextPageColumn)].ItemColumn(0));
+                : noFurtherItem(plan.nextRow,
+                                columns[static_cast<size_t>(plan.nextPageColumn)].ItemColumn(0),
+                                itemNo + 1);
         if (!clear)
             throw OmrError("the sheet does not match its settings: it holds more than " +
                            std::to_string(group.itemCount) + " items in group " +
                            std::to_string(out.groups.size()));
+    }
+}
+
+// The page rectangle of a block of page-grid slots that lies on one page.
+host::PageRect AreaOnPage(const host::PlacedTable& pt, const host::CellRect& area) {
+    if (pt.RowPage(area.top) != pt.RowPage(area.bottom))
+        throw OmrError("the sheet does not match its settings: rows " + std::to_string(area.top) +
+                       " to " + std::to_string(area.bottom) + " cross a page break");
+    const double x = pt.ColumnLeft(area.left), y = pt.RowTop(area.top);
+    return {pt.RowPage(area.top), x, y, pt.ColumnLeft(area.right + 1) - x,
+            pt.RowTop(area.bottom) + pt.RowHeight(area.bottom) - y};
+}
+
+// The frame of the composition grid inside its block, where the renderer and the office
+// program put it: at the top of the block's content, centred in its width.
+host::PageRect CompositionFrame(const host::PlacedTable& pt, const WrittenItem& part) {
+    const host::Table& t = *pt.table;
+    const host::CellRect area = t.CellArea(part.area.top, part.area.left);
+    const host::Content& story = t.At(part.area.top, part.area.left).content;
+    if (area != part.area || story.empty() || !story.front().IsTable() ||
+        story.front().table->Rows() != 2 * part.squareRows + 1 ||
+        story.front().table->Columns() != part.squaresPerRow)
+        Mismatch(part.area.top, part.area.left,
+                 "a composition grid of " + std::to_string(part.squareRows) + " rows of " +
+                     std::to_string(part.squaresPerRow) + " squares");
+    const host::Table& grid = *story.front().table;
+    const host::PageRect block = AreaOnPage(pt, area);
+    const double room = std::max(0.0, block.width - t.leftPadding - t.rightPadding);
+    double width = 0, height = 0;
+    for (double w : host::ResolveColumnWidths(grid, room)) width += w;
+    for (double h : host::ResolveRowHeights(grid)) height += h;
+    return {block.page, block.x + t.leftPadding + (room - width) / 2, block.y + t.topPadding, width,
+            height};
+}
+
+// The written sections' items where the plan put them, each checked to hold its number, label
+// or grid.
+void ReadRegions(const host::Document& doc, const host::PlacedTable& pt, const SheetForm& form,
+                 int16_t code, OmrTemplate& out) {
+    if (form.sections.empty()) return;
+    const host::Table& t = *pt.table;
+    // The widths the generator planned with.
+    const WrittenPlan plan =
+        PlanFormSections(code, form, host::ResolveColumnWidths(t, doc.pageSetup.TextWidth()));
+    if (!plan.fits) throw OmrError("the written sections do not fit on the sheet");
+    for (size_t s = 0; s < plan.sections.size(); ++s) {
+        const WrittenSection& section = form.sections[s];
+        for (const WrittenItem& item : plan.sections[s].items) {
+            OmrRegion region{SectionKindName(section.kind),
+                             static_cast<int>(s) + 1,
+                             item.number,
+                             item.part,
+                             section.points,
+                             {}};
+            switch (section.kind) {
+                case SectionKind::Fill: {
+                    const std::string number = FillNumberText(item.number);
+                    if (t.At(item.area.top + 1, item.area.left).Text() != number)
+                        Mismatch(item.area.top + 1, item.area.left, "the number " + number);
+                    region.points = section.points * section.blanks;
+                    region.rect = ToMillimetres(AreaOnPage(pt, item.area));
+                    break;
+                }
+                case SectionKind::Answer: {
+                    const std::string label = AnswerLabelText(item.number, section.points);
+                    if (t.At(item.area.top, item.area.left).Text() != label)
+                        Mismatch(item.area.top, item.area.left, "the label " + label);
+                    region.rect = ToMillimetres(AreaOnPage(pt, item.area));
+                    break;
+                }
+                case SectionKind::Essay:
+                    region.rect = ToMillimetres(CompositionFrame(pt, item));
+                    break;
+            }
+            out.regions.push_back(std::move(region));
+        }
     }
 }
 
@@ -433,6 +518,7 @@ OmrTemplate BuildOmrTemplate(const host::Document& doc, const host::PageLayout& 
     ReadMarks(doc, *grid, out);
     ReadCandidateField(doc, *grid, form, layoutCode, out);
     ReadItems(doc, *grid, form, layoutCode, out);
+    ReadRegions(doc, *grid, form, layoutCode, out);
     return out;
 }
 
@@ -481,6 +567,15 @@ std::string OmrTemplateJson(const OmrTemplate& t) {
                              {"points", item.points},
                              {"options", options}});
     }
+    Json regions = Json::array();
+    for (const OmrRegion& r : t.regions) {
+        Json region{{"kind", r.kind}, {"section", r.section}, {"item", r.item}};
+        if (r.part > 0) region["part"] = r.part;
+        region["points"] = r.points;
+        region["page"] = r.rect.page;
+        region["rect"] = RectJson(r.rect);
+        regions.push_back(std::move(region));
+    }
     const Json doc{
         {"format", "varelo-omr-template"},
         {"version", 1},
@@ -491,7 +586,8 @@ std::string OmrTemplateJson(const OmrTemplate& t) {
         {"pages", pages},
         {"candidateNumber", {{"digits", t.candidateColumns.size()}, {"columns", columns}}},
         {"groups", groups},
-        {"items", items}};
+        {"items", items},
+        {"regions", regions}};
     return Dump(doc);
 }
 
