@@ -37,7 +37,27 @@ layout::SheetForm TeachersForm(host::Application& app) {
     form.optOption = 1;
     form.txtXiaofen = "2.5";
     settings::cmdAdd_Click(app, form);
+    form.sections = {
+        {layout::SectionKind::Fill, "填空<题> & \"空\"", 10, 3, 1, 0, 1.5},
+        {layout::SectionKind::Answer, "解答]]>题", 4, 1, 12, 0, 0.1 * 3},
+        {layout::SectionKind::Essay, "", 1, 1, 1, 600, 50},
+    };
     return form;
+}
+
+void ExpectSameSections(const std::vector<layout::WrittenSection>& got,
+                        const std::vector<layout::WrittenSection>& want) {
+    ASSERT_EQ(got.size(), want.size());
+    for (size_t i = 0; i < want.size(); ++i) {
+        SCOPED_TRACE("section " + std::to_string(i + 1));
+        EXPECT_EQ(got[i].kind, want[i].kind);
+        EXPECT_EQ(got[i].name, want[i].name);
+        EXPECT_EQ(got[i].items, want[i].items);
+        EXPECT_EQ(got[i].blanks, want[i].blanks);
+        EXPECT_EQ(got[i].rows, want[i].rows);
+        EXPECT_EQ(got[i].chars, want[i].chars);
+        EXPECT_EQ(got[i].points, want[i].points);
+    }
 }
 
 void ExpectSameDialog(const layout::SheetForm& got, const layout::SheetForm& want) {
@@ -56,6 +76,7 @@ void ExpectSameDialog(const layout::SheetForm& got, const layout::SheetForm& wan
     ASSERT_EQ(got.mfgQuestion.Rows(), want.mfgQuestion.Rows());
     for (int r = 0; r < want.mfgQuestion.Rows(); ++r)
         EXPECT_EQ(got.mfgQuestion.GetRow(r), want.mfgQuestion.GetRow(r)) << "row " << r;
+    ExpectSameSections(got.sections, want.sections);
     EXPECT_TRUE(got.loaded);
 }
 
@@ -156,6 +177,62 @@ TEST(SheetSettingsPart, LaterAdditionsAreSkippedAndMissingValuesTakeTheDefaults)
     EXPECT_EQ(form.mfgQuestion.GetRow(1),
               (layout::QuestionGrid::Row{"1", "判断", "5", "2", "判断", "1"}));
 
+    // A section keeps only the counts of its kind; what it leaves out takes the default.
+    const layout::SheetForm sections = settings::ParseSheetSettings(
+        "<sheetSettings xmlns=\"urn:varelo:sheet-settings\" version=\"1\"><sections>"
+        "<section kind=\"作文\" items=\"7\" rows=\"9\"/><section kind=\"解答\" name=\"x\" "
+        "chars=\"800\" points=\"6\" later=\"1\"/></sections></sheetSettings>");
+    ExpectSameSections(sections.sections, {{layout::SectionKind::Essay, "", 1, 1, 1, 1, 0},
+                                           {layout::SectionKind::Answer, "x", 1, 1, 1, 0, 6}});
+
     // A document without the part has no settings to give.
     EXPECT_FALSE(settings::SheetSettingsOf(host::Document()).has_value());
+}
+
+TEST(SheetSettingsPart, WrittenSectionsNoSheetCanHoldAreRefusedByName) {
+    const struct {
+        const char* section;
+        const char* message;
+    } cases[] = {
+        {"<section name=\"a\"/>",
+         "Written section 2 has the kind \"\"; it must be 填空, 解答 or 作文."},
+        {"<section kind=\"选做\"/>",
+         "Written section 2 has the kind \"选做\"; it must be 填空, 解答 or 作文."},
+        {"<section kind=\"填空\" name=\"填空题\" items=\"-3\"/>",
+         "Written section 2 (\"填空题\") has items=\"-3\"; it must be a whole number from 1 to "
+         "32767."},
+        {"<section kind=\"解答\" name=\"b\" rows=\"99999999999999999999\"/>",
+         "Written section 2 (\"b\") has rows=\"99999999999999999999\"; it must be a whole "
+         "number from 1 to 32767."},
+        {"<section kind=\"作文\" name=\"c\" chars=\"32768\"/>",
+         "Written section 2 (\"c\") has chars=\"32768\"; it must be a whole number from 1 to "
+         "32767."},
+        {"<section kind=\"填空\" name=\"d\" blanks=\"2.5\"/>",
+         "Written section 2 (\"d\") has blanks=\"2.5\"; it must be a whole number from 1 to "
+         "32767."},
+        {"<section kind=\"填空\" name=\"e\" points=\"1e999\"/>",
+         "Written section 2 (\"e\") has points=\"1e999\"; it must be a number not below 0."},
+        {"<section kind=\"解答\" name=\"f\" points=\"-1\"/>",
+         "Written section 2 (\"f\") has points=\"-1\"; it must be a number not below 0."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.section);
+        const std::string xml =
+            std::string(
+                "<sheetSettings xmlns=\"urn:varelo:sheet-settings\" version=\"1\">"
+                "<sections><section kind=\"作文\" chars=\"100\"/>") +
+            c.section + "</sections></sheetSettings>";
+        try {
+            settings::ParseSheetSettings(xml);
+            ADD_FAILURE() << "accepted";
+        } catch (const settings::SheetSettingsError& e) {
+            EXPECT_STREQ(e.what(), c.message);
+        }
+    }
+
+    std::string many =
+        "<sheetSettings xmlns=\"urn:varelo:sheet-settings\" version=\"1\"><sections>";
+    for (int i = 0; i <= 4096; ++i) many += "<section kind=\"作文\"/>";
+    many += "</sections></sheetSettings>";
+    EXPECT_THROW(settings::ParseSheetSettings(many), settings::SheetSettingsError);
 }

@@ -2,8 +2,12 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
 #include <pugixml.hpp>
 
+#include "host/numbers.h"
 #include "host/xml_text.h"
 #include "settings/form_handlers.h"
 
@@ -24,6 +28,46 @@ constexpr std::array<const char*, 6> kGroupAttributes = {"number",  "name", "ite
 constexpr int kMaxGroups = 4096;
 
 constexpr const char* kRoot = "sheetSettings";
+
+// Written sections by their kind's name, as the part spells it.
+struct SectionKindName {
+    layout::SectionKind kind;
+    const char* name;
+};
+constexpr std::array<SectionKindName, 3> kSectionKinds = {{
+    {layout::SectionKind::Fill, "填空"},
+    {layout::SectionKind::Answer, "解答"},
+    {layout::SectionKind::Essay, "作文"},
+}};
+
+// A section's counts as attributes; which of them a kind writes.
+struct SectionCount {
+    const char* attribute;
+    int layout::WrittenSection::*field;
+    bool fill, answer, essay;
+};
+constexpr std::array<SectionCount, 4> kSectionCounts = {{
+    {"items", &layout::WrittenSection::items, true, true, false},
+    {"blanks", &layout::WrittenSection::blanks, true, false, false},
+    {"rows", &layout::WrittenSection::rows, false, true, false},
+    {"chars", &layout::WrittenSection::chars, false, false, true},
+}};
+
+bool KindHasCount(layout::SectionKind kind, const SectionCount& c) {
+    switch (kind) {
+        case layout::SectionKind::Fill:
+            return c.fill;
+        case layout::SectionKind::Answer:
+            return c.answer;
+        case layout::SectionKind::Essay:
+            return c.essay;
+    }
+    return false;
+}
+
+// No sheet prints a count beyond a 16-bit one; larger claims are not a sheet's.
+constexpr int kMaxSectionCount = INT16_MAX;
+constexpr int kMaxSections = 4096;
 
 // The dialog's text fields, by element name.
 struct TextField {
@@ -86,6 +130,49 @@ void ReadEntry(pugi::xml_node entry, layout::SheetForm& form) {
     }
 }
 
+std::string SectionLabel(size_t index, const layout::WrittenSection& s) {
+    return "Written section " + std::to_string(index + 1) + " (\"" + s.name + "\")";
+}
+
+// One section element: its kind is required, since every other value means something only
+// for a kind; a count or points left out takes the section's default, and a value that no
+// sheet can hold is refused rather than handed to the layout.
+layout::WrittenSection ReadSection(pugi::xml_node element, size_t index) {
+    layout::WrittenSection s;
+    const std::string_view kind = Attribute(element, "kind").value();
+    const auto known = std::find_if(kSectionKinds.begin(), kSectionKinds.end(),
+                                    [&](const SectionKindName& k) { return kind == k.name; });
+    if (known == kSectionKinds.end())
+        throw SheetSettingsError("Written section " + std::to_string(index + 1) +
+                                 " has the kind \"" + std::string(kind) +
+                                 "\"; it must be 填空, 解答 or 作文.");
+    s.kind = known->kind;
+    if (const auto a = Attribute(element, "name")) s.name = a.value();
+    if (s.kind == layout::SectionKind::Essay) s.chars = 1;
+    for (const SectionCount& c : kSectionCounts) {
+        const pugi::xml_attribute a = Attribute(element, c.attribute);
+        if (!a || !KindHasCount(s.kind, c)) continue;
+        const std::string_view text = a.value();
+        int n = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
+        if (error != std::errc{} || end != text.data() + text.size() || n < 1 ||
+            n > kMaxSectionCount)
+            throw SheetSettingsError(SectionLabel(index, s) + " has " + c.attribute + "=\"" +
+                                     std::string(text) +
+                                     "\"; it must be a whole number from 1 to " +
+                                     std::to_string(kMaxSectionCount) + ".");
+        s.*c.field = n;
+    }
+    if (const pugi::xml_attribute a = Attribute(element, "points")) {
+        const std::optional<double> points = host::ParseNumber(a.value());
+        if (!points || !std::isfinite(*points) || *points < 0)
+            throw SheetSettingsError(SectionLabel(index, s) + " has points=\"" + a.value() +
+                                     "\"; it must be a number not below 0.");
+        s.points = *points;
+    }
+    return s;
+}
+
 layout::SheetForm FormFromXml(pugi::xml_node root) {
     if (!IsSheetSettings(root))
         throw SheetSettingsError("The part does not hold a sheet's settings.");
@@ -111,7 +198,22 @@ layout::SheetForm FormFromXml(pugi::xml_node root) {
             form.mfgQuestion.AddRow(std::move(row));
         });
     });
+    ForEachChild(root, "sections", [&](pugi::xml_node sections) {
+        ForEachChild(sections, "section", [&](pugi::xml_node section) {
+            if (form.sections.size() >= kMaxSections)
+                throw SheetSettingsError("The sheet's settings list more than " +
+                                         std::to_string(kMaxSections) + " written sections.");
+            form.sections.push_back(ReadSection(section, form.sections.size()));
+        });
+    });
     return form;
+}
+
+// Shortest text that reads back as the same number, so points survive a reopening exactly.
+std::string PointsText(double points) {
+    std::array<char, 32> buffer{};
+    const auto end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), points).ptr;
+    return std::string(buffer.data(), end);
 }
 
 }  // namespace
@@ -142,6 +244,19 @@ std::string SheetSettingsXml(const layout::SheetForm& form) {
         pugi::xml_node group = objective.append_child("group");
         for (size_t c = 0; c < row.size(); ++c)
             group.append_attribute(kGroupAttributes[c]) = host::XmlSafeText(row[c]).c_str();
+    }
+    // Left out when empty, so a sheet without sections keeps the settings it always had.
+    if (!form.sections.empty()) {
+        pugi::xml_node sections = root.append_child("sections");
+        for (const layout::WrittenSection& s : form.sections) {
+            pugi::xml_node section = sections.append_child("section");
+            for (const SectionKindName& k : kSectionKinds)
+                if (k.kind == s.kind) section.append_attribute("kind") = k.name;
+            section.append_attribute("name") = host::XmlSafeText(s.name).c_str();
+            for (const SectionCount& c : kSectionCounts)
+                if (KindHasCount(s.kind, c)) section.append_attribute(c.attribute) = s.*c.field;
+            section.append_attribute("points") = PointsText(s.points).c_str();
+        }
     }
 
     struct Sink : pugi::xml_writer {
