@@ -14,7 +14,7 @@ packages=(
   fonts-noto-cjk fonts-arphic-ukai
 )
 if [[ "${1:-}" == "--test" ]]; then
-  packages+=(libreoffice-writer-nogui poppler-utils clang libclang-rt-14-dev)
+  packages+=(libreoffice-writer-nogui poppler-utils clang libclang-rt-14-dev python3-docx)
 fi
 
 missing=()

@@ -52,6 +52,18 @@ struct CustomXmlPart {
     bool operator==(const CustomXmlPart&) const = default;
 };
 
+// A package part the surface does not interpret (document properties, a theme, ...),
+// kept byte for byte with the relationship that reaches it from the package ("") or from
+// the main document ("word/document.xml").
+struct CarriedPart {
+    std::string name;  // without a leading '/'
+    std::string contentType;
+    std::string data;
+    std::string source;
+    std::string relationshipType;
+    bool operator==(const CarriedPart&) const = default;
+};
+
 class Document {
   public:
     Document();
@@ -72,6 +84,15 @@ class Document {
     // Custom XML data parts, in package order.
     std::vector<CustomXmlPart> customXml;
 
+    // Parts of an opened file that are carried through a save untouched.
+    std::vector<CarriedPart> carriedParts;
+
+    // What an opened file holds that the surface does not model ("pictures or text boxes",
+    // "headers and footers", ...), in order of first appearance. A document with any is
+    // read-only: saving it would lose them.
+    std::vector<std::string> unmodelled;
+    bool ReadOnly() const { return !unmodelled.empty(); }
+
     // Tables.Add at the very start of the document; returns the new table.
     Table& AddTableAtStart(int rows, int columns, TableBehavior behavior = TableBehavior::Word8);
     // Tables(i), 1-based, over the body's top-level tables. Throws HostError when missing.
@@ -85,7 +106,7 @@ class Document {
     bool operator==(const Document& o) const {
         return pageSetup == o.pageSetup && embedTrueTypeFonts == o.embedTrueTypeFonts &&
                doNotEmbedSystemFonts == o.doNotEmbedSystemFonts && styles_ == o.styles_ &&
-               body == o.body && customXml == o.customXml;
+               body == o.body && customXml == o.customXml && carriedParts == o.carriedParts;
     }
 
   private:

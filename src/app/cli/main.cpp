@@ -273,6 +273,11 @@ int Edit(const std::vector<std::string>& args) {
         Complain(std::string("varelo edit: ") + e.what());
         return kRefused;
     }
+    if (app.ActiveDocument()->ReadOnly()) {
+        Complain("varelo edit: " + host::UnmodelledMessage(*app.ActiveDocument()) + " " +
+                 host::Quoted(o.output) + " was not written");
+        return kRefused;
+    }
     // The template comes from the settings the sheet carries: without them nothing is written.
     std::optional<layout::SheetForm> form;
     if (o.omr) {

@@ -10,7 +10,7 @@ namespace varelo::host::docx {
 #define VARELO_OXML "application/vnd.openxmlformats-officedocument."
 #define VARELO_RELS "http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
 
-std::string ContentTypesXml(bool embedsFont, size_t customXmlItems) {
+std::string ContentTypesXml(bool embedsFont, size_t customXmlItems, std::string_view extra) {
     std::string xml =
         std::string(kXmlDeclaration) +
         "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
@@ -36,10 +36,11 @@ std::string ContentTypesXml(bool embedsFont, size_t customXmlItems) {
     for (size_t n = 1; n <= customXmlItems; ++n)
         xml += "<Override PartName=\"/" + CustomXmlPropsPart(n) +
                "\" ContentType=\"" VARELO_OXML "customXmlProperties+xml\"/>";
+    xml += extra;
     return xml + "</Types>";
 }
 
-std::string RootRelsXml() {
+std::string RootRelsXml(std::string_view extra) {
     return std::string(kXmlDeclaration) +
            "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
            "<Relationship Id=\"rId1\" Type=\"" VARELO_RELS
@@ -47,11 +48,11 @@ std::string RootRelsXml() {
            "Target=\"word/document.xml\"/>"
            "<Relationship Id=\"rId2\" Type=\"" VARELO_RELS
            "extended-properties\" "
-           "Target=\"docProps/app.xml\"/>"
-           "</Relationships>";
+           "Target=\"docProps/app.xml\"/>" +
+           std::string(extra) + "</Relationships>";
 }
 
-std::string DocumentRelsXml(size_t customXmlItems) {
+std::string DocumentRelsXml(size_t customXmlItems, std::string_view extra) {
     std::string xml =
         std::string(kXmlDeclaration) +
         "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
@@ -65,6 +66,7 @@ std::string DocumentRelsXml(size_t customXmlItems) {
     for (size_t n = 1; n <= customXmlItems; ++n)
         xml += "<Relationship Id=\"" + CustomXmlRelId(n) +
                "\" Type=\"" VARELO_RELS "customXml\" Target=\"../" + CustomXmlItemPart(n) + "\"/>";
+    xml += extra;
     return xml + "</Relationships>";
 }
 

@@ -15,8 +15,16 @@ PackageReader::PackageReader(std::string_view bytes) {
     if (src) archive_ = zip_open_from_source(src, ZIP_RDONLY | ZIP_CHECKCONS, &error);
     if (!archive_) {
         if (src) zip_source_free(src);
+        const int code = zip_error_code_zip(&error);
         const std::string reason = zip_error_strerror(&error);
         zip_error_fini(&error);
+        // libzip's own words for these say little to someone holding the file.
+        if (code == ZIP_ER_EXISTS)
+            throw OpenError(
+                "The document is damaged: two entries of its package have the same name.");
+        if (code == ZIP_ER_INCONS)
+            throw OpenError(
+                "The document is damaged: its package's directory does not match its entries.");
         throw OpenError("The file is not a .docx document (" + reason + ").");
     }
     if (zip_get_num_entries(archive_, 0) <= 0) {
@@ -59,7 +67,17 @@ std::optional<std::string> PackageReader::Read(std::string_view partName) {
     char extra;
     const bool whole =
         got == static_cast<zip_int64_t>(data.size()) && zip_fread(file, &extra, 1) == 0;
-    const std::string reason = whole ? std::string() : zip_file_strerror(file);
+    std::string reason;
+    if (!whole) {
+        const zip_error_t* error = zip_file_get_error(file);
+        // A part longer or shorter than its entry declares reads with "no error".
+        reason = zip_error_code_zip(error) != ZIP_ER_OK ? zip_file_strerror(file)
+                 : got < static_cast<zip_int64_t>(data.size())
+                     ? "it is shorter than the " + std::to_string(data.size()) +
+                           " bytes its entry declares"
+                     : "it is longer than the " + std::to_string(data.size()) +
+                           " bytes its entry declares";
+    }
     zip_fclose(file);
     if (!whole) Damaged(name, reason);
     // libzip does not check the crc of every entry it inflates; a flipped bit must not

@@ -54,10 +54,19 @@ std::string ObfuscateFont(std::string_view font, std::string_view fontKey);
 
 // Declares the obfuscated font type when the package carries a font, and the properties
 // part of every custom XML item.
-std::string ContentTypesXml(bool embedsFont, size_t customXmlItems);
-std::string RootRelsXml();
+std::string ContentTypesXml(bool embedsFont, size_t customXmlItems, std::string_view extra = {});
+std::string RootRelsXml(std::string_view extra = {});
 // The main document's relationships: its fixed parts, then every custom XML item.
-std::string DocumentRelsXml(size_t customXmlItems);
+std::string DocumentRelsXml(size_t customXmlItems, std::string_view extra = {});
+
+// Whether the writer writes a part by this name (compared as package names are: ignoring
+// case), so that no carried part may take it.
+bool IsWrittenPart(std::string_view name);
+bool CaseInsensitiveEqual(std::string_view a, std::string_view b);
+
+// Relationships and content types of the carried parts, after the writer's own.
+std::string CarriedRelationshipsXml(const Document& doc, std::string_view source);
+std::string CarriedContentTypesXml(const Document& doc);
 
 // Custom XML item n (1-based): the item, its properties part and the relationships that
 // tie them; the main document points to the item with relationship CustomXmlRelId(n).

@@ -8,6 +8,7 @@
 
 #include "host/docx/parts.h"
 #include "host/docx/reader.h"
+#include "host/docx/style_sheet.h"
 #include "host/docx/xml.h"
 #include "host/table.h"
 
@@ -69,9 +70,60 @@ struct MergedCell {
     pugi::xml_node anchor;
 };
 
+// What the surface does not model, by element, as the message names it. Anything not
+// listed here and not read is named by its element.
+struct Unmodelled {
+    const char* element;
+    const char* what;  // nullptr: nothing is lost (markers the save may drop)
+};
+constexpr Unmodelled kUnmodelled[] = {
+    {"w:bookmarkStart", nullptr},
+    {"w:bookmarkEnd", nullptr},
+    {"w:proofErr", nullptr},
+    {"w:permStart", nullptr},
+    {"w:permEnd", nullptr},
+    {"w:lastRenderedPageBreak", nullptr},
+    {"w:softHyphen", nullptr},
+    {"w:drawing", "pictures or text boxes"},
+    {"w:pict", "pictures or text boxes"},
+    {"w:object", "embedded objects"},
+    {"mc:AlternateContent", "pictures or text boxes"},
+    {"w:hyperlink", "hyperlinks"},
+    {"w:fldSimple", "fields"},
+    {"w:fldChar", "fields"},
+    {"w:instrText", "fields"},
+    {"w:ins", "tracked changes"},
+    {"w:del", "tracked changes"},
+    {"w:moveFrom", "tracked changes"},
+    {"w:moveTo", "tracked changes"},
+    {"w:delText", "tracked changes"},
+    {"w:pPrChange", "tracked changes"},
+    {"w:rPrChange", "tracked changes"},
+    {"w:commentRangeStart", "comments"},
+    {"w:commentRangeEnd", "comments"},
+    {"w:commentReference", "comments"},
+    {"w:annotationRef", "comments"},
+    {"w:footnoteReference", "footnotes and endnotes"},
+    {"w:endnoteReference", "footnotes and endnotes"},
+    {"w:sdt", "content controls"},
+    {"w:customXml", "content controls"},
+    {"w:smartTag", "content controls"},
+    {"w:altChunk", "embedded documents"},
+    {"m:oMath", "equations"},
+    {"m:oMathPara", "equations"},
+    {"w:sym", "symbols"},
+    {"w:numPr", "list numbering"},
+    {"w:sectPr", "section breaks"},
+    {"w:framePr", "text frames"},
+    {"w:headerReference", "headers and footers"},
+    {"w:footerReference", "headers and footers"},
+    {"w:pgBorders", "page borders"},
+    {"w:lnNumType", "line numbers"},
+};
+
 class BodyReader {
   public:
-    explicit BodyReader(Document& doc) : doc_(doc) {}
+    BodyReader(Document& doc, const StyleSheet& styles) : doc_(doc), styles_(styles) {}
 
     void Read(pugi::xml_node body) {
         Content content = ReadContent(body, 0, false);
@@ -82,47 +134,132 @@ class BodyReader {
     }
 
   private:
+    // Notes what an element holds that the surface cannot keep.
+    void Unknown(pugi::xml_node n) {
+        if (n.type() != pugi::node_element) return;
+        std::string what = n.name();
+        for (const Unmodelled& u : kUnmodelled) {
+            if (what != u.element) continue;
+            if (!u.what) return;
+            what = u.what;
+            break;
+        }
+        if (std::find(doc_.unmodelled.begin(), doc_.unmodelled.end(), what) ==
+            doc_.unmodelled.end())
+            doc_.unmodelled.push_back(std::move(what));
+    }
+
     Content ReadContent(pugi::xml_node parent, int depth, bool inCell) {
         Content content;
         for (pugi::xml_node n = parent.first_child(); n; n = n.next_sibling()) {
-            if (std::strcmp(n.name(), "w:p") == 0) {
+            const char* name = n.name();
+            if (std::strcmp(name, "w:p") == 0) {
+                if (++paragraphs_ > kMaxDocxParagraphs) OverLimit(kMaxDocxParagraphs, "paragraphs");
                 content.emplace_back(ReadParagraph(n, inCell));
-            } else if (std::strcmp(n.name(), "w:tbl") == 0) {
+            } else if (std::strcmp(name, "w:tbl") == 0) {
                 if (depth >= kMaxDocxTableDepth) Damaged("tables are nested too deeply");
                 content.emplace_back(ReadTable(n, depth + 1));
+            } else if (std::strcmp(name, "w:tcPr") == 0 ||
+                       (std::strcmp(name, "w:sectPr") == 0 && depth == 0 && !inCell &&
+                        !n.next_sibling())) {
+                // Read by the cell and the section.
+            } else {
+                Unknown(n);
             }
         }
         return content;
     }
 
+    [[noreturn]] static void OverLimit(long limit, const char* what) {
+        throw OpenError("The document has more than " + std::to_string(limit) + " " + what +
+                        ", the most Varelo opens.");
+    }
+
     Paragraph ReadParagraph(pugi::xml_node p, bool inCell) {
         Paragraph para;
         const pugi::xml_node pPr = p.child("w:pPr");
-        if (const auto style = ParseStyleId(pPr.child("w:pStyle").attribute("w:val").value()))
-            para.style = *style;
+        // The style gives what the paragraph does not say. Styles of the document's own
+        // kind stay styles; any other style's formatting becomes the paragraph's own.
+        const ParagraphStyle& style =
+            styles_.Paragraph(pPr.child("w:pStyle").attribute("w:val").value());
+        CharFormat base;
+        if (style.own) {
+            para.style = *style.own;
+            para.format = doc_.GetStyle(*style.own).paragraph;
+        } else {
+            para.format = style.paragraph;
+            base = style.chars;
+        }
         ReadParagraphFormat(pPr, para.format);
         // The writer turns grid snapping off for every paragraph in a table; the flag in a
         // cell says nothing about the document.
         if (inCell) para.format.snapToGrid = true;
-        para.markFormat = ReadCharFormat(pPr.child("w:rPr"));
-        for (pugi::xml_node r = p.child("w:r"); r; r = r.next_sibling("w:r")) {
+        for (pugi::xml_node n = pPr.first_child(); n; n = n.next_sibling())
+            if (std::strcmp(n.name(), "w:numPr") == 0 || std::strcmp(n.name(), "w:sectPr") == 0 ||
+                std::strcmp(n.name(), "w:framePr") == 0 ||
+                std::strcmp(n.name(), "w:pPrChange") == 0)
+                Unknown(n);
+        para.markFormat = base;
+        para.markFormat.MergeFrom(ReadCharFormat(pPr.child("w:rPr")));
+        for (pugi::xml_node n = p.first_child(); n; n = n.next_sibling()) {
+            if (std::strcmp(n.name(), "w:r") != 0) {
+                if (std::strcmp(n.name(), "w:pPr") != 0) Unknown(n);
+                continue;
+            }
+            if (++runs_ > kMaxDocxRuns) OverLimit(kMaxDocxRuns, "runs");
+            const pugi::xml_node rPr = n.child("w:rPr");
             Run run;
-            run.format = ReadCharFormat(r.child("w:rPr"));
-            for (pugi::xml_node c = r.first_child(); c; c = c.next_sibling()) {
+            run.format = base;
+            run.format.MergeFrom(
+                styles_.Character(rPr.child("w:rStyle").attribute("w:val").value()));
+            run.format.MergeFrom(ReadCharFormat(rPr));
+            NoteUnmodelledFormat(rPr);
+            for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling()) {
                 const std::string_view name = c.name();
                 if (name == "w:t") {
                     for (pugi::xml_node t = c.first_child(); t; t = t.next_sibling())
                         if (t.type() == pugi::node_pcdata || t.type() == pugi::node_cdata)
                             run.text += CleanText(t.value());  // the parser keeps bad UTF-8
-                } else if (name == "w:tab") {
+                } else if (name == "w:tab" || name == "w:ptab") {
                     run.text += '\t';
                 } else if (name == "w:br" || name == "w:cr") {
+                    const std::string_view type = c.attribute("w:type").value();
+                    if (type == "page" || type == "column") Unknown(c, "page and column breaks");
                     run.text += "\r\n";
+                } else if (name == "w:noBreakHyphen") {
+                    run.text += "\u2011";
+                } else if (name != "w:rPr") {
+                    Unknown(c);
                 }
             }
+            text_ += run.text.size();
+            if (text_ > kMaxDocxText) OverLimit(kMaxDocxText, "bytes of text");
             if (!run.text.empty()) para.runs.push_back(std::move(run));
         }
         return para;
+    }
+
+    void Unknown(pugi::xml_node, const char* what) {
+        if (std::find(doc_.unmodelled.begin(), doc_.unmodelled.end(), what) ==
+            doc_.unmodelled.end())
+            doc_.unmodelled.emplace_back(what);
+    }
+
+    // Character formatting the surface has no place for.
+    void NoteUnmodelledFormat(pugi::xml_node rPr) {
+        for (pugi::xml_node f = rPr.first_child(); f; f = f.next_sibling()) {
+            const std::string_view name = f.name();
+            const std::string_view val = f.attribute("w:val").value();
+            const bool shown = ((name == "w:i" || name == "w:strike" || name == "w:dstrike" ||
+                                 name == "w:caps" || name == "w:vanish") &&
+                                OnOff(f)) ||
+                               (name == "w:u" && val != "none") ||
+                               (name == "w:color" && val != "auto" && val != "000000") ||
+                               (name == "w:highlight" && val != "none") ||
+                               (name == "w:vertAlign" && val != "baseline");
+            if (shown) Unknown(f, "italic, underlined, struck-through, hidden or coloured text");
+            if (name == "w:rPrChange") Unknown(f);
+        }
     }
 
     std::unique_ptr<Table> ReadTable(pugi::xml_node tbl, int depth) {
@@ -137,12 +274,25 @@ class BodyReader {
         std::vector<MergedCell> cells;
         std::vector<int> open(static_cast<size_t>(columns) + 1,
                               -1);  // column -> cell that may continue
+        for (pugi::xml_node n = tbl.first_child(); n; n = n.next_sibling())
+            if (std::strcmp(n.name(), "w:tr") != 0 && std::strcmp(n.name(), "w:tblPr") != 0 &&
+                std::strcmp(n.name(), "w:tblGrid") != 0)
+                Unknown(n);
         for (pugi::xml_node tr = tbl.child("w:tr"); tr; tr = tr.next_sibling("w:tr")) {
             if (rows.size() >= 32767) Damaged("a table has more than 32767 rows");
             const int r = static_cast<int>(rows.size()) + 1;
             std::vector<RawCell> row;
             std::vector<int> next(static_cast<size_t>(columns) + 1, -1);
+            // Slots a row skips before its first cell are empty cells, as are those after.
+            const long before =
+                Int(tr.child("w:trPr").child("w:gridBefore"), "w:val", 0, 63).value_or(0);
+            if (before >= columns) Damaged("a row is wider than its table");
             int c = 1;
+            for (; c <= before; ++c) cells.push_back({{r, c, r, c}, pugi::xml_node()});
+            for (pugi::xml_node n = tr.first_child(); n; n = n.next_sibling())
+                if (std::strcmp(n.name(), "w:tc") != 0 && std::strcmp(n.name(), "w:trPr") != 0 &&
+                    std::strcmp(n.name(), "w:tblPrEx") != 0)
+                    Unknown(n);
             for (pugi::xml_node tc = tr.child("w:tc"); tc; tc = tc.next_sibling("w:tc")) {
                 RawCell raw;
                 raw.tc = tc;
@@ -181,7 +331,12 @@ class BodyReader {
 
         auto table = std::make_unique<Table>(static_cast<int>(rows.size()), columns);
         Table& t = *table;
-        ReadTableProperties(tbl.child("w:tblPr"), t);
+        const pugi::xml_node tblPr = tbl.child("w:tblPr");
+        TableStyle style = styles_.Table(tblPr.child("w:tblStyle").attribute("w:val").value());
+        ReadTableStyle(tblPr, style);
+        ReadTableProperties(tblPr, style, t);
+        bool tableBorders = false;
+        for (const pugi::xml_node b : style.borders) tableBorders = tableBorders || b;
         for (const MergedCell& m : cells)
             if (m.rect.Rows() > 1 || m.rect.Columns() > 1) t.Merge(m.rect);
         for (const MergedCell& m : cells) {
@@ -202,13 +357,14 @@ class BodyReader {
         for (pugi::xml_node tr = tbl.child("w:tr"); tr; tr = tr.next_sibling("w:tr")) {
             ++r;
             ReadRowFormat(tr.child("w:trPr").child("w:trHeight"), t.Row(r));
-            for (const RawCell& raw : rows[static_cast<size_t>(r - 1)]) ReadCellBorders(raw, r, t);
+            for (const RawCell& raw : rows[static_cast<size_t>(r - 1)])
+                ReadCellBorders(raw, r, tableBorders, t);
         }
         ReadColumnWidths(rows, t);
         return table;
     }
 
-    static void ReadTableProperties(pugi::xml_node tblPr, Table& t) {
+    static void ReadTableProperties(pugi::xml_node tblPr, const TableStyle& style, Table& t) {
         t.preferredWidth = ReadWidth(tblPr.child("w:tblW"));
         if (const auto jc = ParseRowJc(tblPr.child("w:jc").attribute("w:val").value()))
             t.rowAlignment = *jc;
@@ -216,14 +372,32 @@ class BodyReader {
             std::string_view(tblPr.child("w:tblLayout").attribute("w:type").value()) == "autofit"
                 ? AutoFit::Content
                 : AutoFit::Fixed;
-        const pugi::xml_node mar = tblPr.child("w:tblCellMar");
-        auto padding = [&](const char* side, double& out) {
-            if (const auto v = Int(mar.child(side), "w:w", 0, kMaxTwips)) out = Points(*v);
+        // Margins no style gives are the markup's default: none.
+        t.topPadding = style.margins[0].value_or(0);
+        t.leftPadding = style.margins[1].value_or(0);
+        t.bottomPadding = style.margins[2].value_or(0);
+        t.rightPadding = style.margins[3].value_or(0);
+        // Table borders lie on the outer edges and, inside, on every edge between cells;
+        // the cells' own borders then override them.
+        const int rows = t.Rows(), columns = t.Columns();
+        auto border = [&](int side) -> std::optional<Border> {
+            if (!style.borders[side]) return std::nullopt;
+            return ReadBorder(style.borders[side]);
         };
-        padding("w:top", t.topPadding);
-        padding("w:left", t.leftPadding);
-        padding("w:bottom", t.bottomPadding);
-        padding("w:right", t.rightPadding);
+        if (const auto b = border(0))
+            for (int c = 1; c <= columns; ++c) t.HorizontalEdge(1, c) = *b;
+        if (const auto b = border(2))
+            for (int c = 1; c <= columns; ++c) t.HorizontalEdge(rows + 1, c) = *b;
+        if (const auto b = border(1))
+            for (int r = 1; r <= rows; ++r) t.VerticalEdge(r, 1) = *b;
+        if (const auto b = border(3))
+            for (int r = 1; r <= rows; ++r) t.VerticalEdge(r, columns + 1) = *b;
+        if (const auto b = border(4))
+            for (int r = 2; r <= rows; ++r)
+                for (int c = 1; c <= columns; ++c) t.HorizontalEdge(r, c) = *b;
+        if (const auto b = border(5))
+            for (int r = 1; r <= rows; ++r)
+                for (int c = 2; c <= columns; ++c) t.VerticalEdge(r, c) = *b;
     }
 
     static void ReadRowFormat(pugi::xml_node h, RowFormat& f) {
@@ -237,23 +411,26 @@ class BodyReader {
 
     // Each side lands on the grid's edge segments; a side the file leaves out stays as the
     // neighbour across it says.
-    static void ReadCellBorders(const RawCell& raw, int r, Table& t) {
+    static void ReadCellBorders(const RawCell& raw, int r, bool tableBorders, Table& t) {
         const pugi::xml_node borders = raw.tc.child("w:tcPr").child("w:tcBorders");
         if (!borders) return;
         const int right = raw.column + raw.span - 1;
-        auto side = [&](const char* name) -> std::optional<Border> {
-            const pugi::xml_node b = borders.child(name);
+        auto side = [&](const char* name, const char* logical) -> std::optional<Border> {
+            pugi::xml_node b = borders.child(name);
+            if (!b && logical) b = borders.child(logical);
             if (!b) return std::nullopt;
             const Border border = ReadBorder(b);
-            if (!border.Visible()) return std::nullopt;
+            // A cell stating no border over a table border removes it; a cell of our own
+            // files states only visible ones, and saying nothing leaves the edge alone.
+            if (!border.Visible() && !tableBorders) return std::nullopt;
             return border;
         };
-        if (const auto b = side("w:top"))
+        if (const auto b = side("w:top", nullptr))
             for (int c = raw.column; c <= right; ++c) t.HorizontalEdge(r, c) = *b;
-        if (const auto b = side("w:bottom"))
+        if (const auto b = side("w:bottom", nullptr))
             for (int c = raw.column; c <= right; ++c) t.HorizontalEdge(r + 1, c) = *b;
-        if (const auto b = side("w:left")) t.VerticalEdge(r, raw.column) = *b;
-        if (const auto b = side("w:right")) t.VerticalEdge(r, right + 1) = *b;
+        if (const auto b = side("w:left", "w:start")) t.VerticalEdge(r, raw.column) = *b;
+        if (const auto b = side("w:right", "w:end")) t.VerticalEdge(r, right + 1) = *b;
     }
 
     // A column's preferred width is what its one-column cells say; a column that only
@@ -299,6 +476,12 @@ class BodyReader {
     void ReadSection(pugi::xml_node sect) {
         PageSetup& ps = doc_.pageSetup;
         if (!sect) return;
+        for (pugi::xml_node n = sect.first_child(); n; n = n.next_sibling())
+            if (std::strcmp(n.name(), "w:headerReference") == 0 ||
+                std::strcmp(n.name(), "w:footerReference") == 0 ||
+                std::strcmp(n.name(), "w:pgBorders") == 0 ||
+                std::strcmp(n.name(), "w:lnNumType") == 0)
+                Unknown(n);
         if (const auto type = ParseSectionType(sect.child("w:type").attribute("w:val").value()))
             ps.sectionStart = *type;
         const pugi::xml_node size = sect.child("w:pgSz");
@@ -342,7 +525,10 @@ class BodyReader {
     }
 
     Document& doc_;
+    const StyleSheet& styles_;
     long slots_ = 0;
+    long paragraphs_ = 0, runs_ = 0;
+    size_t text_ = 0;
 };
 
 }  // namespace
@@ -376,10 +562,10 @@ CharFormat ReadCharFormat(pugi::xml_node rPr) {
     return f;
 }
 
-void ReadDocumentXml(pugi::xml_node document, Document& doc) {
+void ReadDocumentXml(pugi::xml_node document, const StyleSheet& styles, Document& doc) {
     const pugi::xml_node body = document.child("w:body");
     if (!body) Damaged("the document has no body");
-    BodyReader(doc).Read(body);
+    BodyReader(doc, styles).Read(body);
 }
 
 }  // namespace varelo::host::docx

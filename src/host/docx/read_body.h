@@ -8,9 +8,12 @@
 
 namespace varelo::host::docx {
 
-// The body's blocks and the section's page setup; throws OpenError on what Varelo
-// cannot have written.
-void ReadDocumentXml(pugi::xml_node document, Document& doc);
+class StyleSheet;
+
+// The body's blocks and the section's page setup, formatted through the style sheet;
+// what the surface does not model is listed in doc.unmodelled. Throws OpenError on a
+// structure that cannot be a document, or one past the reader's limits.
+void ReadDocumentXml(pugi::xml_node document, const StyleSheet& styles, Document& doc);
 
 // w:pPr and w:rPr, shared with the styles. Values out of any sensible range are ignored.
 void ReadParagraphFormat(pugi::xml_node pPr, ParagraphFormat& f);

@@ -1,10 +1,11 @@
-// Opening a .docx that Varelo wrote: the package, its application mark, the styles and
-// settings; the body is read by read_body.cpp.
+// Opening a .docx: the package and its relationships, the styles and settings, custom XML
+// and carried parts; the body is read by read_body.cpp.
 
 #include "host/docx/reader.h"
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -15,6 +16,7 @@
 #include "host/docx/package_reader.h"
 #include "host/docx/parts.h"
 #include "host/docx/read_body.h"
+#include "host/docx/style_sheet.h"
 #include "host/docx/xml.h"
 #include "host/errors.h"
 
@@ -25,22 +27,6 @@ namespace {
 using docx::PackageReader;
 using docx::ParsePart;
 
-void ReadStyles(pugi::xml_node styles, Document& doc) {
-    for (pugi::xml_node s = styles.child("w:style"); s; s = s.next_sibling("w:style")) {
-        const auto id = docx::ParseStyleId(s.attribute("w:styleId").value());
-        if (!id || std::string_view(s.attribute("w:type").value()) != "paragraph") continue;
-        Style& style = doc.GetStyle(*id);
-        if (std::string name = docx::CleanText(s.child("w:name").attribute("w:val").value());
-            !name.empty())
-            style.name = std::move(name);
-        docx::ReadParagraphFormat(s.child("w:pPr"), style.paragraph);
-        const CharFormat f = docx::ReadCharFormat(s.child("w:rPr"));
-        if (f.font) style.font = *f.font;
-        if (f.size) style.size = *f.size;
-        if (f.bold) style.bold = *f.bold;
-    }
-}
-
 void ReadSettings(pugi::xml_node settings, Document& doc) {
     doc.embedTrueTypeFonts = docx::OnOff(settings.child("w:embedTrueTypeFonts"));
     doc.doNotEmbedSystemFonts = !docx::OnOff(settings.child("w:embedSystemFonts"));
@@ -49,8 +35,9 @@ void ReadSettings(pugi::xml_node settings, Document& doc) {
 
 // The custom XML items the main document points to, each with the item id and schema its
 // properties part declares. Their content is carried, not interpreted.
-void ReadCustomXml(PackageReader& package, Document& doc) {
-    for (const docx::Relationship& rel : package.RelationshipsOf(docx::kDocumentPart)) {
+void ReadCustomXml(PackageReader& package, const std::vector<docx::Relationship>& mainRels,
+                   Document& doc) {
+    for (const docx::Relationship& rel : mainRels) {
         if (rel.type != docx::kRelCustomXml) continue;
         std::optional<std::string> item = package.Read(rel.target);
         if (!item) continue;  // a dangling relationship holds nothing to keep
@@ -77,16 +64,110 @@ void ReadCustomXml(PackageReader& package, Document& doc) {
     }
 }
 
-void ReadParts(PackageReader& package, const std::string& body, Document& doc) {
-    if (const auto styles = package.Read(docx::kStylesPart))
-        ReadStyles(ParsePart(*styles, docx::kStylesPart).child("w:styles"), doc);
-    {
-        const pugi::xml_document xml = ParsePart(body, docx::kDocumentPart);
-        docx::ReadDocumentXml(xml.child("w:document"), doc);
+// The content type the package declares for a part: its override, else its extension's default.
+std::string ContentTypeOf(const pugi::xml_document& types, const std::string& part) {
+    const pugi::xml_node root = types.document_element();
+    const std::string name = "/" + part;
+    for (pugi::xml_node o : root.children())
+        if (docx::LocalName(o.name()) == "Override" &&
+            docx::CaseInsensitiveEqual(o.attribute("PartName").value(), name))
+            return o.attribute("ContentType").value();
+    const size_t dot = part.rfind('.');
+    const std::string ext = dot == std::string::npos ? std::string() : part.substr(dot + 1);
+    for (pugi::xml_node d : root.children())
+        if (docx::LocalName(d.name()) == "Default" &&
+            docx::CaseInsensitiveEqual(d.attribute("Extension").value(), ext))
+            return d.attribute("ContentType").value();
+    return "application/octet-stream";
+}
+
+// Parts reached from the package or the main document by relationships Varelo does not
+// write itself are carried through a save untouched.
+void ReadCarriedParts(PackageReader& package, const std::string& mainPart,
+                      const std::vector<docx::Relationship>& rootRels,
+                      const std::vector<docx::Relationship>& mainRels, Document& doc) {
+    const std::optional<std::string> typesXml = package.Read(docx::kContentTypesPart);
+    pugi::xml_document types;
+    if (typesXml) types = ParsePart(*typesXml, docx::kContentTypesPart);
+    auto carry = [&](const docx::Relationship& rel, const std::string& source) {
+        if (docx::IsWrittenPart(rel.target)) {
+            // A part by one of the names the writer uses, under another meaning.
+            doc.unmodelled.push_back("other parts of the package");
+            return;
+        }
+        std::optional<std::string> data = package.Read(rel.target);
+        if (!data) return;
+        if (doc.carriedParts.size() >= kMaxDocxCarriedParts)
+            throw OpenError("The document holds more than " + std::to_string(kMaxDocxCarriedParts) +
+                            " parts.");
+        // A part with relationships of its own (a header with a picture) cannot be carried
+        // alone; the content that uses it makes the document read-only anyway.
+        if (package.Read(docx::RelationshipsPartOf(rel.target)))
+            doc.unmodelled.push_back("other parts of the package");
+        doc.carriedParts.push_back(
+            {rel.target, ContentTypeOf(types, rel.target), std::move(*data), source, rel.type});
+    };
+    for (const docx::Relationship& rel : rootRels)
+        if (rel.type != docx::kRelOfficeDocument && rel.type != docx::kRelExtendedProperties &&
+            rel.target != mainPart)
+            carry(rel, "");
+    for (const docx::Relationship& rel : mainRels)
+        if (rel.type != docx::kRelStyles && rel.type != docx::kRelSettings &&
+            rel.type != docx::kRelFontTable && rel.type != docx::kRelCustomXml)
+            carry(rel, docx::kDocumentPart);
+    // Listed once, in order of first appearance.
+    std::vector<std::string> unique;
+    for (std::string& what : doc.unmodelled)
+        if (std::find(unique.begin(), unique.end(), what) == unique.end())
+            unique.push_back(std::move(what));
+    doc.unmodelled = std::move(unique);
+}
+
+// Counts what the writer will write for a story.
+struct Extent {
+    long cells = 0, paragraphs = 0, runs = 0;
+    size_t text = 0;
+};
+void Measure(const Content& content, Extent& e) {
+    for (const Block& b : content) {
+        if (!b.IsTable()) {
+            ++e.paragraphs;
+            e.runs += static_cast<long>(b.paragraph.runs.size());
+            for (const Run& r : b.paragraph.runs) e.text += r.text.size();
+            continue;
+        }
+        const Table& t = *b.table;
+        // Every slot is written: an anchor with its content, a continuation as one paragraph.
+        e.cells += static_cast<long>(t.Rows()) * t.Columns();
+        for (int r = 1; r <= t.Rows(); ++r)
+            for (int c = 1; c <= t.Columns(); ++c)
+                if (t.IsAnchor(r, c)) Measure(t.At(r, c).content, e);
     }
-    if (const auto settings = package.Read(docx::kSettingsPart))
-        ReadSettings(ParsePart(*settings, docx::kSettingsPart).child("w:settings"), doc);
-    ReadCustomXml(package, doc);
+}
+
+// Anything opened must save to a file that opens again: the document part it would write
+// must stay within kMaxDocxPartSize. Generous bounds per element settle it for every sheet
+// without writing; only a document near the limit is written out to be measured.
+void CheckSavable(const Document& doc) {
+    Extent e;
+    Measure(doc.body, e);
+    const double bound = 1200.0 * static_cast<double>(e.cells + e.paragraphs) +
+                         800.0 * static_cast<double>(e.runs) + 24.0 * static_cast<double>(e.text);
+    if (bound <= static_cast<double>(kMaxDocxPartSize)) return;
+    size_t size = 0;
+    docx::WriteDocumentXml(doc, [&](std::string_view piece) { size += piece.size(); });
+    if (size > kMaxDocxPartSize)
+        throw OpenError("The document is too large: saved, it would pass the limit of " +
+                        std::to_string(kMaxDocxPartSize >> 20) + " MB for a part.");
+}
+
+// The part a relationship of the given type reaches from source, else the conventional name
+// (files made without relationships, as some tools do).
+std::string PartOfType(const std::vector<docx::Relationship>& rels, const char* type,
+                       const char* fallback) {
+    for (const docx::Relationship& rel : rels)
+        if (rel.type == type) return rel.target;
+    return fallback;
 }
 
 }  // namespace
@@ -95,25 +176,44 @@ std::unique_ptr<Document> OpenDocxBytes(std::string_view bytes) {
     if (bytes.size() > kMaxDocxFileSize) throw OpenError("The file is too large for a sheet.");
     PackageReader package(bytes);
 
-    // Only sheets this program wrote are opened: their application properties say so.
-    const std::optional<std::string> app = package.Read(docx::kAppPart);
-    const pugi::xml_document appXml = app ? ParsePart(*app, docx::kAppPart) : pugi::xml_document();
-    if (std::string_view(appXml.child("Properties").child_value("Application")) !=
-        docx::kApplicationName)
-        throw OpenError("The document was not made by Varelo and cannot be opened.");
-
-    const std::optional<std::string> body = package.Read(docx::kDocumentPart);
-    if (!body) throw OpenError("The document is damaged: it has no word/document.xml.");
+    const std::vector<docx::Relationship> rootRels = package.RelationshipsOf("");
+    const std::string mainPart =
+        PartOfType(rootRels, docx::kRelOfficeDocument, docx::kDocumentPart);
+    const std::optional<std::string> body = package.Read(mainPart);
+    if (!body) throw OpenError("The document is damaged: it has no " + mainPart + ".");
+    const std::vector<docx::Relationship> mainRels = package.RelationshipsOf(mainPart);
 
     auto doc = std::make_unique<Document>();
     try {
-        ReadParts(package, *body, *doc);
+        pugi::xml_document stylesXml;
+        const std::string stylesPart = PartOfType(mainRels, docx::kRelStyles, docx::kStylesPart);
+        if (const auto styles = package.Read(stylesPart))
+            stylesXml = ParsePart(*styles, stylesPart);
+        const docx::StyleSheet styles(stylesXml.child("w:styles"));
+        styles.ApplyTo(*doc);
+        {
+            const pugi::xml_document xml = ParsePart(*body, mainPart);
+            docx::ReadDocumentXml(xml.child("w:document"), styles, *doc);
+        }
+        const std::string settingsPart =
+            PartOfType(mainRels, docx::kRelSettings, docx::kSettingsPart);
+        if (const auto settings = package.Read(settingsPart))
+            ReadSettings(ParsePart(*settings, settingsPart).child("w:settings"), *doc);
+        ReadCustomXml(package, mainRels, *doc);
+        ReadCarriedParts(package, mainPart, rootRels, mainRels, *doc);
     } catch (const HostError& e) {
         // The surface refused what the file asked of it (a merge, a size).
         throw OpenError(std::string("The document is damaged: ") + e.what());
     }
+    CheckSavable(*doc);
     doc->saved = true;
     return doc;
+}
+std::string UnmodelledMessage(const Document& doc) {
+    std::string list;
+    for (const std::string& what : doc.unmodelled) list += (list.empty() ? "" : ", ") + what;
+    return "The document holds what Varelo cannot keep (" + list +
+           "); it is read-only, as saving would lose it.";
 }
 
 std::unique_ptr<Document> OpenDocx(const std::string& path) {

@@ -15,11 +15,16 @@ class OpenError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Rebuilds a document from a .docx that Varelo wrote: page setup, styles, embedding flags,
-// tables (nested too) with merges, borders, row heights, column widths and paddings, and
-// every paragraph and run. Anything else (another program's .docx, a damaged or truncated
-// package, absurd sizes) is refused with OpenError.
+// Rebuilds a document from a .docx, whatever program wrote it: page setup, styles, embedding
+// flags, tables (nested too) with merges, borders, row heights, column widths and paddings,
+// and every paragraph and run, through the markup's defaults and style inheritance. What the
+// surface does not model is listed in Document::unmodelled (the document is then read-only);
+// parts it does not interpret are carried. A damaged or truncated package, or one past the
+// limits below, is refused with OpenError.
 std::unique_ptr<Document> OpenDocx(const std::string& path);
+
+// For a read-only document: what it holds that Varelo cannot keep, fit to show the user.
+std::string UnmodelledMessage(const Document& doc);
 std::unique_ptr<Document> OpenDocxBytes(std::string_view bytes);
 
 // Limits that keep a hostile file from exhausting memory. A sheet has about 8,200 table
@@ -29,5 +34,12 @@ inline constexpr size_t kMaxDocxPartSize = 32u << 20;
 inline constexpr long kMaxDocxSlots = 1L << 18;  // table slots in the whole document
 inline constexpr int kMaxDocxTableDepth = 8;
 inline constexpr size_t kMaxDocxCustomXmlItems = 64;
+inline constexpr size_t kMaxDocxCarriedParts = 256;
+// What the reader builds: far above the largest sheet (about 8,200 paragraphs and as many
+// runs, a few kilobytes of text) and a LibreOffice re-save of it, yet small enough that the
+// writer's part for anything accepted stays under kMaxDocxPartSize.
+inline constexpr long kMaxDocxParagraphs = 65536;
+inline constexpr long kMaxDocxRuns = 65536;
+inline constexpr size_t kMaxDocxText = 1u << 20;  // bytes of text in runs
 
 }  // namespace varelo::host

@@ -5,9 +5,11 @@
 
 #include "host/atomic_file.h"
 #include "host/docx/parts.h"
+#include "host/docx/reader.h"
 #include "host/docx/writer.h"
 #include "host/docx/xml.h"
 #include "host/docx/zip.h"
+#include "host/printable.h"
 
 namespace varelo::host {
 
@@ -16,14 +18,17 @@ std::string DocxBytes(const Document& doc) {
     const docx::EmbeddedFont* embedded = docx::FontToEmbed(doc);
     docx::ZipWriter zip(docx::kDeflateLevel);
     zip.Add(docx::kContentTypesPart,
-            docx::ContentTypesXml(embedded != nullptr, doc.customXml.size()));
-    zip.Add(docx::kRootRelsPart, docx::RootRelsXml());
+            docx::ContentTypesXml(embedded != nullptr, doc.customXml.size(),
+                                  docx::CarriedContentTypesXml(doc)));
+    zip.Add(docx::kRootRelsPart, docx::RootRelsXml(docx::CarriedRelationshipsXml(doc, "")));
     zip.Add(docx::kAppPart, docx::AppXml());
     zip.Begin(docx::kDocumentPart);
     const std::vector<std::string> fonts =
         docx::WriteDocumentXml(doc, [&](std::string_view piece) { zip.Write(piece); });
     zip.End();
-    zip.Add(docx::kDocumentRelsPart, docx::DocumentRelsXml(doc.customXml.size()));
+    zip.Add(docx::kDocumentRelsPart,
+            docx::DocumentRelsXml(doc.customXml.size(),
+                                  docx::CarriedRelationshipsXml(doc, docx::kDocumentPart)));
     zip.Add(docx::kStylesPart, docx::StylesXml(doc));
     zip.Add(docx::kSettingsPart, docx::SettingsXml(doc));
     zip.Add(docx::kFontTablePart, docx::FontTableXml(doc, fonts, embedded));
@@ -37,10 +42,15 @@ std::string DocxBytes(const Document& doc) {
         zip.Add(docx::CustomXmlItemRelsPart(n), docx::CustomXmlItemRelsXml(n));
         zip.Add(docx::CustomXmlPropsPart(n), docx::CustomXmlPropsXml(part));
     }
+    for (const CarriedPart& part : doc.carriedParts)
+        if (!docx::IsWrittenPart(part.name)) zip.Add(part.name, part.data);
     return zip.Finish();
 }
 
 void SaveDocx(const Document& doc, const std::string& path) {
+    // Saving never drops content silently.
+    if (doc.ReadOnly())
+        throw SaveError("Cannot save " + Quoted(path) + ": " + UnmodelledMessage(doc));
     SaveFileAtomically(path, DocxBytes(doc));
 }
 

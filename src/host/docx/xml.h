@@ -24,6 +24,13 @@ inline constexpr const char* kRelCustomXml =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/customXml";
 inline constexpr const char* kRelCustomXmlProps =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/customXmlProps";
+#define VARELO_REL "http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+inline constexpr const char* kRelOfficeDocument = VARELO_REL "officeDocument";
+inline constexpr const char* kRelExtendedProperties = VARELO_REL "extended-properties";
+inline constexpr const char* kRelStyles = VARELO_REL "styles";
+inline constexpr const char* kRelSettings = VARELO_REL "settings";
+inline constexpr const char* kRelFontTable = VARELO_REL "fontTable";
+#undef VARELO_REL
 inline constexpr const char* kApplicationName = "Varelo";
 
 // Gutter positions beside kGutterPosLeft.

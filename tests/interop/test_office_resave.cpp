@@ -1,0 +1,150 @@
+// Sheets that went through other programs: re-saved by LibreOffice they open, take an edit,
+// render and give the scanner template they were made with; touched by python-docx they open
+// read-only and say what a save would lose.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "edited_sheet.h"
+#include "host/application.h"
+#include "host/docx/reader.h"
+#include "host/docx/writer.h"
+#include "layout/omr_template.h"
+#include "office_support.h"
+#include "render/gui_app.h"
+#include "render/page_renderer.h"
+#include "settings/driver.h"
+#include "settings/form_handlers.h"
+#include "settings/sheet_settings_part.h"
+#include "tools/tools.h"
+
+namespace fs = std::filesystem;
+using namespace varelo;
+using namespace varelo::interop;
+
+namespace {
+
+// The two templates agree: the same marks and bubbles, each within tolerance millimetres.
+void ExpectSameTemplate(const layout::OmrTemplate& a, const layout::OmrTemplate& b,
+                        double tolerance) {
+    auto near = [&](const layout::OmrRect& x, const layout::OmrRect& y) {
+        return x.page == y.page && std::abs(x.x - y.x) <= tolerance &&
+               std::abs(x.y - y.y) <= tolerance && std::abs(x.width - y.width) <= tolerance &&
+               std::abs(x.height - y.height) <= tolerance;
+    };
+    ASSERT_EQ(a.pages.size(), b.pages.size());
+    for (size_t p = 0; p < a.pages.size(); ++p) {
+        ASSERT_EQ(a.pages[p].marks.size(), b.pages[p].marks.size());
+        for (size_t m = 0; m < a.pages[p].marks.size(); ++m)
+            EXPECT_TRUE(near(a.pages[p].marks[m].rect, b.pages[p].marks[m].rect))
+                << "page " << p + 1 << " mark " << m;
+    }
+    ASSERT_EQ(a.candidateColumns.size(), b.candidateColumns.size());
+    for (size_t c = 0; c < a.candidateColumns.size(); ++c)
+        for (size_t d = 0; d < a.candidateColumns[c].size(); ++d)
+            EXPECT_TRUE(near(a.candidateColumns[c][d].rect, b.candidateColumns[c][d].rect));
+    ASSERT_EQ(a.items.size(), b.items.size());
+    for (size_t i = 0; i < a.items.size(); ++i)
+        for (size_t o = 0; o < a.items[i].options.size(); ++o)
+            EXPECT_TRUE(near(a.items[i].options[o].rect, b.items[i].options[o].rect))
+                << "item " << i + 1 << " option " << o;
+}
+
+int ConvertToDocx(const std::vector<fs::path>& files, const fs::path& home, const fs::path& out,
+                  std::string& log) {
+    fs::create_directories(home);
+    std::string command =
+        "HOME=" + Quote(home.string()) +
+        " timeout 600 soffice --headless --norestore --convert-to docx --outdir " +
+        Quote(out.string());
+    for (const fs::path& f : files) command += " " + Quote(f.string());
+    return RunCommand(command, log);
+}
+
+}  // namespace
+
+TEST(OfficeResave, EveryLayoutResavedByLibreOfficeOpensEditsRendersAndKeepsItsTemplate) {
+    if (!OnPath("soffice")) GTEST_SKIP() << "soffice (libreoffice-writer-nogui) is not installed";
+    TempDir tmp;
+    ASSERT_FALSE(tmp.path().empty());
+    render::EnsureGuiApplication();
+
+    std::vector<fs::path> files;
+    std::vector<layout::OmrTemplate> templates;
+    for (int16_t code = 1; code <= 6; ++code) {
+        host::Application app;
+        layout::SheetForm form;
+        settings::Form_Load(form);
+        form.cmbPage = fixture::kLayoutNames[static_cast<size_t>(code - 1)];
+        settings::cmdAdd_Click(app, form);
+        const host::Document* doc = settings::OKButton_Click(app, form);
+        ASSERT_NE(doc, nullptr);
+        templates.push_back(layout::BuildOmrTemplate(*doc, form, code));
+        files.push_back(tmp.path() / ("sheet-" + std::to_string(code) + ".docx"));
+        host::SaveDocx(*doc, files.back().string());
+    }
+    std::string log;
+    const fs::path out = tmp.path() / "resaved";
+    ASSERT_EQ(ConvertToDocx(files, tmp.path() / "home", out, log), 0) << log;
+
+    for (size_t i = 0; i < files.size(); ++i) {
+        SCOPED_TRACE(fixture::kLayoutNames[i]);
+        host::Application app;
+        host::Document& doc =
+            app.AdoptDocument(host::OpenDocx((out / files[i].filename()).string()));
+        ASSERT_FALSE(doc.ReadOnly()) << host::UnmodelledMessage(doc);
+
+        // The settings came through, and the grid still gives the same template.
+        const std::optional<layout::SheetForm> form = settings::SheetSettingsOf(doc);
+        ASSERT_TRUE(form.has_value());
+        const auto code = settings::LayoutCode(form->cmbPage);
+        ASSERT_TRUE(code.has_value());
+        ExpectSameTemplate(layout::BuildOmrTemplate(doc, *form, *code), templates[i], 0.1);
+        EXPECT_EQ(render::PageCount(doc), 2);
+
+        // A box drawn near the foot of the grid, saved and reopened.
+        bool cancel = false;
+        const int last = doc.Tables(1).Rows();
+        app.selection.SelectCells(doc.Tables(1), {last - 6, 4, last - 4, 8});
+        tools::cbbBox_Click(app, cancel);
+        EXPECT_TRUE(doc.Tables(1).HorizontalEdge(last - 6, 5).Visible());
+        const std::unique_ptr<host::Document> again = host::OpenDocxBytes(host::DocxBytes(doc));
+        EXPECT_TRUE(*again == doc);
+    }
+}
+
+TEST(OfficeResave, ASheetTouchedByPythonDocxOpensReadOnlyNamingWhatItAdded) {
+    std::string probe;
+    if (RunCommand("/usr/bin/python3 -c 'import docx'", probe) != 0)
+        GTEST_SKIP() << "python3-docx is not installed";
+    TempDir tmp;
+    ASSERT_FALSE(tmp.path().empty());
+    host::Application app;
+    layout::SheetForm form;
+    settings::Form_Load(form);
+    settings::cmdAdd_Click(app, form);
+    const host::Document* sheet = settings::OKButton_Click(app, form);
+    ASSERT_NE(sheet, nullptr);
+    const fs::path in = tmp.path() / "sheet.docx", touched = tmp.path() / "touched.docx";
+    host::SaveDocx(*sheet, in.string());
+    std::string log;
+    ASSERT_EQ(RunCommand("/usr/bin/python3 " +
+                             Quote(std::string(VARELO_SOURCE_DIR) +
+                                   "/tests/interop/touch_with_python_docx.py") +
+                             " " + Quote(in.string()) + " " + Quote(touched.string()),
+                         log),
+              0)
+        << log;
+
+    const std::unique_ptr<host::Document> doc = host::OpenDocx(touched.string());
+    EXPECT_EQ(doc->unmodelled,
+              (std::vector<std::string>{"pictures or text boxes", "headers and footers"}));
+    EXPECT_NE(host::ContentText(doc->body).find("考试说明：请用2B铅笔填涂。"), std::string::npos);
+    EXPECT_THROW(host::SaveDocx(*doc, (tmp.path() / "lost.docx").string()), host::SaveError);
+    // The sheet itself still reads as it was made.
+    EXPECT_TRUE(settings::SheetSettingsOf(*doc).has_value());
+}
