@@ -112,8 +112,8 @@ TEST(OfficeResave, EveryLayoutResavedByLibreOfficeOpensEditsRendersAndKeepsItsTe
         app.selection.SelectCells(doc.Tables(1), {last - 6, 4, last - 4, 8});
         tools::cbbBox_Click(app, cancel);
         EXPECT_TRUE(doc.Tables(1).HorizontalEdge(last - 6, 5).Visible());
-        const std::unique_ptr<host::Document> again = host::OpenDocxBytes(host::DocxBytes(doc));
-        EXPECT_TRUE(*again == doc);
+        const std::string saved = host::DocxBytes(doc);
+        EXPECT_EQ(host::DocxBytes(*host::OpenDocxBytes(saved)), saved);
     }
 }
 
