@@ -1,6 +1,7 @@
 #include "host/docx/read_body.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -8,6 +9,7 @@
 
 #include "host/docx/parts.h"
 #include "host/docx/reader.h"
+#include "host/docx/sliver_columns.h"
 #include "host/docx/style_sheet.h"
 #include "host/docx/xml.h"
 #include "host/table.h"
@@ -19,6 +21,10 @@ namespace {
 // Word's largest page side, 22 inches; no length of a sheet comes near it.
 constexpr long kMaxTwips = 31680;
 constexpr long kMaxHalfPoints = 3276;  // 1638 pt, Word's largest font size
+// The file's grid before rounding slivers are folded; the table itself has at most 63.
+constexpr long kMaxGridColumns = 1024;
+// How far the columns of a table of stated width may fall short of it or overrun it.
+constexpr double kFillTolerance = 0.005;
 
 [[noreturn]] void Damaged(const std::string& what) {
     throw OpenError("The document is damaged: " + what + ".");
@@ -131,6 +137,8 @@ class BodyReader {
         if (content.empty() || content.back().IsTable()) content.emplace_back();
         doc_.body = std::move(content);
         ReadSection(body.child("w:sectPr"));
+        for (Block& b : doc_.body)
+            if (b.IsTable()) FillStatedWidth(*b.table, doc_.pageSetup.TextWidth());
     }
 
   private:
@@ -262,12 +270,47 @@ class BodyReader {
         }
     }
 
+    // The grid's columns once rounding slivers are folded away: edge[e] is where the file's
+    // column edge e lies in the table. Throws on a grid past the limits.
+    static std::vector<int> GridEdges(pugi::xml_node tbl) {
+        std::vector<std::optional<long>> widths;
+        for (pugi::xml_node g = tbl.child("w:tblGrid").child("w:gridCol"); g;
+             g = g.next_sibling("w:gridCol")) {
+            if (widths.size() >= kMaxGridColumns)
+                Damaged("a table has more than " + std::to_string(kMaxGridColumns) +
+                        " grid columns");
+            widths.push_back(Int(g, "w:w", 0, 2 * kMaxTwips));
+        }
+        if (widths.empty()) Damaged("a table has no grid");
+        const int columns = static_cast<int>(widths.size());
+        std::vector<std::pair<int, int>> cells;
+        for (pugi::xml_node tr = tbl.child("w:tr"); tr; tr = tr.next_sibling("w:tr")) {
+            int c = static_cast<int>(RowBefore(tr));
+            for (pugi::xml_node tc = tr.child("w:tc"); tc && c < columns;
+                 tc = tc.next_sibling("w:tc")) {
+                const int span = std::min(CellSpan(tc), columns - c);
+                cells.emplace_back(c, c + span);
+                c += span;
+            }
+        }
+        std::vector<int> edges = FoldSliverColumns(widths, cells);
+        if (edges.back() > 63) Damaged("a table has more than 63 columns");
+        return edges;
+    }
+
+    static long RowBefore(pugi::xml_node tr) {
+        return Int(tr.child("w:trPr").child("w:gridBefore"), "w:val", 0, kMaxGridColumns)
+            .value_or(0);
+    }
+    static int CellSpan(pugi::xml_node tc) {
+        return static_cast<int>(
+            Int(tc.child("w:tcPr").child("w:gridSpan"), "w:val", 1, kMaxGridColumns).value_or(1));
+    }
+
     std::unique_ptr<Table> ReadTable(pugi::xml_node tbl, int depth) {
-        const pugi::xml_node grid = tbl.child("w:tblGrid");
-        int columns = 0;
-        for (pugi::xml_node g = grid.child("w:gridCol"); g; g = g.next_sibling("w:gridCol"))
-            if (++columns > 63) Damaged("a table has more than 63 columns");
-        if (columns == 0) Damaged("a table has no grid");
+        const std::vector<int> edge = GridEdges(tbl);
+        const int gridColumns = static_cast<int>(edge.size()) - 1;
+        const int columns = edge.back();
 
         // The rows' cells, with vertical merges joined into rectangles.
         std::vector<std::vector<RawCell>> rows;
@@ -284,24 +327,27 @@ class BodyReader {
             std::vector<RawCell> row;
             std::vector<int> next(static_cast<size_t>(columns) + 1, -1);
             // Slots a row skips before its first cell are empty cells, as are those after.
-            const long before =
-                Int(tr.child("w:trPr").child("w:gridBefore"), "w:val", 0, 63).value_or(0);
-            if (before >= columns) Damaged("a row is wider than its table");
+            // g walks the file's grid, c the table's.
+            const long before = RowBefore(tr);
+            if (before >= gridColumns) Damaged("a row is wider than its table");
+            int g = static_cast<int>(before);
             int c = 1;
-            for (; c <= before; ++c) cells.push_back({{r, c, r, c}, pugi::xml_node()});
+            for (; c <= edge[static_cast<size_t>(g)]; ++c)
+                cells.push_back({{r, c, r, c}, pugi::xml_node()});
             for (pugi::xml_node n = tr.first_child(); n; n = n.next_sibling())
                 if (std::strcmp(n.name(), "w:tc") != 0 && std::strcmp(n.name(), "w:trPr") != 0 &&
                     std::strcmp(n.name(), "w:tblPrEx") != 0)
                     Unknown(n);
             for (pugi::xml_node tc = tr.child("w:tc"); tc; tc = tc.next_sibling("w:tc")) {
+                const int gridSpan = CellSpan(tc);
+                if (g + gridSpan > gridColumns) Damaged("a row is wider than its table");
+                g += gridSpan;
                 RawCell raw;
                 raw.tc = tc;
                 raw.column = c;
-                const pugi::xml_node tcPr = tc.child("w:tcPr");
-                raw.span =
-                    static_cast<int>(Int(tcPr.child("w:gridSpan"), "w:val", 1, 63).value_or(1));
-                if (c + raw.span - 1 > columns) Damaged("a row is wider than its table");
-                const pugi::xml_node vMerge = tcPr.child("w:vMerge");
+                raw.span = edge[static_cast<size_t>(g)] - c + 1;
+                if (raw.span < 1) Damaged("a cell has no width");
+                const pugi::xml_node vMerge = tc.child("w:tcPr").child("w:vMerge");
                 raw.continues =
                     vMerge && std::string_view(vMerge.attribute("w:val").value()) != "restart";
                 const int above = open[static_cast<size_t>(c)];
@@ -362,6 +408,22 @@ class BodyReader {
         }
         ReadColumnWidths(rows, t);
         return table;
+    }
+
+    // A fixed table of a stated share of the page is that wide: an office program that
+    // re-saves one writes its columns from its own rounding of the page, a few twips off,
+    // and draws them across the stated width. Columns far from it are left as they are.
+    static void FillStatedWidth(Table& t, double textWidth) {
+        if (t.preferredWidth.type != PreferredWidthType::Percent || t.autoFit != AutoFit::Fixed)
+            return;
+        double sum = 0;
+        for (int c = 1; c <= t.Columns(); ++c) {
+            if (t.ColumnWidth(c).type != PreferredWidthType::Points) return;
+            sum += t.ColumnWidth(c).value;
+        }
+        const double stated = textWidth * t.preferredWidth.value / 100.0;
+        if (sum <= 0 || std::abs(sum - stated) > kFillTolerance * stated) return;
+        for (int c = 1; c <= t.Columns(); ++c) t.ColumnWidth(c).value *= stated / sum;
     }
 
     static void ReadTableProperties(pugi::xml_node tblPr, const TableStyle& style, Table& t) {
