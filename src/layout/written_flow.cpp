@@ -11,11 +11,8 @@ namespace varelo::layout {
 namespace {
 
 constexpr double kGridRowCm = 0.42324;
-// The paragraph that must follow a table inside a cell, kept to a point so the block ends
-// right below the grid.
-constexpr double kClosingParagraphPt = 1;
 
-// Rows an item takes, and rows it leaves free below it before the next item.
+// Rows a fill-in item or an answer box takes.
 int ItemRows(const WrittenSection& s, int blanksPerLine) {
     if (s.kind == SectionKind::Answer) return s.rows;
     const int lines = (s.blanks + blanksPerLine - 1) / blanksPerLine;

@@ -20,6 +20,9 @@ inline constexpr int kFillLineRows = 2;
 inline constexpr int kFillNumberCells = 2;
 // The narrowest blank, in cells; a line holds as many blanks as this leaves room for.
 inline constexpr int kFillMinBlankCells = 3;
+// The paragraph a cell must hold after a composition grid, in points: kept to one point, so
+// the grid's block ends right below the grid.
+inline constexpr double kClosingParagraphPt = 1;
 
 // One item of a section as placed, or one page column's part of a composition.
 struct WrittenItem {

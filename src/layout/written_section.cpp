@@ -24,7 +24,6 @@ constexpr int kHeadingCells = 11;
 constexpr double kLabelMargin = 3;
 // The count mark's line in the gap row below the squares (0.3 cm, 8.5 pt).
 constexpr double kCountLine = 7;
-constexpr double kClosingParagraphPt = 1;
 
 void PutText(host::Cell& cell, const host::CharFormat& format, const std::string& text) {
     cell.ApplyCharFormat(format);
