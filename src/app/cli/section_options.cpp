@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <iterator>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -30,9 +31,9 @@ std::optional<int> WholeNumber(const std::string& text) {
 struct SectionForm {
     SectionKind kind;
     const char* option;  // command-line option
-    const char* kind_name;
+    const char* kindName;
     const char* usage;  // the option's value
-    const char* count;  // the kind's own count: its second field and batch key
+    const char* count;  // the kind's own count: its batch key (BLANKS, ROWS, CHARS in the value)
 };
 
 constexpr SectionForm kForms[] = {
@@ -105,12 +106,12 @@ layout::WrittenSection ParseSectionObject(const json& object) {
         throw JobFileError("a section needs \"kind\": \"填空\", \"解答\" or \"作文\"");
     const std::string kind = kindIt->get<std::string>();
     const auto form = std::find_if(std::begin(kForms), std::end(kForms),
-                                   [&](const SectionForm& f) { return kind == f.kind_name; });
+                                   [&](const SectionForm& f) { return kind == f.kindName; });
     if (form == std::end(kForms))
         throw JobFileError("\"kind\" must be \"填空\", \"解答\" or \"作文\", not " +
                            Shown(*kindIt));
     const bool essay = form->kind == SectionKind::Essay;
-    const std::string where = std::string("a ") + form->kind_name + " section ";
+    const std::string where = std::string("a ") + form->kindName + " section ";
     for (auto it = object.begin(); it != object.end(); ++it) {
         const std::string& key = it.key();
         const bool known = key == "kind" || key == "name" || key == "points" ||
@@ -134,9 +135,9 @@ layout::WrittenSection ParseSectionObject(const json& object) {
         return *n;
     };
     const auto whole = [&](const char* key) {
+        // Numbers are finite here; past a billion no count makes sense, and an int holds it.
         const double n = number(key);
-        if (n != static_cast<double>(static_cast<int>(std::clamp(n, -1e9, 1e9))) || n < -1e9 ||
-            n > 1e9)
+        if (n != std::trunc(n) || std::abs(n) > 1e9)
             throw JobFileError("\"" + std::string(key) + "\" must be a whole number, not " +
                                Shown(needed(key)));
         return static_cast<int>(n);
