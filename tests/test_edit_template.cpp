@@ -1,4 +1,5 @@
-// `varelo edit --omr`: the scanner template of a saved sheet, from the settings it carries.
+// `varelo edit --omr`: the scanner template of a saved sheet, from the settings it carries or,
+// without them, from its grid.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -7,6 +8,8 @@
 #include <sstream>
 
 #include "cli_run.h"
+#include "host/docx/reader.h"
+#include "host/docx/writer.h"
 
 namespace fs = std::filesystem;
 using varelo::testing::RunVarelo;
@@ -41,6 +44,27 @@ TEST(EditTemplate, AnEditedSheetExportsTheTemplateItWasMadeWith) {
     EXPECT_EQ(Read(dir / "edited.json"), Read(dir / "p.json"));
     EXPECT_NE(Read(dir / "edited.json").find("\"layout\": \"A4单栏\""), std::string::npos);
     EXPECT_NE(Read(dir / "edited.json").find("\"digits\": 7"), std::string::npos);
+
+    // Without its settings part the sheet's grid gives the same template; with written-answer
+    // sections it cannot, and nothing is written.
+    ASSERT_EQ(
+        RunVarelo("generate --layout A4单栏 --digits 7 --fill 填空题,4,1,2 -o " + d + "w.docx")
+            .status,
+        0);
+    for (const char* name : {"s", "w"}) {
+        auto doc = varelo::host::OpenDocx(d + name + ".docx");
+        doc->customXml.clear();
+        varelo::host::SaveDocx(*doc, d + name + "-bare.docx");
+    }
+    const auto bare =
+        RunVarelo("edit " + d + "s-bare.docx -o " + d + "b.docx --omr " + d + "bare.json");
+    ASSERT_EQ(bare.status, 0) << bare.output;
+    EXPECT_EQ(Read(dir / "bare.json"), Read(dir / "p.json"));
+    const auto written =
+        RunVarelo("edit " + d + "w-bare.docx -o " + d + "x.docx --omr " + d + "x.json");
+    EXPECT_EQ(written.status, 1);
+    EXPECT_NE(written.output.find("written-answer sections"), std::string::npos) << written.output;
+    EXPECT_FALSE(fs::exists(dir / "x.docx"));
 
     const auto wrong = RunVarelo("edit " + d + "s.docx -o " + d + "f.docx --omr-format omrchecker");
     EXPECT_EQ(wrong.status, 2) << wrong.output;

@@ -20,6 +20,7 @@
 #include "layout/generators.h"
 #include "layout/objective_flow.h"
 #include "layout/objective_section.h"
+#include "layout/sheet_inference.h"
 #include "layout/written_section.h"
 
 namespace varelo::layout {
@@ -515,6 +516,7 @@ OmrTemplate BuildOmrTemplate(const host::Document& doc, const host::PageLayout& 
     for (int i = 0; i < pages.pageCount; ++i)
         out.pages.push_back(
             {pages.pageWidth * kMillimetresPerPoint, pages.pageHeight * kMillimetresPerPoint, {}});
+    CheckGridPages(pages, layoutCode);
     ReadMarks(doc, *grid, out);
     ReadCandidateField(doc, *grid, form, layoutCode, out);
     ReadItems(doc, *grid, form, layoutCode, out);

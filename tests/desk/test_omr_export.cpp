@@ -5,6 +5,8 @@
 #include <nlohmann/json.hpp>
 
 #include "desk_harness.h"
+#include "host/docx/reader.h"
+#include "host/docx/writer.h"
 
 using namespace varelo;
 using desk_harness::Desk;
@@ -56,6 +58,20 @@ TEST(DeskOmrExport, SheetsMadeHereExportTheirTemplate) {
     EXPECT_EQ(desk.messages,
               std::vector<std::string>{"只有用答题卡设置生成的文档才能导出答题卡模板。"});
     EXPECT_FALSE(fs::exists(dir / "other.json"));
+
+    // A sheet whose settings part an office program dropped has its template read off the grid.
+    std::unique_ptr<host::Document> copy = host::OpenDocxBytes(host::DocxBytes(*sheet));
+    copy->customXml.clear();
+    host::Document& dropped = desk.app().AdoptDocument(std::move(copy));
+    EXPECT_TRUE(action->isEnabled());
+    ASSERT_TRUE(desk.window->WriteOmrTemplate(
+        dropped, QString::fromStdString((dir / "dropped.json").string()), layout::OmrFormat::Varelo,
+        150));
+    std::ifstream again(dir / "dropped.json");
+    const nlohmann::json read = nlohmann::json::parse(again);
+    EXPECT_EQ(read["groups"], j["groups"]);
+    EXPECT_EQ(read["candidateNumber"]["digits"], 9);
+    EXPECT_EQ(desk.messages.size(), 1u);
 
     // Once the sheet is closed its settings are forgotten.
     desk.app().Activate(*sheet);

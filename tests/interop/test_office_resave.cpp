@@ -1,5 +1,6 @@
 // Sheets that went through other programs: re-saved by LibreOffice they open, take an edit,
-// render and give the scanner template they were made with; touched by python-docx they open
+// render and give the scanner template they were made with, from their settings or, without
+// them, from the grid; touched by python-docx they open
 // read-only and say what a save would lose.
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 #include "host/docx/reader.h"
 #include "host/docx/writer.h"
 #include "layout/omr_template.h"
+#include "layout/sheet_inference.h"
 #include "office_support.h"
 #include "render/gui_app.h"
 #include "render/page_renderer.h"
@@ -104,6 +106,13 @@ TEST(OfficeResave, EveryLayoutResavedByLibreOfficeOpensEditsRendersAndKeepsItsTe
         const auto code = settings::LayoutCode(form->cmbPage);
         ASSERT_TRUE(code.has_value());
         ExpectSameTemplate(layout::BuildOmrTemplate(doc, *form, *code), templates[i], 0.1);
+        // Without them, as an office program may leave it, the grid tells the same template.
+        std::vector<host::CustomXmlPart> settingsParts = std::move(doc.customXml);
+        doc.customXml.clear();
+        const layout::SheetForm inferred = layout::InferSheetForm(doc);
+        EXPECT_EQ(inferred.mfgQuestion.Groups(), form->mfgQuestion.Groups());
+        ExpectSameTemplate(layout::BuildOmrTemplate(doc, inferred, *code), templates[i], 0.1);
+        doc.customXml = std::move(settingsParts);
         EXPECT_EQ(render::PageCount(doc), 2);
 
         // A box drawn near the foot of the grid, saved and reopened.

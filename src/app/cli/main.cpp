@@ -26,6 +26,7 @@
 #include "host/utf8.h"
 #include "layout/omr_template.h"
 #include "layout/sheet_form.h"
+#include "layout/sheet_inference.h"
 #include "module_loader.h"
 #include "options.h"
 #include "read_command.h"
@@ -288,12 +289,14 @@ int Edit(const std::vector<std::string>& args) {
                      " cannot be read (" + e.what() + "); nothing was written");
             return kRefused;
         }
-        if (!form) {
-            Complain("varelo edit: " + host::Quoted(o.input) +
-                     " carries no sheet settings (it was written before sheets kept them), so "
-                     "its scanner template cannot be made; regenerate it. Nothing was written");
-            return kRefused;
-        }
+        // An office program may have dropped the settings: read them off the grid.
+        if (!form) try {
+                form = layout::InferSheetForm(*app.ActiveDocument());
+            } catch (const layout::OmrError& e) {
+                Complain("varelo edit: the scanner template of " + host::Quoted(o.input) +
+                         " cannot be made: " + e.what() + ". Nothing was written");
+                return kRefused;
+            }
     }
     const cli::EditOutcome outcome = cli::RunEditSteps(app, o.steps, o.force);
     if (!outcome.ok()) {

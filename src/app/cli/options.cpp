@@ -193,8 +193,9 @@ Options:
                         and more than 10 columns, and no merged cell cut by the block
                                                               e.g. --select 70,3:90,21 --composition
   --omr FILE            also write the scanner template of the edited sheet, from the
-                        settings the sheet carries (sheets made before they carried them
-                        have none: regenerate those)          e.g. --omr out/essay-omr.json
+                        settings the sheet carries or, where they are gone, from its
+                        page grid (not with written-answer sections)
+                                                              e.g. --omr out/essay-omr.json
   --omr-format FORMAT   varelo (default) or omrchecker: one OMRChecker template per page,
                         in pixels at --dpi                    e.g. --omr-format omrchecker
   --force               let --merge and --composition join cells holding bubbles or

@@ -35,6 +35,7 @@
 #include "host/docx/writer.h"
 #include "host/errors.h"
 #include "host/registration.h"
+#include "layout/sheet_inference.h"
 #include "page_view.h"
 #include "render/export.h"
 #include "render/fonts.h"
@@ -48,6 +49,10 @@
 namespace varelo::desk {
 
 namespace {
+
+bool StartsWithTable(const host::Document& doc) {
+    return !doc.body.empty() && doc.body.front().IsTable();
+}
 
 QString Q(const std::string& s) {
     return QString::fromStdString(s);
@@ -531,7 +536,8 @@ void MainWindow::DocumentsChanged() {
         it = open ? std::next(it) : sheetForms_.erase(it);
     }
     const bool hasSettings = doc && FormOf(*doc);
-    exportOmrAction_->setEnabled(hasSettings);
+    // A sheet whose settings an office program dropped still has its page grid to read.
+    exportOmrAction_->setEnabled(hasSettings || (doc && StartsWithTable(*doc)));
     newFromSettingsAction_->setEnabled(hasSettings);
     history_.ForgetClosed(app_);
     UpdateUndoAction();
@@ -984,12 +990,13 @@ bool MainWindow::ExportOmrTemplate() {
 bool MainWindow::WriteOmrTemplate(host::Document& doc, const QString& path,
                                   layout::OmrFormat format, int dpi) {
     const std::optional<layout::SheetForm> made = FormOf(doc);
-    if (!made) {
+    if (!made && !StartsWithTable(doc)) {
         app_.ShowMessage("只有用答题卡设置生成的文档才能导出答题卡模板。");
         return false;
     }
     try {
-        const layout::SheetForm& form = *made;
+        // An office program may have dropped the settings: read them off the grid.
+        const layout::SheetForm form = made ? *made : layout::InferSheetForm(doc);
         const layout::OmrTemplate t =
             layout::BuildOmrTemplate(doc, form, settings::LayoutCode(form.cmbPage).value_or(0));
         layout::WriteOmrTemplate(t, path.toStdString(), format, dpi);

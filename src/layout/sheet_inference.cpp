@@ -1,0 +1,317 @@
+#include "layout/sheet_inference.h"
+
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/application.h"
+#include "host/numbers.h"
+#include "layout/chinese_numeral.h"
+#include "layout/generators.h"
+#include "layout/objective_flow.h"
+#include "layout/objective_section.h"
+#include "layout/omr_template.h"
+
+namespace varelo::layout {
+
+namespace {
+
+constexpr int kMaxDigits = 12;
+constexpr int kMaxGroupNumber = 999;
+
+[[noreturn]] void CannotTell(const std::string& what) {
+    throw OmrError("the sheet carries no settings and its grid does not tell them: " + what);
+}
+
+[[noreturn]] void WrittenSectionsFollow() {
+    CannotTell(
+        "written-answer sections follow its objective groups, and their regions cannot be read "
+        "from the grid");
+}
+
+std::string CellText(const host::Table& t, int r, int c) {
+    if (r < 1 || c < 1 || r > t.Rows() || c > t.Columns()) return {};
+    return t.At(r, c).Text();
+}
+
+bool EndsWith(const std::string& s, const std::string& tail) {
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// The title block: title paragraphs, then "SUBTITLE（答题卡）", then "命题人：SETTER".
+void ReadTitle(const host::Table& t, SheetForm& form) {
+    static const std::string kSubtitleTail = "（答题卡）", kSetter = "命题人：";
+    for (int r = 1; r <= t.Rows(); ++r)
+        for (int c = 1; c <= t.Columns(); ++c) {
+            if (!t.IsAnchor(r, c)) continue;
+            const host::Content& content = t.At(r, c).content;
+            const size_t n = content.size();
+            if (n < 3 || content[n - 1].IsTable() || content[n - 2].IsTable()) continue;
+            const std::string setter = content[n - 1].paragraph.Text();
+            const std::string subtitle = content[n - 2].paragraph.Text();
+            if (setter.rfind(kSetter, 0) != 0 || !EndsWith(subtitle, kSubtitleTail)) continue;
+            form.txtTitle.clear();
+            for (size_t i = 0; i + 2 < n; ++i) {
+                if (content[i].IsTable()) continue;
+                if (i > 0) form.txtTitle += "\r";
+                form.txtTitle += content[i].paragraph.Text();
+            }
+            form.txtVice_Title = subtitle.substr(0, subtitle.size() - kSubtitleTail.size());
+            form.txtName = setter.substr(kSetter.size());
+            return;
+        }
+    CannotTell("no title block");
+}
+
+bool DigitColumn(const host::Table& t, const host::CellRect& area, int c) {
+    for (int d = 0; d <= 9; ++d)
+        if (CellText(t, area.top + d, c) != std::to_string(d)) return false;
+    return true;
+}
+
+// The digit count whose bubble columns are all there, with none beside them.
+int ReadDigits(const host::Table& t, int16_t code) {
+    std::optional<int> found;
+    for (int d = 1; d <= kMaxDigits; ++d) {
+        const host::CellRect area = CandidateBubbleArea(code, d);
+        // A column beside them that begins with the digit 0 is one of them, damaged or not.
+        if (area.top == 0 || CellText(t, area.top, area.left - 1) == "0") continue;
+        bool all = true;
+        for (int c = area.left; c <= area.right && all; ++c) all = DigitColumn(t, area, c);
+        if (all) found = d;
+    }
+    if (!found) CannotTell("no complete set of candidate-number bubbles");
+    return *found;
+}
+
+// "一、NAME （每小题P分共T分）" split into its numeral, name and points.
+struct Heading {
+    std::string numeral, name, points;
+};
+
+std::optional<Heading> ParseHeading(const std::string& text) {
+    static const std::string kComma = "、", kEach = " （每小题", kOf = "分共", kEnd = "分）";
+    if (!EndsWith(text, kEnd)) return std::nullopt;
+    const size_t comma = text.find(kComma);
+    const size_t of = text.rfind(kOf);
+    if (comma == std::string::npos || of == std::string::npos) return std::nullopt;
+    const size_t each = text.rfind(kEach, of);
+    if (each == std::string::npos || each < comma + kComma.size()) return std::nullopt;
+    return Heading{text.substr(0, comma),
+                   text.substr(comma + kComma.size(), each - comma - kComma.size()),
+                   text.substr(each + kEach.size(), of - each - kEach.size())};
+}
+
+// The group number a numeral was written from: "三" -> "3"; "" when none gives it.
+std::string GroupNumber(const std::string& numeral) {
+    static const std::map<std::string, std::string> numbers = [] {
+        std::map<std::string, std::string> m;
+        host::Application app;
+        for (int n = 1; n <= kMaxGroupNumber; ++n) {
+            std::string text = std::to_string(n);
+            m.emplace(ToChineseNumeral(text, app), std::to_string(n));
+        }
+        return m;
+    }();
+    const auto it = numbers.find(numeral);
+    return it == numbers.end() ? std::string() : it->second;
+}
+
+// The option type and count of the bubbles below a number cell.
+std::optional<std::pair<OptionType, int>> ReadOptions(const host::Table& t, int numberRow,
+                                                      int column) {
+    for (const OptionType type : {OptionType::Letters, OptionType::Digits, OptionType::TrueFalse}) {
+        int count = 0;
+        while (CellText(t, numberRow + count + 1, column) == OptionLabel(type, count + 1) &&
+               (type != OptionType::Digits || count < 9) &&
+               (type != OptionType::TrueFalse || count < 2))
+            ++count;
+        if (count > 0) return std::pair{type, count};
+    }
+    return std::nullopt;
+}
+
+const char* TypeName(OptionType type) {
+    return type == OptionType::TrueFalse ? "判断" : type == OptionType::Digits ? "数字" : "字母";
+}
+
+// A group found on the grid: its heading's place, and the list row it stands for.
+struct FoundGroup {
+    int pageColumn = 0, headingRow = 0;
+    QuestionGrid::Row row;
+    int firstItem = 0;
+};
+
+// The objective groups, heading by heading along the flow, each placed where the plan of the
+// groups before it says it would stand.
+std::vector<QuestionGrid::Row> ReadGroups(const host::Table& t, int16_t code) {
+    const int startRow = ObjectiveStartRow(code);
+    const std::vector<PageColumn> columns = ObjectivePageColumns(code, startRow);
+    std::vector<FoundGroup> found;
+    std::vector<GroupShape> shapes;
+    size_t ci = 0;
+    int row = startRow - 1;  // where the next heading may stand
+    const auto headingAt = [&](size_t column, int r) -> std::optional<Heading> {
+        const PageColumn& pc = columns[column];
+        for (const int c : {pc.headingColumn, pc.boxLeft})
+            if (const auto h = ParseHeading(CellText(t, r, c))) return h;
+        return std::nullopt;
+    };
+    const auto planFor = [&](const std::vector<GroupShape>& s) {
+        return PlanObjectiveSection(code, startRow, s);
+    };
+    for (;;) {
+        // The next heading along the flow.
+        std::optional<Heading> heading;
+        for (; ci < columns.size() && !heading; ++ci) {
+            row = std::max(row, columns[ci].firstRow);
+            for (; row <= columns[ci].lastRow && !heading; ++row) heading = headingAt(ci, row);
+            if (heading) break;
+            row = 0;
+        }
+        if (!heading) break;
+        const int headingRow = --row;
+        const PageColumn& pc = columns[ci];
+        const int numberRow = headingRow + 1, column = pc.ItemColumn(0);
+        const std::string first = CellText(t, numberRow, column);
+        const auto options = ReadOptions(t, numberRow, column);
+        if ((first.empty() || !options) && !found.empty()) WrittenSectionsFollow();
+        if (first.empty() || !options)
+            CannotTell("under the heading \"" + heading->name +
+                       "\" stand no option bubbles (a written-answer section, or a group "
+                       "without items, cannot be read from the grid)");
+        FoundGroup g{static_cast<int>(ci),
+                     headingRow,
+                     {GroupNumber(heading->numeral), heading->name, "",
+                      std::to_string(options->second), TypeName(options->first), heading->points},
+                     host::ToInt16(first).value_or(0)};
+        if (!found.empty()) {
+            FoundGroup& before = found.back();
+            const int items = g.firstItem - before.firstItem;
+            if (items < 1)
+                CannotTell("the item numbers do not run on at group \"" + heading->name + "\"");
+            before.row[QuestionGrid::kItems] = std::to_string(items);
+            shapes.back().items = items;
+        }
+        found.push_back(g);
+        shapes.push_back({1, options->second});
+        // The heading stands where the plan of the groups so far puts it.
+        const ObjectivePlan plan = planFor(shapes);
+        if (!plan.fits || plan.groups.back().pageColumn != static_cast<int>(ci) ||
+            plan.groups.back().headingRow != headingRow)
+            CannotTell("the group \"" + heading->name + "\" is not where the groups before it end");
+        // Continue below the group's first block; its further blocks hold no heading.
+        row = numberRow + options->second + 1;
+    }
+    if (found.empty()) CannotTell("no objective question group");
+
+    // The last group runs as long as the next item's number stands where the plan puts it.
+    FoundGroup& last = found.back();
+    int items = 1;
+    for (; last.firstItem + items < INT16_MAX; ++items) {
+        shapes.back().items = items + 1;
+        const ObjectivePlan plan = planFor(shapes);
+        if (!plan.fits) break;
+        const ObjectiveBlock& b = plan.groups.back().blocks.back();
+        const PageColumn& pc = columns[static_cast<size_t>(b.pageColumn)];
+        if (CellText(t, b.row, pc.ItemColumn(b.itemCount - 1)) !=
+            std::to_string(last.firstItem + items))
+            break;
+    }
+    last.row[QuestionGrid::kItems] = std::to_string(items);
+
+    shapes.back().items = items;
+    const ObjectivePlan plan = planFor(shapes);
+    // Every item of a group has the options of its first: the spacer row below them is empty.
+    for (size_t g = 0; g < plan.groups.size(); ++g)
+        for (const ObjectiveBlock& b : plan.groups[g].blocks)
+            for (int k = 0; k < b.itemCount; ++k) {
+                const int r = b.row + shapes[g].options + 1,
+                          c = columns[static_cast<size_t>(b.pageColumn)].ItemColumn(k);
+                if (CellText(t, r, c) ==
+                    OptionLabel(ParseOptionType(found[g].row[QuestionGrid::kType]),
+                                shapes[g].options + 1))
+                    CannotTell("grid cell (" + std::to_string(r) + ", " + std::to_string(c) +
+                               ") holds more options than the group's first item");
+            }
+
+    // A numbered heading further along the flow begins a written-answer section. (Anything
+    // else there, such as composition paper drawn with the tools, is no part of the template.)
+    for (size_t c = static_cast<size_t>(plan.nextPageColumn); c < columns.size(); ++c) {
+        const PageColumn& pc = columns[c];
+        const int top =
+            c == static_cast<size_t>(plan.nextPageColumn) ? plan.nextRow - 1 : pc.firstRow;
+        for (int r = std::max(top, 1); r <= pc.lastRow; ++r)
+            for (const int k : {pc.headingColumn, pc.boxLeft}) {
+                const std::string text = CellText(t, r, k);
+                const size_t comma = text.find("、");
+                if (comma != std::string::npos && !GroupNumber(text.substr(0, comma)).empty())
+                    WrittenSectionsFollow();
+            }
+    }
+    std::vector<QuestionGrid::Row> rows;
+    for (const FoundGroup& g : found) rows.push_back(g.row);
+    return rows;
+}
+
+SheetForm InferForCode(const host::Document& doc, const host::PageLayout& pages, int16_t code) {
+    const host::Table& t = *pages.FirstTable()->table;
+    SheetForm form;
+    ReadTitle(t, form);
+    form.txtExam_NO = std::to_string(ReadDigits(t, code));
+    form.mfgQuestion.AddRow({"题号", "题型", "题数", "选项数", "选项类型", "每题分值"});
+    for (QuestionGrid::Row& row : ReadGroups(t, code)) form.mfgQuestion.AddRow(std::move(row));
+    CheckGridPages(pages, code);
+    // The form holds when the template built from it finds every cell it names.
+    form.cmbPage = BuildOmrTemplate(doc, pages, form, code).layout;
+    return form;
+}
+
+}  // namespace
+
+SheetForm InferSheetForm(const host::Document& doc) {
+    const host::PageLayout pages = host::LayOutPages(doc);
+    const host::PlacedTable* grid = pages.FirstTable();
+    if (!grid) CannotTell("it has no page grid");
+    std::vector<SheetForm> forms;
+    std::string why;
+    for (int16_t code = 1; code <= kLayoutCount; ++code) {
+        if (grid->table->Rows() != GridRows(code) ||
+            static_cast<int>(PageGridColumnWidths(code, doc.pageSetup.TextWidth()).size()) !=
+                grid->table->Columns())
+            continue;
+        // A layout whose candidate field is not there is no more than a weak reason.
+        bool candidateField = false;
+        try {
+            ReadDigits(*grid->table, code);
+            candidateField = true;
+            forms.push_back(InferForCode(doc, pages, code));
+        } catch (const OmrError& e) {
+            if (why.empty() || candidateField) why = e.what();
+        }
+    }
+    if (forms.size() == 1) return forms.front();
+    if (forms.size() > 1) CannotTell("it fits more than one paper layout");
+    if (!why.empty()) throw OmrError(why);
+    CannotTell("its table is the page grid of no paper layout");
+}
+
+void CheckGridPages(const host::PageLayout& pages, int16_t layoutCode) {
+    const host::PlacedTable* grid = pages.FirstTable();
+    int secondPage = 0;
+    for (const PageColumn& c : ObjectivePageColumns(layoutCode, ObjectiveStartRow(layoutCode)))
+        if (c.page == 2) {
+            secondPage = c.firstRow;
+            break;
+        }
+    if (!grid || secondPage < 2 || secondPage > grid->table->Rows()) return;
+    if (pages.pageCount != 2 || grid->RowPage(secondPage) != 1 ||
+        grid->RowPage(secondPage - 1) != 0 || grid->RowPage(1) != 0)
+        throw OmrError("the page grid no longer lies on two pages as its layout prints it (row " +
+                       std::to_string(secondPage) +
+                       " should begin page 2): an office program may have changed its row heights");
+}
+
+}  // namespace varelo::layout

@@ -1,0 +1,143 @@
+// A sheet whose settings part is gone: its settings read back from the page grid give the
+// template its settings gave; a grid that does not tell them is refused with the reason.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "edited_sheet.h"
+#include "host/application.h"
+#include "layout/omr_template.h"
+#include "layout/sheet_inference.h"
+#include "settings/driver.h"
+#include "settings/form_handlers.h"
+
+using namespace varelo;
+
+namespace {
+
+struct Group {
+    std::string name, items, options, points;
+    int type = 0;  // the dialog's option button: 字母, 数字, 判断
+};
+
+// A sheet made through the dialog's OK handler, then stripped of its settings part.
+struct Stripped {
+    host::Application app;
+    layout::SheetForm form;
+    host::Document* doc = nullptr;
+
+    Stripped(const std::string& layout, const std::vector<Group>& groups, const std::string& digits,
+             const std::vector<layout::WrittenSection>& sections = {}) {
+        settings::Form_Load(form);
+        form.visible = true;
+        form.cmbPage = layout;
+        form.txtTitle = "期末考试";
+        form.txtVice_Title = "数学";
+        form.txtExam_NO = digits;
+        form.sections = sections;
+        for (const Group& g : groups) {
+            form.txtQuestion = g.name;
+            form.txtQ_Count = g.items;
+            form.chkO_Count = true;
+            settings::chkO_Count_Click(form);
+            form.txtO_Count = g.options;
+            form.txtXiaofen = g.points;
+            form.optOption = g.type;
+            settings::cmdAdd_Click(app, form);
+        }
+        doc = settings::OKButton_Click(app, form);
+        if (doc) doc->customXml.clear();
+    }
+};
+
+std::string Refusal(const host::Document& doc) {
+    try {
+        layout::InferSheetForm(doc);
+    } catch (const layout::OmrError& e) {
+        return e.what();
+    }
+    return "(inferred)";
+}
+
+}  // namespace
+
+TEST(SheetInference, TheGridGivesBackTheTemplateItsSettingsGave) {
+    const struct {
+        const char* layout;
+        std::vector<Group> groups;
+        const char* digits;
+    } cases[] = {
+        {"A3三栏", {{"选择题", "30", "4", "1"}}, "9"},
+        {"A3双栏", {{"单选", "17", "4", "2"}, {"判断题", "10", "2", "1.5", 2}}, "7"},
+        {"8开三栏",
+         {{"单选", "12", "3", "2"}, {"多选", "12", "5", "3"}, {"排序", "8", "6", "1", 1}},
+         "12"},
+        {"8开双栏", {{"选择题", "41", "4", "1"}}, "1"},
+        {"A4单栏", {{"选择题", "20", "4", "2"}, {"判断题", "5", "2", "1", 2}}, "10"},
+        {"B5单栏", {{"听力", "5", "3", "1"}, {"阅读", "15", "4", "2"}}, "8"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.layout);
+        Stripped sheet(c.layout, c.groups, c.digits);
+        ASSERT_NE(sheet.doc, nullptr);
+        const layout::SheetForm inferred = layout::InferSheetForm(*sheet.doc);
+        EXPECT_EQ(inferred.cmbPage, c.layout);
+        EXPECT_EQ(inferred.txtExam_NO, c.digits);
+        EXPECT_EQ(inferred.txtTitle, "期末考试");
+        EXPECT_EQ(inferred.txtVice_Title, "数学");
+        ASSERT_EQ(inferred.mfgQuestion.Groups().size(), c.groups.size());
+        for (size_t g = 0; g < c.groups.size(); ++g) {
+            auto want = sheet.form.mfgQuestion.Groups()[g];
+            if (want[layout::QuestionGrid::kType].empty())
+                want[layout::QuestionGrid::kType] = "字母";
+            EXPECT_EQ(inferred.mfgQuestion.Groups()[g], want);
+        }
+        const int16_t code = *settings::LayoutCode(c.layout);
+        EXPECT_EQ(layout::OmrTemplateJson(layout::BuildOmrTemplate(*sheet.doc, inferred, code)),
+                  layout::OmrTemplateJson(layout::BuildOmrTemplate(*sheet.doc, sheet.form, code)));
+    }
+    // Composition paper drawn with the tools is no part of the template and no obstacle.
+    fixture::EditedSheet edited(1);
+    edited.doc->customXml.clear();
+    EXPECT_EQ(layout::InferSheetForm(*edited.doc).mfgQuestion.Groups(),
+              edited.form.mfgQuestion.Groups());
+}
+
+TEST(SheetInference, AGridThatDoesNotTellIsRefusedWithTheReason) {
+    const std::vector<Group> one = {{"选择题", "20", "4", "1"}};
+    host::Application app;
+    Stripped written("A3三栏", one, "9", {{layout::SectionKind::Answer, "解答题", 2, 1, 6, 0, 10}});
+    Stripped option("A3三栏", one, "9"), digit("A4单栏", one, "9"), heights("A4单栏", one, "9");
+    // The first item's last option gone; a digit bubble gone; a row grown by an office program.
+    host::Table& grid = option.doc->Tables(1);
+    for (int r = 1; r <= grid.Rows(); ++r)
+        for (int c = 1; c <= grid.Columns(); ++c)
+            if (grid.IsAnchor(r, c) && grid.At(r, c).Text() == "D") {
+                grid.At(r, c).content = {host::Block()};
+                r = grid.Rows();
+                break;
+            }
+    host::Table& digits = digit.doc->Tables(1);
+    const host::CellRect area = layout::CandidateBubbleArea(5, 9);
+    digits.At(area.top + 3, area.left).content = {host::Block()};
+    heights.doc->Tables(1).Row(10).height += 40;
+
+    const struct {
+        const char* what;
+        const host::Document& doc;
+        const char* reason;
+    } cases[] = {
+        {"no grid", app.AddDocument(), "no page grid"},
+        {"written sections", *written.doc, "written-answer sections"},
+        {"an item with fewer options", *option.doc, "holds more options"},
+        {"a digit bubble missing", *digit.doc, "candidate-number bubbles"},
+        {"rows grown", *heights.doc, "no longer lies on two pages"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_NE(Refusal(c.doc).find(c.reason), std::string::npos) << Refusal(c.doc);
+    }
+    // The settings do not save a grid an office program moved.
+    EXPECT_THROW(layout::BuildOmrTemplate(*heights.doc, heights.form, 5), layout::OmrError);
+}
