@@ -66,24 +66,41 @@ cv::Mat ReviewPicture(const layout::OmrTemplate& t, const ScanReading& scan, con
     return picture;
 }
 
-cv::Mat AlignedPage(const layout::OmrTemplate& t, const ScanReading& scan, const cv::Mat& grey,
-                    int dpi) {
-    const Registration& r = scan.registration;
-    const layout::OmrPage& page = t.pages[static_cast<size_t>(r.page - 1)];
+namespace {
+
+// The area of the scan's page from (x, y) mm, width by height mm, registered onto the template
+// page at dpi: every output pixel's centre taken through the page's affine map into the scan.
+cv::Mat RegisteredArea(const Registration& r, const cv::Mat& grey, double x, double y, double width,
+                       double height, int dpi) {
     const double mmPerPixel = 25.4 / dpi;
-    // Output pixel centres (x + 0.5) in millimetres, then into the scan.
-    const cv::Matx33d toMm(mmPerPixel, 0, mmPerPixel / 2, 0, mmPerPixel, mmPerPixel / 2, 0, 0, 1);
+    const cv::Matx33d toMm(mmPerPixel, 0, x + mmPerPixel / 2, 0, mmPerPixel, y + mmPerPixel / 2, 0,
+                           0, 1);
     const cv::Matx33d toScan(r.toScan(0, 0), r.toScan(0, 1), r.toScan(0, 2), r.toScan(1, 0),
                              r.toScan(1, 1), r.toScan(1, 2), 0, 0, 1);
     const cv::Matx33d m = toScan * toMm;
     const cv::Matx23d map(m(0, 0), m(0, 1), m(0, 2), m(1, 0), m(1, 1), m(1, 2));
     cv::Mat out;
     cv::warpAffine(grey, out, map,
-                   cv::Size(static_cast<int>(std::lround(page.width / mmPerPixel)),
-                            static_cast<int>(std::lround(page.height / mmPerPixel))),
+                   cv::Size(std::max(1, static_cast<int>(std::lround(width / mmPerPixel))),
+                            std::max(1, static_cast<int>(std::lround(height / mmPerPixel)))),
                    cv::INTER_LINEAR | cv::WARP_INVERSE_MAP, cv::BORDER_CONSTANT,
                    cv::Scalar(r.paper));
     return out;
+}
+
+}  // namespace
+
+cv::Mat AlignedPage(const layout::OmrTemplate& t, const ScanReading& scan, const cv::Mat& grey,
+                    int dpi) {
+    const Registration& r = scan.registration;
+    const layout::OmrPage& page = t.pages[static_cast<size_t>(r.page - 1)];
+    return RegisteredArea(r, grey, 0, 0, page.width, page.height, dpi);
+}
+
+cv::Mat RegionPicture(const layout::OmrRegion& region, const ScanReading& scan, const cv::Mat& grey,
+                      int dpi) {
+    const layout::OmrRect& a = region.rect;
+    return RegisteredArea(scan.registration, grey, a.x, a.y, a.width, a.height, dpi);
 }
 
 }  // namespace varelo::read

@@ -18,4 +18,9 @@ cv::Mat ReviewPicture(const layout::OmrTemplate& t, const ScanReading& scan, con
 cv::Mat AlignedPage(const layout::OmrTemplate& t, const ScanReading& scan, const cv::Mat& grey,
                     int dpi);
 
+// A written answer's region cut from the scan of its page, registered as AlignedPage does: what
+// an on-screen marking system shows the marker.
+cv::Mat RegionPicture(const layout::OmrRegion& region, const ScanReading& scan, const cv::Mat& grey,
+                      int dpi);
+
 }  // namespace varelo::read

@@ -11,9 +11,13 @@ namespace varelo::read {
 namespace {
 
 // Whether any bubble lies beyond page 1, so page-2 scans belong to sheets.
-bool BubblesBeyondPageOne(const layout::OmrTemplate& t) {
+// A sheet is read from two scans when page 2 holds bubbles or written answers: either belongs
+// to the candidate whose number page 1 shows.
+bool TwoPageSheets(const layout::OmrTemplate& t) {
     for (size_t p = 2; p <= t.pages.size(); ++p)
         if (layout::PageHasBubbles(t, static_cast<int>(p))) return true;
+    for (const layout::OmrRegion& r : t.regions)
+        if (r.rect.page > 1) return true;
     return false;
 }
 
@@ -133,7 +137,7 @@ const char* StatusName(SheetStatus s) {
 std::vector<SheetResult> AssembleSheets(const layout::OmrTemplate& t,
                                         const std::vector<ScanReading>& scans,
                                         const AnswerKey* key) {
-    const bool twoPageSheets = BubblesBeyondPageOne(t);
+    const bool twoPageSheets = TwoPageSheets(t);
     std::vector<SheetResult> out;
     for (size_t i = 0; i < scans.size(); ++i) {
         SheetResult sheet;
@@ -160,7 +164,7 @@ std::vector<SheetResult> AssembleSheets(const layout::OmrTemplate& t,
 
 std::string ResultsCsv(const layout::OmrTemplate& t, const std::vector<ScanReading>& scans,
                        const std::vector<SheetResult>& sheets, bool withKey) {
-    const bool twoPageSheets = BubblesBeyondPageOne(t);
+    const bool twoPageSheets = TwoPageSheets(t);
     std::string out = "\xEF\xBB\xBF";  // so spreadsheet programs on Chinese systems read UTF-8
     out += "scan";
     if (twoPageSheets) out += ",scan2";

@@ -148,6 +148,36 @@ layout::OmrTemplate ParseTemplate(const std::string& text) {
         }
         t.items.push_back(std::move(item));
     }
+
+    // Written-answer regions came later in the same version: a template without them has none.
+    if (root.contains("regions")) {
+        const json& regions = Array(root, "regions", "root");
+        for (size_t i = 0; i < regions.size(); ++i) {
+            const std::string where = At("regions", i);
+            layout::OmrRegion region;
+            region.kind = Text(regions[i], "kind", where);
+            if (region.kind != "填空" && region.kind != "解答" && region.kind != "作文")
+                Bad(where + ".kind", "must be 填空, 解答 or 作文");
+            region.section = Whole(regions[i], "section", where);
+            region.item = Whole(regions[i], "item", where);
+            if (region.item < 1) Bad(where + ".item", "must be 1 or more");
+            if (regions[i].contains("part")) {
+                region.part = Whole(regions[i], "part", where);
+                if (region.part < 1) Bad(where + ".part", "must be 1 or more");
+            }
+            region.points = Number(regions[i], "points", where);
+            const int page = Whole(regions[i], "page", where);
+            if (page < 1 || static_cast<size_t>(page) > pages.size())
+                Bad(where + ".page", "is not a page");
+            region.rect = Rect(regions[i], page, where);
+            const layout::OmrPage& on = t.pages[static_cast<size_t>(page - 1)];
+            if (region.rect.x < 0 || region.rect.y < 0 ||
+                region.rect.x + region.rect.width > on.width ||
+                region.rect.y + region.rect.height > on.height)
+                Bad(where + ".rect", "must lie on its page");
+            t.regions.push_back(std::move(region));
+        }
+    }
     return t;
 }
 

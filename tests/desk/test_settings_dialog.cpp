@@ -65,7 +65,8 @@ TEST(SettingsDialog, HasTheControlsAndGeometryOfTheForm) {
     varelo::host::Application app;
     SettingsDialog d(app);
     EXPECT_EQ(d.objectName(), QStringLiteral("frmAddIn"));
-    EXPECT_EQ(d.size(), QSize(518, 329));  // 7770 x 4305 twips and a strip of 615 below
+    // 7770 x 4305 twips, a strip of 615 below and one more for the written sections
+    EXPECT_EQ(d.size(), QSize(518, 370));
     // The third option type stands in the strip below the form's own controls.
     EXPECT_EQ(Child<QWidget>(d, "optOption2")->parentWidget()->geometry(), QRect(8, 288, 505, 37));
     EXPECT_EQ(d.minimumSize(), d.maximumSize());

@@ -45,13 +45,15 @@ void Darken(cv::Mat& page, const cv::Mat& mask, const cv::Rect& where, double da
 }  // namespace
 
 std::unique_ptr<Sheet> MakeSheet(const std::string& layoutName,
-                                 const std::vector<cli::GroupEntry>& groups) {
+                                 const std::vector<cli::GroupEntry>& groups,
+                                 const std::vector<layout::WrittenSection>& sections) {
     auto sheet = std::make_unique<Sheet>();
     settings::Form_Load(sheet->form);
     sheet->form.visible = true;
     sheet->form.cmbPage = layoutName;
     if (groups.empty()) cli::AddGroup(sheet->app, sheet->form, cli::DefaultGroup(sheet->form));
     for (const cli::GroupEntry& g : groups) cli::AddGroup(sheet->app, sheet->form, g);
+    sheet->form.sections = sections;
     sheet->doc = settings::OKButton_Click(sheet->app, sheet->form);
     if (!sheet->doc) return nullptr;
     sheet->omr = layout::BuildOmrTemplate(*sheet->doc, sheet->form,

@@ -26,7 +26,8 @@ struct Sheet {
     layout::OmrTemplate omr;
 };
 std::unique_ptr<Sheet> MakeSheet(const std::string& layout,
-                                 const std::vector<cli::GroupEntry>& groups = {});
+                                 const std::vector<cli::GroupEntry>& groups = {},
+                                 const std::vector<layout::WrittenSection>& sections = {});
 
 // The printed pages as 8-bit grey images at dpi: by Varelo's renderer, or by LibreOffice from
 // the .docx, every document with one start of the office program (work holds the files; empty

@@ -54,7 +54,7 @@ read::ScanReading Reading(const layout::OmrTemplate& t, const std::string& name,
 TEST(ReadResults, TemplateFileRoundTripsAndToleratesAddedFields) {
     const layout::OmrTemplate t = scansim::MakeSheet("B5单栏")->omr;
     nlohmann::json j = nlohmann::json::parse(layout::OmrTemplateJson(t));
-    j["regions"] = nlohmann::json::array({{{"kind", "written"}, {"page", 2}}});
+    j["marginNotes"] = nlohmann::json::array({{{"kind", "written"}, {"page", 2}}});
     j["items"][3]["options"][1]["note"] = "a field of a later reader";
     const layout::OmrTemplate back = read::ParseTemplate(j.dump());
     ASSERT_EQ(back.items.size(), t.items.size());

@@ -26,6 +26,7 @@
 #include "read/scan_source.h"
 #include "read/sheet_results.h"
 #include "read/template_file.h"
+#include "read_crops.h"
 
 namespace varelo::cli {
 
@@ -51,19 +52,28 @@ Options:
                                                               e.g. --review out/review
   --aligned DIR       every page registered onto the template's page, as PNG at --dpi
                                                               e.g. --aligned out/aligned
-  --dpi N             resolution of the --aligned pages (default 150, as the OMRChecker
-                      templates of varelo generate --omr-format omrchecker)  e.g. --dpi 200
+  --crops DIR         every written answer's region (the template's "regions") of every
+                      scan, registered as --aligned, as its own PNG for on-screen marking:
+                      CANDIDATE_ITEM.png, a composition split over columns
+                      CANDIDATE_ITEM-PART.png; when the candidate number reads with "?" or
+                      several sheets read the same number, the index of the sheet's scan
+                      goes before it (3-12?456789_18.png)   e.g. --crops out/crops
+  --dpi N             resolution of the --aligned pages and --crops pictures (default 150, as
+                      the OMRChecker templates of varelo generate --omr-format omrchecker)
+                                                              e.g. --dpi 200
   --threads N         scans read at once (default: one per core)  e.g. --threads 2
   -h, --help          show this help                          e.g. varelo read --help
 
 Outputs replace existing files of their names and their missing folders are created; an
 output that is the same file as the template, the key, a scan or another output is refused
-before anything is read.
+before anything is read. Crop names depend on what the scans show, so any such file in the
+--crops folder whose name could be a crop's is refused.
 
 Exit status 0 when every scan was read ok, review or page2; 1 otherwise; 2 for usage.
 
-Example:
+Examples:
   varelo read out/sheet-omr.json scans/ -o out/results.csv --key key.json --review out/review
+  varelo read out/sheet-omr.json scans/ -o out/results.csv --crops out/crops --dpi 200
 )";
 
 namespace {
@@ -136,11 +146,17 @@ std::optional<std::string> FindClash(const ReadOptions& o,
             outputs.push_back(
                 {"--aligned", (fs::path(o.aligned) / PictureName(sources[i], i)).string()});
     }
+    std::vector<NamedFile> everything = {{"the template", o.templatePath}};
+    if (!o.key.empty()) everything.push_back({"--key", o.key});
+    for (const read::ScanSource& s : sources)
+        if (s.pdfPage <= 1) everything.push_back({"the scan", s.path});
+    everything.insert(everything.end(), outputs.begin(), outputs.end());
     for (NamedFile& f : outputs) {
         const NamedFile later = f;
         if (const auto earlier = clashes.Add(std::move(f)); !earlier.empty())
             return DescribeClash(later, earlier.front());
     }
+    if (!o.crops.empty()) return FindCropClash(o.crops, everything);
     return std::nullopt;
 }
 
@@ -167,6 +183,8 @@ ReadOptions ParseRead(const std::vector<std::string>& args) {
             o.review = value();
         } else if (a == "--aligned") {
             o.aligned = value();
+        } else if (a == "--crops") {
+            o.crops = value();
         } else if (a == "--dpi") {
             o.dpi = PositiveNumber(a, value(), 1200);
         } else if (a == "--threads") {
@@ -209,7 +227,7 @@ int RunRead(const std::vector<std::string>& args) {
             std::cerr << "varelo read: " << host::Printable(*clash) << "; nothing was written\n";
             return kUsage;
         }
-        for (const std::string& dir : {o.review, o.aligned})
+        for (const std::string& dir : {o.review, o.aligned, o.crops})
             if (!dir.empty()) fs::create_directories(dir);
         for (const std::string& file : {o.csv, o.json})
             if (!file.empty() && fs::path(file).has_parent_path())
@@ -292,6 +310,13 @@ int RunRead(const std::vector<std::string>& args) {
                 std::cerr << readings[s.scan].name << ": " << s.reason << '\n';
                 break;
         }
+    }
+    if (!o.crops.empty()) {
+        const std::vector<CropFile> crops = PlanCrops(t, readings, sheets);
+        const std::vector<std::string> cropErrors =
+            WriteCrops(t, sources, readings, crops, o.crops, o.dpi, kPdfDpi, threads);
+        for (size_t i = 0; i < cropErrors.size(); ++i)
+            if (pictureErrors[i].empty()) pictureErrors[i] = cropErrors[i];
     }
     bool failed = errors > 0;
     for (size_t i = 0; i < pictureErrors.size(); ++i)

@@ -10,8 +10,8 @@ struct ReadOptions {
     std::string templatePath;
     std::vector<std::string> scans;
     std::string csv;  // -o
-    std::string json, key, review, aligned;
-    int dpi = 150;         // of the --aligned pages
+    std::string json, key, review, aligned, crops;
+    int dpi = 150;         // of the --aligned pages and --crops pictures
     unsigned threads = 0;  // 0: one per core
 };
 

@@ -13,6 +13,7 @@
 #include <QTableWidget>
 #include <cmath>
 
+#include "sections_dialog.h"
 #include "settings/driver.h"
 #include "settings/form_handlers.h"
 
@@ -33,6 +34,8 @@ QRect Tw(int left, int top, int width, int height) {
 constexpr int kClientWidth = 7770, kClientHeight = 4305;
 // Below the form's own controls: a strip for the option type the form has no room for.
 constexpr int kStripTop = 4320, kStripHeight = 615;
+// Below that, the written-answer sections, edited in a dialog of their own.
+constexpr int kSectionsTop = kStripTop + kStripHeight, kSectionsHeight = 615;
 // Entry fields and their labels: labels at the frame's left, boxes where the labels end.
 constexpr int kLabelLeft = 120, kBoxLeft = 1080, kLabelWidth = 960;
 constexpr int kEntryWidth = 1080;
@@ -81,7 +84,7 @@ SettingsDialog::SettingsDialog(host::Application& app, QWidget* parent)
         "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
         " left: 5px; padding: 0 2px; }"));
     Build();
-    setFixedSize(Px(kClientWidth), Px(kStripTop + kStripHeight));
+    setFixedSize(Px(kClientWidth), Px(kSectionsTop + kSectionsHeight));
     settings::Form_Load(form_);
     WriteWidgets();
 }
@@ -127,6 +130,10 @@ void SettingsDialog::Build() {
     options->addButton(optOption0_, 0);
     options->addButton(optOption1_, 1);
     options->addButton(optOption2_, 2);
+    QGroupBox* written = Frame(this, "主观题", Tw(120, kSectionsTop, 7575, kSectionsHeight - 60));
+    cmdSections_ = Make<QPushButton>(written, "cmdSections", Tw(120, 210, 1215, 300));
+    cmdSections_->setText(QStringLiteral("设置(&S)…"));
+    lblSections_ = Make<QLabel>(written, "lblSections", Tw(1440, 210, 6015, 300));
     cmdAdd_ = Make<QPushButton>(objective, "cmdAdd", Tw(120, 1920, 735, 255));
     cmdAdd_->setText(QStringLiteral("添加"));
     cmdDel_ = Make<QPushButton>(objective, "cmdDel", Tw(1440, 1920, 735, 255));
@@ -155,12 +162,12 @@ void SettingsDialog::Build() {
     QWidget* order[] = {OKButton_,   cmdCancel_,   txtTitle_,    txtVice_Title_, txtName_,
                         cmbPage_,    txtExam_NO_,  txtQuestion_, txtQ_Count_,    txtXiaofen_,
                         chkO_Count_, txtO_Count_,  optOption0_,  optOption1_,    cmdAdd_,
-                        cmdDel_,     mfgQuestion_, optOption2_};
+                        cmdDel_,     mfgQuestion_, optOption2_,  cmdSections_};
     for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
     OKButton_->setFocus();
 
     // No button is the default: Enter in a field must never make the sheet (keyPressEvent).
-    for (QPushButton* b : {OKButton_, cmdCancel_, cmdAdd_, cmdDel_}) {
+    for (QPushButton* b : {OKButton_, cmdCancel_, cmdAdd_, cmdDel_, cmdSections_}) {
         b->setAutoDefault(false);
         b->setDefault(false);
     }
@@ -169,6 +176,7 @@ void SettingsDialog::Build() {
     connect(cmdCancel_, &QPushButton::clicked, this, &SettingsDialog::cmdCancel_Click);
     connect(cmdAdd_, &QPushButton::clicked, this, &SettingsDialog::cmdAdd_Click);
     connect(cmdDel_, &QPushButton::clicked, this, &SettingsDialog::cmdDel_Click);
+    connect(cmdSections_, &QPushButton::clicked, this, &SettingsDialog::cmdSections_Click);
     connect(chkO_Count_, &QCheckBox::clicked, this, &SettingsDialog::chkO_Count_Click);
     for (QRadioButton* option : {optOption0_, optOption1_, optOption2_})
         connect(option, &QRadioButton::clicked, this, &SettingsDialog::optOption_Click);
@@ -231,6 +239,8 @@ void SettingsDialog::WriteWidgets() {
     mfgQuestion_->clearSelection();
     if (form_.selectedRow >= 1 && form_.selectedRow < grid.Rows())
         mfgQuestion_->selectRow(form_.selectedRow - 1);
+    lblSections_->setText(SectionsSummary(form_.sections));
+    lblSections_->setToolTip(lblSections_->text());
 }
 
 void SettingsDialog::Prefill(const layout::SheetForm& form) {
@@ -315,6 +325,13 @@ void SettingsDialog::chkO_Count_Click() {
 void SettingsDialog::optOption_Click() {
     ReadWidgets();
     settings::optOption_Click(form_);
+    WriteWidgets();
+}
+
+void SettingsDialog::cmdSections_Click() {
+    ReadWidgets();
+    SectionsDialog sections(app_, form_.sections, this);
+    if (sections.exec() == QDialog::Accepted) form_.sections = sections.Sections();
     WriteWidgets();
 }
 

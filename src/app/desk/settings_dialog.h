@@ -8,6 +8,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -37,6 +38,7 @@ class SettingsDialog : public QDialog {
     void cmdDel_Click();
     void chkO_Count_Click();
     void optOption_Click();
+    void cmdSections_Click();
 
     void reject() override;  // closing the window is cancelling
 
@@ -59,6 +61,8 @@ class SettingsDialog : public QDialog {
     QRadioButton *optOption0_, *optOption1_, *optOption2_;
     QPushButton *cmdAdd_, *cmdDel_, *OKButton_, *cmdCancel_;
     QTableWidget* mfgQuestion_;
+    QPushButton* cmdSections_;
+    QLabel* lblSections_;
 };
 
 // Opens a fresh dialog modally and returns the sheet it made (nullptr when cancelled).

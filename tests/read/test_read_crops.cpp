@@ -1,0 +1,188 @@
+// varelo read --crops: every written answer's region cut from the registered scans, one
+// picture per item, named after the candidate.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+#include <random>
+#include <set>
+#include <sstream>
+
+#include "read/scan_simulator.h"
+#include "read/template_file.h"
+#include "read_command.h"
+
+using namespace varelo;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Region {
+    const char* kind;
+    int item, part, page;
+    double x, y, width, height;
+};
+// Blank areas of the A4 example sheet: an answer box below the objective section and a
+// composition over two columns of page 2.
+constexpr Region kRegions[] = {
+    {"解答", 31, 0, 1, 20, 170, 170, 40},
+    {"作文", 32, 1, 2, 20, 30, 80, 100},
+    {"作文", 32, 2, 2, 110, 30, 80, 100},
+};
+// What the candidate wrote in each region: a dark bar 20 x 10 mm, 30 mm right of and 15 mm
+// below the region's corner.
+constexpr double kInkX = 30, kInkY = 15, kInkWidth = 20, kInkHeight = 10;
+
+// The template as written, with the regions added to its JSON.
+void WriteTemplate(const layout::OmrTemplate& t, const fs::path& path) {
+    layout::WriteOmrTemplate(t, path.string(), layout::OmrFormat::Varelo, 150);
+    std::ifstream in(path);
+    nlohmann::json j = nlohmann::json::parse(in);
+    j["regions"] = nlohmann::json::array();
+    for (const Region& r : kRegions) {
+        nlohmann::json region{{"kind", r.kind}, {"section", 1}, {"item", r.item}};
+        if (r.part > 0) region["part"] = r.part;
+        region["points"] = 10;
+        region["page"] = r.page;
+        region["rect"] = {{"x", r.x}, {"y", r.y}, {"width", r.width}, {"height", r.height}};
+        j["regions"].push_back(region);
+    }
+    std::ofstream(path) << j.dump();
+}
+
+void Write(std::vector<cv::Mat>& printed, int dpi) {
+    const double ppm = dpi / 25.4;
+    for (const Region& r : kRegions)
+        cv::rectangle(printed[static_cast<size_t>(r.page - 1)],
+                      cv::Rect(cv::Point(static_cast<int>((r.x + kInkX) * ppm),
+                                         static_cast<int>((r.y + kInkY) * ppm)),
+                               cv::Size(static_cast<int>(kInkWidth * ppm),
+                                        static_cast<int>(kInkHeight * ppm))),
+                      cv::Scalar(40), cv::FILLED);
+}
+
+std::set<std::string> FilesIn(const fs::path& dir) {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
+    return names;
+}
+
+class ReadCrops : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        dir = fs::temp_directory_path() / ("varelo-read-crops-" + std::to_string(getpid()));
+        fs::remove_all(dir);
+        fs::create_directories(dir / "scans");
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    fs::path dir;
+};
+
+TEST_F(ReadCrops, EveryRegionOfEveryScanIsCutAndNamedAfterItsCandidate) {
+    const auto sheet = scansim::MakeSheet("A4单栏");
+    WriteTemplate(sheet->omr, dir / "omr.json");
+    std::vector<cv::Mat> printed = scansim::PrintVarelo(*sheet->doc, 200);
+    Write(printed, 200);
+    std::mt19937 rng(7);
+    const scansim::Scanner scanner{1.5, false, 3, -2, 1.01, 0, 3, 0, 240, false};
+
+    // A two-page sheet, one with a candidate column left blank, two with the same number.
+    const struct {
+        const char* file;
+        const char* candidate;  // nullptr: page 2
+    } scans[] = {{"a1.png", "123456789"},
+                 {"a2.png", nullptr},
+                 {"b.png", "12345678"},
+                 {"c.png", "246813579"},
+                 {"d.png", "246813579"}};
+    for (const auto& s : scans) {
+        std::vector<cv::Mat> pages{printed[0].clone(), printed[1].clone()};
+        if (s.candidate) scansim::FillAnswers(pages, sheet->omr, {s.candidate, {}}, 200, rng);
+        cv::imwrite((dir / "scans" / s.file).string(),
+                    scansim::Scan(pages[s.candidate ? 0 : 1], scanner, 200, rng));
+    }
+
+    const fs::path crops = dir / "crops";
+    ASSERT_EQ(cli::RunRead({(dir / "omr.json").string(), (dir / "scans").string(), "-o",
+                            (dir / "results.csv").string(), "--crops", crops.string(), "--dpi",
+                            "100", "--threads", "2"}),
+              0);
+    EXPECT_EQ(FilesIn(crops), (std::set<std::string>{"123456789_31.png", "123456789_32-1.png",
+                                                     "123456789_32-2.png", "3-12345678?_31.png",
+                                                     "4-246813579_31.png", "5-246813579_31.png"}));
+
+    const std::pair<const char*, const Region*> pictures[] = {
+        {"123456789_31.png", &kRegions[0]},
+        {"123456789_32-1.png", &kRegions[1]},
+        {"123456789_32-2.png", &kRegions[2]},
+        {"5-246813579_31.png", &kRegions[0]},
+    };
+    for (const auto& [name, region] : pictures) {
+        SCOPED_TRACE(name);
+        const cv::Mat crop = cv::imread((crops / name).string(), cv::IMREAD_GRAYSCALE);
+        ASSERT_FALSE(crop.empty());
+        EXPECT_EQ(crop.cols, static_cast<int>(std::lround(region->width / 25.4 * 100)));
+        EXPECT_EQ(crop.rows, static_cast<int>(std::lround(region->height / 25.4 * 100)));
+        // The writing, and nothing else, where the region puts it, within half a millimetre.
+        cv::Mat ink;
+        cv::threshold(crop, ink, 140, 255, cv::THRESH_BINARY_INV);
+        std::vector<cv::Point> dark;
+        cv::findNonZero(ink, dark);
+        const cv::Rect found = cv::boundingRect(dark);
+        const double ppm = 100 / 25.4;
+        EXPECT_NEAR(found.x, kInkX * ppm, 2);
+        EXPECT_NEAR(found.y, kInkY * ppm, 2);
+        EXPECT_NEAR(found.width, kInkWidth * ppm, 2);
+        EXPECT_NEAR(found.height, kInkHeight * ppm, 2);
+    }
+}
+
+// The regions of a sheet with written sections come back from its template as written.
+TEST(ReadTemplateRegions, ComeBackFromTheTemplateOfASheetWithSections) {
+    using layout::SectionKind;
+    const auto sheet = scansim::MakeSheet("A3双栏", {},
+                                          {{SectionKind::Fill, "填空题", 3, 2, 1, 0, 2},
+                                           {SectionKind::Answer, "解答题", 2, 1, 20, 0, 10},
+                                           {SectionKind::Essay, "作文", 1, 1, 1, 1200, 50}});
+    ASSERT_NE(sheet, nullptr);
+    const std::vector<layout::OmrRegion>& want = sheet->omr.regions;
+    ASSERT_GE(want.size(), 6u);
+    const std::vector<layout::OmrRegion> got =
+        read::ParseTemplate(layout::OmrTemplateJson(sheet->omr)).regions;
+    ASSERT_EQ(got.size(), want.size());
+    for (size_t i = 0; i < want.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(got[i].kind, want[i].kind);
+        EXPECT_EQ(got[i].section, want[i].section);
+        EXPECT_EQ(got[i].item, want[i].item);
+        EXPECT_EQ(got[i].part, want[i].part);
+        EXPECT_EQ(got[i].points, want[i].points);
+        EXPECT_EQ(got[i].rect.page, want[i].rect.page);
+        for (const auto field : {&layout::OmrRect::x, &layout::OmrRect::y, &layout::OmrRect::width,
+                                 &layout::OmrRect::height})
+            EXPECT_NEAR(got[i].rect.*field, want[i].rect.*field, 0.0005);
+    }
+}
+
+// Crop names are known only once the scans are read: a file in the crops folder that could be
+// one is refused before anything is read or written.
+TEST_F(ReadCrops, AFileACropCouldReplaceIsRefusedBeforeReading) {
+    const auto sheet = scansim::MakeSheet("A4单栏");
+    WriteTemplate(sheet->omr, dir / "omr.json");
+    const cv::Mat page = scansim::PrintVarelo(*sheet->doc, 100)[0];
+    cv::imwrite((dir / "scans" / "7_31.png").string(), page);
+    cv::imwrite((dir / "scans" / "scan.png").string(), page);
+    const std::string csv = (dir / "results.csv").string();
+    EXPECT_EQ(cli::RunRead({(dir / "omr.json").string(), (dir / "scans").string(), "-o", csv,
+                            "--crops", (dir / "scans").string()}),
+              2);
+    EXPECT_FALSE(fs::exists(csv));
+    EXPECT_EQ(FilesIn(dir / "scans"), (std::set<std::string>{"7_31.png", "scan.png"}));
+}
+
+}  // namespace
