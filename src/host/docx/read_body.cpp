@@ -187,13 +187,17 @@ class BodyReader {
         Paragraph para;
         const pugi::xml_node pPr = p.child("w:pPr");
         // The style gives what the paragraph does not say. Styles of the document's own
-        // kind stay styles; any other style's formatting becomes the paragraph's own.
+        // kind stay styles; any other style's formatting becomes the paragraph's own (over
+        // Normal's characters, when it is based on Normal).
         const ParagraphStyle& style =
             styles_.Paragraph(pPr.child("w:pStyle").attribute("w:val").value());
         CharFormat base;
         if (style.own) {
             para.style = *style.own;
             para.format = doc_.GetStyle(*style.own).paragraph;
+        } else if (style.overNormal) {
+            para.format = style.paragraph;
+            base = style.added;
         } else {
             para.format = style.paragraph;
             base = style.chars;

@@ -68,9 +68,16 @@ const ParagraphStyle& StyleSheet::ResolveParagraph(const std::string& id, int de
     const std::string parent = s.child("w:basedOn").attribute("w:val").value();
     ParagraphStyle out =
         parent.empty() || parent == id ? base_ : ResolveParagraph(parent, depth + 1);
+    if (out.own == StyleId::Normal) {
+        out.overNormal = true;
+        out.added = {};
+    }
     ReadParagraphFormat(s.child("w:pPr"), out.paragraph);
-    out.chars.MergeFrom(ReadCharFormat(s.child("w:rPr")));
+    const CharFormat chars = ReadCharFormat(s.child("w:rPr"));
+    out.chars.MergeFrom(chars);
+    out.added.MergeFrom(chars);
     out.own = OwnStyle(s);
+    if (out.own) out.overNormal = false;
     return resolved_.emplace(id, std::move(out)).first->second;
 }
 

@@ -14,11 +14,14 @@
 namespace varelo::host::docx {
 
 // A paragraph style's whole effect: paragraph format and character format (font, size and
-// bold always set), and which of the document's own styles it is, if any.
+// bold always set), and which of the document's own styles it is, if any. A style based on
+// Normal also keeps the character format the styles after Normal add.
 struct ParagraphStyle {
     ParagraphFormat paragraph;
     CharFormat chars;
     std::optional<StyleId> own;
+    bool overNormal = false;
+    CharFormat added;
 };
 
 // A table style's cell margins (points, unset when it says none) and borders, by side:
