@@ -65,6 +65,22 @@ inline std::string ParagraphProperty(pugi::xml_node p, const char* child,
                                      const char* attr = "w:val") {
     return p.child("w:pPr").child(child).attribute(attr).value();
 }
+// The same, where the paragraph does not say it, from its style and the styles it is based
+// on (w:styles of styles.xml).
+inline std::string StyledParagraphProperty(pugi::xml_node styles, pugi::xml_node p,
+                                           const char* child, const char* attr = "w:val") {
+    if (const pugi::xml_attribute a = p.child("w:pPr").child(child).attribute(attr))
+        return a.value();
+    std::string id = ParagraphProperty(p, "w:pStyle");
+    for (int depth = 0; !id.empty() && depth < 8; ++depth) {
+        const pugi::xml_node style =
+            styles.find_child_by_attribute("w:style", "w:styleId", id.c_str());
+        if (const pugi::xml_attribute a = style.child("w:pPr").child(child).attribute(attr))
+            return a.value();
+        id = style.child("w:basedOn").attribute("w:val").value();
+    }
+    return {};
+}
 
 class DocxGrid {
   public:

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "docx_grid.h"
 #include "docx_test_util.h"
 #include "host/application.h"
 #include "host/block_hx_font.h"
@@ -22,6 +23,7 @@
 using namespace varelo::host;
 using varelo::testing::Fragment;
 using varelo::testing::ParseXml;
+using varelo::testing::StyledParagraphProperty;
 using varelo::testing::Unzip;
 
 namespace {
@@ -258,21 +260,34 @@ TEST(DocxWriter, RunsAndParagraphMarksCarryFontsSizesAndLineSpacing) {
     // Formatting on an empty cell is kept on its paragraph mark.
     t.At(1, 2).ApplyCharFormat({std::string(kFontBubble), 10.5, true});
 
-    const std::string xml = DocumentPart(doc);
+    const auto parts = Unzip(DocxBytes(doc));
+    const std::string& xml = parts.at("word/document.xml");
     EXPECT_NE(
         xml.find("<w:r><w:rPr><w:rFonts w:ascii=\"楷体_GB2312\" w:eastAsia=\"楷体_GB2312\" "
                  "w:hAnsi=\"楷体_GB2312\"/><w:sz w:val=\"15\"/><w:szCs w:val=\"15\"/></w:rPr>"),
         std::string::npos);
-    EXPECT_NE(
-        xml.find("<w:spacing w:before=\"0\" w:after=\"0\" w:line=\"240\" w:lineRule=\"exact\"/>"
-                 "<w:jc w:val=\"left\"/>"),
-        std::string::npos);
-    EXPECT_NE(xml.find("<w:pPr><w:snapToGrid w:val=\"0\"/><w:spacing w:before=\"0\" w:after=\"0\" "
-                       "w:line=\"240\" w:lineRule=\"auto\"/><w:jc w:val=\"both\"/><w:rPr><w:rFonts "
-                       "w:ascii=\"Block HX\" w:eastAsia=\"Block HX\" w:hAnsi=\"Block HX\"/><w:b/>"
-                       "<w:sz w:val=\"21\"/><w:szCs w:val=\"21\"/></w:rPr></w:pPr></w:p>"),
+    EXPECT_NE(xml.find("<w:rPr><w:rFonts w:ascii=\"Block HX\" w:eastAsia=\"Block HX\" "
+                       "w:hAnsi=\"Block HX\"/><w:b/><w:sz w:val=\"21\"/><w:szCs w:val=\"21\"/>"
+                       "</w:rPr></w:pPr></w:p>"),
               std::string::npos);
-    const std::string fonts = Unzip(DocxBytes(doc)).at("word/fontTable.xml");
+    // Line spacing and alignment as they take effect, through the paragraphs' styles.
+    const pugi::xml_document d = ParseXml(xml), styles = ParseXml(parts.at("word/styles.xml"));
+    const pugi::xpath_node_set paragraphs = d.select_nodes("//w:tc/w:p");
+    ASSERT_EQ(paragraphs.size(), 2u);
+    const struct {
+        const char *line, *rule, *jc;
+    } looks[] = {{"240", "exact", "left"}, {"240", "auto", "both"}};
+    for (size_t i = 0; i < 2; ++i) {
+        const pugi::xml_node p = paragraphs[i].node();
+        auto property = [&](const char* child, const char* attr) {
+            return StyledParagraphProperty(styles.child("w:styles"), p, child, attr);
+        };
+        EXPECT_EQ(property("w:spacing", "w:line"), looks[i].line) << i;
+        EXPECT_EQ(property("w:spacing", "w:lineRule"), looks[i].rule) << i;
+        EXPECT_EQ(property("w:jc", "w:val"), looks[i].jc) << i;
+        EXPECT_EQ(property("w:snapToGrid", "w:val"), "0") << i;
+    }
+    const std::string& fonts = parts.at("word/fontTable.xml");
     for (const char* f : {kFontSong, kFontKai, kFontBubble})
         EXPECT_NE(fonts.find(std::string("w:name=\"") + f + "\""), std::string::npos) << f;
 }

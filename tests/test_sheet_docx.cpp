@@ -20,14 +20,13 @@
 using namespace varelo;
 using varelo::testing::DocxCell;
 using varelo::testing::DocxGrid;
-using varelo::testing::ParagraphProperty;
 using varelo::testing::RunProperty;
 
 namespace {
 
 struct WrittenSheet {
     std::string documentXml, settingsXml;
-    pugi::xml_document document;
+    pugi::xml_document document, styles;
 };
 
 // The sheet of a layout and groups; `adjust` may change the dialog's fields before OK and
@@ -55,13 +54,20 @@ WrittenSheet Generate(const std::string& layout,
     if (!doc) throw std::runtime_error("refused: " + app.messages.back());
     if (edit) edit(app, *doc);
     auto parts = varelo::testing::Unzip(host::DocxBytes(*doc));
-    WrittenSheet sheet{parts.at("word/document.xml"), parts.at("word/settings.xml"), {}};
+    WrittenSheet sheet{parts.at("word/document.xml"), parts.at("word/settings.xml"), {}, {}};
     sheet.document = varelo::testing::ParseXml(sheet.documentXml);
+    sheet.styles = varelo::testing::ParseXml(parts.at("word/styles.xml"));
     return sheet;
 }
 
 pugi::xml_node Body(const WrittenSheet& s) {
     return s.document.child("w:document").child("w:body");
+}
+
+// A paragraph's property as it takes effect: its own or its style's.
+std::string ParagraphProperty(const WrittenSheet& s, pugi::xml_node p, const char* child,
+                              const char* attr = "w:val") {
+    return varelo::testing::StyledParagraphProperty(s.styles.child("w:styles"), p, child, attr);
 }
 
 long Twips(double cm) {
@@ -287,7 +293,7 @@ TEST(SheetDocx, EveryLayoutWritesItsPageGridPageSetupMarksAndPageNumbers) {
             EXPECT_EQ(cell.Text(), "!");
             const pugi::xml_node p = cell.Paragraphs().front();
             EXPECT_EQ(RunLook(p), std::make_pair(std::string("Block HX"), std::string("24")));
-            EXPECT_EQ(ParagraphProperty(p, "w:jc"), m.jc);
+            EXPECT_EQ(ParagraphProperty(sheet, p, "w:jc"), m.jc);
         }
         for (const auto& [r, c] : f.emptyCorners)
             EXPECT_EQ(grid.At(r, c).Text(), "") << r << "," << c;
@@ -300,9 +306,9 @@ TEST(SheetDocx, EveryLayoutWritesItsPageGridPageSetupMarksAndPageNumbers) {
             const pugi::xml_node p = cell.Paragraphs().front();
             EXPECT_EQ(RunProperty(p.child("w:r"), "w:sz"), "44");
             EXPECT_EQ(RunProperty(p.child("w:r"), "w:b"), "1");
-            EXPECT_EQ(ParagraphProperty(p, "w:jc"), "center");
-            EXPECT_EQ(ParagraphProperty(p, "w:spacing", "w:line"), "360");
-            EXPECT_EQ(ParagraphProperty(p, "w:spacing", "w:lineRule"), "exact");
+            EXPECT_EQ(ParagraphProperty(sheet, p, "w:jc"), "center");
+            EXPECT_EQ(ParagraphProperty(sheet, p, "w:spacing", "w:line"), "360");
+            EXPECT_EQ(ParagraphProperty(sheet, p, "w:spacing", "w:lineRule"), "exact");
             EXPECT_EQ(cell.CellProperty("w:vAlign"), "bottom");
         }
     }
@@ -330,7 +336,7 @@ TEST(SheetDocx, ThreeColumnA3ExampleSheet) {
     EXPECT_EQ(title.Text(), "中考试卷\r英语（答题卡）\r命题人：王老师");
     const auto lines = title.Paragraphs();
     for (pugi::xml_node p : lines) {
-        EXPECT_EQ(ParagraphProperty(p, "w:pStyle"), "Heading2");
+        EXPECT_EQ(ParagraphProperty(sheet, p, "w:pStyle"), "Heading2");
         for (pugi::xml_node r : p.children("w:r")) EXPECT_NE(RunProperty(r, "w:b"), "1");
     }
     EXPECT_EQ(RunProperty(lines[0].child("w:r"), "w:rFonts", "w:eastAsia"), "");  // from the style
@@ -360,7 +366,7 @@ TEST(SheetDocx, ThreeColumnA3ExampleSheet) {
     for (int r = 11; r <= 20; ++r) {
         EXPECT_TRUE(VerticalRule(g, r, 22)) << r;
         EXPECT_EQ(g.At(r, 1).Text(), "!") << r;
-        EXPECT_EQ(ParagraphProperty(g.At(r, 1).Paragraphs().front(), "w:jc"), "left");
+        EXPECT_EQ(ParagraphProperty(sheet, g.At(r, 1).Paragraphs().front(), "w:jc"), "left");
     }
     EXPECT_FALSE(HorizontalRule(g, 9, 5));  // the title block has no rule under it
 
@@ -399,7 +405,7 @@ TEST(SheetDocx, ThreeColumnA3ExampleSheet) {
     ASSERT_EQ(noteLines.size(), 4u);
     for (size_t i = 0; i < 4; ++i) {
         EXPECT_EQ(DocxCell::ParagraphText(noteLines[i]).rfind(std::to_string(i + 1) + ".", 0), 0u);
-        EXPECT_EQ(ParagraphProperty(noteLines[i], "w:jc"), "left");
+        EXPECT_EQ(ParagraphProperty(sheet, noteLines[i], "w:jc"), "left");
         EXPECT_EQ(RunProperty(noteLines[i].child("w:r"), "w:sz"), "15");
     }
     for (int c = 3; c <= 21; ++c)

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -115,7 +116,8 @@ constexpr size_t kChunk = 64 * 1024;
 
 class DocumentWriter {
   public:
-    DocumentWriter(const Document& doc, const XmlSink& put) : doc_(doc), put_(put) {}
+    DocumentWriter(const Document& doc, const XmlSink& put)
+        : doc_(doc), put_(put), cellFormat_(CellParagraphFormat(doc)) {}
 
     // Returns the fonts the body names, in order of first use.
     std::vector<std::string> Write() {
@@ -208,40 +210,76 @@ class DocumentWriter {
         if (content.empty() || content.back().IsTable()) Paragraph(host::Paragraph{}, true);
     }
 
-    void Paragraph(const host::Paragraph& p, bool inCell) {
+    // Without its runs: a continuation slot of a vertical merge repeats only the format.
+    void Paragraph(const host::Paragraph& p, bool inCell, bool withRuns = true) {
+        const size_t start = out_.size();
         out_ += "<w:p>";
-        ParagraphProperties(p, inCell || !p.format.snapToGrid);
-        for (const Run& r : p.runs) RunOut(r);
-        out_ += "</w:p>";
+        ParagraphProperties(p, inCell);
+        if (withRuns)
+            for (const Run& r : p.runs) RunOut(r);
+        if (out_.size() == start + 5) {
+            out_.back() = '/';
+            out_ += '>';
+        } else {
+            out_ += "</w:p>";
+        }
     }
 
-    void ParagraphProperties(const host::Paragraph& p, bool noSnap) {
+    // A paragraph's properties say only what differs from its style; in a cell, a paragraph
+    // of Normal style takes the cell style, which carries the cells' common format.
+    void ParagraphProperties(const host::Paragraph& p, bool inCell) {
         // Neighbouring cells nearly always share their paragraph format.
-        if (havePPr_ && p.style == pprStyle_ && noSnap == pprNoSnap_ && p.format == pprFormat_ &&
+        if (havePPr_ && p.style == pprStyle_ && inCell == pprInCell_ && p.format == pprFormat_ &&
             p.markFormat == pprMark_) {
             out_ += pprText_;
             return;
         }
         const size_t start = out_.size();
         out_ += "<w:pPr>";
-        if (p.style != StyleId::Normal) Val("pStyle", StyleIdName(p.style));
-        if (noSnap) Val("snapToGrid", "0");
-        const LineValue line = LineSpacingValue(p.format);
-        out_ += "<w:spacing";
-        Attr("before", Twips(p.format.spaceBefore));
-        Attr("after", Twips(p.format.spaceAfter));
-        Attr("line", line.line);
-        Attr("lineRule", line.rule);
-        out_ += "/>";
-        Val("jc", JcName(p.format.alignment));
+        const bool cellStyle = inCell && p.style == StyleId::Normal && cellFormat_;
+        const ParagraphFormat& style = cellStyle ? *cellFormat_ : doc_.GetStyle(p.style).paragraph;
+        if (cellStyle)
+            Val("pStyle", kCellStyleId);
+        else if (p.style != StyleId::Normal)
+            Val("pStyle", StyleIdName(p.style));
+        // Snapping is off in every cell, and in the cell style.
+        const bool snap = !inCell && p.format.snapToGrid;
+        if (snap != (!cellStyle && style.snapToGrid))
+            out_ += snap ? "<w:snapToGrid/>" : "<w:snapToGrid w:val=\"0\"/>";
+        FormatDifferences(p.format, style);
         RunProperties(p.markFormat);
-        out_ += "</w:pPr>";
+        if (out_.size() == start + 7)
+            out_.resize(start);
+        else
+            out_ += "</w:pPr>";
         havePPr_ = true;
         pprStyle_ = p.style;
-        pprNoSnap_ = noSnap;
+        pprInCell_ = inCell;
         pprFormat_ = p.format;
         pprMark_ = p.markFormat;
         pprText_.assign(out_, start, std::string::npos);
+    }
+
+    // Compared as written, so that what the reader takes from the style writes back the same.
+    void FormatDifferences(const ParagraphFormat& f, const ParagraphFormat& style) {
+        const long before = Twips(f.spaceBefore), after = Twips(f.spaceAfter);
+        const LineValue line = LineSpacingValue(f), styleLine = LineSpacingValue(style);
+        const bool newBefore = before != Twips(style.spaceBefore);
+        const bool newAfter = after != Twips(style.spaceAfter);
+        const bool newLine = line.line != styleLine.line ||
+                             std::string_view(line.rule) != std::string_view(styleLine.rule);
+        if (newBefore || newAfter || newLine) {
+            out_ += "<w:spacing";
+            if (newBefore) Attr("before", before);
+            if (newAfter) Attr("after", after);
+            if (newLine) {
+                Attr("line", line.line);
+                Attr("lineRule", line.rule);
+            }
+            out_ += "/>";
+        }
+        const std::string_view jc = JcName(f.alignment);
+        if (jc != JcName(style.alignment)) Val("jc", jc);
     }
 
     void RunProperties(const CharFormat& f) {
@@ -438,7 +476,8 @@ class DocumentWriter {
         }
         const size_t start = out_.size();
         out_ += "<w:tcPr>";
-        Width("tcW", p.width.type, p.width.value);
+        // An auto width is what a cell without one has.
+        if (p.width.type != PreferredWidthType::Auto) Width("tcW", p.width.type, p.width.value);
         if (p.span > 1) {
             out_ += "<w:gridSpan";
             Attr("val", p.span);
@@ -460,7 +499,10 @@ class DocumentWriter {
             out_ += "</w:tcBorders>";
         }
         if (p.vAlign != CellVAlign::Top) Val("vAlign", CellVAlignName(p.vAlign));
-        out_ += "</w:tcPr>";
+        if (out_.size() == start + 8)
+            out_.resize(start);
+        else
+            out_ += "</w:tcPr>";
         haveTcPr_ = true;
         tcpr_ = p;
         tcprText_.assign(out_, start, std::string::npos);
@@ -509,9 +551,8 @@ class DocumentWriter {
             const size_t start = out_.size();
             out_ += "<w:tc>";
             CellPropertiesOut(p);
-            out_ += "<w:p>";
-            ParagraphProperties(*simple, true);
-            out_ += "</w:p></w:tc>";
+            Paragraph(*simple, true, false);
+            out_ += "</w:tc>";
             haveSimple_ = true;
             simpleProps_ = p;
             simpleStyle_ = simple->style;
@@ -569,9 +610,11 @@ class DocumentWriter {
     std::string out_;
     std::vector<std::string> fonts_;
 
+    const std::optional<ParagraphFormat> cellFormat_;
+
     bool havePPr_ = false;
     StyleId pprStyle_ = StyleId::Normal;
-    bool pprNoSnap_ = false;
+    bool pprInCell_ = false;
     ParagraphFormat pprFormat_;
     CharFormat pprMark_;
     std::string pprText_;

@@ -3,6 +3,7 @@
 // The package parts of a .docx, one writer each. Internal to the host library.
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -90,6 +91,11 @@ std::string SettingsXml(const Document& doc);
 std::string FontTableXml(const Document& doc, const std::vector<std::string>& bodyFonts,
                          const EmbeddedFont* embedded);
 std::string FontTableRelsXml();
+
+// The format most paragraphs of Normal style in table cells share (grid snapping off), which
+// styles.xml gives as the style kCellStyleId based on Normal; none when no cell holds one.
+std::optional<ParagraphFormat> CellParagraphFormat(const Document& doc);
+inline constexpr const char* kCellStyleId = "Cell";
 
 // The trailing body paragraph after the page grid must not push a blank page: this is
 // the format it is written with. Its line is a little under 1 pt: LibreOffice fits only

@@ -100,6 +100,16 @@ std::string StylesXml(const Document& doc) {
     AppendStyle(styles, doc.GetStyle(StyleId::Heading1), StyleId::Heading1);
     AppendStyle(styles, doc.GetStyle(StyleId::Heading2), StyleId::Heading2);
 
+    if (const std::optional<ParagraphFormat> cell = CellParagraphFormat(doc)) {
+        pugi::xml_node style = styles.append_child("w:style");
+        style.append_attribute("w:type") = "paragraph";
+        style.append_attribute("w:customStyle") = "1";
+        style.append_attribute("w:styleId") = kCellStyleId;
+        SetVal(style, "w:name", kCellStyleId);
+        SetVal(style, "w:basedOn", "Normal");
+        AppendParagraphFormat(style.append_child("w:pPr"), *cell);
+    }
+
     AppendHiddenDefaultStyle(styles, "character", "DefaultParagraphFont", "Default Paragraph Font",
                              1);
 

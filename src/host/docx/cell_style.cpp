@@ -1,0 +1,71 @@
+// The paragraph style of table cells. Most cells of a page grid hold one empty paragraph,
+// nearly all in one format: styles.xml states that format once, and the cells name it.
+
+#include <utility>
+#include <vector>
+
+#include "host/docx/parts.h"
+
+namespace varelo::host::docx {
+
+namespace {
+
+using Tally = std::vector<std::pair<ParagraphFormat, long>>;
+
+// Grid snapping is off in every cell whatever the paragraph says, so it is no part of the key.
+void Count(const host::Paragraph& p, Tally& tally) {
+    if (p.style != StyleId::Normal) return;
+    ParagraphFormat f = p.format;
+    f.snapToGrid = false;
+    for (auto& [format, n] : tally)
+        if (format == f) {
+            ++n;
+            return;
+        }
+    tally.emplace_back(f, 1);
+}
+
+void CountContent(const Content& content, bool inCell, Tally& tally);
+
+// Every slot is counted as it is written: an anchor with all its paragraphs, a continuation
+// of a vertical merge as the anchor's first paragraph.
+void CountTable(const Table& t, Tally& tally) {
+    for (int r = 1; r <= t.Rows(); ++r)
+        for (int c = 1; c <= t.Columns();) {
+            const CellRect a = t.CellArea(r, c);
+            const Content& content = t.At(a.top, a.left).content;
+            if (r == a.top) {
+                CountContent(content, true, tally);
+            } else {
+                for (const Block& b : content)
+                    if (!b.IsTable()) {
+                        Count(b.paragraph, tally);
+                        break;
+                    }
+            }
+            c = a.right + 1;
+        }
+}
+
+void CountContent(const Content& content, bool inCell, Tally& tally) {
+    for (const Block& b : content) {
+        if (b.IsTable())
+            CountTable(*b.table, tally);
+        else if (inCell)
+            Count(b.paragraph, tally);
+    }
+}
+
+}  // namespace
+
+std::optional<ParagraphFormat> CellParagraphFormat(const Document& doc) {
+    Tally tally;
+    CountContent(doc.body, false, tally);
+    const std::pair<ParagraphFormat, long>* best = nullptr;
+    for (const auto& entry : tally)
+        if (!best || entry.second > best->second) best = &entry;
+    if (!best) return std::nullopt;
+    return best->first;
+}
+
+}  // namespace varelo::host::docx
