@@ -6,6 +6,7 @@
 #include <numeric>
 #include <optional>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "host/application.h"
 #include "host/block_hx_font.h"
 #include "host/border_pass.h"
+#include "host/docx/reader.h"
 #include "host/docx/writer.h"
 #include "host/units.h"
 #include "layout/sheet_form.h"
@@ -320,6 +322,55 @@ TEST(DocxWriter, BodyEndsWithATinyParagraphAfterTheGridAndCellsEndWithAParagraph
     const long cell = d.select_node("//w:tbl/w:tblGrid/w:gridCol").node().attribute("w:w").as_int();
     const std::vector<long> inner = Attributes(nested.select_nodes("w:tblGrid/w:gridCol"), "w:w");
     EXPECT_EQ(std::accumulate(inner.begin(), inner.end(), 0L), cell - 2 * 108);
+}
+
+TEST(DocxWriter, CellsNameTheCellStyleAndSayOnlyHowTheyDiffer) {
+    Document doc;
+    Table& t = doc.AddTableAtStart(3, 3);
+    for (int r = 1; r <= 3; ++r)
+        for (int c = 1; c <= 3; ++c) t.At(r, c).SetLineSpacing(LineSpacingRule::Exactly, 12);
+    t.At(2, 2).SetAlignment(Alignment::Center);
+    t.At(3, 3).content.front().paragraph.style = StyleId::Heading1;
+    const auto parts = Unzip(DocxBytes(doc));
+    const std::string& xml = parts.at("word/document.xml");
+
+    // The format most cells share is the cell style's, based on Normal, with snapping off.
+    EXPECT_NE(parts.at("word/styles.xml")
+                  .find("<w:style w:type=\"paragraph\" w:customStyle=\"1\" w:styleId=\"Cell\">"
+                        "<w:name w:val=\"Cell\"/><w:basedOn w:val=\"Normal\"/><w:pPr>"
+                        "<w:snapToGrid w:val=\"0\"/><w:spacing w:before=\"0\" w:after=\"0\" "
+                        "w:line=\"240\" w:lineRule=\"exact\"/><w:jc w:val=\"both\"/></w:pPr>"
+                        "</w:style>"),
+              std::string::npos);
+    const pugi::xml_document d = ParseXml(xml);
+    const struct {
+        int cell;  // in reading order
+        const char* tc;
+    } cases[] = {
+        {0, "<w:tc><w:p><w:pPr><w:pStyle w:val=\"Cell\"/></w:pPr></w:p></w:tc>"},
+        {4,
+         "<w:tc><w:p><w:pPr><w:pStyle w:val=\"Cell\"/><w:jc w:val=\"center\"/></w:pPr>"
+         "</w:p></w:tc>"},
+        // Another style states what it does not share with the cells, snapping included.
+        {8,
+         "<w:tc><w:p><w:pPr><w:pStyle w:val=\"Heading1\"/><w:snapToGrid w:val=\"0\"/>"
+         "<w:spacing w:before=\"0\" w:after=\"0\" w:line=\"240\" w:lineRule=\"exact\"/>"
+         "</w:pPr></w:p></w:tc>"},
+    };
+    const pugi::xpath_node_set cells = d.select_nodes("//w:tc");
+    ASSERT_EQ(cells.size(), 9u);
+    for (const auto& c : cases) {
+        std::ostringstream tc;
+        cells[static_cast<size_t>(c.cell)].node().print(tc, "", pugi::format_raw);
+        EXPECT_EQ(tc.str(), c.tc);
+    }
+    // The body's paragraph is in Normal's format: nothing to say.
+    EXPECT_NE(xml.find("</w:tbl><w:p>"), std::string::npos);
+
+    const std::unique_ptr<Document> back = OpenDocxBytes(DocxBytes(doc));
+    EXPECT_EQ(back->body[0].table->At(2, 2).content, t.At(2, 2).content);
+    EXPECT_EQ(back->body[0].table->At(3, 3).content, t.At(3, 3).content);
+    EXPECT_EQ(DocxBytes(*back), DocxBytes(doc));
 }
 
 TEST(DocxWriter, StylesAndSettingsFollowTheDocument) {

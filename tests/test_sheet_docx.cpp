@@ -329,6 +329,8 @@ TEST(SheetDocx, SeparatorOfTheEightKaiTwoColumnLayoutIsCutByThePageNumberBlocks)
 TEST(SheetDocx, ThreeColumnA3ExampleSheet) {
     const WrittenSheet sheet = Generate("A3三栏", {{"", "选择题", "30", "4", "字母", "1"}});
     const DocxGrid g(Body(sheet).child("w:tbl"));
+    // What every slot shares lives in the styles: at most 100 bytes a slot.
+    EXPECT_LE(sheet.documentXml.size(), 100u * static_cast<size_t>(g.Rows() * g.Columns()));
 
     // Title block: three Heading 2 lines, the second and third with their own fonts, none bold.
     const DocxCell& title = g.At(2, 3);
