@@ -7,11 +7,9 @@
 
 namespace varelo::host {
 
-namespace {
-[[noreturn]] void NoSuchCell() {
+void Table::NoSuchCell() {
     throw HostError(kErrNoSuchMember, "The requested member of the collection does not exist.");
 }
-}  // namespace
 
 Paragraph& Cell::FirstParagraph() {
     for (Block& b : content)
@@ -92,27 +90,6 @@ Table::Table(int rows, int columns, TableBehavior behavior) : rows_(rows), colum
     columnWidths_.resize(static_cast<size_t>(columns));
 }
 
-int Table::Slot(int r, int c) const {
-    if (r < 1 || r > rows_ || c < 1 || c > columns_) NoSuchCell();
-    return (r - 1) * columns_ + (c - 1);
-}
-
-Cell& Table::At(int r, int c) {
-    return cells_[static_cast<size_t>(anchorOf_[static_cast<size_t>(Slot(r, c))])];
-}
-const Cell& Table::At(int r, int c) const {
-    return cells_[static_cast<size_t>(anchorOf_[static_cast<size_t>(Slot(r, c))])];
-}
-
-CellRect Table::CellArea(int r, int c) const {
-    return area_[static_cast<size_t>(anchorOf_[static_cast<size_t>(Slot(r, c))])];
-}
-
-bool Table::IsAnchor(int r, int c) const {
-    const int s = Slot(r, c);
-    return anchorOf_[static_cast<size_t>(s)] == s;
-}
-
 bool Table::CutsMergedCell(const CellRect& rect) const {
     for (const CellRect& a : CellsIn(rect))
         if (!rect.Contains(a)) return true;
@@ -170,23 +147,6 @@ void Table::Merge(const CellRect& rect) {
     area_[static_cast<size_t>(anchor)] = rect;
 }
 
-Border& Table::HorizontalEdge(int r, int c) {
-    if (r < 1 || r > rows_ + 1 || c < 1 || c > columns_) NoSuchCell();
-    return hEdges_[static_cast<size_t>(r - 1) * static_cast<size_t>(columns_) +
-                   static_cast<size_t>(c - 1)];
-}
-const Border& Table::HorizontalEdge(int r, int c) const {
-    return const_cast<Table*>(this)->HorizontalEdge(r, c);
-}
-Border& Table::VerticalEdge(int r, int c) {
-    if (r < 1 || r > rows_ || c < 1 || c > columns_ + 1) NoSuchCell();
-    return vEdges_[static_cast<size_t>(r - 1) * static_cast<size_t>(columns_ + 1) +
-                   static_cast<size_t>(c - 1)];
-}
-const Border& Table::VerticalEdge(int r, int c) const {
-    return const_cast<Table*>(this)->VerticalEdge(r, c);
-}
-
 std::vector<char> Table::TouchedSlots(const CellRect& rect) const {
     std::vector<char> touched(static_cast<size_t>(rows_) * static_cast<size_t>(columns_), 0);
     for (const CellRect& a : CellsIn(rect))
@@ -234,21 +194,6 @@ void Table::SetBorder(const CellRect& rect, BorderType type, const Border& borde
                 (type == BorderType::Vertical && before && after))
                 VerticalEdge(r, c) = border;
         }
-}
-
-RowFormat& Table::Row(int r) {
-    if (r < 1 || r > rows_) NoSuchCell();
-    return rowFormats_[static_cast<size_t>(r - 1)];
-}
-const RowFormat& Table::Row(int r) const {
-    return const_cast<Table*>(this)->Row(r);
-}
-PreferredWidth& Table::ColumnWidth(int c) {
-    if (c < 1 || c > columns_) NoSuchCell();
-    return columnWidths_[static_cast<size_t>(c - 1)];
-}
-const PreferredWidth& Table::ColumnWidth(int c) const {
-    return const_cast<Table*>(this)->ColumnWidth(c);
 }
 
 void Table::SetAllRows(RowHeightRule rule, double height) {

@@ -78,11 +78,15 @@ class Table {
     int Columns() const { return columns_; }
 
     // The cell that covers slot (r, c); throws HostError outside the grid.
-    Cell& At(int r, int c);
-    const Cell& At(int r, int c) const;
+    // Inline, with the edge accessors: a writer asks them for every slot of a page grid.
+    Cell& At(int r, int c) { return cells_[Anchor(r, c)]; }
+    const Cell& At(int r, int c) const { return cells_[Anchor(r, c)]; }
     // The rectangle of the cell that covers slot (r, c).
-    CellRect CellArea(int r, int c) const;
-    bool IsAnchor(int r, int c) const;
+    CellRect CellArea(int r, int c) const { return area_[Anchor(r, c)]; }
+    bool IsAnchor(int r, int c) const {
+        const int s = Slot(r, c);
+        return anchorOf_[static_cast<size_t>(s)] == s;
+    }
     // Whether a merged cell lies partly inside rect and partly outside it.
     bool CutsMergedCell(const CellRect& rect) const;
     // Number of distinct cells with a slot in rect.
@@ -97,19 +101,19 @@ class Table {
 
     // Edge segments. Horizontal: above row r (1..Rows()+1) in column c.
     // Vertical: left of column c (1..Columns()+1) in row r.
-    Border& HorizontalEdge(int r, int c);
-    const Border& HorizontalEdge(int r, int c) const;
-    Border& VerticalEdge(int r, int c);
-    const Border& VerticalEdge(int r, int c) const;
+    Border& HorizontalEdge(int r, int c) { return hEdges_[HorizontalIndex(r, c)]; }
+    const Border& HorizontalEdge(int r, int c) const { return hEdges_[HorizontalIndex(r, c)]; }
+    Border& VerticalEdge(int r, int c) { return vEdges_[VerticalIndex(r, c)]; }
+    const Border& VerticalEdge(int r, int c) const { return vEdges_[VerticalIndex(r, c)]; }
     // Borders of the cells that rect touches, a merged cell counting whole: Top, Left, Bottom
     // and Right are the outer segments of those cells on that side, Horizontal and Vertical
     // the segments between and inside them. Cells outside them keep their borders.
     void SetBorder(const CellRect& rect, BorderType type, const Border& border);
 
-    RowFormat& Row(int r);
-    const RowFormat& Row(int r) const;
-    PreferredWidth& ColumnWidth(int c);
-    const PreferredWidth& ColumnWidth(int c) const;
+    RowFormat& Row(int r) { return rowFormats_[RowIndex(r)]; }
+    const RowFormat& Row(int r) const { return rowFormats_[RowIndex(r)]; }
+    PreferredWidth& ColumnWidth(int c) { return columnWidths_[ColumnIndex(c)]; }
+    const PreferredWidth& ColumnWidth(int c) const { return columnWidths_[ColumnIndex(c)]; }
     void SetAllRows(RowHeightRule rule, double height);
 
     PreferredWidth preferredWidth;
@@ -121,7 +125,33 @@ class Table {
     bool operator==(const Table&) const = default;
 
   private:
-    int Slot(int r, int c) const;  // throws outside the grid
+    [[noreturn]] static void NoSuchCell();
+    // Indexes into the vectors below; each throws outside the grid.
+    int Slot(int r, int c) const {
+        if (r < 1 || r > rows_ || c < 1 || c > columns_) NoSuchCell();
+        return (r - 1) * columns_ + (c - 1);
+    }
+    size_t Anchor(int r, int c) const {
+        return static_cast<size_t>(anchorOf_[static_cast<size_t>(Slot(r, c))]);
+    }
+    size_t HorizontalIndex(int r, int c) const {
+        if (r < 1 || r > rows_ + 1 || c < 1 || c > columns_) NoSuchCell();
+        return static_cast<size_t>(r - 1) * static_cast<size_t>(columns_) +
+               static_cast<size_t>(c - 1);
+    }
+    size_t VerticalIndex(int r, int c) const {
+        if (r < 1 || r > rows_ || c < 1 || c > columns_ + 1) NoSuchCell();
+        return static_cast<size_t>(r - 1) * static_cast<size_t>(columns_ + 1) +
+               static_cast<size_t>(c - 1);
+    }
+    size_t RowIndex(int r) const {
+        if (r < 1 || r > rows_) NoSuchCell();
+        return static_cast<size_t>(r - 1);
+    }
+    size_t ColumnIndex(int c) const {
+        if (c < 1 || c > columns_) NoSuchCell();
+        return static_cast<size_t>(c - 1);
+    }
     // One flag per slot: whether a cell that rect touches covers it.
     std::vector<char> TouchedSlots(const CellRect& rect) const;
     int rows_, columns_;
