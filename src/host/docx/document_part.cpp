@@ -116,8 +116,9 @@ constexpr size_t kChunk = 64 * 1024;
 
 class DocumentWriter {
   public:
-    DocumentWriter(const Document& doc, const XmlSink& put)
-        : doc_(doc), put_(put), cellFormat_(CellParagraphFormat(doc)) {}
+    DocumentWriter(const Document& doc, const std::optional<ParagraphFormat>& cellFormat,
+                   const XmlSink& put)
+        : doc_(doc), put_(put), cellFormat_(cellFormat) {}
 
     // Returns the fonts the body names, in order of first use.
     std::vector<std::string> Write() {
@@ -610,7 +611,7 @@ class DocumentWriter {
     std::string out_;
     std::vector<std::string> fonts_;
 
-    const std::optional<ParagraphFormat> cellFormat_;
+    const std::optional<ParagraphFormat>& cellFormat_;
 
     bool havePPr_ = false;
     StyleId pprStyle_ = StyleId::Normal;
@@ -639,8 +640,14 @@ class DocumentWriter {
 
 }  // namespace
 
+std::vector<std::string> WriteDocumentXml(const Document& doc,
+                                          const std::optional<ParagraphFormat>& cellFormat,
+                                          const XmlSink& put) {
+    return DocumentWriter(doc, cellFormat, put).Write();
+}
+
 std::vector<std::string> WriteDocumentXml(const Document& doc, const XmlSink& put) {
-    return DocumentWriter(doc, put).Write();
+    return WriteDocumentXml(doc, CellParagraphFormat(doc), put);
 }
 
 std::string DocumentXml(const Document& doc) {

@@ -86,6 +86,11 @@ using XmlSink = std::function<void(std::string_view)>;
 std::vector<std::string> WriteDocumentXml(const Document& doc, const XmlSink& put);
 std::string DocumentXml(const Document& doc);
 std::string StylesXml(const Document& doc);
+// The same, given the document's CellParagraphFormat, which a package computes once for both.
+std::vector<std::string> WriteDocumentXml(const Document& doc,
+                                          const std::optional<ParagraphFormat>& cellFormat,
+                                          const XmlSink& put);
+std::string StylesXml(const Document& doc, const std::optional<ParagraphFormat>& cellFormat);
 std::string SettingsXml(const Document& doc);
 // Given an embedded font, its entry also points to the font part and carries the key.
 std::string FontTableXml(const Document& doc, const std::vector<std::string>& bodyFonts,

@@ -1,5 +1,6 @@
 // The package's bytes, and saving them atomically.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,14 +23,15 @@ std::string DocxBytes(const Document& doc) {
                                   docx::CarriedContentTypesXml(doc)));
     zip.Add(docx::kRootRelsPart, docx::RootRelsXml(docx::CarriedRelationshipsXml(doc, "")));
     zip.Add(docx::kAppPart, docx::AppXml());
+    const std::optional<ParagraphFormat> cellFormat = docx::CellParagraphFormat(doc);
     zip.Begin(docx::kDocumentPart);
     const std::vector<std::string> fonts =
-        docx::WriteDocumentXml(doc, [&](std::string_view piece) { zip.Write(piece); });
+        docx::WriteDocumentXml(doc, cellFormat, [&](std::string_view piece) { zip.Write(piece); });
     zip.End();
     zip.Add(docx::kDocumentRelsPart,
             docx::DocumentRelsXml(doc.customXml.size(),
                                   docx::CarriedRelationshipsXml(doc, docx::kDocumentPart)));
-    zip.Add(docx::kStylesPart, docx::StylesXml(doc));
+    zip.Add(docx::kStylesPart, docx::StylesXml(doc, cellFormat));
     zip.Add(docx::kSettingsPart, docx::SettingsXml(doc));
     zip.Add(docx::kFontTablePart, docx::FontTableXml(doc, fonts, embedded));
     if (embedded) {

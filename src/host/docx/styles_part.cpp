@@ -80,6 +80,10 @@ void AppendStyle(pugi::xml_node styles, const Style& s, StyleId id) {
 }  // namespace
 
 std::string StylesXml(const Document& doc) {
+    return StylesXml(doc, CellParagraphFormat(doc));
+}
+
+std::string StylesXml(const Document& doc, const std::optional<ParagraphFormat>& cellFormat) {
     pugi::xml_document xml;
     AddDeclaration(xml);
     pugi::xml_node styles = xml.append_child("w:styles");
@@ -100,14 +104,15 @@ std::string StylesXml(const Document& doc) {
     AppendStyle(styles, doc.GetStyle(StyleId::Heading1), StyleId::Heading1);
     AppendStyle(styles, doc.GetStyle(StyleId::Heading2), StyleId::Heading2);
 
-    if (const std::optional<ParagraphFormat> cell = CellParagraphFormat(doc)) {
+    if (cellFormat) {
+        const ParagraphFormat& cell = *cellFormat;
         pugi::xml_node style = styles.append_child("w:style");
         style.append_attribute("w:type") = "paragraph";
         style.append_attribute("w:customStyle") = "1";
         style.append_attribute("w:styleId") = kCellStyleId;
         SetVal(style, "w:name", kCellStyleId);
         SetVal(style, "w:basedOn", "Normal");
-        AppendParagraphFormat(style.append_child("w:pPr"), *cell);
+        AppendParagraphFormat(style.append_child("w:pPr"), cell);
     }
 
     AppendHiddenDefaultStyle(styles, "character", "DefaultParagraphFont", "Default Paragraph Font",
