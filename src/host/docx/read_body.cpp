@@ -64,7 +64,7 @@ PreferredWidth ReadWidth(pugi::xml_node w) {
 
 // The cells of one w:tr as the file states them, before merging.
 struct RawCell {
-    pugi::xml_node tc;
+    pugi::xml_node tc, tcPr;
     int column = 1;  // 1-based grid column of its left edge
     int span = 1;
     bool continues = false;  // a vMerge continuation
@@ -73,7 +73,7 @@ struct RawCell {
 
 struct MergedCell {
     CellRect rect;
-    pugi::xml_node anchor;
+    pugi::xml_node anchor, tcPr;
 };
 
 // What the surface does not model, by element, as the message names it. Anything not
@@ -336,8 +336,7 @@ class BodyReader {
             if (before >= gridColumns) Damaged("a row is wider than its table");
             int g = static_cast<int>(before);
             int c = 1;
-            for (; c <= edge[static_cast<size_t>(g)]; ++c)
-                cells.push_back({{r, c, r, c}, pugi::xml_node()});
+            for (; c <= edge[static_cast<size_t>(g)]; ++c) cells.push_back({{r, c, r, c}, {}, {}});
             for (pugi::xml_node n = tr.first_child(); n; n = n.next_sibling())
                 if (std::strcmp(n.name(), "w:tc") != 0 && std::strcmp(n.name(), "w:trPr") != 0 &&
                     std::strcmp(n.name(), "w:tblPrEx") != 0)
@@ -348,10 +347,11 @@ class BodyReader {
                 g += gridSpan;
                 RawCell raw;
                 raw.tc = tc;
+                raw.tcPr = tc.child("w:tcPr");
                 raw.column = c;
                 raw.span = edge[static_cast<size_t>(g)] - c + 1;
                 if (raw.span < 1) Damaged("a cell has no width");
-                const pugi::xml_node vMerge = tc.child("w:tcPr").child("w:vMerge");
+                const pugi::xml_node vMerge = raw.tcPr.child("w:vMerge");
                 raw.continues =
                     vMerge && std::string_view(vMerge.attribute("w:val").value()) != "restart";
                 const int above = open[static_cast<size_t>(c)];
@@ -364,14 +364,14 @@ class BodyReader {
                     // A continuation with nothing to continue stands as a cell of its own.
                     raw.continues = false;
                     raw.cell = static_cast<int>(cells.size());
-                    cells.push_back({{r, c, r, c + raw.span - 1}, tc});
+                    cells.push_back({{r, c, r, c + raw.span - 1}, tc, raw.tcPr});
                 }
                 if (vMerge) next[static_cast<size_t>(c)] = raw.cell;
                 c += raw.span;
                 row.push_back(raw);
             }
             // Slots a short row leaves out become empty cells.
-            for (; c <= columns; ++c) cells.push_back({{r, c, r, c}, pugi::xml_node()});
+            for (; c <= columns; ++c) cells.push_back({{r, c, r, c}, {}, {}});
             open = std::move(next);
             rows.push_back(std::move(row));
         }
@@ -395,7 +395,7 @@ class BodyReader {
             Content content = ReadContent(m.anchor, depth, true);
             if (content.empty()) content.emplace_back();
             cell.content = std::move(content);
-            const pugi::xml_node tcPr = m.anchor.child("w:tcPr");
+            const pugi::xml_node tcPr = m.tcPr;
             if (const auto v = ParseCellVAlign(tcPr.child("w:vAlign").attribute("w:val").value()))
                 cell.verticalAlignment = *v;
             const pugi::xml_node borders = tcPr.child("w:tcBorders");
@@ -478,7 +478,7 @@ class BodyReader {
     // Each side lands on the grid's edge segments; a side the file leaves out stays as the
     // neighbour across it says.
     static void ReadCellBorders(const RawCell& raw, int r, bool tableBorders, Table& t) {
-        const pugi::xml_node borders = raw.tc.child("w:tcPr").child("w:tcBorders");
+        const pugi::xml_node borders = raw.tcPr.child("w:tcBorders");
         if (!borders) return;
         const int right = raw.column + raw.span - 1;
         auto side = [&](const char* name, const char* logical) -> std::optional<Border> {
@@ -507,7 +507,7 @@ class BodyReader {
         std::vector<std::pair<const RawCell*, PreferredWidth>> spanning;
         for (const auto& row : rows)
             for (const RawCell& raw : row) {
-                const PreferredWidth w = ReadWidth(raw.tc.child("w:tcPr").child("w:tcW"));
+                const PreferredWidth w = ReadWidth(raw.tcPr.child("w:tcW"));
                 if (raw.span > 1) {
                     if (w.type != PreferredWidthType::Auto) spanning.emplace_back(&raw, w);
                 } else if (!known[static_cast<size_t>(raw.column)]) {

@@ -82,8 +82,11 @@ const ParagraphStyle& StyleSheet::ResolveParagraph(const std::string& id, int de
 }
 
 const ParagraphStyle& StyleSheet::Paragraph(std::string_view id) const {
+    if (last_ && id == lastId_) return *last_;
     const std::string key(id.empty() || !paragraph_.count(id) ? defaultParagraph_ : id);
-    return ResolveParagraph(key, 0);
+    last_ = &ResolveParagraph(key, 0);
+    lastId_ = id;
+    return *last_;
 }
 
 CharFormat StyleSheet::ResolveCharacter(const std::string& id, int depth) const {

@@ -56,6 +56,9 @@ class StyleSheet {
     std::string defaultParagraph_, defaultTable_;
     ParagraphStyle base_;  // the document defaults
     mutable std::map<std::string, ParagraphStyle, std::less<>> resolved_;
+    // Neighbouring paragraphs nearly always name the same style.
+    mutable std::string lastId_;
+    mutable const ParagraphStyle* last_ = nullptr;
 };
 
 // Borders and margins of a w:tblPr over a table style's.
