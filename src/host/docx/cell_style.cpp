@@ -10,19 +10,34 @@ namespace varelo::host::docx {
 
 namespace {
 
-using Tally = std::vector<std::pair<ParagraphFormat, long>>;
+struct Tally {
+    std::vector<std::pair<ParagraphFormat, long>> formats;
+    size_t last = 0;  // neighbouring cells nearly always share their format
+};
 
 // Grid snapping is off in every cell whatever the paragraph says, so it is no part of the key.
+bool SameInCell(const ParagraphFormat& a, const ParagraphFormat& b) {
+    return a.alignment == b.alignment && a.lineSpacingRule == b.lineSpacingRule &&
+           a.lineSpacing == b.lineSpacing && a.spaceBefore == b.spaceBefore &&
+           a.spaceAfter == b.spaceAfter;
+}
+
 void Count(const host::Paragraph& p, Tally& tally) {
     if (p.style != StyleId::Normal) return;
-    ParagraphFormat f = p.format;
-    f.snapToGrid = false;
-    for (auto& [format, n] : tally)
-        if (format == f) {
-            ++n;
+    auto& formats = tally.formats;
+    if (tally.last < formats.size() && SameInCell(formats[tally.last].first, p.format)) {
+        ++formats[tally.last].second;
+        return;
+    }
+    for (size_t i = 0; i < formats.size(); ++i)
+        if (SameInCell(formats[i].first, p.format)) {
+            ++formats[i].second;
+            tally.last = i;
             return;
         }
-    tally.emplace_back(f, 1);
+    tally.last = formats.size();
+    formats.emplace_back(p.format, 1);
+    formats.back().first.snapToGrid = false;
 }
 
 void CountContent(const Content& content, bool inCell, Tally& tally);
@@ -62,7 +77,7 @@ std::optional<ParagraphFormat> CellParagraphFormat(const Document& doc) {
     Tally tally;
     CountContent(doc.body, false, tally);
     const std::pair<ParagraphFormat, long>* best = nullptr;
-    for (const auto& entry : tally)
+    for (const auto& entry : tally.formats)
         if (!best || entry.second > best->second) best = &entry;
     if (!best) return std::nullopt;
     return best->first;
