@@ -96,10 +96,6 @@ std::string Refusal(const std::string& bytes) {
     return "(opened)";
 }
 
-constexpr const char* kAppXml =
-    "<Properties xmlns=\"http://schemas.openxmlformats.org/officeDocument/2006/"
-    "extended-properties\"><Application>Varelo</Application></Properties>";
-
 std::string Package(const std::map<std::string, std::string>& parts) {
     docx::ZipWriter zip(1);
     for (const auto& [name, data] : parts) zip.Add(name, data);
@@ -205,6 +201,19 @@ TEST(DocxReader, RefusesWhatIsDamaged) {
     flipped[good.find("word/document.xml") + 17 + 40] ^= 0x55;
     std::string grid64;
     for (int i = 0; i < 64; ++i) grid64 += "<w:gridCol/>";
+    // The document part's declared size, 22 bytes into its local header and 24 into its entry
+    // in the directory, grown: in both the sizes lie, in the directory alone they disagree.
+    const auto grown = [&](bool local) {
+        std::string bytes = good;
+        const size_t name = bytes.find("word/document.xml"),
+                     entry = bytes.rfind("word/document.xml");
+        for (const size_t at : {local ? name - 30 + 22 : std::string::npos, entry - 46 + 24})
+            if (at != std::string::npos) bytes[at + 1] = static_cast<char>(bytes[at + 1] + 1);
+        return bytes;
+    };
+    docx::ZipWriter twice(1);
+    twice.Add("word/document.xml", document);
+    twice.Add("word/document.xml", document);
 
     const struct {
         const char* what;
@@ -215,25 +224,25 @@ TEST(DocxReader, RefusesWhatIsDamaged) {
         {"random bytes", std::string(4096, '\x9c'), "not a .docx"},
         {"truncated zip", good.substr(0, good.size() / 2), "not a .docx"},
         {"corrupted part", flipped, "damaged"},
-        {"no document part", Package({{"docProps/app.xml", kAppXml}}), "no word/document.xml"},
-        {"damaged XML",
-         Package({{"docProps/app.xml", kAppXml}, {"word/document.xml", document.substr(0, 5000)}}),
+        {"sizes that lie", grown(true), "shorter than the"},
+        {"a directory that disagrees", grown(false), "directory does not match its entries"},
+        {"two entries of one name", twice.Finish(),
+         "two entries of its package have the same name"},
+        {"no document part", Package({{"word/styles.xml", "<w:styles/>"}}), "no word/document.xml"},
+        {"damaged XML", Package({{"word/document.xml", document.substr(0, 5000)}}),
          "not well-formed"},
         {"table wider than 63 columns",
-         Package({{"docProps/app.xml", kAppXml},
-                  {"word/document.xml",
+         Package({{"word/document.xml",
                    Body("<w:tbl><w:tblGrid>" + grid64 +
                         "</w:tblGrid><w:tr><w:tc><w:p/></w:tc></w:tr></w:tbl><w:p/>")}}),
          "more than 63 columns"},
         {"row wider than its grid",
-         Package({{"docProps/app.xml", kAppXml},
-                  {"word/document.xml",
+         Package({{"word/document.xml",
                    Body("<w:tbl><w:tblGrid><w:gridCol/></w:tblGrid><w:tr><w:tc><w:tcPr>"
                         "<w:gridSpan w:val=\"2\"/></w:tcPr><w:p/></w:tc></w:tr></w:tbl><w:p/>")}}),
          "wider than its table"},
         {"no page size",
-         Package({{"docProps/app.xml", kAppXml},
-                  {"word/document.xml", std::string("<w:document xmlns:w=\"") + docx::kNsW +
+         Package({{"word/document.xml", std::string("<w:document xmlns:w=\"") + docx::kNsW +
                                             "\"><w:body><w:p/><w:sectPr/></w:body></w:document>"}}),
          "page size"},
     };
@@ -263,26 +272,39 @@ TEST(DocxReader, AbsurdSizesAreRefusedBeforeTheyAreBuilt) {
     std::string grid63 = "<w:tblGrid>";
     for (int c = 0; c < 63; ++c) grid63 += "<w:gridCol/>";
     grid63 += "</w:tblGrid>";
+    // One past the limits on what the reader builds, each refusal naming its limit.
+    std::string paragraphs, runs;
+    for (long p = 0; p <= kMaxDocxParagraphs; ++p) paragraphs += "<w:p/>";
+    for (long r = 0; r <= kMaxDocxRuns; ++r) runs += "<w:r><w:t>x</w:t></w:r>";
+    const std::string text(kMaxDocxText + 1, 'x');
     const struct {
         std::string body;
         const char* reason;
     } cases[] = {
         {"<w:tbl><w:tblGrid><w:gridCol/></w:tblGrid>" + rows + "</w:tbl><w:p/>", "32767 rows"},
-        {"<w:tbl>" + grid63 + spanned + "</w:tbl><w:p/>", "too large"},
-        {nested + "<w:p/>", "nested too deeply"},
+        {"<w:tbl>" + grid63 + spanned + "</w:tbl><w:p/>", "more than 262144 table cells"},
+        {nested + "<w:p/>", "more than 8 levels of tables nested"},
+        {paragraphs, "more than 65536 paragraphs"},
+        {"<w:p>" + runs + "</w:p>", "more than 65536 runs"},
+        {"<w:p><w:r><w:t>" + text + "</w:t></w:r></w:p>", "more than 1048576 bytes of text"},
     };
     for (const auto& c : cases) {
-        const std::string bytes =
-            Package({{"docProps/app.xml", kAppXml}, {"word/document.xml", Body(c.body)}});
+        const std::string bytes = Package({{"word/document.xml", Body(c.body)}});
         EXPECT_NE(Refusal(bytes).find(c.reason), std::string::npos) << Refusal(bytes);
     }
+    // At the limit the many-paragraph shape opens, saves and opens again.
+    paragraphs.resize(paragraphs.size() - 12);
+    const std::unique_ptr<Document> many =
+        OpenDocxBytes(Package({{"word/document.xml", Body(paragraphs)}}));
+    EXPECT_EQ(static_cast<long>(many->body.size()), kMaxDocxParagraphs - 1);
+    const std::string saved = DocxBytes(*many);
+    EXPECT_EQ(OpenDocxBytes(saved)->body.size(), many->body.size());
 
     // A part that would unpack to more than the limit: zeros deflate to almost nothing.
     docx::ZipWriter zip(1);
-    zip.Add("docProps/app.xml", kAppXml);
     zip.Begin("word/document.xml");
     const std::string zeros(1 << 20, '\0');
     for (size_t n = 0; n <= kMaxDocxPartSize; n += zeros.size()) zip.Write(zeros);
     zip.End();
-    EXPECT_NE(Refusal(zip.Finish()).find("too large"), std::string::npos);
+    EXPECT_NE(Refusal(zip.Finish()).find("larger than 32 MB"), std::string::npos);
 }

@@ -114,7 +114,7 @@ Qt::Alignment QtAlignment(host::Alignment a) {
 // The reader's reasons, said in the window's language; the technical detail goes to stderr.
 std::string ChineseReason(const std::string& reason) {
     static const std::pair<const char*, const char*> kReasons[] = {
-        {"not made by Varelo", "它不是 Varelo 生成的答题卡。"},
+        {"the most Varelo opens", "它超出了 Varelo 能打开的大小。"},
         {"is a folder", "这是一个文件夹。"},
         {"too large", "文件太大，不是答题卡。"},
         {"not a .docx", "它不是 .docx 文档。"},

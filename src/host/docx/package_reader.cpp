@@ -51,7 +51,9 @@ std::optional<std::string> PackageReader::Read(std::string_view partName) {
     if (zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &st) != 0 ||
         !(st.valid & ZIP_STAT_SIZE))
         Damaged(name, zip_strerror(archive_));
-    if (st.size > kMaxDocxPartSize) throw OpenError("The part " + name + " is too large.");
+    if (st.size > kMaxDocxPartSize)
+        throw OpenError("The part " + name + " is larger than " +
+                        std::to_string(kMaxDocxPartSize >> 20) + " MB, the most Varelo opens.");
     zip_file_t* file = zip_fopen_index(archive_, static_cast<zip_uint64_t>(index), 0);
     if (!file) Damaged(name, zip_strerror(archive_));
     std::string data(static_cast<size_t>(st.size), '\0');

@@ -77,7 +77,7 @@ std::string CustomXmlItemRelsPart(size_t n);
 std::string CustomXmlRelId(size_t n);
 std::string CustomXmlPropsXml(const CustomXmlPart& part);
 std::string CustomXmlItemRelsXml(size_t n);
-// docProps/app.xml: names Varelo as the application, which is how a sheet is recognised.
+// docProps/app.xml: names Varelo as the application that wrote the file.
 std::string AppXml();
 
 // document.xml is streamed out in pieces, so the package can deflate it as it is made.

@@ -165,7 +165,8 @@ class BodyReader {
                 if (++paragraphs_ > kMaxDocxParagraphs) OverLimit(kMaxDocxParagraphs, "paragraphs");
                 content.emplace_back(ReadParagraph(n, inCell));
             } else if (std::strcmp(name, "w:tbl") == 0) {
-                if (depth >= kMaxDocxTableDepth) Damaged("tables are nested too deeply");
+                if (depth >= kMaxDocxTableDepth)
+                    OverLimit(kMaxDocxTableDepth, "levels of tables nested in tables");
                 content.emplace_back(ReadTable(n, depth + 1));
             } else if (std::strcmp(name, "w:tcPr") == 0 ||
                        (std::strcmp(name, "w:sectPr") == 0 && depth == 0 && !inCell &&
@@ -377,7 +378,7 @@ class BodyReader {
         }
         if (rows.empty()) Damaged("a table has no rows");
         slots_ += static_cast<long>(rows.size()) * columns;
-        if (slots_ > kMaxDocxSlots) Damaged("the tables are too large");
+        if (slots_ > kMaxDocxSlots) OverLimit(kMaxDocxSlots, "table cells (grid slots)");
 
         auto table = std::make_unique<Table>(static_cast<int>(rows.size()), columns);
         Table& t = *table;

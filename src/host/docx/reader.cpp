@@ -173,7 +173,9 @@ std::string PartOfType(const std::vector<docx::Relationship>& rels, const char* 
 }  // namespace
 
 std::unique_ptr<Document> OpenDocxBytes(std::string_view bytes) {
-    if (bytes.size() > kMaxDocxFileSize) throw OpenError("The file is too large for a sheet.");
+    if (bytes.size() > kMaxDocxFileSize)
+        throw OpenError("The file is larger than " + std::to_string(kMaxDocxFileSize >> 20) +
+                        " MB, the most Varelo opens.");
     PackageReader package(bytes);
 
     const std::vector<docx::Relationship> rootRels = package.RelationshipsOf("");
@@ -223,7 +225,8 @@ std::unique_ptr<Document> OpenDocx(const std::string& path) {
     if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
         throw OpenError("Cannot open \"" + path + "\": it is a folder.");
     if (st.st_size > static_cast<off_t>(kMaxDocxFileSize))
-        throw OpenError("Cannot open \"" + path + "\": the file is too large for a sheet.");
+        throw OpenError("Cannot open \"" + path + "\": the file is larger than " +
+                        std::to_string(kMaxDocxFileSize >> 20) + " MB, the most Varelo opens.");
     std::string bytes;
     bytes.resize(static_cast<size_t>(st.st_size));
     in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));

@@ -27,17 +27,18 @@ std::unique_ptr<Document> OpenDocx(const std::string& path);
 std::string UnmodelledMessage(const Document& doc);
 std::unique_ptr<Document> OpenDocxBytes(std::string_view bytes);
 
-// Limits that keep a hostile file from exhausting memory. A sheet has about 8,200 table
-// slots and a 1.7 MB document part; composition grids add a few thousand slots more.
+// Limits that keep a hostile file from exhausting memory. The largest sheet (an A3 sheet with a
+// 2,000-square composition) has about 12,300 table slots, 6,100 paragraphs and a 2.3 MB
+// document part; LibreOffice re-saves it with as many runs as paragraphs and a 3 MB part.
 inline constexpr size_t kMaxDocxFileSize = 64u << 20;
 inline constexpr size_t kMaxDocxPartSize = 32u << 20;
 inline constexpr long kMaxDocxSlots = 1L << 18;  // table slots in the whole document
 inline constexpr int kMaxDocxTableDepth = 8;
 inline constexpr size_t kMaxDocxCustomXmlItems = 64;
 inline constexpr size_t kMaxDocxCarriedParts = 256;
-// What the reader builds: far above the largest sheet (about 8,200 paragraphs and as many
-// runs, a few kilobytes of text) and a LibreOffice re-save of it, yet small enough that the
-// writer's part for anything accepted stays under kMaxDocxPartSize.
+// What the reader builds: ten times the largest sheet and its LibreOffice re-save (a few
+// kilobytes of text); what the writer would make of anything accepted is checked to stay
+// under kMaxDocxPartSize, so it opens again.
 inline constexpr long kMaxDocxParagraphs = 65536;
 inline constexpr long kMaxDocxRuns = 65536;
 inline constexpr size_t kMaxDocxText = 1u << 20;  // bytes of text in runs
