@@ -28,7 +28,7 @@ std::string UnmodelledMessage(const Document& doc);
 std::unique_ptr<Document> OpenDocxBytes(std::string_view bytes);
 
 // Limits that keep a hostile file from exhausting memory. The largest sheet (an A3 sheet with a
-// 2,000-square composition) has about 12,300 table slots, 6,100 paragraphs and a 2.3 MB
+// 2,000-square composition) has about 12,300 table slots, 6,100 paragraphs and a 1.7 MB
 // document part; LibreOffice re-saves it with as many runs as paragraphs and a 3 MB part.
 inline constexpr size_t kMaxDocxFileSize = 64u << 20;
 inline constexpr size_t kMaxDocxPartSize = 32u << 20;
