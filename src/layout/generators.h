@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -17,6 +18,12 @@ struct SheetJob {
     host::Document& doc;
     SheetForm& form;
 };
+
+// Text added to a cell after its font is set, so an empty cell's mark carries the font too.
+inline void PutText(host::Cell& cell, const host::CharFormat& format, const std::string& text) {
+    cell.ApplyCharFormat(format);
+    cell.InsertAfter(text);
+}
 
 // Layout codes 1..6: "A3三栏", "A3双栏", "8开三栏", "8开双栏", "A4单栏", "B5单栏".
 inline constexpr int kLayoutCount = 6;

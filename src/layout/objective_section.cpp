@@ -34,12 +34,6 @@ constexpr double kLongNumberSize = 8;
 constexpr int kLongNumber = 100;
 constexpr int kHeadingCells = 11;
 
-// Text added to a cell after its font is set, so an empty cell's mark carries the font too.
-void PutText(host::Cell& cell, const host::CharFormat& format, const std::string& text) {
-    cell.ApplyCharFormat(format);
-    cell.InsertAfter(text);
-}
-
 std::string Utf8(char32_t cp) {
     std::string s;
     if (cp < 0x80) {
@@ -59,19 +53,6 @@ int16_t CountOrThrow(const std::string& text) {
     const std::optional<int16_t> value = host::ToInt16(text);
     if (!value) throw host::HostError(13, "Type mismatch");
     return *value;
-}
-
-// Item counts and option counts of the leading groups whose counts can be read; the first
-// group that cannot be read ends the list, as it ends the generator.
-std::vector<GroupShape> ReadableShapes(const std::vector<QuestionGrid::Row>& groups) {
-    std::vector<GroupShape> shapes;
-    for (const QuestionGrid::Row& g : groups) {
-        const std::optional<int16_t> items = host::ToInt16(g[QuestionGrid::kItems]);
-        const std::optional<int16_t> options = host::ToInt16(g[QuestionGrid::kOptions]);
-        if (!items || !options || *items < 0 || *options < 1) break;
-        shapes.push_back({*items, *options});
-    }
-    return shapes;
 }
 
 bool FreeSingleCell(const host::Table& grid, int r, int c) {
@@ -242,6 +223,17 @@ void BuildObjectiveSection(SheetJob& job, int16_t layoutCode) {
         if (g >= plan.groups.size()) FailGroup(job, layoutCode, groups[g]);
         BuildGroup(job, layoutCode, columns, plan.groups[g], groups[g]);
     }
+}
+
+std::vector<GroupShape> ReadableShapes(const std::vector<QuestionGrid::Row>& groups) {
+    std::vector<GroupShape> shapes;
+    for (const QuestionGrid::Row& g : groups) {
+        const std::optional<int16_t> items = host::ToInt16(g[QuestionGrid::kItems]);
+        const std::optional<int16_t> options = host::ToInt16(g[QuestionGrid::kOptions]);
+        if (!items || !options || *items < 0 || *options < 1) break;
+        shapes.push_back({*items, *options});
+    }
+    return shapes;
 }
 
 }  // namespace varelo::layout

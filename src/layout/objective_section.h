@@ -2,8 +2,10 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "layout/generators.h"
+#include "layout/objective_flow.h"
 
 namespace varelo::layout {
 
@@ -23,6 +25,10 @@ std::string OptionValue(OptionType type, int option);
 // The heading of a group row: numeral, "、", name and points. An unreadable group number
 // shows its message through the application and leaves the numeral out.
 std::string ObjectiveHeading(const QuestionGrid::Row& group, host::Application& app);
+
+// Item counts and option counts of the leading groups whose counts can be read; the first
+// group that cannot be read ends the list, as it ends the generator.
+std::vector<GroupShape> ReadableShapes(const std::vector<QuestionGrid::Row>& groups);
 
 // The font size of an item number: numbers of three digits and more are set smaller, so they
 // keep clear of their neighbours in the narrow item columns.

@@ -38,11 +38,11 @@ enum class SectionKind { Fill, Answer, Essay };  // "填空", "解答", "作文"
 
 struct WrittenSection {
     SectionKind kind = SectionKind::Fill;
-    std::string name;  // heading text after the numeral, e.g. "填空题"
-    int items = 1;     // fill-in and answer sections; a composition is one item
-    int blanks = 1;    // fill-in: answer spaces per item
-    int rows = 1;      // answer: page-grid rows per item's box
-    int chars = 0;     // composition: at least this many squares
+    std::string name;   // heading text after the numeral, e.g. "填空题"
+    int items = 1;      // fill-in and answer sections; a composition is one item
+    int blanks = 1;     // fill-in: answer spaces per item
+    int rows = 1;       // answer: page-grid rows per item's box
+    int chars = 0;      // composition: at least this many squares
     double points = 0;  // per blank (fill-in), per item (answer), in all (composition)
 };
 
@@ -65,7 +65,7 @@ struct SheetForm {
     int optOption = 0;  // 0 "字母", 1 "数字", 2 "判断"
 
     QuestionGrid mfgQuestion;
-    int selectedRow = -1;  // the list row the user selected, -1 none
+    int selectedRow = -1;                  // the list row the user selected, -1 none
     std::vector<WrittenSection> sections;  // laid out after the objective groups
 
     bool loaded = false;

@@ -10,6 +10,7 @@
 #include "layout/chinese_numeral.h"
 #include "layout/generators.h"
 #include "layout/objective_flow.h"
+#include "layout/objective_section.h"
 #include "tools/composition.h"
 
 namespace varelo::layout {
@@ -25,25 +26,8 @@ constexpr double kLabelMargin = 3;
 // The count mark's line in the gap row below the squares (0.3 cm, 8.5 pt).
 constexpr double kCountLine = 7;
 
-void PutText(host::Cell& cell, const host::CharFormat& format, const std::string& text) {
-    cell.ApplyCharFormat(format);
-    cell.InsertAfter(text);
-}
-
 std::string Points(double value) {
     return host::NumberToText(value);
-}
-
-// The counts of the objective groups the list places, as the objective section reads them.
-std::vector<GroupShape> ObjectiveShapes(const std::vector<QuestionGrid::Row>& groups) {
-    std::vector<GroupShape> shapes;
-    for (const QuestionGrid::Row& g : groups) {
-        const std::optional<int16_t> items = host::ToInt16(g[QuestionGrid::kItems]);
-        const std::optional<int16_t> options = host::ToInt16(g[QuestionGrid::kOptions]);
-        if (!items || !options || *items < 0 || *options < 1) break;
-        shapes.push_back({*items, *options});
-    }
-    return shapes;
 }
 
 // The grid of a composition part, centred in its block, with the count under every square
@@ -118,7 +102,7 @@ const char* SectionKindName(SectionKind kind) {
 
 WrittenStart WrittenSectionsStart(int16_t layoutCode, const SheetForm& form) {
     const int startRow = ObjectiveStartRow(layoutCode);
-    const std::vector<GroupShape> shapes = ObjectiveShapes(form.mfgQuestion.Groups());
+    const std::vector<GroupShape> shapes = ReadableShapes(form.mfgQuestion.Groups());
     if (shapes.empty()) return {0, startRow, 1};
     const ObjectivePlan plan = PlanObjectiveSection(layoutCode, startRow, shapes);
     int items = 0;

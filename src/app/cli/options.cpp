@@ -228,8 +228,6 @@ Example:
       --select 92,3:92,21 --line --png out/essay --dpi 100
 )";
 
-namespace {
-
 std::vector<std::string> SplitAtCommas(const std::string& text) {
     std::vector<std::string> parts;
     size_t start = 0;
@@ -240,6 +238,8 @@ std::vector<std::string> SplitAtCommas(const std::string& text) {
         start = comma + 1;
     }
 }
+
+namespace {
 
 int ParseDpi(const std::string& text) {
     int dpi = 0;

@@ -47,6 +47,9 @@ GenerateOptions ParseGenerate(const std::vector<std::string>& args);
 // Parses NAME,ITEMS,OPTIONS,POINTS[,字母|数字|判断]. Throws UsageError.
 GroupEntry ParseGroup(const std::string& value);
 
+// The fields of a comma-separated option value, empty ones kept.
+std::vector<std::string> SplitAtCommas(const std::string& text);
+
 struct BatchOptions {
     bool help = false;
     std::string jobs;                            // the JSON job file

@@ -56,17 +56,6 @@ void SetCount(layout::WrittenSection& s, int value) {
     }
 }
 
-std::vector<std::string> SplitAtCommas(const std::string& text) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (;;) {
-        const size_t comma = text.find(',', start);
-        parts.push_back(text.substr(start, comma == std::string::npos ? comma : comma - start));
-        if (comma == std::string::npos) return parts;
-        start = comma + 1;
-    }
-}
-
 std::string Shown(const json& value) {
     return host::Printable(value.dump(-1, ' ', false, json::error_handler_t::replace));
 }
