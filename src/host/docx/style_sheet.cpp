@@ -130,6 +130,12 @@ void StyleSheet::ApplyTo(Document& doc) const {
         style.size = resolved.chars.size.value_or(10);
         style.bold = resolved.chars.bold.value_or(false);
     }
+    // Headings are written based on Normal: one that names no font has Normal's, as it will
+    // once saved.
+    for (const StyleId heading : {StyleId::Heading1, StyleId::Heading2}) {
+        Style& style = doc.GetStyle(heading);
+        if (style.font.empty()) style.font = doc.GetStyle(StyleId::Normal).font;
+    }
 }
 
 void ReadTableStyle(pugi::xml_node tblPr, TableStyle& style) {
