@@ -16,10 +16,10 @@ constexpr double kMiddleShare = 0.56;
 // An erased mark leaves about a quarter; a pencil fill darkens the middle by two thirds or more.
 constexpr double kFilledScore = 0.45;
 constexpr double kBlankScore = 0.2;
-// An empty bubble's level is the lower third of the page's bubbles of the same glyph, since
-// most bubbles are empty (a glyph printed twice, once filled, gives the empty one); it may lie
-// at most kGlyphSpread above the page's median bubble, so a glyph filled in most places does
-// not turn its fills into empties; that median is at most kMaxEmptyLevel.
+// An empty bubble's level is the lower third of the page's bubbles of the same glyph that may be
+// empty: at most kGlyphSpread above the page's median bubble (most bubbles are empty; that
+// median is at most kMaxEmptyLevel). Empty glyphs differ by less than that spread ("1" against
+// "8"), a fill lies well above it.
 constexpr double kMaxEmptyLevel = 0.45;
 constexpr double kGlyphSpread = 0.2;
 
@@ -40,6 +40,18 @@ double MiddleDarkness(const cv::Mat& grey, const cv::Point2d& centre, double hal
     if (inside.area() < box.area() / 2) return 0;  // off the scan
     const double mean = cv::mean(grey(inside))[0];
     return std::clamp(1 - mean / paper, 0.0, 1.0);
+}
+
+// The level to judge a glyph by when every one of its bubbles on the page is filled (a candidate
+// number 555555555, every item answered A): the median of the other glyphs' empty levels. Its
+// own empty level lies within the spread between glyphs of that, so its fills still score well
+// above the filled mark while an erased one stays below it. Without any glyph to go by, the
+// page's median bubble.
+double EmptyLevelOfAnyGlyph(const std::map<std::string, double>& empty, double pageMedian) {
+    if (empty.empty()) return pageMedian;
+    std::vector<double> levels;
+    for (const auto& [value, level] : empty) levels.push_back(level);
+    return Quantile(levels, 0.5);
 }
 
 template <class Fn>
@@ -92,10 +104,14 @@ void ReadBubbles(const layout::OmrTemplate& t, const Registration& page, const c
         all.push_back(r->darkness);
         byGlyph[*value].push_back(r->darkness);
     }
-    const double pageEmpty = std::min(kMaxEmptyLevel, Quantile(all, 0.5));
+    const double mayBeEmpty = std::min(kMaxEmptyLevel, Quantile(all, 0.5)) + kGlyphSpread;
     std::map<std::string, double> empty;
-    for (auto& [value, levels] : byGlyph)
-        empty[value] = std::min(Quantile(levels, 1.0 / 3), pageEmpty + kGlyphSpread);
+    for (auto& [value, levels] : byGlyph) {
+        std::erase_if(levels, [&](double d) { return d > mayBeEmpty; });
+        if (!levels.empty()) empty[value] = Quantile(levels, 1.0 / 3);
+    }
+    const double typicalEmpty = EmptyLevelOfAnyGlyph(empty, mayBeEmpty - kGlyphSpread);
+    for (const auto& [value, levels] : byGlyph) empty.try_emplace(value, typicalEmpty);
 
     constexpr double kMiddle = (kFilledScore + kBlankScore) / 2;
     for (const auto& [value, r] : onPage) {

@@ -139,6 +139,48 @@ TEST(ReadScansPencil, MarksCountOnlyWhenTheyFillTheBubble) {
         }
 }
 
+// A legitimate sheet where one digit or label fills every printed bubble of it on the page, so
+// no empty one of that glyph is left to compare with: it must still read cleanly.
+TEST(ReadScansSameMark, EveryBubbleOfAGlyphFilledReadsExactly) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    struct Case {
+        const char* name;
+        const char* layout;
+        std::vector<cli::GroupEntry> groups;  // none: the example's 30 items of A to D
+        std::string candidate;                // "": random
+        std::string everyItem;                // "": random answers
+        scansim::Scanner s;
+    };
+    const scansim::Scanner plain{0.5, false, 1, 1, 1.0, 0.8, 6, 75, 235, false};
+    const scansim::Scanner grey{-1, true, 2, -2, 0.99, 1.2, 10, 60, 190, true};
+    const std::vector<Case> cases = {
+        {"candidate 555555555", "A4单栏", {}, "555555555", "", plain},
+        {"candidate 888888888, grey paper", "A3三栏", {}, "888888888", "", grey},
+        {"candidate 111111111", "B5单栏", {}, "111111111", "", plain},
+        {"every item A", "A4单栏", {}, "", "A", plain},
+        {"every item D, grey paper", "8开双栏", {}, "", "D", grey},
+        {"every item true", "A4单栏", {{"判断", "20", "2", "1", "判断"}}, "", "T", plain},
+        {"every item false, all 0",
+         "A3双栏",
+         {{"判断", "20", "2", "1", "判断"}},
+         "000000000",
+         "F",
+         grey},
+    };
+    std::mt19937 rng(13);
+    for (const Case& c : cases) {
+        const auto sheet = scansim::MakeSheet(c.layout, c.groups);
+        ASSERT_TRUE(sheet) << c.name;
+        scansim::Answers answers = scansim::RandomAnswers(sheet->omr, rng);
+        if (!c.candidate.empty()) answers.candidate = c.candidate;
+        if (!c.everyItem.empty()) answers.items.assign(answers.items.size(), c.everyItem);
+        std::vector<cv::Mat> pages{scansim::PrintVarelo(*sheet->doc, 200).front()};
+        scansim::FillAnswers(pages, sheet->omr, answers, 200, rng);
+        ExpectExact(ReadOne(sheet->omr, scansim::Scan(pages.front(), c.s, 200, rng)), answers,
+                    c.name);
+    }
+}
+
 // Pages that must not be read as sheets: each is an error with its reason, or page 2.
 TEST(ReadScansPages, OnlyPagesOfTheTemplateAreRead) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
