@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "dialog_widgets.h"
 #include "host/numbers.h"
 
 namespace varelo::desk {
@@ -89,18 +90,6 @@ std::optional<int> Count(const QString& text) {
     const std::optional<double> n = host::ParseNumber(text.toStdString());
     if (!n || *n != std::floor(*n) || *n < 1 || *n > INT16_MAX) return std::nullopt;
     return static_cast<int>(*n);
-}
-
-QString Q(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
-template <class W>
-W* Make(QWidget* parent, const char* name, const QRect& geometry) {
-    auto* w = new W(parent);
-    w->setObjectName(QString::fromLatin1(name));
-    w->setGeometry(geometry);
-    return w;
 }
 
 QLabel* Label(QWidget* parent, const char* text, const QRect& geometry) {

@@ -13,6 +13,7 @@
 #include <QTableWidget>
 #include <cmath>
 
+#include "dialog_widgets.h"
 #include "sections_dialog.h"
 #include "settings/driver.h"
 #include "settings/form_handlers.h"
@@ -40,19 +41,8 @@ constexpr int kSectionsTop = kStripTop + kStripHeight, kSectionsHeight = 615;
 constexpr int kLabelLeft = 120, kBoxLeft = 1080, kLabelWidth = 960;
 constexpr int kEntryWidth = 1080;
 
-QString Q(const std::string& s) {
-    return QString::fromStdString(s);
-}
 std::string S(const QString& s) {
     return s.toStdString();
-}
-
-template <class W>
-W* Make(QWidget* parent, const char* name, const QRect& geometry) {
-    auto* w = new W(parent);
-    w->setObjectName(QString::fromLatin1(name));
-    w->setGeometry(geometry);
-    return w;
 }
 
 QLabel* Label(QWidget* parent, const char* text, const QRect& geometry) {
