@@ -9,6 +9,7 @@
 
 #include "desk_harness.h"
 #include "host/docx/writer.h"
+#include "host/docx/xml.h"
 #include "host/docx/zip.h"
 #include "page_view.h"
 #include "settings/driver.h"
@@ -96,6 +97,27 @@ TEST(DeskOpen, DamagedOrForeignFilesAreRefusedWithOneMessageAndNothingChanges) {
             EXPECT_EQ(desk.window->windowTitle(), title);
         }
     }
+}
+
+TEST(DeskOpen, ADocumentWithWhatCannotBeKeptOpensReadOnlyAndSaysWhatAtOnce) {
+    TempFolder tmp;
+    const std::string w = "http://schemas.openxmlformats.org/wordprocessingml/2006/main";
+    host::docx::ZipWriter zip(1);
+    zip.Add("_rels/.rels",
+            "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/"
+            "relationships\"><Relationship Id=\"r\" Type=\"" +
+                std::string(host::docx::kRelOfficeDocument) +
+                "\" Target=\"word/document.xml\"/></Relationships>");
+    zip.Add("word/document.xml", "<w:document xmlns:w=\"" + w +
+                                     "\"><w:body><w:p><w:r><w:drawing/><w:t>x</w:t></w:r></w:p>"
+                                     "<w:sectPr><w:pgSz w:w=\"11906\" w:h=\"16838\"/></w:sectPr>"
+                                     "</w:body></w:document>");
+    Desk desk;
+    ASSERT_TRUE(desk.window->OpenFile(tmp.Write("picture.docx", zip.Finish())));
+    ASSERT_EQ(desk.messages.size(), 1u);
+    EXPECT_NE(desk.messages[0].find("以只读方式打开"), std::string::npos) << desk.messages[0];
+    EXPECT_NE(desk.messages[0].find("pictures or text boxes"), std::string::npos);
+    EXPECT_TRUE(desk.app().ActiveDocument()->ReadOnly());
 }
 
 TEST(DeskOpen, ASavedSheetOpensAsTheActiveDocumentWithItsToolsOn) {

@@ -708,10 +708,18 @@ bool MainWindow::OpenFile(const QString& path) {
     }
     state_.Used(path);
     RebuildRecentMenu();
+    const bool readOnly = doc->ReadOnly();
+    std::string lost;
+    for (const std::string& what : doc->unmodelled) lost += (lost.empty() ? "" : "、") + what;
     app_.AdoptDocument(std::move(doc));
     // Tools are normally enabled by generating a sheet; a sheet read back is finished with
     // the same tools, so opening one enables them too.
     EnableTools();
+    // Said now rather than at the first save, so no work is done on a sheet that cannot keep it.
+    if (readOnly)
+        app_.ShowMessage("此文档含有本程序无法保留的内容（" + lost +
+                         "），以只读方式打开：可以查看、导出 PDF 和扫描模板，但保存会丢失这些内容，"
+                         "因此不能保存。");
     return true;
 }
 
