@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "dialog_groups.h"
 #include "host/application.h"
 #include "layout/omr_template.h"
 #include "settings/driver.h"
@@ -21,10 +22,7 @@ namespace {
 constexpr double kRowMm = 4.2324;
 constexpr double kMmPerPt = 25.4 / 72;
 
-struct Group {
-    std::string name, items, options, points;
-    int type = 0;  // the dialog's option button: 字母, 数字, 判断
-};
+using Group = fixture::DialogGroup;
 
 // A sheet made through the dialog's OK handler, and the form it was made from.
 struct Sheet {
@@ -39,16 +37,7 @@ struct Sheet {
         form.visible = true;
         form.cmbPage = layout;
         form.txtExam_NO = digits;
-        for (const Group& g : groups) {
-            form.txtQuestion = g.name;
-            form.txtQ_Count = g.items;
-            form.chkO_Count = true;
-            settings::chkO_Count_Click(form);
-            form.txtO_Count = g.options;
-            form.txtXiaofen = g.points;
-            form.optOption = g.type;
-            settings::cmdAdd_Click(app, form);
-        }
+        fixture::EnterGroups(app, form, groups);
         doc = settings::OKButton_Click(app, form);
     }
     OmrTemplate Template(int16_t code = 0) const {

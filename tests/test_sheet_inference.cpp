@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "dialog_groups.h"
 #include "edited_sheet.h"
 #include "host/application.h"
 #include "layout/omr_template.h"
@@ -16,10 +17,7 @@ using namespace varelo;
 
 namespace {
 
-struct Group {
-    std::string name, items, options, points;
-    int type = 0;  // the dialog's option button: 字母, 数字, 判断
-};
+using Group = fixture::DialogGroup;
 
 // A sheet made through the dialog's OK handler, then stripped of its settings part.
 struct Stripped {
@@ -36,16 +34,7 @@ struct Stripped {
         form.txtVice_Title = "数学";
         form.txtExam_NO = digits;
         form.sections = sections;
-        for (const Group& g : groups) {
-            form.txtQuestion = g.name;
-            form.txtQ_Count = g.items;
-            form.chkO_Count = true;
-            settings::chkO_Count_Click(form);
-            form.txtO_Count = g.options;
-            form.txtXiaofen = g.points;
-            form.optOption = g.type;
-            settings::cmdAdd_Click(app, form);
-        }
+        fixture::EnterGroups(app, form, groups);
         doc = settings::OKButton_Click(app, form);
         if (doc) doc->customXml.clear();
     }
