@@ -65,13 +65,18 @@ inline std::string ParagraphProperty(pugi::xml_node p, const char* child,
                                      const char* attr = "w:val") {
     return p.child("w:pPr").child(child).attribute(attr).value();
 }
-// The same, where the paragraph does not say it, from its style and the styles it is based
-// on (w:styles of styles.xml).
+// The same, where the paragraph does not say it, from its style (or the default paragraph
+// style) and the styles it is based on (w:styles of styles.xml).
 inline std::string StyledParagraphProperty(pugi::xml_node styles, pugi::xml_node p,
                                            const char* child, const char* attr = "w:val") {
     if (const pugi::xml_attribute a = p.child("w:pPr").child(child).attribute(attr))
         return a.value();
     std::string id = ParagraphProperty(p, "w:pStyle");
+    if (id.empty())
+        for (pugi::xml_node s : styles.children("w:style"))
+            if (std::string_view(s.attribute("w:type").value()) == "paragraph" &&
+                s.attribute("w:default").as_bool())
+                id = s.attribute("w:styleId").value();
     for (int depth = 0; !id.empty() && depth < 8; ++depth) {
         const pugi::xml_node style =
             styles.find_child_by_attribute("w:style", "w:styleId", id.c_str());

@@ -324,7 +324,7 @@ TEST(DocxWriter, BodyEndsWithATinyParagraphAfterTheGridAndCellsEndWithAParagraph
     EXPECT_EQ(std::accumulate(inner.begin(), inner.end(), 0L), cell - 2 * 108);
 }
 
-TEST(DocxWriter, CellsNameTheCellStyleAndSayOnlyHowTheyDiffer) {
+TEST(DocxWriter, CellsTakeTheDefaultCellStyleAndSayOnlyHowTheyDiffer) {
     Document doc;
     Table& t = doc.AddTableAtStart(3, 3);
     for (int r = 1; r <= 3; ++r)
@@ -334,23 +334,25 @@ TEST(DocxWriter, CellsNameTheCellStyleAndSayOnlyHowTheyDiffer) {
     const auto parts = Unzip(DocxBytes(doc));
     const std::string& xml = parts.at("word/document.xml");
 
-    // The format most cells share is the cell style's, based on Normal, with snapping off.
-    EXPECT_NE(parts.at("word/styles.xml")
-                  .find("<w:style w:type=\"paragraph\" w:customStyle=\"1\" w:styleId=\"Cell\">"
-                        "<w:name w:val=\"Cell\"/><w:basedOn w:val=\"Normal\"/><w:pPr>"
-                        "<w:snapToGrid w:val=\"0\"/><w:spacing w:before=\"0\" w:after=\"0\" "
-                        "w:line=\"240\" w:lineRule=\"exact\"/><w:jc w:val=\"both\"/></w:pPr>"
-                        "</w:style>"),
+    // The format most cells share is the cell style's, based on Normal, with snapping off;
+    // it is the default paragraph style, Normal is not.
+    const std::string& styles = parts.at("word/styles.xml");
+    EXPECT_NE(styles.find("<w:style w:type=\"paragraph\" w:styleId=\"Normal\">"),
+              std::string::npos);
+    EXPECT_NE(styles.find("<w:style w:type=\"paragraph\" w:default=\"1\" w:customStyle=\"1\" "
+                          "w:styleId=\"Cell\">"
+                          "<w:name w:val=\"Cell\"/><w:basedOn w:val=\"Normal\"/><w:pPr>"
+                          "<w:snapToGrid w:val=\"0\"/><w:spacing w:before=\"0\" w:after=\"0\" "
+                          "w:line=\"240\" w:lineRule=\"exact\"/><w:jc w:val=\"both\"/></w:pPr>"
+                          "</w:style>"),
               std::string::npos);
     const pugi::xml_document d = ParseXml(xml);
     const struct {
         int cell;  // in reading order
         const char* tc;
     } cases[] = {
-        {0, "<w:tc><w:p><w:pPr><w:pStyle w:val=\"Cell\"/></w:pPr></w:p></w:tc>"},
-        {4,
-         "<w:tc><w:p><w:pPr><w:pStyle w:val=\"Cell\"/><w:jc w:val=\"center\"/></w:pPr>"
-         "</w:p></w:tc>"},
+        {0, "<w:tc><w:p/></w:tc>"},
+        {4, "<w:tc><w:p><w:pPr><w:jc w:val=\"center\"/></w:pPr></w:p></w:tc>"},
         // Another style states what it does not share with the cells, snapping included.
         {8,
          "<w:tc><w:p><w:pPr><w:pStyle w:val=\"Heading1\"/><w:snapToGrid w:val=\"0\"/>"
@@ -364,8 +366,8 @@ TEST(DocxWriter, CellsNameTheCellStyleAndSayOnlyHowTheyDiffer) {
         cells[static_cast<size_t>(c.cell)].node().print(tc, "", pugi::format_raw);
         EXPECT_EQ(tc.str(), c.tc);
     }
-    // The body's paragraph is in Normal's format: nothing to say.
-    EXPECT_NE(xml.find("</w:tbl><w:p>"), std::string::npos);
+    // The body's paragraph is in Normal's format: it names Normal and has nothing else to say.
+    EXPECT_NE(xml.find("</w:tbl><w:p><w:pPr><w:pStyle w:val=\"Normal\"/>"), std::string::npos);
 
     const std::unique_ptr<Document> back = OpenDocxBytes(DocxBytes(doc));
     EXPECT_EQ(back->body[0].table->At(2, 2).content, t.At(2, 2).content);

@@ -227,7 +227,8 @@ class DocumentWriter {
     }
 
     // A paragraph's properties say only what differs from its style; in a cell, a paragraph
-    // of Normal style takes the cell style, which carries the cells' common format.
+    // of Normal style takes the cell style, which carries the cells' common format. The cell
+    // style is the default paragraph style, so cells name no style and Normal is named.
     void ParagraphProperties(const host::Paragraph& p, bool inCell) {
         // Neighbouring cells nearly always share their paragraph format.
         if (havePPr_ && p.style == pprStyle_ && inCell == pprInCell_ && p.format == pprFormat_ &&
@@ -239,9 +240,7 @@ class DocumentWriter {
         out_ += "<w:pPr>";
         const bool cellStyle = inCell && p.style == StyleId::Normal && cellFormat_;
         const ParagraphFormat& style = cellStyle ? *cellFormat_ : doc_.GetStyle(p.style).paragraph;
-        if (cellStyle)
-            Val("pStyle", kCellStyleId);
-        else if (p.style != StyleId::Normal)
+        if (!cellStyle && (p.style != StyleId::Normal || cellFormat_))
             Val("pStyle", StyleIdName(p.style));
         // Snapping is off in every cell, and in the cell style.
         const bool snap = !inCell && p.format.snapToGrid;

@@ -98,7 +98,8 @@ std::string FontTableXml(const Document& doc, const std::vector<std::string>& bo
 std::string FontTableRelsXml();
 
 // The format most paragraphs of Normal style in table cells share (grid snapping off), which
-// styles.xml gives as the style kCellStyleId based on Normal; none when no cell holds one.
+// styles.xml gives as the default paragraph style kCellStyleId, based on Normal; none when
+// no cell holds one.
 std::optional<ParagraphFormat> CellParagraphFormat(const Document& doc);
 inline constexpr const char* kCellStyleId = "Cell";
 

@@ -53,10 +53,10 @@ void AppendParagraphFormat(pugi::xml_node pPr, const ParagraphFormat& f) {
     SetVal(pPr, "w:jc", JcName(f.alignment));
 }
 
-void AppendStyle(pugi::xml_node styles, const Style& s, StyleId id) {
+void AppendStyle(pugi::xml_node styles, const Style& s, StyleId id, bool isDefault) {
     pugi::xml_node style = styles.append_child("w:style");
     style.append_attribute("w:type") = "paragraph";
-    if (id == StyleId::Normal) style.append_attribute("w:default") = "1";
+    if (isDefault) style.append_attribute("w:default") = "1";
     style.append_attribute("w:styleId") = StyleIdName(id);
     SetVal(style, "w:name", CleanText(s.name).c_str());
     if (id != StyleId::Normal) {
@@ -100,14 +100,17 @@ std::string StylesXml(const Document& doc, const std::optional<ParagraphFormat>&
     lang.append_attribute("w:bidi") = "ar-SA";
     defaults.append_child("w:pPrDefault").append_child("w:pPr");
 
-    AppendStyle(styles, normal, StyleId::Normal);
-    AppendStyle(styles, doc.GetStyle(StyleId::Heading1), StyleId::Heading1);
-    AppendStyle(styles, doc.GetStyle(StyleId::Heading2), StyleId::Heading2);
+    // Paragraphs that name no style take the default one: the cell style when cells have one,
+    // since nearly every paragraph of a sheet is a cell's.
+    AppendStyle(styles, normal, StyleId::Normal, !cellFormat);
+    AppendStyle(styles, doc.GetStyle(StyleId::Heading1), StyleId::Heading1, false);
+    AppendStyle(styles, doc.GetStyle(StyleId::Heading2), StyleId::Heading2, false);
 
     if (cellFormat) {
         const ParagraphFormat& cell = *cellFormat;
         pugi::xml_node style = styles.append_child("w:style");
         style.append_attribute("w:type") = "paragraph";
+        style.append_attribute("w:default") = "1";
         style.append_attribute("w:customStyle") = "1";
         style.append_attribute("w:styleId") = kCellStyleId;
         SetVal(style, "w:name", kCellStyleId);
