@@ -62,20 +62,6 @@ PreferredWidth ReadWidth(pugi::xml_node w) {
     return {};
 }
 
-// The cells of one w:tr as the file states them, before merging.
-struct RawCell {
-    pugi::xml_node tc, tcPr;
-    int column = 1;  // 1-based grid column of its left edge
-    int span = 1;
-    bool continues = false;  // a vMerge continuation
-    int cell = -1;           // index of the merged cell it belongs to
-};
-
-struct MergedCell {
-    CellRect rect;
-    pugi::xml_node anchor, tcPr;
-};
-
 // What the surface does not model, by element, as the message names it. Anything not
 // listed here and not read is named by its element.
 struct Unmodelled {
@@ -127,16 +113,172 @@ constexpr Unmodelled kUnmodelled[] = {
     {"w:lnNumType", "line numbers"},
 };
 
+// Keeps the first element of a name, as a lookup by name would find it.
+void First(pugi::xml_node& slot, pugi::xml_node n) {
+    if (!slot) slot = n;
+}
+
+// What the reader uses of a w:pPr, in one pass; each is the first of its name.
+struct ParagraphProperties {
+    pugi::xml_node style, snapToGrid, spacing, jc, rPr;
+};
+// The children it does not use go to other(node, name).
+template <typename Other>
+ParagraphProperties ReadParagraphProperties(pugi::xml_node pPr, Other&& other) {
+    ParagraphProperties p;
+    for (pugi::xml_node n = pPr.first_child(); n; n = n.next_sibling()) {
+        const char* name = n.name();
+        if (Named(name, "w:pStyle"))
+            First(p.style, n);
+        else if (Named(name, "w:jc"))
+            First(p.jc, n);
+        else if (Named(name, "w:rPr"))
+            First(p.rPr, n);
+        else if (Named(name, "w:spacing"))
+            First(p.spacing, n);
+        else if (Named(name, "w:snapToGrid"))
+            First(p.snapToGrid, n);
+        else
+            other(n, name);
+    }
+    return p;
+}
+
+// What the reader uses of a w:rPr, in one pass; each is the first of its name.
+struct CharProperties {
+    pugi::xml_node style, fonts, bold, size;
+};
+template <typename Other>
+CharProperties ReadCharProperties(pugi::xml_node rPr, Other&& other) {
+    CharProperties p;
+    for (pugi::xml_node n = rPr.first_child(); n; n = n.next_sibling()) {
+        const char* name = n.name();
+        if (Named(name, "w:rFonts"))
+            First(p.fonts, n);
+        else if (Named(name, "w:sz"))
+            First(p.size, n);
+        else if (Named(name, "w:b"))
+            First(p.bold, n);
+        else if (Named(name, "w:rStyle"))
+            First(p.style, n);
+        else
+            other(n, name);
+    }
+    return p;
+}
+
+constexpr auto kIgnore = [](pugi::xml_node, const char*) {};
+
+void ReadParagraphFormat(const ParagraphProperties& p, ParagraphFormat& f) {
+    if (p.snapToGrid) f.snapToGrid = OnOff(p.snapToGrid);
+    if (const auto v = Int(p.spacing, "w:before", 0, kMaxTwips)) f.spaceBefore = Points(*v);
+    if (const auto v = Int(p.spacing, "w:after", 0, kMaxTwips)) f.spaceAfter = Points(*v);
+    if (const auto v = Int(p.spacing, "w:line", 0, kMaxTwips))
+        ParseLineSpacing(*v, p.spacing.attribute("w:lineRule").value(), f);
+    if (p.jc)
+        if (const auto jc = ParseJc(p.jc.attribute("w:val").value())) f.alignment = *jc;
+}
+
+CharFormat ReadCharFormat(const CharProperties& p) {
+    CharFormat f;
+    if (p.fonts)
+        for (const char* attr : {"w:eastAsia", "w:ascii", "w:hAnsi"}) {
+            // Cleaned as the writer cleans it, so a name of nothing but invalid characters
+            // counts as no name rather than an empty one that would be written back.
+            std::string name = CleanFontName(p.fonts.attribute(attr).value());
+            if (!name.empty()) {
+                f.font = std::move(name);
+                break;
+            }
+        }
+    if (p.bold) f.bold = OnOff(p.bold);
+    if (const auto hp = Int(p.size, "w:val", 1, kMaxHalfPoints)) f.size = *hp / 2.0;
+    return f;
+}
+
+// What the reader uses of a w:tcPr, in one pass; each is the first of its name.
+struct CellProperties {
+    pugi::xml_node width, span, vMerge, vAlign, borders;
+};
+CellProperties ReadCellProperties(pugi::xml_node tcPr) {
+    CellProperties p;
+    for (pugi::xml_node n = tcPr.first_child(); n; n = n.next_sibling()) {
+        const char* name = n.name();
+        if (Named(name, "w:tcW"))
+            First(p.width, n);
+        else if (Named(name, "w:vMerge"))
+            First(p.vMerge, n);
+        else if (Named(name, "w:tcBorders"))
+            First(p.borders, n);
+        else if (Named(name, "w:gridSpan"))
+            First(p.span, n);
+        else if (Named(name, "w:vAlign"))
+            First(p.vAlign, n);
+    }
+    return p;
+}
+
+// The sides of a w:tcBorders, in one pass; each is the first of its name. Left and right
+// fall back on the bidirectional-neutral start and end, as LibreOffice writes them.
+struct CellBorders {
+    pugi::xml_node top, left, bottom, right, start, end, down, up;
+};
+CellBorders ReadCellBorderNodes(pugi::xml_node tcBorders) {
+    CellBorders b;
+    for (pugi::xml_node n = tcBorders.first_child(); n; n = n.next_sibling()) {
+        const char* name = n.name();
+        if (Named(name, "w:top"))
+            First(b.top, n);
+        else if (Named(name, "w:left"))
+            First(b.left, n);
+        else if (Named(name, "w:bottom"))
+            First(b.bottom, n);
+        else if (Named(name, "w:right"))
+            First(b.right, n);
+        else if (Named(name, "w:start"))
+            First(b.start, n);
+        else if (Named(name, "w:end"))
+            First(b.end, n);
+        else if (Named(name, "w:tl2br"))
+            First(b.down, n);
+        else if (Named(name, "w:tr2bl"))
+            First(b.up, n);
+    }
+    return b;
+}
+
+// A cell of a w:tr as the file states it, before merging.
+struct RawCell {
+    pugi::xml_node tc;
+    CellProperties props;
+    int gridSpan = 1;  // grid columns of the file's grid
+    int column = 1;    // 1-based column of its left edge in the folded grid
+    int span = 1;      // columns of the folded grid
+};
+
+// A w:tr: the grid columns it skips, its height and its cells, [first, end) of the table's.
+struct RawRow {
+    long before = 0;
+    pugi::xml_node height;
+    size_t first = 0, end = 0;
+};
+
+struct MergedCell {
+    CellRect rect;
+    int raw = -1;  // the raw cell that anchors it; none for a slot the row leaves out
+};
+
 class BodyReader {
   public:
     BodyReader(Document& doc, const StyleSheet& styles) : doc_(doc), styles_(styles) {}
 
     void Read(pugi::xml_node body) {
-        Content content = ReadContent(body, 0, false);
+        Content content;
+        ReadStory(body, 0, false, content);
         // The body is a story: it ends with a paragraph.
         if (content.empty() || content.back().IsTable()) content.emplace_back();
         doc_.body = std::move(content);
-        ReadSection(body.child("w:sectPr"));
+        ReadSection(Child(body, "w:sectPr"));
         for (Block& b : doc_.body)
             if (b.IsTable()) FillStatedWidth(*b.table, doc_.pageSetup.TextWidth());
     }
@@ -157,26 +299,30 @@ class BodyReader {
             doc_.unmodelled.push_back(std::move(what));
     }
 
-    Content ReadContent(pugi::xml_node parent, int depth, bool inCell) {
-        Content content;
+    void Unknown(pugi::xml_node, const char* what) {
+        if (std::find(doc_.unmodelled.begin(), doc_.unmodelled.end(), what) ==
+            doc_.unmodelled.end())
+            doc_.unmodelled.emplace_back(what);
+    }
+
+    // The paragraphs and tables of a story, appended to content.
+    void ReadStory(pugi::xml_node parent, int depth, bool inCell, Content& content) {
         for (pugi::xml_node n = parent.first_child(); n; n = n.next_sibling()) {
             const char* name = n.name();
-            if (std::strcmp(name, "w:p") == 0) {
+            if (Named(name, "w:p")) {
                 if (++paragraphs_ > kMaxDocxParagraphs) OverLimit(kMaxDocxParagraphs, "paragraphs");
-                content.emplace_back(ReadParagraph(n, inCell));
-            } else if (std::strcmp(name, "w:tbl") == 0) {
+                ReadParagraph(n, inCell, content.emplace_back().paragraph);
+            } else if (Named(name, "w:tbl")) {
                 if (depth >= kMaxDocxTableDepth)
                     OverLimit(kMaxDocxTableDepth, "levels of tables nested in tables");
                 content.emplace_back(ReadTable(n, depth + 1));
-            } else if (std::strcmp(name, "w:tcPr") == 0 ||
-                       (std::strcmp(name, "w:sectPr") == 0 && depth == 0 && !inCell &&
-                        !n.next_sibling())) {
+            } else if (Named(name, "w:tcPr") ||
+                       (Named(name, "w:sectPr") && depth == 0 && !inCell && !n.next_sibling())) {
                 // Read by the cell and the section.
             } else {
                 Unknown(n);
             }
         }
-        return content;
     }
 
     [[noreturn]] static void OverLimit(long limit, const char* what) {
@@ -184,116 +330,122 @@ class BodyReader {
                         ", the most Varelo opens.");
     }
 
-    Paragraph ReadParagraph(pugi::xml_node p, bool inCell) {
-        Paragraph para;
-        const pugi::xml_node pPr = p.child("w:pPr");
+    void ReadParagraph(pugi::xml_node p, bool inCell, Paragraph& para) {
+        const ParagraphProperties pPr =
+            ReadParagraphProperties(Child(p, "w:pPr"), [&](pugi::xml_node n, const char* name) {
+                if (Named(name, "w:numPr") || Named(name, "w:sectPr") || Named(name, "w:framePr") ||
+                    Named(name, "w:pPrChange"))
+                    Unknown(n);
+            });
         // The style gives what the paragraph does not say. Styles of the document's own
         // kind stay styles; any other style's formatting becomes the paragraph's own (over
         // Normal's characters, when it is based on Normal).
-        const ParagraphStyle& style =
-            styles_.Paragraph(pPr.child("w:pStyle").attribute("w:val").value());
-        CharFormat base;
+        const ParagraphStyle& style = styles_.Paragraph(pPr.style.attribute("w:val").value());
+        const CharFormat& base = style.own          ? noChars_
+                                 : style.overNormal ? style.added
+                                                    : style.chars;
         if (style.own) {
             para.style = *style.own;
             para.format = doc_.GetStyle(*style.own).paragraph;
-        } else if (style.overNormal) {
-            para.format = style.paragraph;
-            base = style.added;
         } else {
             para.format = style.paragraph;
-            base = style.chars;
         }
         ReadParagraphFormat(pPr, para.format);
         // The writer turns grid snapping off for every paragraph in a table; the flag in a
         // cell says nothing about the document.
         if (inCell) para.format.snapToGrid = true;
-        for (pugi::xml_node n = pPr.first_child(); n; n = n.next_sibling())
-            if (std::strcmp(n.name(), "w:numPr") == 0 || std::strcmp(n.name(), "w:sectPr") == 0 ||
-                std::strcmp(n.name(), "w:framePr") == 0 ||
-                std::strcmp(n.name(), "w:pPrChange") == 0)
-                Unknown(n);
         para.markFormat = base;
-        para.markFormat.MergeFrom(ReadCharFormat(pPr.child("w:rPr")));
+        if (pPr.rPr)
+            para.markFormat.MergeFrom(ReadCharFormat(ReadCharProperties(pPr.rPr, kIgnore)));
         for (pugi::xml_node n = p.first_child(); n; n = n.next_sibling()) {
-            if (std::strcmp(n.name(), "w:r") != 0) {
-                if (std::strcmp(n.name(), "w:pPr") != 0) Unknown(n);
-                continue;
-            }
-            if (++runs_ > kMaxDocxRuns) OverLimit(kMaxDocxRuns, "runs");
-            const pugi::xml_node rPr = n.child("w:rPr");
-            Run run;
-            run.format = base;
-            run.format.MergeFrom(
-                styles_.Character(rPr.child("w:rStyle").attribute("w:val").value()));
-            run.format.MergeFrom(ReadCharFormat(rPr));
-            NoteUnmodelledFormat(rPr);
-            for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling()) {
-                const std::string_view name = c.name();
-                if (name == "w:t") {
-                    for (pugi::xml_node t = c.first_child(); t; t = t.next_sibling())
-                        if (t.type() == pugi::node_pcdata || t.type() == pugi::node_cdata)
-                            run.text += CleanText(t.value());  // the parser keeps bad UTF-8
-                } else if (name == "w:tab" || name == "w:ptab") {
-                    run.text += '\t';
-                } else if (name == "w:br" || name == "w:cr") {
-                    const std::string_view type = c.attribute("w:type").value();
-                    if (type == "page" || type == "column") Unknown(c, "page and column breaks");
-                    run.text += "\r\n";
-                } else if (name == "w:noBreakHyphen") {
-                    run.text += "\u2011";
-                } else if (name != "w:rPr") {
-                    Unknown(c);
-                }
-            }
-            text_ += run.text.size();
-            if (text_ > kMaxDocxText) OverLimit(kMaxDocxText, "bytes of text");
-            if (!run.text.empty()) para.runs.push_back(std::move(run));
+            const char* name = n.name();
+            if (Named(name, "w:r"))
+                ReadRun(n, base, para);
+            else if (!Named(name, "w:pPr"))
+                Unknown(n);
         }
-        return para;
     }
 
-    void Unknown(pugi::xml_node, const char* what) {
-        if (std::find(doc_.unmodelled.begin(), doc_.unmodelled.end(), what) ==
-            doc_.unmodelled.end())
-            doc_.unmodelled.emplace_back(what);
+    void ReadRun(pugi::xml_node r, const CharFormat& base, Paragraph& para) {
+        if (++runs_ > kMaxDocxRuns) OverLimit(kMaxDocxRuns, "runs");
+        const CharProperties rPr = ReadCharProperties(
+            Child(r, "w:rPr"), [&](pugi::xml_node f, const char*) { NoteUnmodelledFormat(f); });
+        Run run;
+        run.format = base;
+        run.format.MergeFrom(styles_.Character(rPr.style.attribute("w:val").value()));
+        run.format.MergeFrom(ReadCharFormat(rPr));
+        for (pugi::xml_node c = r.first_child(); c; c = c.next_sibling()) {
+            const char* name = c.name();
+            if (Named(name, "w:t")) {
+                for (pugi::xml_node t = c.first_child(); t; t = t.next_sibling())
+                    if (t.type() == pugi::node_pcdata || t.type() == pugi::node_cdata)
+                        run.text += CleanText(t.value());  // the parser keeps bad UTF-8
+            } else if (Named(name, "w:tab") || Named(name, "w:ptab")) {
+                run.text += '\t';
+            } else if (Named(name, "w:br") || Named(name, "w:cr")) {
+                const std::string_view type = c.attribute("w:type").value();
+                if (type == "page" || type == "column") Unknown(c, "page and column breaks");
+                run.text += "\r\n";
+            } else if (Named(name, "w:noBreakHyphen")) {
+                run.text += "\u2011";
+            } else if (!Named(name, "w:rPr")) {
+                Unknown(c);
+            }
+        }
+        text_ += run.text.size();
+        if (text_ > kMaxDocxText) OverLimit(kMaxDocxText, "bytes of text");
+        if (!run.text.empty()) para.runs.push_back(std::move(run));
     }
 
     // Character formatting the surface has no place for.
-    void NoteUnmodelledFormat(pugi::xml_node rPr) {
-        for (pugi::xml_node f = rPr.first_child(); f; f = f.next_sibling()) {
-            const std::string_view name = f.name();
-            const std::string_view val = f.attribute("w:val").value();
-            const bool shown = ((name == "w:i" || name == "w:strike" || name == "w:dstrike" ||
-                                 name == "w:caps" || name == "w:vanish") &&
-                                OnOff(f)) ||
-                               (name == "w:u" && val != "none") ||
-                               (name == "w:color" && val != "auto" && val != "000000") ||
-                               (name == "w:highlight" && val != "none") ||
-                               (name == "w:vertAlign" && val != "baseline");
-            if (shown) Unknown(f, "italic, underlined, struck-through, hidden or coloured text");
-            if (name == "w:rPrChange") Unknown(f);
+    void NoteUnmodelledFormat(pugi::xml_node f) {
+        const char* name = f.name();
+        const auto val = [&] { return std::string_view(f.attribute("w:val").value()); };
+        bool shown;
+        if (Named(name, "w:i") || Named(name, "w:strike") || Named(name, "w:dstrike") ||
+            Named(name, "w:caps") || Named(name, "w:vanish")) {
+            shown = OnOff(f);
+        } else if (Named(name, "w:u")) {
+            shown = val() != "none";
+        } else if (Named(name, "w:color")) {
+            shown = val() != "auto" && val() != "000000";
+        } else if (Named(name, "w:highlight")) {
+            shown = val() != "none";
+        } else if (Named(name, "w:vertAlign")) {
+            shown = val() != "baseline";
+        } else {
+            if (Named(name, "w:rPrChange")) Unknown(f);
+            return;
         }
+        if (shown) Unknown(f, "italic, underlined, struck-through, hidden or coloured text");
     }
 
-    // The grid's columns once rounding slivers are folded away: edge[e] is where the file's
-    // column edge e lies in the table. Throws on a grid past the limits.
-    static std::vector<int> GridEdges(pugi::xml_node tbl) {
+    // The grid columns' widths as w:tblGrid states them; throws past the limits.
+    static std::vector<std::optional<long>> GridWidths(pugi::xml_node tblGrid) {
         std::vector<std::optional<long>> widths;
-        for (pugi::xml_node g = tbl.child("w:tblGrid").child("w:gridCol"); g;
-             g = g.next_sibling("w:gridCol")) {
+        for (pugi::xml_node g = tblGrid.first_child(); g; g = g.next_sibling()) {
+            if (!Named(g, "w:gridCol")) continue;
             if (widths.size() >= kMaxGridColumns)
                 Damaged("a table has more than " + std::to_string(kMaxGridColumns) +
                         " grid columns");
             widths.push_back(Int(g, "w:w", 0, 2 * kMaxTwips));
         }
         if (widths.empty()) Damaged("a table has no grid");
+        return widths;
+    }
+
+    // The grid's columns once rounding slivers are folded away: edge[e] is where the file's
+    // column edge e lies in the table. Throws on a grid past the limits.
+    static std::vector<int> GridEdges(const std::vector<std::optional<long>>& widths,
+                                      const std::vector<RawRow>& rows,
+                                      const std::vector<RawCell>& raws) {
         const int columns = static_cast<int>(widths.size());
         std::vector<std::pair<int, int>> cells;
-        for (pugi::xml_node tr = tbl.child("w:tr"); tr; tr = tr.next_sibling("w:tr")) {
-            int c = static_cast<int>(RowBefore(tr));
-            for (pugi::xml_node tc = tr.child("w:tc"); tc && c < columns;
-                 tc = tc.next_sibling("w:tc")) {
-                const int span = std::min(CellSpan(tc), columns - c);
+        cells.reserve(raws.size());
+        for (const RawRow& row : rows) {
+            int c = static_cast<int>(row.before);
+            for (size_t i = row.first; i < row.end && c < columns; ++i) {
+                const int span = std::min(raws[i].gridSpan, columns - c);
                 cells.emplace_back(c, c + span);
                 c += span;
             }
@@ -303,118 +455,145 @@ class BodyReader {
         return edges;
     }
 
-    static long RowBefore(pugi::xml_node tr) {
-        return Int(tr.child("w:trPr").child("w:gridBefore"), "w:val", 0, kMaxGridColumns)
-            .value_or(0);
-    }
-    static int CellSpan(pugi::xml_node tc) {
-        return static_cast<int>(
-            Int(tc.child("w:tcPr").child("w:gridSpan"), "w:val", 1, kMaxGridColumns).value_or(1));
+    // A w:tr's cells appended to raws, its other content noted.
+    RawRow ReadRow(pugi::xml_node tr, std::vector<RawCell>& raws) {
+        RawRow row;
+        row.first = raws.size();
+        pugi::xml_node trPr;
+        for (pugi::xml_node n = tr.first_child(); n; n = n.next_sibling()) {
+            const char* name = n.name();
+            if (Named(name, "w:tc")) {
+                RawCell& raw = raws.emplace_back();
+                raw.tc = n;
+                raw.props = ReadCellProperties(Child(n, "w:tcPr"));
+                raw.gridSpan =
+                    static_cast<int>(Int(raw.props.span, "w:val", 1, kMaxGridColumns).value_or(1));
+            } else if (Named(name, "w:trPr")) {
+                First(trPr, n);
+            } else if (!Named(name, "w:tblPrEx")) {
+                Unknown(n);
+            }
+        }
+        row.end = raws.size();
+        pugi::xml_node before;
+        for (pugi::xml_node n = trPr.first_child(); n; n = n.next_sibling()) {
+            const char* name = n.name();
+            if (Named(name, "w:trHeight"))
+                First(row.height, n);
+            else if (Named(name, "w:gridBefore"))
+                First(before, n);
+        }
+        row.before = Int(before, "w:val", 0, kMaxGridColumns).value_or(0);
+        return row;
     }
 
     std::unique_ptr<Table> ReadTable(pugi::xml_node tbl, int depth) {
-        const std::vector<int> edge = GridEdges(tbl);
+        pugi::xml_node tblPr, tblGrid;
+        std::vector<pugi::xml_node> trs;
+        for (pugi::xml_node n = tbl.first_child(); n; n = n.next_sibling()) {
+            const char* name = n.name();
+            if (Named(name, "w:tr"))
+                trs.push_back(n);
+            else if (Named(name, "w:tblPr"))
+                First(tblPr, n);
+            else if (Named(name, "w:tblGrid"))
+                First(tblGrid, n);
+            else
+                Unknown(n);
+        }
+        const std::vector<std::optional<long>> widths = GridWidths(tblGrid);
+        std::vector<RawRow> rawRows;
+        rawRows.reserve(trs.size());
+        std::vector<RawCell> raws;
+        for (const pugi::xml_node tr : trs) rawRows.push_back(ReadRow(tr, raws));
+        const std::vector<int> edge = GridEdges(widths, rawRows, raws);
         const int gridColumns = static_cast<int>(edge.size()) - 1;
         const int columns = edge.back();
 
         // The rows' cells, with vertical merges joined into rectangles.
-        std::vector<std::vector<RawCell>> rows;
         std::vector<MergedCell> cells;
-        std::vector<int> open(static_cast<size_t>(columns) + 1,
-                              -1);  // column -> cell that may continue
-        for (pugi::xml_node n = tbl.first_child(); n; n = n.next_sibling())
-            if (std::strcmp(n.name(), "w:tr") != 0 && std::strcmp(n.name(), "w:tblPr") != 0 &&
-                std::strcmp(n.name(), "w:tblGrid") != 0)
-                Unknown(n);
-        for (pugi::xml_node tr = tbl.child("w:tr"); tr; tr = tr.next_sibling("w:tr")) {
-            if (rows.size() >= 32767) Damaged("a table has more than 32767 rows");
-            const int r = static_cast<int>(rows.size()) + 1;
-            std::vector<RawCell> row;
-            std::vector<int> next(static_cast<size_t>(columns) + 1, -1);
+        cells.reserve(raws.size());
+        // column -> cell that may continue, in the row above and in this one
+        std::vector<int> open(static_cast<size_t>(columns) + 1, -1), next(open.size());
+        int r = 0;
+        for (const RawRow& row : rawRows) {
+            if (r >= 32767) Damaged("a table has more than 32767 rows");
+            ++r;
+            std::fill(next.begin(), next.end(), -1);
             // Slots a row skips before its first cell are empty cells, as are those after.
-            // g walks the file's grid, c the table's.
-            const long before = RowBefore(tr);
-            if (before >= gridColumns) Damaged("a row is wider than its table");
-            int g = static_cast<int>(before);
+            if (row.before >= gridColumns) Damaged("a row is wider than its table");
+            int g = static_cast<int>(row.before);
             int c = 1;
-            for (; c <= edge[static_cast<size_t>(g)]; ++c) cells.push_back({{r, c, r, c}, {}, {}});
-            for (pugi::xml_node n = tr.first_child(); n; n = n.next_sibling())
-                if (std::strcmp(n.name(), "w:tc") != 0 && std::strcmp(n.name(), "w:trPr") != 0 &&
-                    std::strcmp(n.name(), "w:tblPrEx") != 0)
-                    Unknown(n);
-            for (pugi::xml_node tc = tr.child("w:tc"); tc; tc = tc.next_sibling("w:tc")) {
-                const int gridSpan = CellSpan(tc);
-                if (g + gridSpan > gridColumns) Damaged("a row is wider than its table");
-                g += gridSpan;
-                RawCell raw;
-                raw.tc = tc;
-                raw.tcPr = tc.child("w:tcPr");
+            for (; c <= edge[static_cast<size_t>(g)]; ++c) cells.push_back({{r, c, r, c}});
+            for (size_t i = row.first; i < row.end; ++i) {
+                RawCell& raw = raws[i];
+                if (g + raw.gridSpan > gridColumns) Damaged("a row is wider than its table");
+                g += raw.gridSpan;
                 raw.column = c;
                 raw.span = edge[static_cast<size_t>(g)] - c + 1;
                 if (raw.span < 1) Damaged("a cell has no width");
-                const pugi::xml_node vMerge = raw.tcPr.child("w:vMerge");
-                raw.continues =
+                const pugi::xml_node vMerge = raw.props.vMerge;
+                const bool continues =
                     vMerge && std::string_view(vMerge.attribute("w:val").value()) != "restart";
                 const int above = open[static_cast<size_t>(c)];
-                if (raw.continues && above >= 0 &&
-                    cells[static_cast<size_t>(above)].rect.left == c &&
+                int cell = above;
+                if (continues && above >= 0 && cells[static_cast<size_t>(above)].rect.left == c &&
                     cells[static_cast<size_t>(above)].rect.right == c + raw.span - 1) {
                     cells[static_cast<size_t>(above)].rect.bottom = r;
-                    raw.cell = above;
                 } else {
                     // A continuation with nothing to continue stands as a cell of its own.
-                    raw.continues = false;
-                    raw.cell = static_cast<int>(cells.size());
-                    cells.push_back({{r, c, r, c + raw.span - 1}, tc, raw.tcPr});
+                    cell = static_cast<int>(cells.size());
+                    cells.push_back({{r, c, r, c + raw.span - 1}, static_cast<int>(i)});
                 }
-                if (vMerge) next[static_cast<size_t>(c)] = raw.cell;
+                if (vMerge) next[static_cast<size_t>(c)] = cell;
                 c += raw.span;
-                row.push_back(raw);
             }
             // Slots a short row leaves out become empty cells.
-            for (; c <= columns; ++c) cells.push_back({{r, c, r, c}, {}, {}});
-            open = std::move(next);
-            rows.push_back(std::move(row));
+            for (; c <= columns; ++c) cells.push_back({{r, c, r, c}});
+            std::swap(open, next);
         }
-        if (rows.empty()) Damaged("a table has no rows");
-        slots_ += static_cast<long>(rows.size()) * columns;
+        if (rawRows.empty()) Damaged("a table has no rows");
+        slots_ += static_cast<long>(rawRows.size()) * columns;
         if (slots_ > kMaxDocxSlots) OverLimit(kMaxDocxSlots, "table cells (grid slots)");
 
-        auto table = std::make_unique<Table>(static_cast<int>(rows.size()), columns);
+        auto table = std::make_unique<Table>(static_cast<int>(rawRows.size()), columns);
         Table& t = *table;
-        const pugi::xml_node tblPr = tbl.child("w:tblPr");
-        TableStyle style = styles_.Table(tblPr.child("w:tblStyle").attribute("w:val").value());
+        TableStyle style = styles_.Table(Child(tblPr, "w:tblStyle").attribute("w:val").value());
         ReadTableStyle(tblPr, style);
         ReadTableProperties(tblPr, style, t);
         bool tableBorders = false;
         for (const pugi::xml_node b : style.borders) tableBorders = tableBorders || b;
         for (const MergedCell& m : cells)
             if (m.rect.Rows() > 1 || m.rect.Columns() > 1) t.Merge(m.rect);
-        for (const MergedCell& m : cells) {
-            if (!m.anchor) continue;
-            Cell& cell = t.At(m.rect.top, m.rect.left);
-            Content content = ReadContent(m.anchor, depth, true);
-            if (content.empty()) content.emplace_back();
-            cell.content = std::move(content);
-            const pugi::xml_node tcPr = m.tcPr;
-            if (const auto v = ParseCellVAlign(tcPr.child("w:vAlign").attribute("w:val").value()))
-                cell.verticalAlignment = *v;
-            const pugi::xml_node borders = tcPr.child("w:tcBorders");
-            if (borders.child("w:tl2br")) cell.diagonalDown = ReadBorder(borders.child("w:tl2br"));
-            if (borders.child("w:tr2bl")) cell.diagonalUp = ReadBorder(borders.child("w:tr2bl"));
-        }
+        for (const MergedCell& m : cells)
+            if (m.raw >= 0)
+                ReadCell(raws[static_cast<size_t>(m.raw)], depth, t.At(m.rect.top, m.rect.left));
 
-        int r = 0;
-        for (pugi::xml_node tr = tbl.child("w:tr"); tr; tr = tr.next_sibling("w:tr")) {
+        r = 0;
+        for (const RawRow& row : rawRows) {
             ++r;
-            ReadRowFormat(tr.child("w:trPr").child("w:trHeight"), t.Row(r));
-            for (const RawCell& raw : rows[static_cast<size_t>(r - 1)])
-                ReadCellBorders(raw, r, tableBorders, t);
+            ReadRowFormat(row.height, t.Row(r));
+            for (size_t i = row.first; i < row.end; ++i)
+                ReadCellBorders(raws[i], r, tableBorders, t);
         }
-        ReadColumnWidths(rows, t);
+        ReadColumnWidths(raws, t);
         return table;
     }
 
+    // A merged cell's content, read into the one the table made for it, and its own format.
+    void ReadCell(const RawCell& raw, int depth, Cell& cell) {
+        cell.content.clear();
+        ReadStory(raw.tc, depth, true, cell.content);
+        if (cell.content.empty()) cell.content.emplace_back();
+        if (raw.props.vAlign)
+            if (const auto v = ParseCellVAlign(raw.props.vAlign.attribute("w:val").value()))
+                cell.verticalAlignment = *v;
+        if (raw.props.borders) {
+            const CellBorders borders = ReadCellBorderNodes(raw.props.borders);
+            if (borders.down) cell.diagonalDown = ReadBorder(borders.down);
+            if (borders.up) cell.diagonalUp = ReadBorder(borders.up);
+        }
+    }
     // A fixed table of a stated share of the page is that wide: an office program that
     // re-saves one writes its columns from its own rounding of the page, a few twips off,
     // and draws them across the stated width. Columns far from it are left as they are.
@@ -479,12 +658,11 @@ class BodyReader {
     // Each side lands on the grid's edge segments; a side the file leaves out stays as the
     // neighbour across it says.
     static void ReadCellBorders(const RawCell& raw, int r, bool tableBorders, Table& t) {
-        const pugi::xml_node borders = raw.tcPr.child("w:tcBorders");
-        if (!borders) return;
+        if (!raw.props.borders) return;
+        const CellBorders borders = ReadCellBorderNodes(raw.props.borders);
         const int right = raw.column + raw.span - 1;
-        auto side = [&](const char* name, const char* logical) -> std::optional<Border> {
-            pugi::xml_node b = borders.child(name);
-            if (!b && logical) b = borders.child(logical);
+        auto side = [&](pugi::xml_node b, pugi::xml_node logical) -> std::optional<Border> {
+            if (!b) b = logical;
             if (!b) return std::nullopt;
             const Border border = ReadBorder(b);
             // A cell stating no border over a table border removes it; a cell of our own
@@ -492,30 +670,29 @@ class BodyReader {
             if (!border.Visible() && !tableBorders) return std::nullopt;
             return border;
         };
-        if (const auto b = side("w:top", nullptr))
+        if (const auto b = side(borders.top, {}))
             for (int c = raw.column; c <= right; ++c) t.HorizontalEdge(r, c) = *b;
-        if (const auto b = side("w:bottom", nullptr))
+        if (const auto b = side(borders.bottom, {}))
             for (int c = raw.column; c <= right; ++c) t.HorizontalEdge(r + 1, c) = *b;
-        if (const auto b = side("w:left", "w:start")) t.VerticalEdge(r, raw.column) = *b;
-        if (const auto b = side("w:right", "w:end")) t.VerticalEdge(r, right + 1) = *b;
+        if (const auto b = side(borders.left, borders.start)) t.VerticalEdge(r, raw.column) = *b;
+        if (const auto b = side(borders.right, borders.end)) t.VerticalEdge(r, right + 1) = *b;
     }
 
     // A column's preferred width is what its one-column cells say; a column that only
     // spanning cells cover gets what is left of a spanning cell's sum.
-    static void ReadColumnWidths(const std::vector<std::vector<RawCell>>& rows, Table& t) {
+    static void ReadColumnWidths(const std::vector<RawCell>& raws, Table& t) {
         const int columns = t.Columns();
         std::vector<bool> known(static_cast<size_t>(columns) + 1, false);
         std::vector<std::pair<const RawCell*, PreferredWidth>> spanning;
-        for (const auto& row : rows)
-            for (const RawCell& raw : row) {
-                const PreferredWidth w = ReadWidth(raw.tcPr.child("w:tcW"));
-                if (raw.span > 1) {
-                    if (w.type != PreferredWidthType::Auto) spanning.emplace_back(&raw, w);
-                } else if (!known[static_cast<size_t>(raw.column)]) {
-                    t.ColumnWidth(raw.column) = w;
-                    known[static_cast<size_t>(raw.column)] = true;
-                }
+        for (const RawCell& raw : raws) {
+            const PreferredWidth w = ReadWidth(raw.props.width);
+            if (raw.span > 1) {
+                if (w.type != PreferredWidthType::Auto) spanning.emplace_back(&raw, w);
+            } else if (!known[static_cast<size_t>(raw.column)]) {
+                t.ColumnWidth(raw.column) = w;
+                known[static_cast<size_t>(raw.column)] = true;
             }
+        }
         for (bool progress = true; progress;) {
             progress = false;
             for (const auto& [raw, w] : spanning) {
@@ -593,6 +770,7 @@ class BodyReader {
 
     Document& doc_;
     const StyleSheet& styles_;
+    const CharFormat noChars_;  // what a style of the document's own adds to its paragraphs
     long slots_ = 0;
     long paragraphs_ = 0, runs_ = 0;
     size_t text_ = 0;
@@ -601,32 +779,11 @@ class BodyReader {
 }  // namespace
 
 void ReadParagraphFormat(pugi::xml_node pPr, ParagraphFormat& f) {
-    if (!pPr) return;
-    if (pPr.child("w:snapToGrid")) f.snapToGrid = OnOff(pPr.child("w:snapToGrid"));
-    const pugi::xml_node spacing = pPr.child("w:spacing");
-    if (const auto v = Int(spacing, "w:before", 0, kMaxTwips)) f.spaceBefore = Points(*v);
-    if (const auto v = Int(spacing, "w:after", 0, kMaxTwips)) f.spaceAfter = Points(*v);
-    if (const auto v = Int(spacing, "w:line", 0, kMaxTwips))
-        ParseLineSpacing(*v, spacing.attribute("w:lineRule").value(), f);
-    if (const auto jc = ParseJc(pPr.child("w:jc").attribute("w:val").value())) f.alignment = *jc;
+    ReadParagraphFormat(ReadParagraphProperties(pPr, kIgnore), f);
 }
 
 CharFormat ReadCharFormat(pugi::xml_node rPr) {
-    CharFormat f;
-    if (!rPr) return f;
-    const pugi::xml_node fonts = rPr.child("w:rFonts");
-    for (const char* attr : {"w:eastAsia", "w:ascii", "w:hAnsi"}) {
-        // Cleaned as the writer cleans it, so a name of nothing but invalid characters
-        // counts as no name rather than an empty one that would be written back.
-        std::string name = CleanFontName(fonts.attribute(attr).value());
-        if (!name.empty()) {
-            f.font = std::move(name);
-            break;
-        }
-    }
-    if (rPr.child("w:b")) f.bold = OnOff(rPr.child("w:b"));
-    if (const auto hp = Int(rPr.child("w:sz"), "w:val", 1, kMaxHalfPoints)) f.size = *hp / 2.0;
-    return f;
+    return ReadCharFormat(ReadCharProperties(rPr, kIgnore));
 }
 
 void ReadDocumentXml(pugi::xml_node document, const StyleSheet& styles, Document& doc) {

@@ -4,6 +4,7 @@
 // large document part, text sanitising, unit conversions and the word processor's
 // constants as WordprocessingML names. Internal to the host library.
 
+#include <cstddef>
 #include <optional>
 #include <pugixml.hpp>
 #include <string>
@@ -81,6 +82,29 @@ std::optional<StyleId> ParseStyleId(std::string_view v);
 // Word paper sizes that have an OOXML paper code; 0 for none (custom).
 int PaperCode(int wdPaperSize);
 int PaperSizeFromCode(int code);
+
+// Whether a node's qualified name is exactly `name`. The reader dispatches on element
+// names millions of times a second; an inline comparison with a literal stops at the
+// first differing character where strcmp costs a call. Names are compared exactly, prefix
+// and all.
+template <size_t N>
+bool Named(const char* qualified, const char (&name)[N]) {
+    for (size_t i = 0; i + 1 < N; ++i)
+        if (qualified[i] != name[i]) return false;
+    return qualified[N - 1] == '\0';
+}
+template <size_t N>
+bool Named(pugi::xml_node n, const char (&name)[N]) {
+    return Named(n.name(), name);
+}
+
+// The first child element of n of that name, as pugixml's child(name) finds it.
+template <size_t N>
+pugi::xml_node Child(pugi::xml_node n, const char (&name)[N]) {
+    for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling())
+        if (Named(c, name)) return c;
+    return {};
+}
 
 // An on/off property: absent is off; present without w:val, or with any value but
 // "0", "false" or "off", is on.
