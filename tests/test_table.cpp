@@ -57,3 +57,49 @@ TEST(Geometry, UnlistedColumnsShareWhatListedColumnsLeave) {
     EXPECT_DOUBLE_EQ(w[1], 60);
     EXPECT_DOUBLE_EQ(w[3], 60);
 }
+
+namespace {
+Block Para(const std::string& text) {
+    Paragraph p;
+    p.Append(text);
+    return Block(p);
+}
+std::string Texts(const Content& c) {
+    std::string s;
+    for (const Block& b : c) s += b.IsTable() ? "[t]" : b.paragraph.Text() + ";";
+    return s;
+}
+}  // namespace
+
+// A story holds its first block in place and the rest on the heap: every edit must keep the
+// blocks in order whichever side of that line it crosses.
+TEST(Content, EditsKeepTheBlocksInOrderAcrossTheInlineBlock) {
+    Content c;
+    EXPECT_TRUE(c.empty());
+    c.push_back(Para("a"));
+    Content one = c, moved = std::move(one);
+    EXPECT_EQ(Texts(moved), "a;");
+    EXPECT_TRUE(one.empty());
+    c.insert(c.begin(), Para("b"));
+    c.emplace_back(c.front());  // a copy of one of its own blocks, taken as the story grows
+    c.insert(c.begin() + 1, Para("c"));
+    EXPECT_EQ(Texts(c), "b;c;a;b;");
+    c.erase(c.begin() + 1, c.begin() + 3);
+    EXPECT_EQ(Texts(c), "b;b;");
+    c.resize(4);
+    c.erase(c.begin());
+    EXPECT_EQ(Texts(c), "b;;;");
+    EXPECT_THROW(c.at(3), std::out_of_range);
+    Content copy = c;
+    EXPECT_EQ(copy, c);
+    c.clear();
+    EXPECT_TRUE(c.empty());
+    EXPECT_EQ(Texts(copy), "b;;;");
+
+    // A story replaced by one that lives inside its own first block.
+    Content outer;
+    outer.emplace_back(std::make_unique<Table>(1, 1));
+    outer.front().table->At(1, 1).content = Content{Para("x"), Para("y")};
+    outer = std::move(outer.front().table->At(1, 1).content);
+    EXPECT_EQ(Texts(outer), "x;y;");
+}

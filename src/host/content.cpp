@@ -1,5 +1,8 @@
 #include "host/content.h"
 
+#include <algorithm>
+#include <stdexcept>
+
 #include "host/table.h"
 
 namespace varelo::host {
@@ -53,6 +56,90 @@ bool Block::operator==(const Block& other) const {
     if (IsTable() != other.IsTable()) return false;
     if (IsTable()) return *table == *other.table;
     return paragraph == other.paragraph;
+}
+
+Content::Content(std::initializer_list<Block> blocks) {
+    reserve(blocks.size());
+    for (const Block& b : blocks) emplace_back(b);
+}
+
+Content::Content(const Content& other) {
+    reserve(other.size_);
+    for (const Block& b : other) emplace_back(b);
+}
+
+Content& Content::operator=(const Content& other) {
+    if (this != &other) *this = Content(other);
+    return *this;
+}
+
+Content& Content::operator=(Content&& other) noexcept {
+    if (this != &other) {
+        // The old blocks go only after other's are taken: other may live inside one of them.
+        Content old(std::move(*this));
+        TakeFrom(other);
+    }
+    return *this;
+}
+
+void Content::TakeFrom(Content& other) noexcept {
+    if (other.heap_) {
+        heap_ = std::exchange(other.heap_, nullptr);
+        capacity_ = std::exchange(other.capacity_, 1);
+    } else if (other.size_ == 1) {
+        new (&first_) Block(std::move(other.first_));
+        other.first_.~Block();
+    }
+    size_ = std::exchange(other.size_, 0);
+}
+
+void Content::Release() noexcept {
+    for (Block& b : *this) b.~Block();
+    if (heap_) ::operator delete(heap_);
+    heap_ = nullptr;
+    size_ = 0;
+    capacity_ = 1;
+}
+
+size_t Content::Checked(size_t i) const {
+    if (i >= size_) throw std::out_of_range("no such block in the story");
+    return i;
+}
+
+void Content::reserve(size_t blocks) {
+    if (blocks <= capacity_) return;
+    Block* fresh = static_cast<Block*>(::operator new(blocks * sizeof(Block)));
+    for (size_t i = 0; i < size_; ++i) {
+        new (fresh + i) Block(std::move(data()[i]));
+        data()[i].~Block();
+    }
+    if (heap_) ::operator delete(heap_);
+    heap_ = fresh;
+    capacity_ = blocks;
+}
+
+void Content::resize(size_t blocks) {
+    while (size_ > blocks) data()[--size_].~Block();
+    reserve(blocks);
+    while (size_ < blocks) emplace_back();
+}
+
+Block* Content::insert(const Block* at, Block block) {
+    const size_t i = static_cast<size_t>(at - begin());
+    emplace_back(std::move(block));
+    std::rotate(begin() + i, end() - 1, end());
+    return begin() + i;
+}
+
+Block* Content::erase(const Block* first, const Block* last) {
+    Block* const from = begin() + (first - begin());
+    Block* const tail = std::move(from + (last - first), end(), from);
+    resize(static_cast<size_t>(tail - begin()));
+    return from;
+}
+
+bool Content::operator==(const Content& other) const {
+    return std::equal(begin(), end(), other.begin(), other.end());
 }
 
 std::string ContentText(const Content& content) {

@@ -33,7 +33,7 @@ struct Border {
 inline constexpr Border kSolidBorder{kLineStyleSingle, kLineWidth050pt, kColorAutomatic};
 
 struct Cell {
-    Content content{Block{}};
+    Content content = Content(1);
     CellVAlign verticalAlignment = CellVAlign::Top;
     Border diagonalDown, diagonalUp;
 
