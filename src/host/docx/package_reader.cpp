@@ -92,7 +92,7 @@ std::optional<std::string> PackageReader::Read(std::string_view partName) {
 
 std::vector<Relationship> PackageReader::RelationshipsOf(std::string_view part) {
     const std::string relsPart = RelationshipsPartOf(part);
-    std::optional<std::string> rels = Read(relsPart);
+    const std::optional<std::string> rels = Read(relsPart);
     std::vector<Relationship> out;
     if (!rels) return out;
     const pugi::xml_document xml = ParsePart(*rels, relsPart);
@@ -105,11 +105,11 @@ std::vector<Relationship> PackageReader::RelationshipsOf(std::string_view part) 
     return out;
 }
 
-pugi::xml_document ParsePart(std::string& xml, std::string_view part) {
+pugi::xml_document ParsePart(const std::string& xml, std::string_view part) {
     pugi::xml_document doc;
     // Whitespace-only text matters: a run may hold nothing but blanks.
-    const pugi::xml_parse_result r = doc.load_buffer_inplace(
-        xml.data(), xml.size(), pugi::parse_default | pugi::parse_ws_pcdata);
+    const pugi::xml_parse_result r =
+        doc.load_buffer(xml.data(), xml.size(), pugi::parse_default | pugi::parse_ws_pcdata);
     if (!r)
         throw OpenError("The document is damaged: " + std::string(part) + " is not well-formed (" +
                         r.description() + " at byte " + std::to_string(r.offset) + ").");

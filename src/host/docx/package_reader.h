@@ -40,9 +40,8 @@ class PackageReader {
     zip_t* archive_ = nullptr;
 };
 
-// Parses a part in place: the document points into xml, which must outlive it and is
-// changed. Throws OpenError naming the part when it is not well-formed.
-pugi::xml_document ParsePart(std::string& xml, std::string_view part);
+// Parses a part; throws OpenError naming the part when it is not well-formed.
+pugi::xml_document ParsePart(const std::string& xml, std::string_view part);
 
 // The relationships part of a part: "word/document.xml" -> "word/_rels/document.xml.rels".
 std::string RelationshipsPartOf(std::string_view part);

@@ -47,7 +47,7 @@ void ReadCustomXml(PackageReader& package, const std::vector<docx::Relationship>
         CustomXmlPart part{std::move(*item), {}, {}};
         for (const docx::Relationship& props : package.RelationshipsOf(rel.target)) {
             if (props.type != docx::kRelCustomXmlProps) continue;
-            std::optional<std::string> bytes = package.Read(props.target);
+            const std::optional<std::string> bytes = package.Read(props.target);
             if (!bytes) continue;
             const pugi::xml_document xml = ParsePart(*bytes, props.target);
             const pugi::xml_node root = xml.document_element();
@@ -86,7 +86,7 @@ std::string ContentTypeOf(const pugi::xml_document& types, const std::string& pa
 void ReadCarriedParts(PackageReader& package, const std::string& mainPart,
                       const std::vector<docx::Relationship>& rootRels,
                       const std::vector<docx::Relationship>& mainRels, Document& doc) {
-    std::optional<std::string> typesXml = package.Read(docx::kContentTypesPart);
+    const std::optional<std::string> typesXml = package.Read(docx::kContentTypesPart);
     pugi::xml_document types;
     if (typesXml) types = ParsePart(*typesXml, docx::kContentTypesPart);
     auto carry = [&](const docx::Relationship& rel, const std::string& source) {
@@ -181,25 +181,25 @@ std::unique_ptr<Document> OpenDocxBytes(std::string_view bytes) {
     const std::vector<docx::Relationship> rootRels = package.RelationshipsOf("");
     const std::string mainPart =
         PartOfType(rootRels, docx::kRelOfficeDocument, docx::kDocumentPart);
-    std::optional<std::string> body = package.Read(mainPart);
+    const std::optional<std::string> body = package.Read(mainPart);
     if (!body) throw OpenError("The document is damaged: it has no " + mainPart + ".");
     const std::vector<docx::Relationship> mainRels = package.RelationshipsOf(mainPart);
 
     auto doc = std::make_unique<Document>();
     try {
-        const std::string stylesPart = PartOfType(mainRels, docx::kRelStyles, docx::kStylesPart);
-        std::optional<std::string> styles = package.Read(stylesPart);
         pugi::xml_document stylesXml;
-        if (styles) stylesXml = ParsePart(*styles, stylesPart);
-        const docx::StyleSheet styleSheet(stylesXml.child("w:styles"));
-        styleSheet.ApplyTo(*doc);
+        const std::string stylesPart = PartOfType(mainRels, docx::kRelStyles, docx::kStylesPart);
+        if (const auto styles = package.Read(stylesPart))
+            stylesXml = ParsePart(*styles, stylesPart);
+        const docx::StyleSheet styles(stylesXml.child("w:styles"));
+        styles.ApplyTo(*doc);
         {
             const pugi::xml_document xml = ParsePart(*body, mainPart);
-            docx::ReadDocumentXml(xml.child("w:document"), styleSheet, *doc);
+            docx::ReadDocumentXml(xml.child("w:document"), styles, *doc);
         }
         const std::string settingsPart =
             PartOfType(mainRels, docx::kRelSettings, docx::kSettingsPart);
-        if (auto settings = package.Read(settingsPart))
+        if (const auto settings = package.Read(settingsPart))
             ReadSettings(ParsePart(*settings, settingsPart).child("w:settings"), *doc);
         ReadCustomXml(package, mainRels, *doc);
         ReadCarriedParts(package, mainPart, rootRels, mainRels, *doc);
