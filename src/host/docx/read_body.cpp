@@ -39,6 +39,11 @@ std::optional<long> Int(pugi::xml_node n, const char* name, long lo, long hi) {
     return static_cast<long>(v);
 }
 
+// A property's w:val; empty when there is no such property.
+const char* Val(pugi::xml_node n) {
+    return n ? n.attribute("w:val").value() : "";
+}
+
 double Points(long twips) {
     return static_cast<double>(twips) / 20.0;
 }
@@ -52,6 +57,7 @@ Border ReadBorder(pugi::xml_node b) {
 }
 
 PreferredWidth ReadWidth(pugi::xml_node w) {
+    if (!w) return {};
     const std::string_view type = w.attribute("w:type").value();
     if (type == "pct") {
         if (const auto v = Int(w, "w:w", 0, 50000)) return {PreferredWidthType::Percent, *v / 50.0};
@@ -120,7 +126,8 @@ void First(pugi::xml_node& slot, pugi::xml_node n) {
 
 // What the reader uses of a w:pPr, in one pass; each is the first of its name.
 struct ParagraphProperties {
-    pugi::xml_node style, snapToGrid, spacing, jc, rPr;
+    pugi::xml_node style = kNoNode, snapToGrid = kNoNode, spacing = kNoNode, jc = kNoNode,
+                   rPr = kNoNode;
 };
 // The children it does not use go to other(node, name).
 template <typename Other>
@@ -146,7 +153,7 @@ ParagraphProperties ReadParagraphProperties(pugi::xml_node pPr, Other&& other) {
 
 // What the reader uses of a w:rPr, in one pass; each is the first of its name.
 struct CharProperties {
-    pugi::xml_node style, fonts, bold, size;
+    pugi::xml_node style = kNoNode, fonts = kNoNode, bold = kNoNode, size = kNoNode;
 };
 template <typename Other>
 CharProperties ReadCharProperties(pugi::xml_node rPr, Other&& other) {
@@ -171,10 +178,12 @@ constexpr auto kIgnore = [](pugi::xml_node, const char*) {};
 
 void ReadParagraphFormat(const ParagraphProperties& p, ParagraphFormat& f) {
     if (p.snapToGrid) f.snapToGrid = OnOff(p.snapToGrid);
-    if (const auto v = Int(p.spacing, "w:before", 0, kMaxTwips)) f.spaceBefore = Points(*v);
-    if (const auto v = Int(p.spacing, "w:after", 0, kMaxTwips)) f.spaceAfter = Points(*v);
-    if (const auto v = Int(p.spacing, "w:line", 0, kMaxTwips))
-        ParseLineSpacing(*v, p.spacing.attribute("w:lineRule").value(), f);
+    if (p.spacing) {
+        if (const auto v = Int(p.spacing, "w:before", 0, kMaxTwips)) f.spaceBefore = Points(*v);
+        if (const auto v = Int(p.spacing, "w:after", 0, kMaxTwips)) f.spaceAfter = Points(*v);
+        if (const auto v = Int(p.spacing, "w:line", 0, kMaxTwips))
+            ParseLineSpacing(*v, p.spacing.attribute("w:lineRule").value(), f);
+    }
     if (p.jc)
         if (const auto jc = ParseJc(p.jc.attribute("w:val").value())) f.alignment = *jc;
 }
@@ -192,13 +201,15 @@ CharFormat ReadCharFormat(const CharProperties& p) {
             }
         }
     if (p.bold) f.bold = OnOff(p.bold);
-    if (const auto hp = Int(p.size, "w:val", 1, kMaxHalfPoints)) f.size = *hp / 2.0;
+    if (p.size)
+        if (const auto hp = Int(p.size, "w:val", 1, kMaxHalfPoints)) f.size = *hp / 2.0;
     return f;
 }
 
 // What the reader uses of a w:tcPr, in one pass; each is the first of its name.
 struct CellProperties {
-    pugi::xml_node width, span, vMerge, vAlign, borders;
+    pugi::xml_node width = kNoNode, span = kNoNode, vMerge = kNoNode, vAlign = kNoNode,
+                   borders = kNoNode;
 };
 CellProperties ReadCellProperties(pugi::xml_node tcPr) {
     CellProperties p;
@@ -249,7 +260,7 @@ CellBorders ReadCellBorderNodes(pugi::xml_node tcBorders) {
 
 // A cell of a w:tr as the file states it, before merging.
 struct RawCell {
-    pugi::xml_node tc;
+    pugi::xml_node tc = kNoNode;
     CellProperties props;
     int gridSpan = 1;  // grid columns of the file's grid
     int column = 1;    // 1-based column of its left edge in the folded grid
@@ -259,7 +270,7 @@ struct RawCell {
 // A w:tr: the grid columns it skips, its height and its cells, [first, end) of the table's.
 struct RawRow {
     long before = 0;
-    pugi::xml_node height;
+    pugi::xml_node height = kNoNode;
     size_t first = 0, end = 0;
 };
 
@@ -340,7 +351,7 @@ class BodyReader {
         // The style gives what the paragraph does not say. Styles of the document's own
         // kind stay styles; any other style's formatting becomes the paragraph's own (over
         // Normal's characters, when it is based on Normal).
-        const ParagraphStyle& style = styles_.Paragraph(pPr.style.attribute("w:val").value());
+        const ParagraphStyle& style = styles_.Paragraph(Val(pPr.style));
         const CharFormat& base = style.own          ? noChars_
                                  : style.overNormal ? style.added
                                                     : style.chars;
@@ -372,7 +383,7 @@ class BodyReader {
             Child(r, "w:rPr"), [&](pugi::xml_node f, const char*) { NoteUnmodelledFormat(f); });
         Run run;
         run.format = base;
-        run.format.MergeFrom(styles_.Character(rPr.style.attribute("w:val").value()));
+        run.format.MergeFrom(styles_.Character(Val(rPr.style)));
         run.format.MergeFrom(ReadCharFormat(rPr));
         for (pugi::xml_node c = r.first_child(); c; c = c.next_sibling()) {
             const char* name = c.name();
@@ -459,15 +470,16 @@ class BodyReader {
     RawRow ReadRow(pugi::xml_node tr, std::vector<RawCell>& raws) {
         RawRow row;
         row.first = raws.size();
-        pugi::xml_node trPr;
+        pugi::xml_node trPr = kNoNode;
         for (pugi::xml_node n = tr.first_child(); n; n = n.next_sibling()) {
             const char* name = n.name();
             if (Named(name, "w:tc")) {
                 RawCell& raw = raws.emplace_back();
                 raw.tc = n;
                 raw.props = ReadCellProperties(Child(n, "w:tcPr"));
-                raw.gridSpan =
-                    static_cast<int>(Int(raw.props.span, "w:val", 1, kMaxGridColumns).value_or(1));
+                if (raw.props.span)
+                    raw.gridSpan = static_cast<int>(
+                        Int(raw.props.span, "w:val", 1, kMaxGridColumns).value_or(1));
             } else if (Named(name, "w:trPr")) {
                 First(trPr, n);
             } else if (!Named(name, "w:tblPrEx")) {
@@ -475,7 +487,7 @@ class BodyReader {
             }
         }
         row.end = raws.size();
-        pugi::xml_node before;
+        pugi::xml_node before = kNoNode;
         for (pugi::xml_node n = trPr.first_child(); n; n = n.next_sibling()) {
             const char* name = n.name();
             if (Named(name, "w:trHeight"))

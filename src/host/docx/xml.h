@@ -98,12 +98,16 @@ bool Named(pugi::xml_node n, const char (&name)[N]) {
     return Named(n.name(), name);
 }
 
+// A null node to copy. pugixml's constructors are not inline, copying a node is, and the
+// reader starts from several null nodes for every cell.
+inline const pugi::xml_node kNoNode;
+
 // The first child element of n of that name, as pugixml's child(name) finds it.
 template <size_t N>
 pugi::xml_node Child(pugi::xml_node n, const char (&name)[N]) {
     for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling())
         if (Named(c, name)) return c;
-    return {};
+    return kNoNode;
 }
 
 // An on/off property: absent is off; present without w:val, or with any value but
