@@ -39,11 +39,6 @@ std::optional<long> Int(pugi::xml_node n, const char* name, long lo, long hi) {
     return static_cast<long>(v);
 }
 
-// A property's w:val; empty when there is no such property.
-const char* Val(pugi::xml_node n) {
-    return n ? n.attribute("w:val").value() : "";
-}
-
 double Points(long twips) {
     return static_cast<double>(twips) / 20.0;
 }
@@ -57,7 +52,6 @@ Border ReadBorder(pugi::xml_node b) {
 }
 
 PreferredWidth ReadWidth(pugi::xml_node w) {
-    if (!w) return {};
     const std::string_view type = w.attribute("w:type").value();
     if (type == "pct") {
         if (const auto v = Int(w, "w:w", 0, 50000)) return {PreferredWidthType::Percent, *v / 50.0};
@@ -119,15 +113,41 @@ constexpr Unmodelled kUnmodelled[] = {
     {"w:lnNumType", "line numbers"},
 };
 
+// An element the reader may have found. Testing it, unlike testing a node, costs no call
+// into pugixml, and the reader tests several for every cell.
+struct Element {
+    pugi::xml_node node = kNoNode;
+    bool found = false;
+
+    explicit operator bool() const { return found; }
+    const pugi::xml_node* operator->() const { return &node; }
+};
+
 // Keeps the first element of a name, as a lookup by name would find it.
-void First(pugi::xml_node& slot, pugi::xml_node n) {
-    if (!slot) slot = n;
+void First(Element& slot, pugi::xml_node n) {
+    if (!slot) slot = {n, true};
+}
+
+// The first child element of that name.
+template <size_t N>
+Element Find(pugi::xml_node parent, const char (&name)[N]) {
+    for (pugi::xml_node c = parent.first_child(); c; c = c.next_sibling())
+        if (Named(c, name)) return {c, true};
+    return {};
+}
+
+// A property's w:val; empty when there is no such property.
+const char* Val(const Element& e) {
+    return e ? e->attribute("w:val").value() : "";
+}
+
+PreferredWidth ReadWidth(const Element& w) {
+    return w ? ReadWidth(w.node) : PreferredWidth{};
 }
 
 // What the reader uses of a w:pPr, in one pass; each is the first of its name.
 struct ParagraphProperties {
-    pugi::xml_node style = kNoNode, snapToGrid = kNoNode, spacing = kNoNode, jc = kNoNode,
-                   rPr = kNoNode;
+    Element style, snapToGrid, spacing, jc, rPr;
 };
 // The children it does not use go to other(node, name).
 template <typename Other>
@@ -153,7 +173,7 @@ ParagraphProperties ReadParagraphProperties(pugi::xml_node pPr, Other&& other) {
 
 // What the reader uses of a w:rPr, in one pass; each is the first of its name.
 struct CharProperties {
-    pugi::xml_node style = kNoNode, fonts = kNoNode, bold = kNoNode, size = kNoNode;
+    Element style, fonts, bold, size;
 };
 template <typename Other>
 CharProperties ReadCharProperties(pugi::xml_node rPr, Other&& other) {
@@ -177,15 +197,15 @@ CharProperties ReadCharProperties(pugi::xml_node rPr, Other&& other) {
 constexpr auto kIgnore = [](pugi::xml_node, const char*) {};
 
 void ReadParagraphFormat(const ParagraphProperties& p, ParagraphFormat& f) {
-    if (p.snapToGrid) f.snapToGrid = OnOff(p.snapToGrid);
+    if (p.snapToGrid) f.snapToGrid = OnOff(p.snapToGrid.node);
     if (p.spacing) {
-        if (const auto v = Int(p.spacing, "w:before", 0, kMaxTwips)) f.spaceBefore = Points(*v);
-        if (const auto v = Int(p.spacing, "w:after", 0, kMaxTwips)) f.spaceAfter = Points(*v);
-        if (const auto v = Int(p.spacing, "w:line", 0, kMaxTwips))
-            ParseLineSpacing(*v, p.spacing.attribute("w:lineRule").value(), f);
+        const pugi::xml_node spacing = p.spacing.node;
+        if (const auto v = Int(spacing, "w:before", 0, kMaxTwips)) f.spaceBefore = Points(*v);
+        if (const auto v = Int(spacing, "w:after", 0, kMaxTwips)) f.spaceAfter = Points(*v);
+        if (const auto v = Int(spacing, "w:line", 0, kMaxTwips))
+            ParseLineSpacing(*v, spacing.attribute("w:lineRule").value(), f);
     }
-    if (p.jc)
-        if (const auto jc = ParseJc(p.jc.attribute("w:val").value())) f.alignment = *jc;
+    if (const auto jc = ParseJc(Val(p.jc))) f.alignment = *jc;
 }
 
 CharFormat ReadCharFormat(const CharProperties& p) {
@@ -194,22 +214,21 @@ CharFormat ReadCharFormat(const CharProperties& p) {
         for (const char* attr : {"w:eastAsia", "w:ascii", "w:hAnsi"}) {
             // Cleaned as the writer cleans it, so a name of nothing but invalid characters
             // counts as no name rather than an empty one that would be written back.
-            std::string name = CleanFontName(p.fonts.attribute(attr).value());
+            std::string name = CleanFontName(p.fonts->attribute(attr).value());
             if (!name.empty()) {
                 f.font = std::move(name);
                 break;
             }
         }
-    if (p.bold) f.bold = OnOff(p.bold);
+    if (p.bold) f.bold = OnOff(p.bold.node);
     if (p.size)
-        if (const auto hp = Int(p.size, "w:val", 1, kMaxHalfPoints)) f.size = *hp / 2.0;
+        if (const auto hp = Int(p.size.node, "w:val", 1, kMaxHalfPoints)) f.size = *hp / 2.0;
     return f;
 }
 
 // What the reader uses of a w:tcPr, in one pass; each is the first of its name.
 struct CellProperties {
-    pugi::xml_node width = kNoNode, span = kNoNode, vMerge = kNoNode, vAlign = kNoNode,
-                   borders = kNoNode;
+    Element width, span, vMerge, vAlign, borders;
 };
 CellProperties ReadCellProperties(pugi::xml_node tcPr) {
     CellProperties p;
@@ -232,7 +251,7 @@ CellProperties ReadCellProperties(pugi::xml_node tcPr) {
 // The sides of a w:tcBorders, in one pass; each is the first of its name. Left and right
 // fall back on the bidirectional-neutral start and end, as LibreOffice writes them.
 struct CellBorders {
-    pugi::xml_node top, left, bottom, right, start, end, down, up;
+    Element top, left, bottom, right, start, end, down, up;
 };
 CellBorders ReadCellBorderNodes(pugi::xml_node tcBorders) {
     CellBorders b;
@@ -270,7 +289,7 @@ struct RawCell {
 // A w:tr: the grid columns it skips, its height and its cells, [first, end) of the table's.
 struct RawRow {
     long before = 0;
-    pugi::xml_node height = kNoNode;
+    Element height;
     size_t first = 0, end = 0;
 };
 
@@ -342,8 +361,10 @@ class BodyReader {
     }
 
     void ReadParagraph(pugi::xml_node p, bool inCell, Paragraph& para) {
-        const ParagraphProperties pPr =
-            ReadParagraphProperties(Child(p, "w:pPr"), [&](pugi::xml_node n, const char* name) {
+        const Element properties = Find(p, "w:pPr");
+        ParagraphProperties pPr;
+        if (properties)
+            pPr = ReadParagraphProperties(properties.node, [&](pugi::xml_node n, const char* name) {
                 if (Named(name, "w:numPr") || Named(name, "w:sectPr") || Named(name, "w:framePr") ||
                     Named(name, "w:pPrChange"))
                     Unknown(n);
@@ -367,7 +388,7 @@ class BodyReader {
         if (inCell) para.format.snapToGrid = true;
         para.markFormat = base;
         if (pPr.rPr)
-            para.markFormat.MergeFrom(ReadCharFormat(ReadCharProperties(pPr.rPr, kIgnore)));
+            para.markFormat.MergeFrom(ReadCharFormat(ReadCharProperties(pPr.rPr.node, kIgnore)));
         for (pugi::xml_node n = p.first_child(); n; n = n.next_sibling()) {
             const char* name = n.name();
             if (Named(name, "w:r"))
@@ -380,7 +401,7 @@ class BodyReader {
     void ReadRun(pugi::xml_node r, const CharFormat& base, Paragraph& para) {
         if (++runs_ > kMaxDocxRuns) OverLimit(kMaxDocxRuns, "runs");
         const CharProperties rPr = ReadCharProperties(
-            Child(r, "w:rPr"), [&](pugi::xml_node f, const char*) { NoteUnmodelledFormat(f); });
+            Find(r, "w:rPr").node, [&](pugi::xml_node f, const char*) { NoteUnmodelledFormat(f); });
         Run run;
         run.format = base;
         run.format.MergeFrom(styles_.Character(Val(rPr.style)));
@@ -470,16 +491,17 @@ class BodyReader {
     RawRow ReadRow(pugi::xml_node tr, std::vector<RawCell>& raws) {
         RawRow row;
         row.first = raws.size();
-        pugi::xml_node trPr = kNoNode;
+        Element trPr;
         for (pugi::xml_node n = tr.first_child(); n; n = n.next_sibling()) {
             const char* name = n.name();
             if (Named(name, "w:tc")) {
                 RawCell& raw = raws.emplace_back();
                 raw.tc = n;
-                raw.props = ReadCellProperties(Child(n, "w:tcPr"));
+                if (const Element tcPr = Find(n, "w:tcPr"))
+                    raw.props = ReadCellProperties(tcPr.node);
                 if (raw.props.span)
                     raw.gridSpan = static_cast<int>(
-                        Int(raw.props.span, "w:val", 1, kMaxGridColumns).value_or(1));
+                        Int(raw.props.span.node, "w:val", 1, kMaxGridColumns).value_or(1));
             } else if (Named(name, "w:trPr")) {
                 First(trPr, n);
             } else if (!Named(name, "w:tblPrEx")) {
@@ -487,36 +509,38 @@ class BodyReader {
             }
         }
         row.end = raws.size();
-        pugi::xml_node before = kNoNode;
-        for (pugi::xml_node n = trPr.first_child(); n; n = n.next_sibling()) {
+        Element before;
+        for (pugi::xml_node n = trPr ? trPr->first_child() : kNoNode; n; n = n.next_sibling()) {
             const char* name = n.name();
             if (Named(name, "w:trHeight"))
                 First(row.height, n);
             else if (Named(name, "w:gridBefore"))
                 First(before, n);
         }
-        row.before = Int(before, "w:val", 0, kMaxGridColumns).value_or(0);
+        if (before) row.before = Int(before.node, "w:val", 0, kMaxGridColumns).value_or(0);
         return row;
     }
 
     std::unique_ptr<Table> ReadTable(pugi::xml_node tbl, int depth) {
-        pugi::xml_node tblPr, tblGrid;
+        Element properties, grid;
         std::vector<pugi::xml_node> trs;
         for (pugi::xml_node n = tbl.first_child(); n; n = n.next_sibling()) {
             const char* name = n.name();
             if (Named(name, "w:tr"))
                 trs.push_back(n);
             else if (Named(name, "w:tblPr"))
-                First(tblPr, n);
+                First(properties, n);
             else if (Named(name, "w:tblGrid"))
-                First(tblGrid, n);
+                First(grid, n);
             else
                 Unknown(n);
         }
-        const std::vector<std::optional<long>> widths = GridWidths(tblGrid);
+        const std::vector<std::optional<long>> widths = GridWidths(grid.node);
         std::vector<RawRow> rawRows;
         rawRows.reserve(trs.size());
         std::vector<RawCell> raws;
+        // Rows rarely hold more cells than the grid has columns.
+        raws.reserve(std::min(trs.size() * widths.size(), static_cast<size_t>(kMaxDocxSlots)));
         for (const pugi::xml_node tr : trs) rawRows.push_back(ReadRow(tr, raws));
         const std::vector<int> edge = GridEdges(widths, rawRows, raws);
         const int gridColumns = static_cast<int>(edge.size()) - 1;
@@ -544,9 +568,8 @@ class BodyReader {
                 raw.column = c;
                 raw.span = edge[static_cast<size_t>(g)] - c + 1;
                 if (raw.span < 1) Damaged("a cell has no width");
-                const pugi::xml_node vMerge = raw.props.vMerge;
-                const bool continues =
-                    vMerge && std::string_view(vMerge.attribute("w:val").value()) != "restart";
+                const Element& vMerge = raw.props.vMerge;
+                const bool continues = vMerge && std::string_view(Val(vMerge)) != "restart";
                 const int above = open[static_cast<size_t>(c)];
                 int cell = above;
                 if (continues && above >= 0 && cells[static_cast<size_t>(above)].rect.left == c &&
@@ -570,7 +593,8 @@ class BodyReader {
 
         auto table = std::make_unique<Table>(static_cast<int>(rawRows.size()), columns);
         Table& t = *table;
-        TableStyle style = styles_.Table(Child(tblPr, "w:tblStyle").attribute("w:val").value());
+        const pugi::xml_node tblPr = properties.node;
+        TableStyle style = styles_.Table(Val(Find(tblPr, "w:tblStyle")));
         ReadTableStyle(tblPr, style);
         ReadTableProperties(tblPr, style, t);
         bool tableBorders = false;
@@ -598,12 +622,11 @@ class BodyReader {
         ReadStory(raw.tc, depth, true, cell.content);
         if (cell.content.empty()) cell.content.emplace_back();
         if (raw.props.vAlign)
-            if (const auto v = ParseCellVAlign(raw.props.vAlign.attribute("w:val").value()))
-                cell.verticalAlignment = *v;
+            if (const auto v = ParseCellVAlign(Val(raw.props.vAlign))) cell.verticalAlignment = *v;
         if (raw.props.borders) {
-            const CellBorders borders = ReadCellBorderNodes(raw.props.borders);
-            if (borders.down) cell.diagonalDown = ReadBorder(borders.down);
-            if (borders.up) cell.diagonalUp = ReadBorder(borders.up);
+            const CellBorders borders = ReadCellBorderNodes(raw.props.borders.node);
+            if (borders.down) cell.diagonalDown = ReadBorder(borders.down.node);
+            if (borders.up) cell.diagonalUp = ReadBorder(borders.up.node);
         }
     }
     // A fixed table of a stated share of the page is that wide: an office program that
@@ -658,8 +681,9 @@ class BodyReader {
                 for (int c = 2; c <= columns; ++c) t.VerticalEdge(r, c) = *b;
     }
 
-    static void ReadRowFormat(pugi::xml_node h, RowFormat& f) {
-        if (!h) return;
+    static void ReadRowFormat(const Element& height, RowFormat& f) {
+        if (!height) return;
+        const pugi::xml_node h = height.node;
         f.height = Points(Int(h, "w:val", 0, kMaxTwips).value_or(0));
         const std::string_view rule = h.attribute("w:hRule").value();
         f.heightRule = rule == "exact"  ? RowHeightRule::Exactly
@@ -671,12 +695,12 @@ class BodyReader {
     // neighbour across it says.
     static void ReadCellBorders(const RawCell& raw, int r, bool tableBorders, Table& t) {
         if (!raw.props.borders) return;
-        const CellBorders borders = ReadCellBorderNodes(raw.props.borders);
+        const CellBorders borders = ReadCellBorderNodes(raw.props.borders.node);
         const int right = raw.column + raw.span - 1;
-        auto side = [&](pugi::xml_node b, pugi::xml_node logical) -> std::optional<Border> {
-            if (!b) b = logical;
+        auto side = [&](const Element& given, const Element& logical) -> std::optional<Border> {
+            const Element& b = given ? given : logical;
             if (!b) return std::nullopt;
-            const Border border = ReadBorder(b);
+            const Border border = ReadBorder(b.node);
             // A cell stating no border over a table border removes it; a cell of our own
             // files states only visible ones, and saying nothing leaves the edge alone.
             if (!border.Visible() && !tableBorders) return std::nullopt;
