@@ -280,10 +280,10 @@ CellBorders ReadCellBorderNodes(pugi::xml_node tcBorders) {
 // A cell of a w:tr as the file states it, before merging.
 struct RawCell {
     pugi::xml_node tc = kNoNode;
-    CellProperties props;
-    int gridSpan = 1;  // grid columns of the file's grid
-    int column = 1;    // 1-based column of its left edge in the folded grid
-    int span = 1;      // columns of the folded grid
+    int properties = -1;  // index of its w:tcPr's properties, when it has one
+    int gridSpan = 1;     // grid columns of the file's grid
+    int column = 1;       // 1-based column of its left edge in the folded grid
+    int span = 1;         // columns of the folded grid
 };
 
 // A w:tr: the grid columns it skips, its height and its cells, [first, end) of the table's.
@@ -291,6 +291,19 @@ struct RawRow {
     long before = 0;
     Element height;
     size_t first = 0, end = 0;
+};
+
+// A table as the file states it. Most cells state no properties; theirs are kept apart, so
+// that the passes over every cell stay in a small amount of memory.
+struct StatedTable {
+    std::vector<RawRow> rows;
+    std::vector<RawCell> cells;
+    std::vector<CellProperties> properties;
+
+    const CellProperties& PropertiesOf(const RawCell& cell) const {
+        static const CellProperties none;
+        return cell.properties < 0 ? none : properties[static_cast<size_t>(cell.properties)];
+    }
 };
 
 struct MergedCell {
@@ -469,15 +482,14 @@ class BodyReader {
     // The grid's columns once rounding slivers are folded away: edge[e] is where the file's
     // column edge e lies in the table. Throws on a grid past the limits.
     static std::vector<int> GridEdges(const std::vector<std::optional<long>>& widths,
-                                      const std::vector<RawRow>& rows,
-                                      const std::vector<RawCell>& raws) {
+                                      const StatedTable& stated) {
         const int columns = static_cast<int>(widths.size());
         std::vector<std::pair<int, int>> cells;
-        cells.reserve(raws.size());
-        for (const RawRow& row : rows) {
+        cells.reserve(stated.cells.size());
+        for (const RawRow& row : stated.rows) {
             int c = static_cast<int>(row.before);
             for (size_t i = row.first; i < row.end && c < columns; ++i) {
-                const int span = std::min(raws[i].gridSpan, columns - c);
+                const int span = std::min(stated.cells[i].gridSpan, columns - c);
                 cells.emplace_back(c, c + span);
                 c += span;
             }
@@ -487,28 +499,31 @@ class BodyReader {
         return edges;
     }
 
-    // A w:tr's cells appended to raws, its other content noted.
-    RawRow ReadRow(pugi::xml_node tr, std::vector<RawCell>& raws) {
+    // A w:tr's cells appended to the table's, its other content noted.
+    RawRow ReadRow(pugi::xml_node tr, StatedTable& stated) {
         RawRow row;
-        row.first = raws.size();
+        row.first = stated.cells.size();
         Element trPr;
         for (pugi::xml_node n = tr.first_child(); n; n = n.next_sibling()) {
             const char* name = n.name();
             if (Named(name, "w:tc")) {
-                RawCell& raw = raws.emplace_back();
+                RawCell& raw = stated.cells.emplace_back();
                 raw.tc = n;
-                if (const Element tcPr = Find(n, "w:tcPr"))
-                    raw.props = ReadCellProperties(tcPr.node);
-                if (raw.props.span)
-                    raw.gridSpan = static_cast<int>(
-                        Int(raw.props.span.node, "w:val", 1, kMaxGridColumns).value_or(1));
+                const Element tcPr = Find(n, "w:tcPr");
+                if (!tcPr) continue;
+                raw.properties = static_cast<int>(stated.properties.size());
+                const CellProperties& p =
+                    stated.properties.emplace_back(ReadCellProperties(tcPr.node));
+                if (p.span)
+                    raw.gridSpan =
+                        static_cast<int>(Int(p.span.node, "w:val", 1, kMaxGridColumns).value_or(1));
             } else if (Named(name, "w:trPr")) {
                 First(trPr, n);
             } else if (!Named(name, "w:tblPrEx")) {
                 Unknown(n);
             }
         }
-        row.end = raws.size();
+        row.end = stated.cells.size();
         Element before;
         for (pugi::xml_node n = trPr ? trPr->first_child() : kNoNode; n; n = n.next_sibling()) {
             const char* name = n.name();
@@ -536,13 +551,15 @@ class BodyReader {
                 Unknown(n);
         }
         const std::vector<std::optional<long>> widths = GridWidths(grid.node);
-        std::vector<RawRow> rawRows;
-        rawRows.reserve(trs.size());
-        std::vector<RawCell> raws;
+        StatedTable stated;
+        stated.rows.reserve(trs.size());
         // Rows rarely hold more cells than the grid has columns.
-        raws.reserve(std::min(trs.size() * widths.size(), static_cast<size_t>(kMaxDocxSlots)));
-        for (const pugi::xml_node tr : trs) rawRows.push_back(ReadRow(tr, raws));
-        const std::vector<int> edge = GridEdges(widths, rawRows, raws);
+        stated.cells.reserve(
+            std::min(trs.size() * widths.size(), static_cast<size_t>(kMaxDocxSlots)));
+        for (const pugi::xml_node tr : trs) stated.rows.push_back(ReadRow(tr, stated));
+        std::vector<RawRow>& rawRows = stated.rows;
+        std::vector<RawCell>& raws = stated.cells;
+        const std::vector<int> edge = GridEdges(widths, stated);
         const int gridColumns = static_cast<int>(edge.size()) - 1;
         const int columns = edge.back();
 
@@ -568,7 +585,7 @@ class BodyReader {
                 raw.column = c;
                 raw.span = edge[static_cast<size_t>(g)] - c + 1;
                 if (raw.span < 1) Damaged("a cell has no width");
-                const Element& vMerge = raw.props.vMerge;
+                const Element& vMerge = stated.PropertiesOf(raw).vMerge;
                 const bool continues = vMerge && std::string_view(Val(vMerge)) != "restart";
                 const int above = open[static_cast<size_t>(c)];
                 int cell = above;
@@ -603,28 +620,30 @@ class BodyReader {
             if (m.rect.Rows() > 1 || m.rect.Columns() > 1) t.Merge(m.rect);
         for (const MergedCell& m : cells)
             if (m.raw >= 0)
-                ReadCell(raws[static_cast<size_t>(m.raw)], depth, t.At(m.rect.top, m.rect.left));
+                ReadCell(stated, raws[static_cast<size_t>(m.raw)], depth,
+                         t.At(m.rect.top, m.rect.left));
 
         r = 0;
         for (const RawRow& row : rawRows) {
             ++r;
             ReadRowFormat(row.height, t.Row(r));
             for (size_t i = row.first; i < row.end; ++i)
-                ReadCellBorders(raws[i], r, tableBorders, t);
+                ReadCellBorders(raws[i], stated.PropertiesOf(raws[i]), r, tableBorders, t);
         }
-        ReadColumnWidths(raws, t);
+        ReadColumnWidths(stated, t);
         return table;
     }
 
     // A merged cell's content, read into the one the table made for it, and its own format.
-    void ReadCell(const RawCell& raw, int depth, Cell& cell) {
+    void ReadCell(const StatedTable& stated, const RawCell& raw, int depth, Cell& cell) {
         cell.content.clear();
         ReadStory(raw.tc, depth, true, cell.content);
         if (cell.content.empty()) cell.content.emplace_back();
-        if (raw.props.vAlign)
-            if (const auto v = ParseCellVAlign(Val(raw.props.vAlign))) cell.verticalAlignment = *v;
-        if (raw.props.borders) {
-            const CellBorders borders = ReadCellBorderNodes(raw.props.borders.node);
+        const CellProperties& p = stated.PropertiesOf(raw);
+        if (p.vAlign)
+            if (const auto v = ParseCellVAlign(Val(p.vAlign))) cell.verticalAlignment = *v;
+        if (p.borders) {
+            const CellBorders borders = ReadCellBorderNodes(p.borders.node);
             if (borders.down) cell.diagonalDown = ReadBorder(borders.down.node);
             if (borders.up) cell.diagonalUp = ReadBorder(borders.up.node);
         }
@@ -693,9 +712,10 @@ class BodyReader {
 
     // Each side lands on the grid's edge segments; a side the file leaves out stays as the
     // neighbour across it says.
-    static void ReadCellBorders(const RawCell& raw, int r, bool tableBorders, Table& t) {
-        if (!raw.props.borders) return;
-        const CellBorders borders = ReadCellBorderNodes(raw.props.borders.node);
+    static void ReadCellBorders(const RawCell& raw, const CellProperties& p, int r,
+                                bool tableBorders, Table& t) {
+        if (!p.borders) return;
+        const CellBorders borders = ReadCellBorderNodes(p.borders.node);
         const int right = raw.column + raw.span - 1;
         auto side = [&](const Element& given, const Element& logical) -> std::optional<Border> {
             const Element& b = given ? given : logical;
@@ -716,12 +736,12 @@ class BodyReader {
 
     // A column's preferred width is what its one-column cells say; a column that only
     // spanning cells cover gets what is left of a spanning cell's sum.
-    static void ReadColumnWidths(const std::vector<RawCell>& raws, Table& t) {
+    static void ReadColumnWidths(const StatedTable& stated, Table& t) {
         const int columns = t.Columns();
         std::vector<bool> known(static_cast<size_t>(columns) + 1, false);
         std::vector<std::pair<const RawCell*, PreferredWidth>> spanning;
-        for (const RawCell& raw : raws) {
-            const PreferredWidth w = ReadWidth(raw.props.width);
+        for (const RawCell& raw : stated.cells) {
+            const PreferredWidth w = ReadWidth(stated.PropertiesOf(raw).width);
             if (raw.span > 1) {
                 if (w.type != PreferredWidthType::Auto) spanning.emplace_back(&raw, w);
             } else if (!known[static_cast<size_t>(raw.column)]) {
