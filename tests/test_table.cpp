@@ -48,6 +48,35 @@ TEST(Table, BorderPassSetsOuterAndInsideSegmentsAndResetsDefaults) {
     EXPECT_TRUE(t.VerticalEdge(3, 3).Visible());
 }
 
+// Each side of a rectangle whose cells all lie inside it is one line of its own segments.
+TEST(Table, EachBorderOfARectangleSetsExactlyItsLineOfSegments) {
+    struct Case {
+        BorderType type;
+        bool horizontal;
+        int line;  // the row of horizontal segments or the column of vertical ones
+    };
+    const Case cases[] = {{BorderType::Top, true, 2},        {BorderType::Bottom, true, 4},
+                          {BorderType::Horizontal, true, 3}, {BorderType::Left, false, 2},
+                          {BorderType::Right, false, 4},     {BorderType::Vertical, false, 3}};
+    for (const Case& k : cases) {
+        Table t(4, 4);
+        t.SetBorder({2, 2, 3, 3}, k.type, kSolidBorder);
+        for (int r = 1; r <= 5; ++r)
+            for (int c = 1; c <= 5; ++c) {
+                const bool across = c >= 2 && c <= 3, along = r >= 2 && r <= 3;
+                if (c <= 4) {
+                    EXPECT_EQ(t.HorizontalEdge(r, c).Visible(),
+                              k.horizontal && r == k.line && across)
+                        << static_cast<int>(k.type) << " above " << r << "," << c;
+                }
+                if (r <= 4) {
+                    EXPECT_EQ(t.VerticalEdge(r, c).Visible(), !k.horizontal && c == k.line && along)
+                        << static_cast<int>(k.type) << " left of " << r << "," << c;
+                }
+            }
+    }
+}
+
 TEST(Geometry, UnlistedColumnsShareWhatListedColumnsLeave) {
     Table t(1, 4);
     t.preferredWidth = {PreferredWidthType::Percent, 50};

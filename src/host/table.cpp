@@ -91,13 +91,15 @@ Table::Table(int rows, int columns, TableBehavior behavior) : rows_(rows), colum
 }
 
 bool Table::CutsMergedCell(const CellRect& rect) const {
-    for (const CellRect& a : CellsIn(rect))
-        if (!rect.Contains(a)) return true;
+    for (int r = rect.top; r <= rect.bottom; ++r)
+        for (int c = rect.left; c <= rect.right; ++c)
+            if (!rect.Contains(CellArea(r, c))) return true;
     return false;
 }
 
 std::vector<CellRect> Table::CellsIn(const CellRect& rect) const {
     std::vector<CellRect> out;
+    out.reserve(static_cast<size_t>(rect.Rows()) * static_cast<size_t>(rect.Columns()));
     for (int r = rect.top; r <= rect.bottom; ++r)
         for (int c = rect.left; c <= rect.right; ++c) {
             const CellRect a = CellArea(r, c);
@@ -158,14 +160,18 @@ std::vector<char> Table::TouchedSlots(const CellRect& rect) const {
 void Table::SetBorder(const CellRect& rect, BorderType type, const Border& border) {
     Slot(rect.top, rect.left);
     Slot(rect.bottom, rect.right);
-    const std::vector<CellRect> cells = CellsIn(rect);
     if (type == BorderType::DiagonalDown || type == BorderType::DiagonalUp) {
-        for (const CellRect& a : cells) {
+        for (const CellRect& a : CellsIn(rect)) {
             Cell& cell = At(a.top, a.left);
             (type == BorderType::DiagonalDown ? cell.diagonalDown : cell.diagonalUp) = border;
         }
         return;
     }
+    if (!CutsMergedCell(rect)) {
+        SetRectangleBorder(rect, type, border);
+        return;
+    }
+    const std::vector<CellRect> cells = CellsIn(rect);
     // The cells the rectangle touches, each merged cell whole; a segment is outer when it
     // parts a touched slot from an untouched one (or the table's edge), inner when both sides
     // are touched. Segments of cells that were not touched are never changed.
@@ -194,6 +200,35 @@ void Table::SetBorder(const CellRect& rect, BorderType type, const Border& borde
                 (type == BorderType::Vertical && before && after))
                 VerticalEdge(r, c) = border;
         }
+}
+
+void Table::SetRectangleBorder(const CellRect& rect, BorderType type, const Border& border) {
+    switch (type) {
+        case BorderType::Top:
+        case BorderType::Bottom:
+        case BorderType::Horizontal: {
+            const int first = type == BorderType::Top      ? rect.top
+                              : type == BorderType::Bottom ? rect.bottom + 1
+                                                           : rect.top + 1;
+            const int last = type == BorderType::Horizontal ? rect.bottom : first;
+            for (int r = first; r <= last; ++r)
+                for (int c = rect.left; c <= rect.right; ++c) HorizontalEdge(r, c) = border;
+            return;
+        }
+        case BorderType::Left:
+        case BorderType::Right:
+        case BorderType::Vertical: {
+            const int first = type == BorderType::Left    ? rect.left
+                              : type == BorderType::Right ? rect.right + 1
+                                                          : rect.left + 1;
+            const int last = type == BorderType::Vertical ? rect.right : first;
+            for (int r = rect.top; r <= rect.bottom; ++r)
+                for (int c = first; c <= last; ++c) VerticalEdge(r, c) = border;
+            return;
+        }
+        default:
+            return;
+    }
 }
 
 void Table::SetAllRows(RowHeightRule rule, double height) {

@@ -152,6 +152,8 @@ class Table {
         if (c < 1 || c > columns_) NoSuchCell();
         return static_cast<size_t>(c - 1);
     }
+    // SetBorder where every cell of rect lies inside it: rect's own outer or inner segments.
+    void SetRectangleBorder(const CellRect& rect, BorderType type, const Border& border);
     // One flag per slot: whether a cell that rect touches covers it.
     std::vector<char> TouchedSlots(const CellRect& rect) const;
     int rows_, columns_;
