@@ -45,8 +45,8 @@ const Style& Document::GetStyle(StyleId id) const {
     return const_cast<Document*>(this)->GetStyle(id);
 }
 
-Table& Document::AddTableAtStart(int rows, int columns, TableBehavior behavior) {
-    body.insert(body.begin(), Block{std::make_unique<Table>(rows, columns, behavior)});
+Table& Document::AddTableAtStart(int rows, int columns, TableBehavior behavior, const Cell& blank) {
+    body.insert(body.begin(), Block{std::make_unique<Table>(rows, columns, behavior, blank)});
     saved = false;
     return *body.front().table;
 }

@@ -94,7 +94,9 @@ class Document {
     bool ReadOnly() const { return !unmodelled.empty(); }
 
     // Tables.Add at the very start of the document; returns the new table.
-    Table& AddTableAtStart(int rows, int columns, TableBehavior behavior = TableBehavior::Word8);
+    // Every cell of the new table starts as a copy of blank.
+    Table& AddTableAtStart(int rows, int columns, TableBehavior behavior = TableBehavior::Word8,
+                           const Cell& blank = Cell{});
     // Tables(i), 1-based, over the body's top-level tables. Throws HostError when missing.
     Table& Tables(int index);
     const Table& Tables(int index) const;

@@ -70,11 +70,12 @@ void Cell::SetLineSpacing(LineSpacingRule rule, double points) {
     }
 }
 
-Table::Table(int rows, int columns, TableBehavior behavior) : rows_(rows), columns_(columns) {
+Table::Table(int rows, int columns, TableBehavior behavior, const Cell& blank)
+    : rows_(rows), columns_(columns) {
     if (rows < 1 || columns < 1 || rows > 32767 || columns > 63)
         throw HostError(kErrInvalidArgument, "Invalid procedure call or argument");
     const int n = rows * columns;
-    cells_.resize(static_cast<size_t>(n));
+    cells_.assign(static_cast<size_t>(n), blank);
     anchorOf_.resize(static_cast<size_t>(n));
     area_.resize(static_cast<size_t>(n));
     for (int r = 1; r <= rows; ++r)

@@ -72,7 +72,9 @@ struct PreferredWidth {
 // Borders live on the grid's edge segments, so neighbouring cells never disagree.
 class Table {
   public:
-    Table(int rows, int columns, TableBehavior behavior = TableBehavior::Word8);
+    // Every slot starts as a copy of blank.
+    Table(int rows, int columns, TableBehavior behavior = TableBehavior::Word8,
+          const Cell& blank = Cell{});
 
     int Rows() const { return rows_; }
     int Columns() const { return columns_; }
