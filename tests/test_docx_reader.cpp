@@ -11,7 +11,9 @@
 #include "host/application.h"
 #include "host/border_pass.h"
 #include "host/docx/parts.h"
+#include "host/docx/read_body.h"
 #include "host/docx/reader.h"
+#include "host/docx/style_sheet.h"
 #include "host/docx/writer.h"
 #include "host/docx/xml.h"
 #include "host/docx/zip.h"
@@ -144,6 +146,62 @@ TEST(DocxReader, RichDocumentReadsBackToTheSameFile) {
     EXPECT_EQ(grid.CellArea(3, 2), (CellRect{2, 1, 3, 2}));
     EXPECT_TRUE(grid.HorizontalEdge(4, 3).Visible());
     EXPECT_FALSE(t.At(9, 3).content.back().IsTable());
+}
+
+// What the writer will write for a story, counted over the model.
+void Count(const Content& content, docx::BodyExtent& e) {
+    for (const Block& b : content) {
+        if (!b.IsTable()) {
+            ++e.paragraphs;
+            e.runs += static_cast<long>(b.paragraph.runs.size());
+            for (const Run& r : b.paragraph.runs) e.text += r.text.size();
+            continue;
+        }
+        const Table& t = *b.table;
+        e.cells += static_cast<long>(t.Rows()) * t.Columns();
+        for (int r = 1; r <= t.Rows(); ++r)
+            for (int c = 1; c <= t.Columns(); ++c)
+                if (t.IsAnchor(r, c)) Count(t.At(r, c).content, e);
+    }
+}
+
+// Whether a file opens small enough to save is settled from what the reader counted as it
+// built the body, so the count must be that of the body it built.
+TEST(DocxReader, CountsWhatTheBodyHoldsAsItReadsIt) {
+    const std::string cols = "<w:gridCol w:w=\"400\"/><w:gridCol w:w=\"400\"/>";
+    const std::string nested = "<w:tbl><w:tblGrid>" + cols +
+                               "</w:tblGrid><w:tr><w:tc><w:p><w:r><w:t>n</w:t></w:r></w:p></w:tc>"
+                               "</w:tr></w:tbl>";
+    // A skipped slot, a short row, a merge whose continuation holds text that is not kept, an
+    // empty run, a cell with no paragraph, a nested table and no paragraph after it.
+    const std::string body =
+        Body("<w:tbl><w:tblGrid>" + cols + cols +
+             "</w:tblGrid><w:tr><w:trPr><w:gridBefore w:val=\"1\"/></w:trPr><w:tc><w:tcPr>"
+             "<w:vMerge w:val=\"restart\"/></w:tcPr><w:p><w:r><w:t>a</w:t></w:r><w:r><w:t></w:t>"
+             "</w:r></w:p></w:tc><w:tc><w:tcPr><w:gridSpan w:val=\"2\"/></w:tcPr></w:tc></w:tr>"
+             "<w:tr><w:tc><w:p/></w:tc><w:tc><w:tcPr><w:vMerge/></w:tcPr><w:p><w:r><w:t>lost</w:t>"
+             "</w:r></w:p></w:tc></w:tr><w:tr><w:tc>" +
+             nested + "</w:tc></w:tr></w:tbl>");
+    for (const std::string& part :
+         {body, varelo::testing::Unzip(DocxBytes(RichDocument())).at("word/document.xml")}) {
+        pugi::xml_document xml;
+        ASSERT_TRUE(xml.load_string(part.c_str()));
+        Document doc;
+        const docx::BodyExtent read =
+            docx::ReadDocumentXml(xml.child("w:document"), docx::StyleSheet(), doc);
+        docx::BodyExtent built;
+        Count(doc.body, built);
+        EXPECT_EQ(read.cells, built.cells);
+        EXPECT_EQ(read.paragraphs, built.paragraphs);
+        EXPECT_EQ(read.runs, built.runs);
+        EXPECT_EQ(read.text, built.text);
+    }
+}
+
+TEST(DocxReader, ElementNamesAreComparedExactly) {
+    EXPECT_TRUE(docx::Named("w:p", "w:p"));
+    for (const char* other : {"", "w", "w:", "p", "wp", "W:p", "x:p", "w:pPr", "w:p2", "w:p "})
+        EXPECT_FALSE(docx::Named(other, "w:p")) << other;
 }
 
 // The embedded font is the writer's to make: the reader neither needs nor trusts the part,

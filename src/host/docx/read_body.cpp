@@ -205,7 +205,8 @@ void ReadParagraphFormat(const ParagraphProperties& p, ParagraphFormat& f) {
         if (const auto v = Int(spacing, "w:line", 0, kMaxTwips))
             ParseLineSpacing(*v, spacing.attribute("w:lineRule").value(), f);
     }
-    if (const auto jc = ParseJc(Val(p.jc))) f.alignment = *jc;
+    if (p.jc)
+        if (const auto jc = ParseJc(Val(p.jc))) f.alignment = *jc;
 }
 
 CharFormat ReadCharFormat(const CharProperties& p) {
@@ -315,15 +316,16 @@ class BodyReader {
   public:
     BodyReader(Document& doc, const StyleSheet& styles) : doc_(doc), styles_(styles) {}
 
-    void Read(pugi::xml_node body) {
+    BodyExtent Read(pugi::xml_node body) {
         Content content;
         ReadStory(body, 0, false, content);
         // The body is a story: it ends with a paragraph.
-        if (content.empty() || content.back().IsTable()) content.emplace_back();
+        if (content.empty() || content.back().IsTable()) AddEmptyParagraph(content);
         doc_.body = std::move(content);
         ReadSection(Child(body, "w:sectPr"));
         for (Block& b : doc_.body)
             if (b.IsTable()) FillStatedWidth(*b.table, doc_.pageSetup.TextWidth());
+        return extent_;
     }
 
   private:
@@ -354,6 +356,7 @@ class BodyReader {
             const char* name = n.name();
             if (Named(name, "w:p")) {
                 if (++paragraphs_ > kMaxDocxParagraphs) OverLimit(kMaxDocxParagraphs, "paragraphs");
+                ++extent_.paragraphs;
                 ReadParagraph(n, inCell, content.emplace_back().paragraph);
             } else if (Named(name, "w:tbl")) {
                 if (depth >= kMaxDocxTableDepth)
@@ -366,6 +369,11 @@ class BodyReader {
                 Unknown(n);
             }
         }
+    }
+
+    void AddEmptyParagraph(Content& content) {
+        content.emplace_back();
+        ++extent_.paragraphs;
     }
 
     [[noreturn]] static void OverLimit(long limit, const char* what) {
@@ -437,9 +445,11 @@ class BodyReader {
                 Unknown(c);
             }
         }
-        text_ += run.text.size();
-        if (text_ > kMaxDocxText) OverLimit(kMaxDocxText, "bytes of text");
-        if (!run.text.empty()) para.runs.push_back(std::move(run));
+        extent_.text += run.text.size();
+        if (extent_.text > kMaxDocxText) OverLimit(kMaxDocxText, "bytes of text");
+        if (run.text.empty()) return;
+        ++extent_.runs;
+        para.runs.push_back(std::move(run));
     }
 
     // Character formatting the surface has no place for.
@@ -605,8 +615,8 @@ class BodyReader {
             std::swap(open, next);
         }
         if (rawRows.empty()) Damaged("a table has no rows");
-        slots_ += static_cast<long>(rawRows.size()) * columns;
-        if (slots_ > kMaxDocxSlots) OverLimit(kMaxDocxSlots, "table cells (grid slots)");
+        extent_.cells += static_cast<long>(rawRows.size()) * columns;
+        if (extent_.cells > kMaxDocxSlots) OverLimit(kMaxDocxSlots, "table cells (grid slots)");
 
         auto table = std::make_unique<Table>(static_cast<int>(rawRows.size()), columns);
         Table& t = *table;
@@ -618,10 +628,13 @@ class BodyReader {
         for (const pugi::xml_node b : style.borders) tableBorders = tableBorders || b;
         for (const MergedCell& m : cells)
             if (m.rect.Rows() > 1 || m.rect.Columns() > 1) t.Merge(m.rect);
-        for (const MergedCell& m : cells)
+        for (const MergedCell& m : cells) {
             if (m.raw >= 0)
                 ReadCell(stated, raws[static_cast<size_t>(m.raw)], depth,
                          t.At(m.rect.top, m.rect.left));
+            else
+                ++extent_.paragraphs;  // the empty paragraph the table gave it
+        }
 
         r = 0;
         for (const RawRow& row : rawRows) {
@@ -638,7 +651,7 @@ class BodyReader {
     void ReadCell(const StatedTable& stated, const RawCell& raw, int depth, Cell& cell) {
         cell.content.clear();
         ReadStory(raw.tc, depth, true, cell.content);
-        if (cell.content.empty()) cell.content.emplace_back();
+        if (cell.content.empty()) AddEmptyParagraph(cell.content);
         const CellProperties& p = stated.PropertiesOf(raw);
         if (p.vAlign)
             if (const auto v = ParseCellVAlign(Val(p.vAlign))) cell.verticalAlignment = *v;
@@ -827,9 +840,8 @@ class BodyReader {
     Document& doc_;
     const StyleSheet& styles_;
     const CharFormat noChars_;  // what a style of the document's own adds to its paragraphs
-    long slots_ = 0;
-    long paragraphs_ = 0, runs_ = 0;
-    size_t text_ = 0;
+    BodyExtent extent_;
+    long paragraphs_ = 0, runs_ = 0;  // as the file has them, for the limits
 };
 
 }  // namespace
@@ -842,10 +854,10 @@ CharFormat ReadCharFormat(pugi::xml_node rPr) {
     return ReadCharFormat(ReadCharProperties(rPr, kIgnore));
 }
 
-void ReadDocumentXml(pugi::xml_node document, const StyleSheet& styles, Document& doc) {
+BodyExtent ReadDocumentXml(pugi::xml_node document, const StyleSheet& styles, Document& doc) {
     const pugi::xml_node body = document.child("w:body");
     if (!body) Damaged("the document has no body");
-    BodyReader(doc, styles).Read(body);
+    return BodyReader(doc, styles).Read(body);
 }
 
 }  // namespace varelo::host::docx

@@ -123,34 +123,11 @@ void ReadCarriedParts(PackageReader& package, const std::string& mainPart,
     doc.unmodelled = std::move(unique);
 }
 
-// Counts what the writer will write for a story.
-struct Extent {
-    long cells = 0, paragraphs = 0, runs = 0;
-    size_t text = 0;
-};
-void Measure(const Content& content, Extent& e) {
-    for (const Block& b : content) {
-        if (!b.IsTable()) {
-            ++e.paragraphs;
-            e.runs += static_cast<long>(b.paragraph.runs.size());
-            for (const Run& r : b.paragraph.runs) e.text += r.text.size();
-            continue;
-        }
-        const Table& t = *b.table;
-        // Every slot is written: an anchor with its content, a continuation as one paragraph.
-        e.cells += static_cast<long>(t.Rows()) * t.Columns();
-        for (int r = 1; r <= t.Rows(); ++r)
-            for (int c = 1; c <= t.Columns(); ++c)
-                if (t.IsAnchor(r, c)) Measure(t.At(r, c).content, e);
-    }
-}
-
 // Anything opened must save to a file that opens again: the document part it would write
-// must stay within kMaxDocxPartSize. Generous bounds per element settle it for every sheet
-// without writing; only a document near the limit is written out to be measured.
-void CheckSavable(const Document& doc) {
-    Extent e;
-    Measure(doc.body, e);
+// must stay within kMaxDocxPartSize. Generous bounds per element of the body as it was read
+// settle it for every sheet without writing; only a document near the limit is written out
+// to be measured.
+void CheckSavable(const Document& doc, const docx::BodyExtent& e) {
     const double bound = 1200.0 * static_cast<double>(e.cells + e.paragraphs) +
                          800.0 * static_cast<double>(e.runs) + 24.0 * static_cast<double>(e.text);
     if (bound <= static_cast<double>(kMaxDocxPartSize)) return;
@@ -186,6 +163,7 @@ std::unique_ptr<Document> OpenDocxBytes(std::string_view bytes) {
     const std::vector<docx::Relationship> mainRels = package.RelationshipsOf(mainPart);
 
     auto doc = std::make_unique<Document>();
+    docx::BodyExtent extent;
     try {
         pugi::xml_document stylesXml;
         const std::string stylesPart = PartOfType(mainRels, docx::kRelStyles, docx::kStylesPart);
@@ -195,7 +173,7 @@ std::unique_ptr<Document> OpenDocxBytes(std::string_view bytes) {
         styles.ApplyTo(*doc);
         {
             const pugi::xml_document xml = ParsePart(*body, mainPart);
-            docx::ReadDocumentXml(xml.child("w:document"), styles, *doc);
+            extent = docx::ReadDocumentXml(xml.child("w:document"), styles, *doc);
         }
         const std::string settingsPart =
             PartOfType(mainRels, docx::kRelSettings, docx::kSettingsPart);
@@ -207,7 +185,7 @@ std::unique_ptr<Document> OpenDocxBytes(std::string_view bytes) {
         // The surface refused what the file asked of it (a merge, a size).
         throw OpenError(std::string("The document is damaged: ") + e.what());
     }
-    CheckSavable(*doc);
+    CheckSavable(*doc, extent);
     doc->saved = true;
     return doc;
 }
