@@ -11,10 +11,12 @@ the baseline) sits in the middle of the line, and so in the middle of a page-gri
 import sys
 
 from fontTools.fontBuilder import FontBuilder
+from fontTools.misc.timeTools import timestampSinceEpoch
 from fontTools.pens.ttGlyphPen import TTGlyphPen
 
 EM = 1000
 ASCENT, DESCENT = 800, 200
+FONT_DATE = 1767225600  # 2026-01-01, seconds since 1970
 ADVANCE = 1000          # every bubble, mark and fill sample: one em wide
 SPACE_ADVANCE = 300
 
@@ -199,6 +201,10 @@ def build_font():
                 ulCodePageRange1=1)
     fb.setupPost()
     fb.setupDummyDSIG() if hasattr(fb, "setupDummyDSIG") else None
+    # A fixed date instead of the build's: the sheets' font key is derived from these bytes,
+    # so every build must make the same font.
+    fb.font["head"].created = fb.font["head"].modified = timestampSinceEpoch(FONT_DATE)
+    fb.font.recalcTimestamp = False
     return fb.font
 
 
