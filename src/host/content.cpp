@@ -41,8 +41,8 @@ void Paragraph::ApplyCharFormat(const CharFormat& format) {
 
 Block::Block(std::unique_ptr<Table> t) : table(std::move(t)) {}
 Block::Block(const Block& other)
-    : paragraph(other.paragraph),
-      table(other.table ? std::make_unique<Table>(*other.table) : nullptr) {}
+    : table(other.table ? std::make_unique<Table>(*other.table) : nullptr),
+      paragraph(other.paragraph) {}
 Block& Block::operator=(const Block& other) {
     if (this != &other) {
         paragraph = other.paragraph;
@@ -106,16 +106,15 @@ size_t Content::Checked(size_t i) const {
     return i;
 }
 
-void Content::reserve(size_t blocks) {
-    if (blocks <= capacity_) return;
-    Block* fresh = static_cast<Block*>(::operator new(blocks * sizeof(Block)));
+void Content::MoveToHeap(size_t capacity) {
+    Block* fresh = static_cast<Block*>(::operator new(capacity * sizeof(Block)));
     for (size_t i = 0; i < size_; ++i) {
         new (fresh + i) Block(std::move(data()[i]));
         data()[i].~Block();
     }
     if (heap_) ::operator delete(heap_);
     heap_ = fresh;
-    capacity_ = blocks;
+    capacity_ = capacity;
 }
 
 void Content::resize(size_t blocks) {

@@ -59,8 +59,8 @@ struct Paragraph {
 
 // One block of a story: a paragraph or a table. Copying deep-copies a table.
 struct Block {
-    Paragraph paragraph;
     std::unique_ptr<Table> table;  // when set, the block is this table
+    Paragraph paragraph;
 
     Block() = default;
     explicit Block(Paragraph p) : paragraph(std::move(p)) {}
@@ -124,7 +124,9 @@ class Content {
     Block* erase(const Block* first, const Block* last);
     void resize(size_t blocks);
     void clear() { resize(0); }
-    void reserve(size_t blocks);
+    void reserve(size_t blocks) {
+        if (blocks > capacity_) MoveToHeap(blocks);
+    }
 
     bool operator==(const Content& other) const;
 
@@ -132,6 +134,8 @@ class Content {
     Block* data() { return heap_ ? heap_ : &first_; }
     const Block* data() const { return heap_ ? heap_ : &first_; }
     size_t Checked(size_t i) const;
+    // Moves the blocks to fresh heap storage for that many.
+    void MoveToHeap(size_t capacity);
     // Moves other's blocks into this empty story and leaves other empty.
     void TakeFrom(Content& other) noexcept;
     // Destroys the blocks and frees their storage.
