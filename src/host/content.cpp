@@ -114,7 +114,7 @@ void Content::MoveToHeap(size_t capacity) {
     }
     if (heap_) ::operator delete(heap_);
     heap_ = fresh;
-    capacity_ = capacity;
+    capacity_ = static_cast<uint32_t>(capacity);
 }
 
 void Content::resize(size_t blocks) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <initializer_list>
 #include <memory>
 #include <new>
@@ -142,7 +143,8 @@ class Content {
     void Release() noexcept;
 
     Block* heap_ = nullptr;  // the blocks, once more than one was ever held
-    size_t size_ = 0, capacity_ = 1;
+    // 32 bits each: a cell of a grid is then three cache lines.
+    uint32_t size_ = 0, capacity_ = 1;
     union {
         Block first_;
     };
