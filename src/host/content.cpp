@@ -19,12 +19,6 @@ std::string Paragraph::Text() const {
     return text;
 }
 
-bool Paragraph::Empty() const {
-    for (const Run& r : runs)
-        if (!r.text.empty()) return false;
-    return true;
-}
-
 void Paragraph::Append(const std::string& text) {
     if (text.empty()) return;
     if (!runs.empty() && runs.back().format == markFormat) {

@@ -50,7 +50,11 @@ struct Paragraph {
     CharFormat markFormat;
 
     std::string Text() const;
-    bool Empty() const;
+    bool Empty() const {
+        for (const Run& r : runs)
+            if (!r.text.empty()) return false;
+        return true;
+    }
     // Appends text at the end with the mark's format (joins the last run when formats agree).
     void Append(const std::string& text);
     // Sets font fields on every run and on the mark.

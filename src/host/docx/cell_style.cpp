@@ -48,7 +48,7 @@ void CountTable(const Table& t, Tally& tally) {
     for (int r = 1; r <= t.Rows(); ++r)
         for (int c = 1; c <= t.Columns();) {
             const CellRect a = t.CellArea(r, c);
-            const Content& content = t.At(a.top, a.left).content;
+            const Content& content = t.At(r, c).content;
             if (r == a.top) {
                 CountContent(content, true, tally);
             } else {
