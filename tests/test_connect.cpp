@@ -4,11 +4,8 @@
 #include <fstream>
 #include <memory>
 
-#include "host/application.h"
+#include "dialog_sheet.h"
 #include "host/connect.h"
-#include "layout/sheet_form.h"
-#include "settings/driver.h"
-#include "settings/form_handlers.h"
 
 using namespace varelo;
 using host::Application;
@@ -239,8 +236,7 @@ TEST(Connect, GenerationEnablesTheToolsOfEveryVareloBarAndClosingDisablesThemAga
     app.AddDocument();
 
     layout::SheetForm form;
-    settings::Form_Load(form);
-    form.cmbPage = "A3三栏";
+    fixture::OpenSettings(form, "A3三栏");
     ASSERT_NE(settings::OKButton_Click(app, form), nullptr);
 
     EXPECT_EQ(app.DocumentCount(), 1);

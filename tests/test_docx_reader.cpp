@@ -7,6 +7,7 @@
 #include <map>
 #include <string>
 
+#include "dialog_sheet.h"
 #include "docx_test_util.h"
 #include "host/application.h"
 #include "host/border_pass.h"
@@ -18,9 +19,6 @@
 #include "host/docx/xml.h"
 #include "host/docx/zip.h"
 #include "host/units.h"
-#include "layout/sheet_form.h"
-#include "settings/driver.h"
-#include "settings/form_handlers.h"
 
 namespace fs = std::filesystem;
 using namespace varelo::host;
@@ -224,15 +222,9 @@ TEST(DocxReader, EmbeddedFontPartIsNeitherNeededNorTrusted) {
 TEST(DocxReader, EverySheetLayoutReadsBackToTheSameDocumentPart) {
     for (const char* layout : {"A3三栏", "A3双栏", "8开三栏", "8开双栏", "A4单栏", "B5单栏"}) {
         SCOPED_TRACE(layout);
-        Application app;
-        varelo::layout::SheetForm form;
-        varelo::settings::Form_Load(form);
-        form.visible = true;
-        form.cmbPage = layout;
-        varelo::settings::cmdAdd_Click(app, form);
-        const Document* sheet = varelo::settings::OKButton_Click(app, form);
-        ASSERT_NE(sheet, nullptr);
-        const std::string bytes = DocxBytes(*sheet);
+        const varelo::fixture::DialogSheet sheet(layout);
+        ASSERT_NE(sheet.doc, nullptr);
+        const std::string bytes = DocxBytes(*sheet.doc);
         EXPECT_EQ(DocxBytes(*OpenDocxBytes(bytes)), bytes);
     }
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "dialog_sheet.h"
 #include "docx_grid.h"
 #include "docx_test_util.h"
 #include "host/application.h"
@@ -18,9 +19,6 @@
 #include "host/docx/reader.h"
 #include "host/docx/writer.h"
 #include "host/units.h"
-#include "layout/sheet_form.h"
-#include "settings/driver.h"
-#include "settings/form_handlers.h"
 
 using namespace varelo::host;
 using varelo::testing::Fragment;
@@ -529,13 +527,8 @@ TEST(DocxWriter, FontIsEmbeddedOnlyWhenAskedForAndUsed) {
 }
 
 TEST(DocxWriter, EmbeddingGrowsTheSheetByLessThanTheFont) {
-    Application app;
-    varelo::layout::SheetForm form;
-    varelo::settings::Form_Load(form);
-    form.visible = true;
-    form.cmbPage = "A3三栏";
-    varelo::settings::cmdAdd_Click(app, form);
-    Document* sheet = varelo::settings::OKButton_Click(app, form);
+    varelo::fixture::DialogSheet made("A3三栏");
+    Document* sheet = made.doc;
     ASSERT_NE(sheet, nullptr);
     ASSERT_TRUE(sheet->embedTrueTypeFonts);
     const size_t with = DocxBytes(*sheet).size();

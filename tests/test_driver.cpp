@@ -4,12 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "host/application.h"
+#include "dialog_sheet.h"
 #include "host/units.h"
 #include "layout/generators.h"
-#include "layout/sheet_form.h"
-#include "settings/driver.h"
-#include "settings/form_handlers.h"
 
 using namespace varelo;
 using host::CentimetersToPoints;
@@ -22,10 +19,7 @@ class Driver : public ::testing::Test {
     void SetUp() override { Open(); }
 
     // The dialog as the settings button shows it.
-    void Open() {
-        settings::Form_Load(form);
-        form.visible = true;
-    }
+    void Open() { fixture::OpenSettings(form); }
     void AddGroup(const std::string& items, const std::string& options) {
         form.txtQ_Count = items;
         form.chkO_Count = true;

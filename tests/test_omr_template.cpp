@@ -6,11 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "dialog_groups.h"
-#include "host/application.h"
-#include "layout/omr_template.h"
-#include "settings/driver.h"
-#include "settings/form_handlers.h"
+#include "dialog_sheet.h"
 
 using namespace varelo;
 using layout::OmrTemplate;
@@ -25,25 +21,11 @@ constexpr double kMmPerPt = 25.4 / 72;
 using Group = fixture::DialogGroup;
 
 // A sheet made through the dialog's OK handler, and the form it was made from.
-struct Sheet {
-    host::Application app;
-    layout::SheetForm form;
-    host::Document* doc = nullptr;
-
+struct Sheet : fixture::DialogSheet {
     explicit Sheet(const std::string& layout,
                    const std::vector<Group>& groups = {{"选择题", "30", "4", "1"}},
-                   const std::string& digits = "9") {
-        settings::Form_Load(form);
-        form.visible = true;
-        form.cmbPage = layout;
-        form.txtExam_NO = digits;
-        fixture::EnterGroups(app, form, groups);
-        doc = settings::OKButton_Click(app, form);
-    }
-    OmrTemplate Template(int16_t code = 0) const {
-        return layout::BuildOmrTemplate(*doc, form,
-                                        code ? code : *settings::LayoutCode(form.cmbPage));
-    }
+                   const std::string& digits = "9")
+        : DialogSheet(layout, groups, [&](layout::SheetForm& f) { f.txtExam_NO = digits; }) {}
 };
 
 TEST(OmrTemplate, ExampleSheetInEveryLayout) {

@@ -4,11 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "host/application.h"
+#include "dialog_sheet.h"
 #include "host/geometry.h"
 #include "host/page_layout.h"
-#include "settings/driver.h"
-#include "settings/form_handlers.h"
 
 using namespace varelo;
 
@@ -22,11 +20,8 @@ TEST(PageLayout, SheetGridSplitsWhereItsLayoutSays) {
     } cases[] = {{"A3三栏", 66}, {"8开双栏", 59}, {"A4单栏", 64}, {"B5单栏", 55}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.layout);
-        host::Application app;
-        layout::SheetForm form;
-        settings::Form_Load(form);
-        form.cmbPage = c.layout;
-        const host::Document* doc = settings::OKButton_Click(app, form);
+        const fixture::DialogSheet sheet(c.layout, {});  // no objective group
+        const host::Document* doc = sheet.doc;
         ASSERT_NE(doc, nullptr);
 
         const host::PageLayout pages = host::LayOutPages(*doc);

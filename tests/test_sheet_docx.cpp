@@ -7,14 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "dialog_sheet.h"
 #include "docx_grid.h"
 #include "docx_test_util.h"
-#include "host/application.h"
 #include "host/border_pass.h"
 #include "host/docx/writer.h"
-#include "layout/sheet_form.h"
-#include "settings/driver.h"
-#include "settings/form_handlers.h"
 #include "tools/tools.h"
 
 using namespace varelo;
@@ -31,29 +28,13 @@ struct WrittenSheet {
 
 // The sheet of a layout and groups; `adjust` may change the dialog's fields before OK and
 // `edit` may work on the generated document before it is written.
-WrittenSheet Generate(const std::string& layout,
-                      const std::vector<layout::QuestionGrid::Row>& groups,
+WrittenSheet Generate(const std::string& layout, const std::vector<fixture::DialogGroup>& groups,
                       const std::function<void(layout::SheetForm&)>& adjust = {},
                       const std::function<void(host::Application&, host::Document&)>& edit = {}) {
-    host::Application app;
-    layout::SheetForm form;
-    settings::Form_Load(form);
-    form.visible = true;
-    form.cmbPage = layout;
-    for (const auto& g : groups) {
-        form.txtQuestion = g[1];
-        form.txtQ_Count = g[2];
-        form.chkO_Count = true;
-        settings::chkO_Count_Click(form);
-        form.txtO_Count = g[3];
-        form.txtXiaofen = g[5];
-        settings::cmdAdd_Click(app, form);
-    }
-    if (adjust) adjust(form);
-    host::Document* doc = settings::OKButton_Click(app, form);
-    if (!doc) throw std::runtime_error("refused: " + app.messages.back());
-    if (edit) edit(app, *doc);
-    auto parts = varelo::testing::Unzip(host::DocxBytes(*doc));
+    fixture::DialogSheet made(layout, groups, adjust);
+    if (!made.doc) throw std::runtime_error("refused: " + made.app.messages.back());
+    if (edit) edit(made.app, *made.doc);
+    auto parts = varelo::testing::Unzip(host::DocxBytes(*made.doc));
     WrittenSheet sheet{parts.at("word/document.xml"), parts.at("word/settings.xml"), {}, {}};
     sheet.document = varelo::testing::ParseXml(sheet.documentXml);
     sheet.styles = varelo::testing::ParseXml(parts.at("word/styles.xml"));
@@ -327,7 +308,7 @@ TEST(SheetDocx, SeparatorOfTheEightKaiTwoColumnLayoutIsCutByThePageNumberBlocks)
 // The example of a three-column A3 sheet with the default settings and one group of 30
 // four-option items at 1 point, cell by cell in the written file.
 TEST(SheetDocx, ThreeColumnA3ExampleSheet) {
-    const WrittenSheet sheet = Generate("A3三栏", {{"", "选择题", "30", "4", "字母", "1"}});
+    const WrittenSheet sheet = Generate("A3三栏", {{"选择题", "30", "4", "1"}});
     const DocxGrid g(Body(sheet).child("w:tbl"));
     // What every slot shares lives in the styles: at most 100 bytes a slot.
     EXPECT_LE(sheet.documentXml.size(), 100u * static_cast<size_t>(g.Rows() * g.Columns()));

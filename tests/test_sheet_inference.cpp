@@ -5,13 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "dialog_groups.h"
+#include "dialog_sheet.h"
 #include "edited_sheet.h"
-#include "host/application.h"
-#include "layout/omr_template.h"
 #include "layout/sheet_inference.h"
-#include "settings/driver.h"
-#include "settings/form_handlers.h"
 
 using namespace varelo;
 
@@ -20,22 +16,15 @@ namespace {
 using Group = fixture::DialogGroup;
 
 // A sheet made through the dialog's OK handler, then stripped of its settings part.
-struct Stripped {
-    host::Application app;
-    layout::SheetForm form;
-    host::Document* doc = nullptr;
-
+struct Stripped : fixture::DialogSheet {
     Stripped(const std::string& layout, const std::vector<Group>& groups, const std::string& digits,
-             const std::vector<layout::WrittenSection>& sections = {}) {
-        settings::Form_Load(form);
-        form.visible = true;
-        form.cmbPage = layout;
-        form.txtTitle = "期末考试";
-        form.txtVice_Title = "数学";
-        form.txtExam_NO = digits;
-        form.sections = sections;
-        fixture::EnterGroups(app, form, groups);
-        doc = settings::OKButton_Click(app, form);
+             const std::vector<layout::WrittenSection>& sections = {})
+        : DialogSheet(layout, groups, [&](layout::SheetForm& f) {
+              f.txtTitle = "期末考试";
+              f.txtVice_Title = "数学";
+              f.txtExam_NO = digits;
+              f.sections = sections;
+          }) {
         if (doc) doc->customXml.clear();
     }
 };

@@ -11,16 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "dialog_sheet.h"
 #include "docx_test_util.h"
-#include "host/application.h"
 #include "host/constants.h"
 #include "host/docx/writer.h"
 #include "host/page_layout.h"
-#include "host/table.h"
 #include "layout/chinese_numeral.h"
-#include "layout/sheet_form.h"
-#include "settings/driver.h"
-#include "settings/form_handlers.h"
 
 using namespace varelo;
 
@@ -60,9 +56,7 @@ Settings RandomSettings(std::mt19937& rng, int layoutIndex, host::Application& a
         return std::uniform_int_distribution<int>(low, high)(rng);
     };
 
-    settings::Form_Load(form);
-    form.visible = true;
-    form.cmbPage = kLayouts[layoutIndex];
+    fixture::OpenSettings(form, kLayouts[layoutIndex]);
     form.txtTitle = Pick(rng, kTitles);
     form.txtVice_Title = Pick(rng, kTitles);
     form.txtName = number(0, 3) == 0 ? "" : "王老师";

@@ -7,13 +7,11 @@
 #include <tuple>
 #include <vector>
 
+#include "dialog_sheet.h"
 #include "host/geometry.h"
 #include "host/page_layout.h"
 #include "layout/generators.h"
-#include "layout/omr_template.h"
 #include "layout/written_section.h"
-#include "settings/driver.h"
-#include "settings/form_handlers.h"
 
 using namespace varelo;
 using layout::SectionKind;
@@ -30,8 +28,7 @@ struct Sheet {
 
     // Groups of four-option items, then the sections.
     Sheet(const char* layoutName, const std::vector<int>& groups, std::vector<WrittenSection> s) {
-        settings::Form_Load(form);
-        form.cmbPage = layoutName;
+        fixture::OpenSettings(form, layoutName);
         for (size_t g = 0; g < groups.size(); ++g)
             form.mfgQuestion.AddRow(
                 {std::to_string(g + 1), "选择题", std::to_string(groups[g]), "4", "字母", "1"});

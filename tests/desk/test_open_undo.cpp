@@ -8,12 +8,11 @@
 #include <string>
 
 #include "desk_harness.h"
+#include "dialog_sheet.h"
 #include "host/docx/writer.h"
 #include "host/docx/xml.h"
 #include "host/docx/zip.h"
 #include "page_view.h"
-#include "settings/driver.h"
-#include "settings/form_handlers.h"
 
 using namespace desk_harness;
 namespace fs = std::filesystem;
@@ -42,14 +41,8 @@ class TempFolder {
 
 // The bytes of an A3三栏 sheet made by the settings dialog's OK path.
 std::string SheetBytes() {
-    host::Application app;
-    varelo::layout::SheetForm form;
-    varelo::settings::Form_Load(form);
-    form.visible = true;
-    form.cmbPage = "A3三栏";
-    varelo::settings::cmdAdd_Click(app, form);
-    const host::Document* doc = varelo::settings::OKButton_Click(app, form);
-    return doc ? host::DocxBytes(*doc) : std::string();
+    const varelo::fixture::DialogSheet sheet("A3三栏");
+    return sheet.doc ? host::DocxBytes(*sheet.doc) : std::string();
 }
 
 void PressCtrlZ(varelo::desk::MainWindow& window) {

@@ -14,13 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "dialog_sheet.h"
 #include "docx_test_util.h"
-#include "host/application.h"
 #include "host/docx/writer.h"
 #include "host/docx/zip.h"
 #include "office_support.h"
-#include "settings/driver.h"
-#include "settings/form_handlers.h"
 
 namespace fs = std::filesystem;
 using namespace varelo;
@@ -119,15 +117,9 @@ TEST(CellStyle, LibreOfficePrintsTheSheetAsWithEveryCellSpelledOut) {
     TempDir tmp;
     ASSERT_FALSE(tmp.path().empty());
 
-    host::Application app;
-    layout::SheetForm form;
-    settings::Form_Load(form);
-    form.visible = true;
-    form.cmbPage = "A3三栏";
-    settings::cmdAdd_Click(app, form);
-    const host::Document* doc = settings::OKButton_Click(app, form);
-    ASSERT_NE(doc, nullptr);
-    const std::string bytes = host::DocxBytes(*doc);
+    const fixture::DialogSheet sheet("A3三栏");
+    ASSERT_NE(sheet.doc, nullptr);
+    const std::string bytes = host::DocxBytes(*sheet.doc);
 
     std::map<std::string, std::string> parts = varelo::testing::Unzip(bytes);
     pugi::xml_document document = varelo::testing::ParseXml(parts.at("word/document.xml"));
@@ -141,7 +133,7 @@ TEST(CellStyle, LibreOfficePrintsTheSheetAsWithEveryCellSpelledOut) {
         if (name != "[Content_Types].xml") zip.Add(name, data);
 
     const fs::path compact = tmp.path() / "compact.docx", spelled = tmp.path() / "spelled.docx";
-    host::SaveDocx(*doc, compact.string());
+    host::SaveDocx(*sheet.doc, compact.string());
     host::SaveFileAtomically(spelled.string(), zip.Finish());
     const fs::path pdfDir = tmp.path() / "pdf";
     std::string log;

@@ -16,11 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "host/application.h"
+#include "dialog_sheet.h"
 #include "host/docx/writer.h"
-#include "layout/omr_template.h"
-#include "settings/driver.h"
-#include "settings/form_handlers.h"
 
 namespace fs = std::filesystem;
 using namespace varelo;
@@ -192,16 +189,10 @@ TEST(EmbeddedFont, LibreOfficePrintsTheSheetWithTheFontItCarries) {
     TempDir tmp;
     ASSERT_FALSE(tmp.path().empty());
 
-    host::Application app;
-    layout::SheetForm form;
-    settings::Form_Load(form);
-    form.visible = true;
-    form.cmbPage = "A3三栏";
-    settings::cmdAdd_Click(app, form);
-    const host::Document* doc = settings::OKButton_Click(app, form);
+    const fixture::DialogSheet made("A3三栏");
+    const host::Document* doc = made.doc;
     ASSERT_NE(doc, nullptr);
-    const layout::OmrTemplate sheet =
-        layout::BuildOmrTemplate(*doc, form, *settings::LayoutCode(form.cmbPage));
+    const layout::OmrTemplate sheet = made.Template();
     const fs::path docx = tmp.path() / "sheet.docx", home = tmp.path() / "home";
     host::SaveDocx(*doc, docx.string());
 

@@ -8,12 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "host/application.h"
+#include "dialog_sheet.h"
 #include "host/docx/writer.h"
 #include "host/units.h"
 #include "office_support.h"
-#include "settings/driver.h"
-#include "settings/form_handlers.h"
 
 namespace fs = std::filesystem;
 using namespace varelo;
@@ -44,17 +42,11 @@ TEST(LibreOffice, EveryLayoutOpensOnItsPaperAndPrintsOnTwoPages) {
 
     std::vector<fs::path> files;
     for (size_t i = 0; i < kPapers.size(); ++i) {
-        host::Application app;
-        layout::SheetForm form;
-        settings::Form_Load(form);
-        form.visible = true;
-        form.cmbPage = kPapers[i].layout;
-        settings::cmdAdd_Click(app, form);
-        const host::Document* doc = settings::OKButton_Click(app, form);
-        ASSERT_NE(doc, nullptr) << kPapers[i].layout;
+        const fixture::DialogSheet sheet(kPapers[i].layout);
+        ASSERT_NE(sheet.doc, nullptr) << kPapers[i].layout;
         files.push_back(tmp.path() / ("sheet-" + std::to_string(i + 1) + ".docx"));
-        host::SaveDocx(*doc, files.back().string());
-        ASSERT_GT(doc->TableCount(), 0) << kPapers[i].layout;
+        host::SaveDocx(*sheet.doc, files.back().string());
+        ASSERT_GT(sheet.doc->TableCount(), 0) << kPapers[i].layout;
     }
 
     const fs::path pdfDir = tmp.path() / "pdf";

@@ -13,15 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "host/application.h"
+#include "dialog_sheet.h"
 #include "host/docx/writer.h"
 #include "host/page_layout.h"
 #include "office_support.h"
 #include "render/gui_app.h"
 #include "render/page_renderer.h"
 #include "render/text_layout.h"
-#include "settings/driver.h"
-#include "settings/form_handlers.h"
 
 namespace fs = std::filesystem;
 using namespace varelo;
@@ -31,19 +29,7 @@ namespace {
 
 constexpr const char* kLayouts[] = {"A3三栏", "A3双栏", "8开三栏", "8开双栏", "A4单栏", "B5单栏"};
 
-struct Sheet {
-    host::Application app;
-    const host::Document* doc = nullptr;
-
-    explicit Sheet(const char* layout) {
-        layout::SheetForm form;
-        settings::Form_Load(form);
-        form.visible = true;
-        form.cmbPage = layout;
-        settings::cmdAdd_Click(app, form);
-        doc = settings::OKButton_Click(app, form);
-    }
-};
+using Sheet = fixture::DialogSheet;
 
 struct NotesCell {
     const host::Table* table = nullptr;

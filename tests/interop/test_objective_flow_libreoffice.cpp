@@ -4,17 +4,16 @@
 
 #include <QImage>
 #include <filesystem>
+#include <memory>
 #include <regex>
 #include <string>
 #include <vector>
 
-#include "host/application.h"
+#include "dialog_sheet.h"
 #include "host/docx/writer.h"
 #include "host/page_layout.h"
 #include "number_gaps.h"
 #include "office_support.h"
-#include "settings/driver.h"
-#include "settings/form_handlers.h"
 
 namespace fs = std::filesystem;
 using namespace varelo;
@@ -22,31 +21,10 @@ using namespace varelo::interop;
 
 namespace {
 
-struct GroupSpec {
-    const char* name;
-    int items, options, type;
-};
-
 struct SheetRequest {
     const char* layout;
-    std::vector<GroupSpec> groups;
+    std::vector<fixture::DialogGroup> groups;
 };
-
-host::Document* MakeSheet(host::Application& app, layout::SheetForm& form, const SheetRequest& s) {
-    settings::Form_Load(form);
-    form.visible = true;
-    form.cmbPage = s.layout;
-    for (const GroupSpec& g : s.groups) {
-        form.txtQuestion = g.name;
-        form.txtQ_Count = std::to_string(g.items);
-        form.chkO_Count = true;
-        settings::chkO_Count_Click(form);
-        form.txtO_Count = std::to_string(g.options);
-        form.optOption = g.type;
-        settings::cmdAdd_Click(app, form);
-    }
-    return settings::OKButton_Click(app, form);
-}
 
 }  // namespace
 
@@ -58,22 +36,21 @@ TEST(LibreOffice, FullSheetsPrintOnTwoPagesWithLegibleItemNumbers) {
 
     // The largest four-option group of the layouts, and a real exam on A3三栏.
     const std::vector<SheetRequest> requests = {
-        {"A3双栏", {{"选择题", 925, 4, 0}}},
-        {"8开三栏", {{"选择题", 555, 4, 0}}},
-        {"8开双栏", {{"选择题", 660, 4, 0}}},
-        {"A4单栏", {{"选择题", 320, 4, 0}}},
-        {"B5单栏", {{"选择题", 240, 4, 0}}},
-        {"A3三栏", {{"单选", 60, 4, 0}, {"多选", 40, 5, 0}, {"判断", 30, 2, 2}}},
+        {"A3双栏", {{"选择题", "925", "4", "1"}}},
+        {"8开三栏", {{"选择题", "555", "4", "1"}}},
+        {"8开双栏", {{"选择题", "660", "4", "1"}}},
+        {"A4单栏", {{"选择题", "320", "4", "1"}}},
+        {"B5单栏", {{"选择题", "240", "4", "1"}}},
+        {"A3三栏",
+         {{"单选", "60", "4", "1"}, {"多选", "40", "5", "1"}, {"判断", "30", "2", "1", 2}}},
     };
-    std::vector<host::Application> apps(requests.size());
-    std::vector<layout::SheetForm> forms(requests.size());
-    std::vector<const host::Document*> docs;
+    std::vector<std::unique_ptr<fixture::DialogSheet>> sheets;
     std::vector<fs::path> files;
-    for (size_t i = 0; i < requests.size(); ++i) {
-        docs.push_back(MakeSheet(apps[i], forms[i], requests[i]));
-        ASSERT_NE(docs.back(), nullptr) << requests[i].layout;
-        files.push_back(tmp.path() / ("full-" + std::to_string(i + 1) + ".docx"));
-        host::SaveDocx(*docs.back(), files.back().string());
+    for (const SheetRequest& r : requests) {
+        sheets.push_back(std::make_unique<fixture::DialogSheet>(r.layout, r.groups));
+        ASSERT_NE(sheets.back()->doc, nullptr) << r.layout;
+        files.push_back(tmp.path() / ("full-" + std::to_string(files.size() + 1) + ".docx"));
+        host::SaveDocx(*sheets.back()->doc, files.back().string());
     }
     const fs::path pdfDir = tmp.path() / "pdf";
     std::string log;
@@ -91,7 +68,7 @@ TEST(LibreOffice, FullSheetsPrintOnTwoPagesWithLegibleItemNumbers) {
         EXPECT_EQ(std::stoi(m[1]), 2);
 
         // One page with three-digit numbers is enough: both hold the same blocks.
-        const host::PageLayout pages = host::LayOutPages(*docs[i]);
+        const host::PageLayout pages = host::LayOutPages(*sheets[i]->doc);
         for (int page = 0, measured = 0; page < 2 && measured == 0; ++page) {
             const auto pairs = varelo::testing::NeighbouringLongNumbers(*pages.FirstTable(), page);
             if (pairs.empty()) continue;

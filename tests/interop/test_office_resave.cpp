@@ -20,7 +20,6 @@
 #include "render/gui_app.h"
 #include "render/page_renderer.h"
 #include "settings/driver.h"
-#include "settings/form_handlers.h"
 #include "settings/sheet_settings_part.h"
 #include "tools/tools.h"
 
@@ -78,16 +77,11 @@ TEST(OfficeResave, EveryLayoutResavedByLibreOfficeOpensEditsRendersAndKeepsItsTe
     std::vector<fs::path> files;
     std::vector<layout::OmrTemplate> templates;
     for (int16_t code = 1; code <= 6; ++code) {
-        host::Application app;
-        layout::SheetForm form;
-        settings::Form_Load(form);
-        form.cmbPage = fixture::kLayoutNames[static_cast<size_t>(code - 1)];
-        settings::cmdAdd_Click(app, form);
-        const host::Document* doc = settings::OKButton_Click(app, form);
-        ASSERT_NE(doc, nullptr);
-        templates.push_back(layout::BuildOmrTemplate(*doc, form, code));
+        const fixture::DialogSheet sheet(code);
+        ASSERT_NE(sheet.doc, nullptr);
+        templates.push_back(sheet.Template());
         files.push_back(tmp.path() / ("sheet-" + std::to_string(code) + ".docx"));
-        host::SaveDocx(*doc, files.back().string());
+        host::SaveDocx(*sheet.doc, files.back().string());
     }
     std::string log;
     const fs::path out = tmp.path() / "resaved";
@@ -132,14 +126,10 @@ TEST(OfficeResave, ASheetTouchedByPythonDocxOpensReadOnlyNamingWhatItAdded) {
         GTEST_SKIP() << "python3-docx is not installed";
     TempDir tmp;
     ASSERT_FALSE(tmp.path().empty());
-    host::Application app;
-    layout::SheetForm form;
-    settings::Form_Load(form);
-    settings::cmdAdd_Click(app, form);
-    const host::Document* sheet = settings::OKButton_Click(app, form);
-    ASSERT_NE(sheet, nullptr);
+    const fixture::DialogSheet sheet("8开三栏");  // the dialog's own paper
+    ASSERT_NE(sheet.doc, nullptr);
     const fs::path in = tmp.path() / "sheet.docx", touched = tmp.path() / "touched.docx";
-    host::SaveDocx(*sheet, in.string());
+    host::SaveDocx(*sheet.doc, in.string());
     std::string log;
     ASSERT_EQ(RunCommand("/usr/bin/python3 " +
                              Quote(std::string(VARELO_SOURCE_DIR) +

@@ -11,12 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "host/application.h"
+#include "dialog_sheet.h"
 #include "host/docx/writer.h"
-#include "layout/omr_template.h"
 #include "office_support.h"
-#include "settings/driver.h"
-#include "settings/form_handlers.h"
 
 namespace fs = std::filesystem;
 using namespace varelo;
@@ -103,21 +100,16 @@ TEST(LibreOffice, WrittenSectionsPrintOnTwoPagesWhereTheirRegionsSay) {
         {"A4单栏", {fill(3, 5), answer(2, 12), essay(400)}},
         {"8开三栏", {answer(4, 20), fill(6, 2), essay(600)}},
     };
-    std::vector<host::Application> apps(requests.size());
-    std::vector<layout::SheetForm> forms(requests.size());
     std::vector<layout::OmrTemplate> templates;
     std::vector<fs::path> files;
     for (size_t i = 0; i < requests.size(); ++i) {
-        settings::Form_Load(forms[i]);
-        forms[i].cmbPage = requests[i].layout;
-        settings::cmdAdd_Click(apps[i], forms[i]);  // the dialog's group: 30 items, 4 options
-        forms[i].sections = requests[i].sections;
-        const host::Document* doc = settings::OKButton_Click(apps[i], forms[i]);
-        ASSERT_NE(doc, nullptr) << requests[i].layout;
-        templates.push_back(layout::BuildOmrTemplate(
-            *doc, forms[i], settings::LayoutCode(forms[i].cmbPage).value_or(0)));
+        const fixture::DialogSheet sheet(
+            requests[i].layout, {fixture::kExampleGroup},
+            [&](layout::SheetForm& f) { f.sections = requests[i].sections; });
+        ASSERT_NE(sheet.doc, nullptr) << requests[i].layout;
+        templates.push_back(sheet.Template());
         files.push_back(tmp.path() / ("written-" + std::to_string(i + 1) + ".docx"));
-        host::SaveDocx(*doc, files.back().string());
+        host::SaveDocx(*sheet.doc, files.back().string());
     }
     const fs::path pdfDir = tmp.path() / "pdf";
     std::string log;

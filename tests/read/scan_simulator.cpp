@@ -8,14 +8,13 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "dialog_sheet.h"
 #include "form_filling.h"
 #include "host/docx/writer.h"
 #include "interop/office_support.h"
 #include "read/scan_source.h"
 #include "render/gui_app.h"
 #include "render/page_renderer.h"
-#include "settings/driver.h"
-#include "settings/form_handlers.h"
 
 namespace varelo::scansim {
 
@@ -48,9 +47,7 @@ std::unique_ptr<Sheet> MakeSheet(const std::string& layoutName,
                                  const std::vector<cli::GroupEntry>& groups,
                                  const std::vector<layout::WrittenSection>& sections) {
     auto sheet = std::make_unique<Sheet>();
-    settings::Form_Load(sheet->form);
-    sheet->form.visible = true;
-    sheet->form.cmbPage = layoutName;
+    fixture::OpenSettings(sheet->form, layoutName);
     if (groups.empty()) cli::AddGroup(sheet->app, sheet->form, cli::DefaultGroup(sheet->form));
     for (const cli::GroupEntry& g : groups) cli::AddGroup(sheet->app, sheet->form, g);
     sheet->form.sections = sections;

@@ -4,12 +4,10 @@
 
 #include <string>
 
-#include "host/application.h"
+#include "dialog_sheet.h"
 #include "host/page_layout.h"
 #include "number_gaps.h"
 #include "render/render_support.h"
-#include "settings/driver.h"
-#include "settings/form_handlers.h"
 
 using namespace varelo;
 using namespace varelo::rendertest;
@@ -22,14 +20,8 @@ TEST(ItemNumbers, ThreeDigitNeighboursKeepHalfAMillimetreApart) {
                                                   {"A4单栏", 320},  {"B5单栏", 240}};
     for (const auto& [layout, items] : sheets) {
         SCOPED_TRACE(layout);
-        host::Application app;
-        layout::SheetForm form;
-        settings::Form_Load(form);
-        form.visible = true;
-        form.cmbPage = layout;
-        form.txtQ_Count = std::to_string(items);
-        settings::cmdAdd_Click(app, form);
-        const host::Document* doc = settings::OKButton_Click(app, form);
+        const fixture::DialogSheet sheet(layout, {{"选择题", std::to_string(items), "", "1"}});
+        const host::Document* doc = sheet.doc;
         ASSERT_NE(doc, nullptr);
         const host::PageLayout pages = host::LayOutPages(*doc);
         const PageRenderer renderer(*doc);

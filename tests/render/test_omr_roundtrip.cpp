@@ -12,12 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "host/application.h"
-#include "layout/omr_template.h"
+#include "dialog_sheet.h"
 #include "render/export.h"
 #include "render/render_support.h"
-#include "settings/driver.h"
-#include "settings/form_handlers.h"
 
 using namespace varelo;
 namespace fs = std::filesystem;
@@ -117,11 +114,7 @@ class OmrRoundTrip : public ::testing::TestWithParam<const char*> {
 
         // The example sheet: default texts, nine digits, one default group of 30 items
         // with 4 options at 1 point, in the layout under test.
-        settings::Form_Load(form);
-        form.visible = true;
-        form.cmbPage = GetParam();
-        settings::cmdAdd_Click(app, form);
-        doc = settings::OKButton_Click(app, form);
+        doc = fixture::MakeSheet(app, form, GetParam());
         ASSERT_NE(doc, nullptr);
         ASSERT_TRUE(app.messages.empty()) << app.messages.front();
         sheet = layout::BuildOmrTemplate(*doc, form, *settings::LayoutCode(form.cmbPage));

@@ -4,11 +4,9 @@
 #include <QImage>
 #include <filesystem>
 
-#include "host/application.h"
+#include "dialog_sheet.h"
 #include "render/export.h"
 #include "render/render_support.h"
-#include "settings/driver.h"
-#include "settings/form_handlers.h"
 
 using namespace varelo;
 using namespace varelo::rendertest;
@@ -27,11 +25,7 @@ class SheetRender : public ::testing::Test {
         StartOffscreen();
         app = new host::Application;
         layout::SheetForm form;
-        settings::Form_Load(form);
-        form.visible = true;
-        form.cmbPage = "A3三栏";
-        settings::cmdAdd_Click(*app, form);
-        doc = settings::OKButton_Click(*app, form);
+        doc = fixture::MakeSheet(*app, form, "A3三栏");
         ASSERT_NE(doc, nullptr);
         // ctest runs the tests of this suite in parallel processes: each gets its own folder.
         dir = new fs::path(fs::temp_directory_path() /

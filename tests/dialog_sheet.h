@@ -1,0 +1,96 @@
+#pragma once
+
+// Sheets made the way a teacher makes them: the settings dialog opened at its defaults, a paper
+// picked, objective groups entered with 添加, then OK.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "host/application.h"
+#include "host/document.h"
+#include "host/table.h"
+#include "layout/omr_template.h"
+#include "layout/sheet_form.h"
+#include "settings/driver.h"
+#include "settings/form_handlers.h"
+
+namespace varelo::fixture {
+
+inline constexpr std::array<const char*, 6> kLayoutNames = {"A3三栏",  "A3双栏", "8开三栏",
+                                                            "8开双栏", "A4单栏", "B5单栏"};
+
+struct DialogGroup {
+    std::string name, items;
+    std::string options;  // empty: the count stays unfixed, at the dialog's 4
+    std::string points;
+    int type = 0;  // the dialog's option button: 字母, 数字, 判断
+};
+
+// The dialog's own group, added without touching an entry field: 30 items, 4 options, 1 point.
+inline const DialogGroup kExampleGroup = {"选择题", "30", "", "1"};
+
+// The dialog as the settings button shows it.
+inline void OpenSettings(layout::SheetForm& form) {
+    settings::Form_Load(form);
+    form.visible = true;
+}
+
+inline void OpenSettings(layout::SheetForm& form, const std::string& layoutName) {
+    OpenSettings(form);
+    form.cmbPage = layoutName;
+}
+
+inline void EnterGroups(host::Application& app, layout::SheetForm& form,
+                        const std::vector<DialogGroup>& groups) {
+    for (const DialogGroup& g : groups) {
+        form.txtQuestion = g.name;
+        form.txtQ_Count = g.items;
+        form.chkO_Count = !g.options.empty();
+        settings::chkO_Count_Click(form);
+        if (form.chkO_Count) form.txtO_Count = g.options;
+        form.txtXiaofen = g.points;
+        form.optOption = g.type;
+        settings::cmdAdd_Click(app, form);
+    }
+}
+
+using FormFill = std::function<void(layout::SheetForm&)>;
+
+// The groups are entered in order; `fill` sets any other field just before OK. Null when OK
+// refuses (the reason is in app.messages).
+inline host::Document* MakeSheet(host::Application& app, layout::SheetForm& form,
+                                 const std::string& layoutName,
+                                 const std::vector<DialogGroup>& groups = {kExampleGroup},
+                                 const FormFill& fill = {}) {
+    OpenSettings(form, layoutName);
+    EnterGroups(app, form, groups);
+    if (fill) fill(form);
+    return settings::OKButton_Click(app, form);
+}
+
+// A sheet made in the dialog, with the application and the form it was made in.
+struct DialogSheet {
+    host::Application app;
+    layout::SheetForm form;
+    host::Document* doc = nullptr;
+
+    explicit DialogSheet(const std::string& layoutName,
+                         const std::vector<DialogGroup>& groups = {kExampleGroup},
+                         const FormFill& fill = {})
+        : doc(MakeSheet(app, form, layoutName, groups, fill)) {}
+    // The example sheet of a layout code, 1 (A3三栏) to 6 (B5单栏).
+    explicit DialogSheet(int16_t code)
+        : DialogSheet(kLayoutNames.at(static_cast<size_t>(code - 1))) {}
+
+    int16_t Code() const { return settings::LayoutCode(form.cmbPage).value_or(0); }
+    host::Table& Grid() { return doc->Tables(1); }
+    // The scanner template, for the sheet's own layout or for the layout `code`.
+    layout::OmrTemplate Template(int16_t code = 0) const {
+        return layout::BuildOmrTemplate(*doc, form, code ? code : Code());
+    }
+};
+
+}  // namespace varelo::fixture
