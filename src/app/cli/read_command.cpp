@@ -55,9 +55,10 @@ Options:
   --crops DIR         every written answer's region (the template's "regions") of every
                       scan, registered as --aligned, as its own PNG for on-screen marking:
                       CANDIDATE_ITEM.png, a composition split over columns
-                      CANDIDATE_ITEM-PART.png; when the candidate number reads with "?" or
-                      several sheets read the same number, the index of the sheet's scan
-                      goes before it (3-12?456789_18.png)   e.g. --crops out/crops
+                      CANDIDATE_ITEM-PART.png; a digit that reads as "?" is "x" in the
+                      name, and then, or when several sheets read the same number, the
+                      index of the sheet's scan goes before it (3-12x456789_18.png)
+                                                              e.g. --crops out/crops
   --dpi N             resolution of the --aligned pages and --crops pictures (default 150, as
                       the OMRChecker templates of varelo generate --omr-format omrchecker)
                                                               e.g. --dpi 200

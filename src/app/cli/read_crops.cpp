@@ -1,6 +1,8 @@
 #include "read_crops.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <opencv2/imgcodecs.hpp>
@@ -17,26 +19,35 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The candidate as names show it: what was read, "?" when nothing was.
-std::string CandidateOf(const read::SheetResult& sheet) {
-    return sheet.candidate.empty() ? "?" : sheet.candidate;
+// What Windows, the SMB shares schools keep scans on and FAT sticks refuse in a file name.
+bool UnsafeInFileName(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7f || std::strchr("?*:\"<>|\\/", c) != nullptr;
 }
 
 }  // namespace
 
+std::string CandidateInFileName(const std::string& candidate) {
+    if (candidate.empty()) return "x";  // a page 2 without its page 1
+    std::string name = candidate;
+    std::replace_if(name.begin(), name.end(), UnsafeInFileName, 'x');
+    return name;
+}
+
 std::vector<CropFile> PlanCrops(const layout::OmrTemplate& t,
                                 const std::vector<read::ScanReading>& scans,
                                 const std::vector<read::SheetResult>& sheets) {
-    std::map<std::string, int> sheetsPerCandidate;
+    std::map<std::string, int> sheetsPerName;
     for (const read::SheetResult& s : sheets)
-        if (s.status != read::SheetStatus::Error) ++sheetsPerCandidate[CandidateOf(s)];
+        if (s.status != read::SheetStatus::Error) ++sheetsPerName[CandidateInFileName(s.candidate)];
 
     std::vector<CropFile> out;
     for (const read::SheetResult& sheet : sheets) {
         if (sheet.status == read::SheetStatus::Error) continue;
-        const std::string candidate = CandidateOf(sheet);
-        const bool prefixed =
-            candidate.find('?') != std::string::npos || sheetsPerCandidate[candidate] > 1;
+        const std::string candidate = CandidateInFileName(sheet.candidate);
+        // A name that is not the number as read, or that another sheet's crops share, could
+        // meet another sheet's: the scan index makes it the sheet's own.
+        const bool prefixed = candidate != sheet.candidate || sheetsPerName[candidate] > 1;
         const std::string stem =
             (prefixed ? std::to_string(sheet.scan + 1) + "-" : std::string()) + candidate;
         std::vector<size_t> sheetScans{sheet.scan};
@@ -56,7 +67,7 @@ std::vector<CropFile> PlanCrops(const layout::OmrTemplate& t,
 }
 
 bool MayBeCropName(const std::string& fileName) {
-    static const std::regex crop(R"(([0-9]+-)?[0-9?]+_[0-9]+(-[0-9]+)?\.png)");
+    static const std::regex crop(R"(([0-9]+-)?[0-9x]+_[0-9]+(-[0-9]+)?\.png)");
     return std::regex_match(fileName, crop);
 }
 

@@ -20,10 +20,14 @@ struct CropFile {
     std::string name;   // CANDIDATE_ITEM.png, CANDIDATE_ITEM-PART.png, or N- before them
 };
 
+// The candidate number as file names carry it on every common file system: an unread digit
+// ("?"), or any other character such a system refuses, becomes "x"; an unknown number is "x".
+std::string CandidateInFileName(const std::string& candidate);
+
 // The pictures to cut from the scans that were read: every region of the page each scan shows,
-// named by the candidate number of the sheet it belongs to. The number goes first unchanged;
-// when it holds "?" (or is unknown, as for a page 2 without its page 1) or several sheets read
-// the same number, the index of the sheet's first scan is put before it ("3-").
+// named by the candidate number of the sheet it belongs to. The number goes first as read;
+// when it has an unread digit (or is unknown, as for a page 2 without its page 1) or several
+// sheets read the same number, the index of the sheet's first scan is put before it ("3-").
 std::vector<CropFile> PlanCrops(const layout::OmrTemplate& t,
                                 const std::vector<read::ScanReading>& scans,
                                 const std::vector<read::SheetResult>& sheets);
