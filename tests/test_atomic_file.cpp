@@ -18,31 +18,20 @@
 #include "host/docx/writer.h"
 #include "host/registration.h"
 #include "layout/omr_template.h"
+#include "temp_dir.h"
 
 namespace fs = std::filesystem;
 using namespace varelo;
+using varelo::testing::ReadFile;
 
 namespace {
 
 class AtomicFile : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "varelo-atomic-XXXXXX").string();
-        ASSERT_TRUE(mkdtemp(pattern.data()));
-        dir_ = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    static std::string Read(const fs::path& p) {
-        std::ifstream in(p, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-    std::vector<std::string> Entries() const {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    fs::path dir_;
+    void SetUp() override { ASSERT_FALSE(dir_.empty()); }
+    std::vector<std::string> Entries() const { return tmp_.Entries(); }
+    const varelo::testing::TempDir tmp_{"varelo-atomic"};
+    const fs::path dir_ = tmp_.path();
 };
 
 // A process that has ended: its id names nobody (until the system reuses it, long after).
@@ -68,9 +57,9 @@ TEST_F(AtomicFile, PlantedSymlinksAtLikelyTemporaryNamesAreNeverFollowed) {
     t.layout = "A4单栏";
     layout::WriteOmrTemplate(t, (dir_ / "omr.json").string(), layout::OmrFormat::Varelo, 150);
     host::SaveFileAtomically((dir_ / "other").string(), "new");
-    EXPECT_EQ(Read(victim), "keep");
-    EXPECT_EQ(Read(dir_ / "omr.json"), layout::OmrTemplateJson(t));
-    EXPECT_EQ(Read(dir_ / "other"), "new");
+    EXPECT_EQ(ReadFile(victim), "keep");
+    EXPECT_EQ(ReadFile(dir_ / "omr.json"), layout::OmrTemplateJson(t));
+    EXPECT_EQ(ReadFile(dir_ / "other"), "new");
     EXPECT_FALSE(fs::is_symlink(dir_ / "omr.json"));
 }
 
@@ -138,6 +127,6 @@ TEST_F(AtomicFile, TheRegistrationRecordIsSavedTheSameWay) {
     std::ofstream(dir_ / "victim") << "keep";
     fs::create_symlink(dir_ / "victim", dir_ / ("addins.json.tmp" + pid));
     host::WriteAddIn(record.string(), host::VareloAddIn());
-    EXPECT_EQ(Read(dir_ / "victim"), "keep");
+    EXPECT_EQ(ReadFile(dir_ / "victim"), "keep");
     EXPECT_EQ(host::ReadAddIns(record.string()).size(), 1u);
 }

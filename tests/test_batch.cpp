@@ -4,20 +4,11 @@
 #include <fstream>
 
 #include "batch.h"
+#include "temp_dir.h"
 
 namespace fs = std::filesystem;
 using namespace varelo::cli;
-
-namespace {
-
-fs::path FreshFolder(const std::string& name) {
-    const fs::path dir = fs::temp_directory_path() / ("varelo-batch-" + name);
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir;
-}
-
-}  // namespace
+using varelo::testing::TempDir;
 
 TEST(BatchJobs, MissingKeysTakeTheDialogDefaultsAndNumbersMayBeText) {
     const auto jobs = ParseJobs(R"([{}, {"digits": 8, "groups": [{"name": "判断题", "items": "10",
@@ -68,7 +59,8 @@ TEST(BatchJobs, AJobWithABadValueFailsAloneWithTheKeyNamed) {
 }
 
 TEST(BatchJobs, BadJobIsReportedByNumberWhileTheOthersAreWritten) {
-    const fs::path dir = FreshFolder("mixed");
+    const TempDir tmp("varelo-batch");
+    const fs::path dir = tmp.path();
     std::vector<BatchJob> jobs(5);
     jobs[1].digits = "13";
     jobs[3].subtitle = "";
@@ -102,7 +94,8 @@ TEST(BatchJobs, SheetsAreNumberedWideEnoughForTheWholeBatch) {
 }
 
 TEST(BatchJobs, AFolderThatCannotBeWrittenFailsEveryJobWithTheReason) {
-    const fs::path dir = FreshFolder("blocked");
+    const TempDir tmp("varelo-batch");
+    const fs::path dir = tmp.path();
     std::ofstream(dir / "file") << "x";
     BatchSettings settings;
     settings.folder = (dir / "file").string();

@@ -7,14 +7,15 @@
 #include <fstream>
 
 #include "batch.h"
+#include "temp_dir.h"
 
 namespace fs = std::filesystem;
 using namespace varelo::cli;
 
 TEST(JobFileLimits, OnlyRegularFilesUpToTheLimitAreRead) {
-    std::string pattern = (fs::temp_directory_path() / "varelo-limits-XXXXXX").string();
-    ASSERT_TRUE(mkdtemp(pattern.data()));
-    const fs::path dir = pattern;
+    const varelo::testing::TempDir tmp("varelo-limits");
+    const fs::path dir = tmp.path();
+    ASSERT_FALSE(dir.empty());
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
     std::ofstream(dir / "huge") << "[";
     fs::resize_file(dir / "huge", kMaxJobFileBytes + 1);  // sparse: costs no disk
@@ -36,5 +37,4 @@ TEST(JobFileLimits, OnlyRegularFilesUpToTheLimitAreRead) {
         }
     }
     EXPECT_EQ(ReadJobFile((dir / "jobs.json").string()), "[{}]");
-    fs::remove_all(dir);
 }

@@ -11,6 +11,7 @@
 #include "batch.h"
 #include "cli_run.h"
 #include "command_files.h"
+#include "temp_dir.h"
 
 namespace fs = std::filesystem;
 using namespace varelo::cli;
@@ -20,23 +21,18 @@ namespace {
 class CliOutputs : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "varelo-outputs-XXXXXX").string();
-        ASSERT_TRUE(mkdtemp(pattern.data()));
-        dir_ = pattern;
-        previous_ = fs::current_path();
+        ASSERT_FALSE(dir_.empty());
         fs::current_path(dir_);
     }
-    void TearDown() override {
-        fs::current_path(previous_);
-        fs::remove_all(dir_);
-    }
+    void TearDown() override { fs::current_path(previous_); }
     static std::vector<std::string> Split(const std::string& line) {
         std::vector<std::string> args;
         std::istringstream in(line);
         for (std::string a; in >> a;) args.push_back(a);
         return args;
     }
-    fs::path dir_, previous_;
+    const varelo::testing::TempDir tmp_{"varelo-outputs"};
+    const fs::path dir_ = tmp_.path(), previous_ = fs::current_path();
 };
 
 }  // namespace

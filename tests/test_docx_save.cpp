@@ -15,38 +15,25 @@
 #include "docx_test_util.h"
 #include "host/docx/writer.h"
 #include "host/table.h"
+#include "temp_dir.h"
 
 namespace fs = std::filesystem;
 using namespace varelo::host;
+using varelo::testing::ReadFile;
 
 namespace {
 
 class DocxSave : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "varelo-save-XXXXXX").string();
-        ASSERT_TRUE(mkdtemp(pattern.data()));
-        dir_ = pattern;
-    }
-    void TearDown() override {
+    void SetUp() override { ASSERT_FALSE(dir_.empty()); }
+    void TearDown() override {  // a test may leave the folder read-only
         std::error_code ec;
         fs::permissions(dir_, fs::perms::owner_all, ec);
-        fs::remove_all(dir_, ec);
-    }
-    static std::string Read(const fs::path& p) {
-        std::ifstream in(p, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
     static void Write(const fs::path& p, const std::string& s) {
         std::ofstream(p, std::ios::binary) << s;
     }
-    // Names in the folder, so leftovers of a failed save show.
-    std::vector<std::string> Entries() const {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> Entries() const { return tmp_.Entries(); }
     // SaveDocx must throw SaveError whose message names the file.
     static void ExpectRefused(const Document& doc, const std::string& path) {
         try {
@@ -56,7 +43,8 @@ class DocxSave : public ::testing::Test {
             EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
         }
     }
-    fs::path dir_;
+    const varelo::testing::TempDir tmp_{"varelo-save"};
+    const fs::path dir_ = tmp_.path();
     Document doc_;
 };
 
@@ -67,8 +55,8 @@ TEST_F(DocxSave, ReplacesAnEarlierFileAndKeepsItsPermissions) {
     Write(target, "old");
     chmod(target.c_str(), 0640);
     SaveDocx(doc_, target);
-    EXPECT_EQ(Read(target), DocxBytes(doc_));
-    EXPECT_NO_THROW(varelo::testing::Unzip(Read(target)));
+    EXPECT_EQ(ReadFile(target), DocxBytes(doc_));
+    EXPECT_NO_THROW(varelo::testing::Unzip(ReadFile(target)));
     struct stat st {};
     stat(target.c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
@@ -89,7 +77,7 @@ TEST_F(DocxSave, UnwritablePlacesAreRefusedWithTheReason) {
     } catch (const SaveError& e) {
         EXPECT_NE(std::string(e.what()).find("No such file or directory"), std::string::npos);
     }
-    EXPECT_EQ(Read(file), "x");
+    EXPECT_EQ(ReadFile(file), "x");
     EXPECT_EQ(Entries(), (std::vector<std::string>{"folder", "plain"}));
 }
 
@@ -101,7 +89,7 @@ TEST_F(DocxSave, ReadOnlyFolderIsRefused) {
     chmod(dir_.c_str(), 0555);
     ExpectRefused(doc_, target);
     chmod(dir_.c_str(), 0755);
-    EXPECT_EQ(Read(target), "old");
+    EXPECT_EQ(ReadFile(target), "old");
     EXPECT_EQ(Entries(), std::vector<std::string>{"sheet.docx"});
 }
 
@@ -123,7 +111,7 @@ TEST_F(DocxSave, FullDiskLeavesTheEarlierFileAndNoPartialOne) {
     }
     setrlimit(RLIMIT_FSIZE, &saved);
     signal(SIGXFSZ, previous);
-    EXPECT_EQ(Read(target), "old");
+    EXPECT_EQ(ReadFile(target), "old");
     EXPECT_EQ(Entries(), std::vector<std::string>{"sheet.docx"});
 }
 
@@ -147,7 +135,7 @@ TEST_F(DocxSave, FullFileSystemLeavesTheEarlierFileAndNoPartialOne) {
             t.At(r, c).InsertAfter(std::to_string(r * 1000003 % 99991 * c));
     ASSERT_GT(DocxBytes(doc_).size(), 16u * 1024);
     ExpectRefused(doc_, target.string());
-    EXPECT_EQ(Read(target), "old");
+    EXPECT_EQ(ReadFile(target), "old");
     std::vector<std::string> left;
     for (const auto& e : fs::directory_iterator(mnt)) left.push_back(e.path().filename());
     EXPECT_EQ(left, std::vector<std::string>{"sheet.docx"});

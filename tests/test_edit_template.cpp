@@ -4,31 +4,20 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "cli_run.h"
 #include "host/docx/reader.h"
 #include "host/docx/writer.h"
+#include "temp_dir.h"
 
 namespace fs = std::filesystem;
+using varelo::testing::ReadFile;
 using varelo::testing::RunVarelo;
 
-namespace {
-
-std::string Read(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-}  // namespace
-
 TEST(EditTemplate, AnEditedSheetExportsTheTemplateItWasMadeWith) {
-    std::string pattern = (fs::temp_directory_path() / "varelo-edit-omr-XXXXXX").string();
-    ASSERT_TRUE(mkdtemp(pattern.data()));
-    const fs::path dir = pattern;
+    const varelo::testing::TempDir tmp("varelo-edit-omr");
+    const fs::path dir = tmp.path();
+    ASSERT_FALSE(dir.empty());
     const std::string d = dir.string() + "/";
     ASSERT_EQ(
         RunVarelo("generate --layout A4单栏 --digits 7 -o " + d + "s.docx --omr " + d + "made.json")
@@ -41,9 +30,9 @@ TEST(EditTemplate, AnEditedSheetExportsTheTemplateItWasMadeWith) {
     const auto run = RunVarelo("edit " + d + "s.docx -o " + d + "e.docx --select 100,3:103,20 " +
                                "--merge --omr " + d + "edited.json");
     ASSERT_EQ(run.status, 0) << run.output;
-    EXPECT_EQ(Read(dir / "edited.json"), Read(dir / "p.json"));
-    EXPECT_NE(Read(dir / "edited.json").find("\"layout\": \"A4单栏\""), std::string::npos);
-    EXPECT_NE(Read(dir / "edited.json").find("\"digits\": 7"), std::string::npos);
+    EXPECT_EQ(ReadFile(dir / "edited.json"), ReadFile(dir / "p.json"));
+    EXPECT_NE(ReadFile(dir / "edited.json").find("\"layout\": \"A4单栏\""), std::string::npos);
+    EXPECT_NE(ReadFile(dir / "edited.json").find("\"digits\": 7"), std::string::npos);
 
     // Without its settings part the sheet's grid gives the same template; with written-answer
     // sections it cannot, and nothing is written.
@@ -59,7 +48,7 @@ TEST(EditTemplate, AnEditedSheetExportsTheTemplateItWasMadeWith) {
     const auto bare =
         RunVarelo("edit " + d + "s-bare.docx -o " + d + "b.docx --omr " + d + "bare.json");
     ASSERT_EQ(bare.status, 0) << bare.output;
-    EXPECT_EQ(Read(dir / "bare.json"), Read(dir / "p.json"));
+    EXPECT_EQ(ReadFile(dir / "bare.json"), ReadFile(dir / "p.json"));
     const auto written =
         RunVarelo("edit " + d + "w-bare.docx -o " + d + "x.docx --omr " + d + "x.json");
     EXPECT_EQ(written.status, 1);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "dialog_sheet.h"
+#include "temp_dir.h"
 
 using namespace varelo;
 using layout::OmrTemplate;
@@ -150,9 +151,8 @@ TEST(OmrTemplate, RefusesASheetThatDoesNotMatchItsForm) {
 }
 
 TEST(OmrTemplate, WritesItsJsonAtomically) {
-    const fs::path dir = fs::temp_directory_path() / "varelo_omr_template_write";
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    const varelo::testing::TempDir tmp("varelo-omr-template");
+    const fs::path& dir = tmp.path();
     const OmrTemplate t = Sheet("8开双栏", {{"选择题", "7", "3", "0.5"}}, "4").Template();
 
     const std::string file = (dir / "sheet.json").string();
@@ -179,7 +179,6 @@ TEST(OmrTemplate, WritesItsJsonAtomically) {
                  layout::OmrError);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()),
               2);  // no leftovers
-    fs::remove_all(dir);
 }
 
 // OMRChecker puts value v of field f of a block at origin + (f * labelsGap, v * bubblesGap).

@@ -9,10 +9,12 @@
 #include "host/registration.h"
 #include "page_view.h"
 #include "render/page_renderer.h"
+#include "temp_dir.h"
 
 using namespace desk_harness;
 using varelo::desk::SettingsDialog;
 namespace host = varelo::host;
+using varelo::testing::TempDir;
 
 namespace {
 
@@ -42,9 +44,8 @@ void Mouse(QWidget* target, QEvent::Type type, QPoint at, Qt::KeyboardModifiers 
 
 TEST(DeskWindow, FreshStartRegistersTheAddInAndShowsItsBar) {
     App();
-    const auto dir = std::filesystem::temp_directory_path() / "varelo-desk-window-test";
-    std::filesystem::remove_all(dir);
-    const std::string record = (dir / "addins.json").string();
+    const TempDir tmp("varelo-desk-window");
+    const std::string record = (tmp.path() / "varelo" / "addins.json").string();  // no folder yet
 
     varelo::desk::MainWindow window(VARELO_RESOURCES_DIR);
     window.LoadAddIns(record);
@@ -83,16 +84,14 @@ TEST(DeskWindow, FreshStartRegistersTheAddInAndShowsItsBar) {
     second.LoadAddIns(record);
     EXPECT_EQ(second.AddIn(), nullptr);
     EXPECT_EQ(second.App().commandBars.Count(), 0);
-    std::filesystem::remove_all(dir);
 }
 
 // An add-in folder without its mask: the start-up shows the error number and description on
 // two lines, and the add-in is still connected with its bar left hidden as far as it was built.
 TEST(DeskWindow, MissingMaskIsReportedAtStartUpAndTheAddInStillConnects) {
     App();
-    const auto dir = std::filesystem::temp_directory_path() / "varelo-desk-no-mask";
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
+    const TempDir tmp("varelo-desk-no-mask");
+    const std::filesystem::path& dir = tmp.path();
     std::filesystem::copy_file(std::filesystem::path(VARELO_RESOURCES_DIR) / "vko.bmp",
                                dir / "vko.bmp");
 
@@ -108,7 +107,6 @@ TEST(DeskWindow, MissingMaskIsReportedAtStartUpAndTheAddInStillConnects) {
     ASSERT_NE(bar, nullptr);
     EXPECT_FALSE(bar->visible);
     EXPECT_EQ(bar->controls.size(), 1u);
-    std::filesystem::remove_all(dir);
 }
 
 TEST(DeskWindow, OkGeneratesTheExampleSheetAndClosingAnyDocumentDisablesTheTools) {

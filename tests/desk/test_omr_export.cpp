@@ -7,6 +7,7 @@
 #include "desk_harness.h"
 #include "host/docx/reader.h"
 #include "host/docx/writer.h"
+#include "temp_dir.h"
 
 using namespace varelo;
 using desk_harness::Desk;
@@ -21,9 +22,8 @@ QAction* ExportAction(varelo::desk::MainWindow& window) {
 }
 
 TEST(DeskOmrExport, SheetsMadeHereExportTheirTemplate) {
-    const fs::path dir = fs::temp_directory_path() / "varelo_desk_omr";
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    const varelo::testing::TempDir tmp("varelo-desk-omr");
+    const fs::path& dir = tmp.path();
     Desk desk;
     QAction* action = ExportAction(*desk.window);
     ASSERT_NE(action, nullptr);
@@ -79,7 +79,6 @@ TEST(DeskOmrExport, SheetsMadeHereExportTheirTemplate) {
     EXPECT_TRUE(desk.window->CloseDocument());
     desk.app().CloseAllDocuments();
     EXPECT_FALSE(action->isEnabled());
-    fs::remove_all(dir);
 }
 
 }  // namespace

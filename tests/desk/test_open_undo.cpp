@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QTest>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <string>
 
@@ -13,31 +12,21 @@
 #include "host/docx/xml.h"
 #include "host/docx/zip.h"
 #include "page_view.h"
+#include "temp_dir.h"
 
 using namespace desk_harness;
 namespace fs = std::filesystem;
 namespace host = varelo::host;
+using varelo::testing::TempDir;
 
 namespace {
 
 const std::vector<bool> kOn(5, true), kOff(5, false);
 
-class TempFolder {
-  public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "varelo-open-XXXXXX").string();
-        if (mkdtemp(pattern.data())) path_ = pattern;
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    QString Write(const std::string& name, const std::string& bytes) const {
-        std::ofstream(path_ / name, std::ios::binary) << bytes;
-        return QString::fromStdString((path_ / name).string());
-    }
-    fs::path path_;
-};
+// A file of these bytes in the folder, by the path the window's File > Open is given.
+QString Written(const TempDir& tmp, const std::string& name, const std::string& bytes) {
+    return QString::fromStdString(tmp.Write(name, bytes).string());
+}
 
 // The bytes of an A3三栏 sheet made by the settings dialog's OK path.
 std::string SheetBytes() {
@@ -54,7 +43,7 @@ void PressCtrlZ(varelo::desk::MainWindow& window) {
 }  // namespace
 
 TEST(DeskOpen, DamagedOrForeignFilesAreRefusedWithOneMessageAndNothingChanges) {
-    TempFolder tmp;
+    const TempDir tmp("varelo-open");
     const std::string good = SheetBytes();
     ASSERT_FALSE(good.empty());
     host::docx::ZipWriter foreign(1);
@@ -62,11 +51,11 @@ TEST(DeskOpen, DamagedOrForeignFilesAreRefusedWithOneMessageAndNothingChanges) {
                 "<Properties><Application>Microsoft Office Word</Application></Properties>");
     foreign.Add("word/document.xml", "<w:document/>");
     const std::map<std::string, QString> files = {
-        {"truncated zip", tmp.Write("truncated.docx", good.substr(0, good.size() / 2))},
-        {"another program's .docx", tmp.Write("foreign.docx", foreign.Finish())},
-        {"random bytes", tmp.Write("random.docx", std::string(5000, '\xa7'))},
-        {"missing file", QString::fromStdString((tmp.path_ / "missing.docx").string())},
-        {"a folder", QString::fromStdString(tmp.path_.string())},
+        {"truncated zip", Written(tmp, "truncated.docx", good.substr(0, good.size() / 2))},
+        {"another program's .docx", Written(tmp, "foreign.docx", foreign.Finish())},
+        {"random bytes", Written(tmp, "random.docx", std::string(5000, '\xa7'))},
+        {"missing file", QString::fromStdString((tmp.path() / "missing.docx").string())},
+        {"a folder", QString::fromStdString(tmp.path().string())},
     };
 
     Desk desk;
@@ -93,7 +82,7 @@ TEST(DeskOpen, DamagedOrForeignFilesAreRefusedWithOneMessageAndNothingChanges) {
 }
 
 TEST(DeskOpen, ADocumentWithWhatCannotBeKeptOpensReadOnlyAndSaysWhatAtOnce) {
-    TempFolder tmp;
+    const TempDir tmp("varelo-open");
     const std::string w = "http://schemas.openxmlformats.org/wordprocessingml/2006/main";
     host::docx::ZipWriter zip(1);
     zip.Add("_rels/.rels",
@@ -106,7 +95,7 @@ TEST(DeskOpen, ADocumentWithWhatCannotBeKeptOpensReadOnlyAndSaysWhatAtOnce) {
                                      "<w:sectPr><w:pgSz w:w=\"11906\" w:h=\"16838\"/></w:sectPr>"
                                      "</w:body></w:document>");
     Desk desk;
-    ASSERT_TRUE(desk.window->OpenFile(tmp.Write("picture.docx", zip.Finish())));
+    ASSERT_TRUE(desk.window->OpenFile(Written(tmp, "picture.docx", zip.Finish())));
     ASSERT_EQ(desk.messages.size(), 1u);
     EXPECT_NE(desk.messages[0].find("以只读方式打开"), std::string::npos) << desk.messages[0];
     EXPECT_NE(desk.messages[0].find("pictures or text boxes"), std::string::npos);
@@ -114,8 +103,8 @@ TEST(DeskOpen, ADocumentWithWhatCannotBeKeptOpensReadOnlyAndSaysWhatAtOnce) {
 }
 
 TEST(DeskOpen, ASavedSheetOpensAsTheActiveDocumentWithItsToolsOn) {
-    TempFolder tmp;
-    const QString path = tmp.Write("期末.docx", SheetBytes());
+    const TempDir tmp("varelo-open");
+    const QString path = Written(tmp, "期末.docx", SheetBytes());
     Desk desk;
     EXPECT_EQ(desk.toolsEnabled(), kOff);
     ASSERT_TRUE(desk.window->OpenFile(path));
@@ -136,9 +125,9 @@ TEST(DeskOpen, ASavedSheetOpensAsTheActiveDocumentWithItsToolsOn) {
 }
 
 TEST(DeskUndo, CtrlZTakesBackEachToolThatChangedTheSheet) {
-    TempFolder tmp;
+    const TempDir tmp("varelo-open");
     Desk desk;
-    ASSERT_TRUE(desk.window->OpenFile(tmp.Write("sheet.docx", SheetBytes())));
+    ASSERT_TRUE(desk.window->OpenFile(Written(tmp, "sheet.docx", SheetBytes())));
     host::Document& doc = *desk.app().ActiveDocument();
     host::Table* grid = &doc.Tables(1);
     auto select = [&](const host::CellRect& r) { desk.app().selection.SelectCells(*grid, r); };

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "temp_dir.h"
+
 namespace varelo::interop {
 
 inline bool OnPath(const std::string& program) {
@@ -42,24 +44,7 @@ inline int RunCommand(const std::string& command, std::string& output) {
     return pclose(pipe);
 }
 
-class TempDir {
-  public:
-    TempDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "varelo-lo-XXXXXX").string();
-        if (mkdtemp(pattern.data())) path_ = pattern;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-
-  private:
-    std::filesystem::path path_;
-};
+using varelo::testing::TempDir;
 
 // Converts every file to PDF in outDir with ONE start of the office program (the slow part),
 // under a fresh HOME so that no earlier profile interferes. Returns the exit status.

@@ -2,13 +2,10 @@
 // from the .docx itself, so the PDF carries the font and the page shows bubbles and solid
 // marks where the scanner template expects them, not plain letters.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <QImage>
 #include <algorithm>
-#include <array>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <regex>
@@ -18,9 +15,11 @@
 
 #include "dialog_sheet.h"
 #include "host/docx/writer.h"
+#include "office_support.h"
 
 namespace fs = std::filesystem;
 using namespace varelo;
+using namespace varelo::interop;
 
 namespace {
 
@@ -29,46 +28,10 @@ constexpr double kPixelsPerMm = kDpi / 25.4;
 // LibreOffice places lines a fraction of a millimetre from where the renderer does.
 constexpr int kSlack = 8;  // pixels, 1 mm
 
-std::string Quote(const std::string& s) {
-    std::string out = "'";
-    for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-// Runs a shell command; returns its exit status and stdout+stderr.
-int RunCommand(const std::string& command, std::string& output) {
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return -1;
-    std::array<char, 4096> buf;
-    while (size_t n = fread(buf.data(), 1, buf.size(), pipe)) output.append(buf.data(), n);
-    return pclose(pipe);
-}
-
-bool Installed(const std::string& program) {
-    std::string ignored;
-    return RunCommand("command -v " + program, ignored) == 0;
-}
-
 std::string Lower(std::string s) {
     for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
 }
-
-class TempDir {
-  public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "varelo-font-XXXXXX").string();
-        if (mkdtemp(pattern.data())) path_ = pattern;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        if (!path_.empty()) fs::remove_all(path_, ec);
-    }
-    const fs::path& path() const { return path_; }
-
-  private:
-    fs::path path_;
-};
 
 struct Box {
     int x, y, w, h;
@@ -175,7 +138,7 @@ std::string MarkFault(const Page& page, const layout::OmrMark& mark) {
 
 TEST(EmbeddedFont, LibreOfficePrintsTheSheetWithTheFontItCarries) {
     for (const char* program : {"soffice", "pdffonts", "pdftoppm", "fc-list"})
-        if (!Installed(program))
+        if (!OnPath(program))
             GTEST_SKIP() << program
                          << " is not installed (libreoffice-writer-nogui, poppler-utils, "
                             "fontconfig)";
@@ -190,22 +153,14 @@ TEST(EmbeddedFont, LibreOfficePrintsTheSheetWithTheFontItCarries) {
     ASSERT_FALSE(tmp.path().empty());
 
     const fixture::DialogSheet made("A3三栏");
-    const host::Document* doc = made.doc;
-    ASSERT_NE(doc, nullptr);
+    ASSERT_NE(made.doc, nullptr);
     const layout::OmrTemplate sheet = made.Template();
-    const fs::path docx = tmp.path() / "sheet.docx", home = tmp.path() / "home";
-    host::SaveDocx(*doc, docx.string());
+    const fs::path docx = tmp.path() / "sheet.docx";
+    host::SaveDocx(*made.doc, docx.string());
 
     // A fresh HOME gives the office program a fresh profile, with no font left from earlier.
-    fs::create_directories(home);
     std::string log;
-    ASSERT_EQ(RunCommand("HOME=" + Quote(home.string()) +
-                             " timeout 600 soffice --headless --norestore --convert-to pdf "
-                             "--outdir " +
-                             Quote(tmp.path().string()) + " " + Quote(docx.string()),
-                         log),
-              0)
-        << log;
+    ASSERT_EQ(ConvertToPdf({docx}, tmp.path() / "home", tmp.path(), log), 0) << log;
     const fs::path pdf = tmp.path() / "sheet.pdf";
     ASSERT_TRUE(fs::exists(pdf)) << log;
 
