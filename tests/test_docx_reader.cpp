@@ -246,18 +246,21 @@ TEST(DocxReader, OpensFromAFileAndNamesTheDocumentAfterIt) {
 TEST(DocxReader, RefusesWhatIsDamaged) {
     const std::string good = DocxBytes(RichDocument());
     const std::string document = varelo::testing::Unzip(good).at("word/document.xml");
+    // The name in the document part's local header (small parts are stored, so the name
+    // also appears as text in the relationships before it).
+    const size_t local = good.find(std::string("\0\0word/document.xml", 19)) + 2;
     std::string flipped = good;
     // A byte inside the deflated document part, just past its local header.
-    flipped[good.find("word/document.xml") + 17 + 40] ^= 0x55;
+    flipped[local + 17 + 40] ^= 0x55;
     std::string grid64;
     for (int i = 0; i < 64; ++i) grid64 += "<w:gridCol/>";
     // The document part's declared size, 22 bytes into its local header and 24 into its entry
     // in the directory, grown: in both the sizes lie, in the directory alone they disagree.
-    const auto grown = [&](bool local) {
+    const auto grown = [&](bool inLocalHeader) {
         std::string bytes = good;
-        const size_t name = bytes.find("word/document.xml"),
-                     entry = bytes.rfind("word/document.xml");
-        for (const size_t at : {local ? name - 30 + 22 : std::string::npos, entry - 46 + 24})
+        const size_t entry = bytes.rfind("word/document.xml");
+        for (const size_t at :
+             {inLocalHeader ? local - 30 + 22 : std::string::npos, entry - 46 + 24})
             if (at != std::string::npos) bytes[at + 1] = static_cast<char>(bytes[at + 1] + 1);
         return bytes;
     };

@@ -1,7 +1,9 @@
 // The zip writer under the .docx package, checked by reading its output with libzip.
 #include <gtest/gtest.h>
+#include <zip.h>
 #include <zlib.h>
 
+#include <map>
 #include <random>
 #include <string>
 
@@ -34,4 +36,42 @@ TEST(DocxZip, StreamedEntriesReadBackIntact) {
     EXPECT_EQ(parts.at("a.xml"), "<a/>");
     EXPECT_EQ(parts.at("empty"), "");
     EXPECT_TRUE(parts.at("big/part.xml") == big);
+}
+
+// Small parts are stored, larger ones deflated; either way the local header and the central
+// directory agree (libzip checks them against each other) and the bytes come back.
+TEST(DocxZip, SmallEntriesAreStoredLargerOnesDeflated) {
+    const struct {
+        size_t size;
+        bool stored;
+    } cases[] = {{1, true},
+                 {ZipWriter::kStoreBelow - 1, true},
+                 {ZipWriter::kStoreBelow, false},
+                 {5 * ZipWriter::kStoreBelow, false}};
+    ZipWriter zip(3);
+    std::map<std::string, std::string> written;
+    for (const auto& c : cases) {
+        std::string data;
+        while (data.size() < c.size) data += "<w:p/>" + std::to_string(data.size());
+        data.resize(c.size);
+        const std::string name = "part" + std::to_string(c.size) + ".xml";
+        zip.Add(name, data);
+        written[name] = data;
+    }
+    const std::string bytes = zip.Finish();
+    EXPECT_EQ(varelo::testing::Unzip(bytes), written);
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* src = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
+    zip_t* archive = zip_open_from_source(src, ZIP_RDONLY | ZIP_CHECKCONS, &error);
+    ASSERT_NE(archive, nullptr);
+    for (const auto& c : cases) {
+        zip_stat_t st;
+        ASSERT_EQ(zip_stat(archive, ("part" + std::to_string(c.size) + ".xml").c_str(), 0, &st), 0);
+        EXPECT_EQ(st.comp_method, c.stored ? ZIP_CM_STORE : ZIP_CM_DEFLATE) << c.size;
+        if (!c.stored) {
+            EXPECT_LT(st.comp_size, st.size) << c.size;
+        }
+    }
+    zip_close(archive);
 }

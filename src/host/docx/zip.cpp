@@ -17,7 +17,13 @@ namespace {
 constexpr uint16_t kDosTime = 0;
 constexpr uint16_t kDosDate = (1 << 5) | 1;
 constexpr uint16_t kVersion = 20;  // 2.0: deflate
+constexpr uint16_t kStored = 0;
 constexpr uint16_t kDeflated = 8;
+
+// The version a reader needs: 1.0 for a stored entry, 2.0 for a deflated one.
+uint16_t VersionNeeded(uint16_t method) {
+    return method == kStored ? 10 : kVersion;
+}
 constexpr uint64_t kMax32 = std::numeric_limits<uint32_t>::max();
 
 [[noreturn]] void Fail(const char* what) {
@@ -93,17 +99,18 @@ DeflatedPart DeflatePart(std::string_view data, int level) {
     return part;
 }
 
-void ZipWriter::LocalHeader(std::string_view name) {
+void ZipWriter::LocalHeader(std::string_view name, uint16_t method) {
     if (open_) Fail("an entry is still open");
     if (name.size() > 0xFFFF) Fail("a part name is too long");
     Entry e;
     e.name = name;
     e.offset = used_;
+    e.method = method;
     // The crc and the sizes are patched in once known.
     Put32(0x04034b50);
-    Put16(kVersion);
+    Put16(VersionNeeded(method));
     Put16(0);  // flags
-    Put16(kDeflated);
+    Put16(method);
     Put16(kDosTime);
     Put16(kDosDate);
     Put32(0);  // crc
@@ -115,22 +122,42 @@ void ZipWriter::LocalHeader(std::string_view name) {
     entries_.push_back(std::move(e));
 }
 
+void ZipWriter::Seal(Entry& e) {
+    Patch32(e.offset + 14, e.crc);
+    Patch32(e.offset + 18, Checked32(e.compressed));
+    Patch32(e.offset + 22, Checked32(e.size));
+}
+
 void ZipWriter::Begin(std::string_view name) {
-    LocalHeader(name);
+    LocalHeader(name, kDeflated);
     if (deflateReset(&z_) != Z_OK) Fail("zlib could not start");
     open_ = true;
 }
 
+void ZipWriter::Add(std::string_view name, std::string_view data) {
+    if (data.size() >= kStoreBelow) {
+        Begin(name);
+        Write(data);
+        End();
+        return;
+    }
+    LocalHeader(name, kStored);
+    PutBytes(data);
+    Entry& e = entries_.back();
+    e.crc = static_cast<uint32_t>(
+        crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
+    e.compressed = e.size = data.size();
+    Seal(e);
+}
+
 void ZipWriter::Add(std::string_view name, const DeflatedPart& part) {
-    LocalHeader(name);
+    LocalHeader(name, kDeflated);
     PutBytes(part.data);
     Entry& e = entries_.back();
     e.crc = part.crc;
     e.compressed = part.data.size();
     e.size = part.size;
-    Patch32(e.offset + 14, e.crc);
-    Patch32(e.offset + 18, Checked32(e.compressed));
-    Patch32(e.offset + 22, Checked32(e.size));
+    Seal(e);
 }
 
 void ZipWriter::Deflate(int flush) {
@@ -174,9 +201,7 @@ void ZipWriter::End() {
     Entry& e = entries_.back();
     e.compressed = z_.total_out;
     open_ = false;
-    Patch32(e.offset + 14, e.crc);
-    Patch32(e.offset + 18, Checked32(e.compressed));
-    Patch32(e.offset + 22, Checked32(e.size));
+    Seal(e);
 }
 
 std::string ZipWriter::Finish() {
@@ -185,9 +210,9 @@ std::string ZipWriter::Finish() {
     for (const Entry& e : entries_) {
         Put32(0x02014b50);
         Put16(kVersion);  // made by
-        Put16(kVersion);  // needed to extract
-        Put16(0);         // flags
-        Put16(kDeflated);
+        Put16(VersionNeeded(e.method));
+        Put16(0);  // flags
+        Put16(e.method);
         Put16(kDosTime);
         Put16(kDosDate);
         Put32(e.crc);

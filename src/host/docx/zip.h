@@ -29,16 +29,18 @@ class ZipWriter {
     ZipWriter(const ZipWriter&) = delete;
     ZipWriter& operator=(const ZipWriter&) = delete;
 
-    // One entry at a time: Begin, any number of Write, End.
+    // A streamed entry, deflated: Begin, any number of Write, End.
     void Begin(std::string_view name);
     void Write(std::string_view data);
     void End();
-    void Add(std::string_view name, std::string_view data) {
-        Begin(name);
-        Write(data);
-        End();
-    }
+    // A whole entry: deflated, or stored when it is below kStoreBelow bytes.
+    void Add(std::string_view name, std::string_view data);
     void Add(std::string_view name, const DeflatedPart& part);
+
+    // Deflating a part of a few hundred bytes costs about as much as a hundred kilobytes of
+    // markup (Huffman trees built and sent, the hash cleared) and saves a few hundred bytes:
+    // below this size a part is stored as it is.
+    static constexpr size_t kStoreBelow = 1024;
 
     // The central directory is appended and the archive's bytes handed over.
     std::string Finish();
@@ -49,8 +51,11 @@ class ZipWriter {
         uint32_t crc = 0;
         uint64_t compressed = 0, size = 0;
         uint64_t offset = 0;
+        uint16_t method = 0;
     };
-    void LocalHeader(std::string_view name);
+    void LocalHeader(std::string_view name, uint16_t method);
+    // The entry's crc and sizes, into its local header.
+    void Seal(Entry& e);
     void Deflate(int flush);
     // Room for n more bytes at used_.
     char* Reserve(size_t n);
