@@ -47,9 +47,9 @@ void ReadCustomXml(PackageReader& package, const std::vector<docx::Relationship>
         CustomXmlPart part{std::move(*item), {}, {}};
         for (const docx::Relationship& props : package.RelationshipsOf(rel.target)) {
             if (props.type != docx::kRelCustomXmlProps) continue;
-            const std::optional<std::string> bytes = package.Read(props.target);
+            std::optional<docx::PartBytes> bytes = package.ReadToParse(props.target);
             if (!bytes) continue;
-            const pugi::xml_document xml = ParsePart(*bytes, props.target);
+            const pugi::xml_document xml = ParsePart(std::move(*bytes), props.target);
             const pugi::xml_node root = xml.document_element();
             for (pugi::xml_attribute a : root.attributes())
                 if (docx::LocalName(a.name()) == "itemID") part.itemId = docx::CleanText(a.value());
@@ -86,9 +86,9 @@ std::string ContentTypeOf(const pugi::xml_document& types, const std::string& pa
 void ReadCarriedParts(PackageReader& package, const std::string& mainPart,
                       const std::vector<docx::Relationship>& rootRels,
                       const std::vector<docx::Relationship>& mainRels, Document& doc) {
-    const std::optional<std::string> typesXml = package.Read(docx::kContentTypesPart);
+    std::optional<docx::PartBytes> typesXml = package.ReadToParse(docx::kContentTypesPart);
     pugi::xml_document types;
-    if (typesXml) types = ParsePart(*typesXml, docx::kContentTypesPart);
+    if (typesXml) types = ParsePart(std::move(*typesXml), docx::kContentTypesPart);
     auto carry = [&](const docx::Relationship& rel, const std::string& source) {
         if (docx::IsWrittenPart(rel.target)) {
             // A part by one of the names the writer uses, under another meaning.
@@ -158,7 +158,7 @@ std::unique_ptr<Document> OpenDocxBytes(std::string_view bytes) {
     const std::vector<docx::Relationship> rootRels = package.RelationshipsOf("");
     const std::string mainPart =
         PartOfType(rootRels, docx::kRelOfficeDocument, docx::kDocumentPart);
-    const std::optional<std::string> body = package.Read(mainPart);
+    std::optional<docx::PartBytes> body = package.ReadToParse(mainPart);
     if (!body) throw OpenError("The document is damaged: it has no " + mainPart + ".");
     const std::vector<docx::Relationship> mainRels = package.RelationshipsOf(mainPart);
 
@@ -167,18 +167,18 @@ std::unique_ptr<Document> OpenDocxBytes(std::string_view bytes) {
     try {
         pugi::xml_document stylesXml;
         const std::string stylesPart = PartOfType(mainRels, docx::kRelStyles, docx::kStylesPart);
-        if (const auto styles = package.Read(stylesPart))
-            stylesXml = ParsePart(*styles, stylesPart);
+        if (auto styles = package.ReadToParse(stylesPart))
+            stylesXml = ParsePart(std::move(*styles), stylesPart);
         const docx::StyleSheet styles(stylesXml.child("w:styles"));
         styles.ApplyTo(*doc);
         {
-            const pugi::xml_document xml = ParsePart(*body, mainPart);
+            const pugi::xml_document xml = ParsePart(std::move(*body), mainPart);
             extent = docx::ReadDocumentXml(xml.child("w:document"), styles, *doc);
         }
         const std::string settingsPart =
             PartOfType(mainRels, docx::kRelSettings, docx::kSettingsPart);
-        if (const auto settings = package.Read(settingsPart))
-            ReadSettings(ParsePart(*settings, settingsPart).child("w:settings"), *doc);
+        if (auto settings = package.ReadToParse(settingsPart))
+            ReadSettings(ParsePart(std::move(*settings), settingsPart).child("w:settings"), *doc);
         ReadCustomXml(package, mainRels, *doc);
         ReadCarriedParts(package, mainPart, rootRels, mainRels, *doc);
     } catch (const HostError& e) {
