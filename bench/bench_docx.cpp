@@ -112,4 +112,39 @@ BENCHMARK(BM_DeflateDocumentXml)
     ->Arg(6)
     ->Unit(benchmark::kMillisecond);
 
+// The floor of the reader's package layer: inflating the sheet's deflated document.xml and
+// checking its crc32, with the stream and the output kept across iterations.
+void BM_InflateDocumentXml(benchmark::State& state) {
+    host::Application app;
+    const std::string xml = host::docx::DocumentXml(A3Sheet(app));
+    z_stream z{};
+    if (deflateInit2(&z, host::docx::kDeflateLevel, Z_DEFLATED, -MAX_WBITS, 8,
+                     Z_DEFAULT_STRATEGY) != Z_OK)
+        throw std::runtime_error("deflateInit2");
+    std::vector<Bytef> deflated(deflateBound(&z, xml.size()));
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(xml.data()));
+    z.avail_in = static_cast<uInt>(xml.size());
+    z.next_out = deflated.data();
+    z.avail_out = static_cast<uInt>(deflated.size());
+    if (deflate(&z, Z_FINISH) != Z_STREAM_END) throw std::runtime_error("deflate");
+    deflated.resize(z.total_out);
+    deflateEnd(&z);
+    z = z_stream{};
+    if (inflateInit2(&z, -MAX_WBITS) != Z_OK) throw std::runtime_error("inflateInit2");
+    std::vector<Bytef> out(xml.size());
+    for (auto _ : state) {
+        inflateReset(&z);
+        z.next_in = deflated.data();
+        z.avail_in = static_cast<uInt>(deflated.size());
+        z.next_out = out.data();
+        z.avail_out = static_cast<uInt>(out.size());
+        if (inflate(&z, Z_FINISH) != Z_STREAM_END) throw std::runtime_error("inflate");
+        const uLong crc = crc32(0, out.data(), static_cast<uInt>(out.size()));
+        benchmark::DoNotOptimize(crc);
+        benchmark::DoNotOptimize(out.data());
+    }
+    inflateEnd(&z);
+}
+BENCHMARK(BM_InflateDocumentXml)->Unit(benchmark::kMillisecond);
+
 }  // namespace
