@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "host/errors.h"
 
@@ -75,7 +76,8 @@ Table::Table(int rows, int columns, TableBehavior behavior, const Cell& blank)
     if (rows < 1 || columns < 1 || rows > 32767 || columns > 63)
         throw HostError(kErrInvalidArgument, "Invalid procedure call or argument");
     const int n = rows * columns;
-    cells_.assign(static_cast<size_t>(n), blank);
+    cells_.push_back(blank);
+    cellOf_.assign(static_cast<size_t>(n), kBlank);
     anchorOf_.resize(static_cast<size_t>(n));
     area_.resize(static_cast<size_t>(n));
     for (int r = 1; r <= rows; ++r)
@@ -89,6 +91,29 @@ Table::Table(int rows, int columns, TableBehavior behavior, const Cell& blank)
     vEdges_.assign(static_cast<size_t>(rows) * static_cast<size_t>(columns + 1), edge);
     rowFormats_.resize(static_cast<size_t>(rows));
     columnWidths_.resize(static_cast<size_t>(columns));
+}
+
+uint32_t Table::CopyBlank() {
+    cells_.push_back(cells_[kBlank]);
+    return static_cast<uint32_t>(cells_.size() - 1);
+}
+
+bool Table::operator==(const Table& other) const {
+    if (rows_ != other.rows_ || columns_ != other.columns_ || anchorOf_ != other.anchorOf_ ||
+        area_ != other.area_ || hEdges_ != other.hEdges_ || vEdges_ != other.vEdges_ ||
+        rowFormats_ != other.rowFormats_ || columnWidths_ != other.columnWidths_ ||
+        preferredWidth != other.preferredWidth || rowAlignment != other.rowAlignment ||
+        topPadding != other.topPadding || bottomPadding != other.bottomPadding ||
+        leftPadding != other.leftPadding || rightPadding != other.rightPadding ||
+        autoFit != other.autoFit)
+        return false;
+    for (size_t s = 0; s < anchorOf_.size(); ++s) {
+        if (anchorOf_[s] != static_cast<int>(s)) continue;
+        const Cell& mine = cells_[cellOf_[s]];
+        const Cell& theirs = other.cells_[other.cellOf_[s]];
+        if (&mine != &theirs && !(mine == theirs)) return false;
+    }
+    return true;
 }
 
 bool Table::CutsMergedCell(const CellRect& rect) const {
@@ -128,12 +153,11 @@ void Table::Merge(const CellRect& rect) {
 
     Content merged;
     for (const CellRect& a : parts) {
-        Cell& cell = At(a.top, a.left);
-        if (cell.Empty()) continue;
-        for (Block& b : cell.content) merged.push_back(std::move(b));
+        if (std::as_const(*this).At(a.top, a.left).Empty()) continue;
+        for (Block& b : At(a.top, a.left).content) merged.push_back(std::move(b));
     }
     const int anchor = Slot(rect.top, rect.left);
-    Cell& target = cells_[static_cast<size_t>(anchor)];
+    Cell& target = OwnCell(static_cast<size_t>(anchor));
     if (merged.empty()) {
         // All empty: the merged cell keeps the first cell's empty paragraph and its format.
         target.content.resize(1);
@@ -142,7 +166,7 @@ void Table::Merge(const CellRect& rect) {
     }
     for (const CellRect& a : parts) {
         const int s = Slot(a.top, a.left);
-        if (s != anchor) cells_[static_cast<size_t>(s)] = Cell{};
+        if (s != anchor) cellOf_[static_cast<size_t>(s)] = kBlank;  // no longer used
     }
     for (int r = rect.top; r <= rect.bottom; ++r)
         for (int c = rect.left; c <= rect.right; ++c)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <deque>
 #include <vector>
 
 #include "host/constants.h"
@@ -74,17 +76,19 @@ struct PreferredWidth {
 // Borders live on the grid's edge segments, so neighbouring cells never disagree.
 class Table {
   public:
-    // Every slot starts as a copy of blank.
+    // Every slot starts as blank. Slots share the one blank cell until they are written: a page
+    // grid has thousands of cells and nearly all stay blank.
     Table(int rows, int columns, TableBehavior behavior = TableBehavior::Word8,
           const Cell& blank = Cell{});
 
     int Rows() const { return rows_; }
     int Columns() const { return columns_; }
 
-    // The cell that covers slot (r, c); throws HostError outside the grid.
-    // Inline, with the edge accessors: a writer asks them for every slot of a page grid.
-    Cell& At(int r, int c) { return cells_[Anchor(r, c)]; }
-    const Cell& At(int r, int c) const { return cells_[Anchor(r, c)]; }
+    // The cell that covers slot (r, c); throws HostError outside the grid. The non-const one
+    // gives a slot that shares the blank cell its own copy first, so hold const references
+    // to read. Inline, with the edge accessors: a writer asks them for every slot of a grid.
+    Cell& At(int r, int c) { return OwnCell(Anchor(r, c)); }
+    const Cell& At(int r, int c) const { return cells_[cellOf_[Anchor(r, c)]]; }
     // The rectangle of the cell that covers slot (r, c).
     CellRect CellArea(int r, int c) const { return area_[Anchor(r, c)]; }
     bool IsAnchor(int r, int c) const {
@@ -126,7 +130,8 @@ class Table {
     double leftPadding = 5.4, rightPadding = 5.4;  // points: the word processor's 0.19 cm
     AutoFit autoFit = AutoFit::Fixed;
 
-    bool operator==(const Table&) const = default;
+    // Equal grids, formats and cells; which slots share the blank cell does not matter.
+    bool operator==(const Table& other) const;
 
   private:
     [[noreturn]] static void NoSuchCell();
@@ -156,13 +161,22 @@ class Table {
         if (c < 1 || c > columns_) NoSuchCell();
         return static_cast<size_t>(c - 1);
     }
+    Cell& OwnCell(size_t anchor) {
+        uint32_t& index = cellOf_[anchor];
+        if (index == kBlank) index = CopyBlank();
+        return cells_[index];
+    }
+    // Appends a copy of the blank cell and returns its index.
+    uint32_t CopyBlank();
+    static constexpr uint32_t kBlank = 0;
     // SetBorder where every cell of rect lies inside it: rect's own outer or inner segments.
     void SetRectangleBorder(const CellRect& rect, BorderType type, const Border& border);
     // One flag per slot: whether a cell that rect touches covers it.
     std::vector<char> TouchedSlots(const CellRect& rect) const;
     int rows_, columns_;
-    std::vector<Cell> cells_;     // one per slot; only anchors are used
-    std::vector<int> anchorOf_;   // slot -> anchor slot
+    std::deque<Cell> cells_;         // the blank cell first, then those written; never moved
+    std::vector<uint32_t> cellOf_;  // anchor slot -> index into cells_
+    std::vector<int> anchorOf_;     // slot -> anchor slot
     std::vector<CellRect> area_;  // anchor slot -> its rectangle
     std::vector<Border> hEdges_;  // (rows+1) x columns
     std::vector<Border> vEdges_;  // rows x (columns+1)
