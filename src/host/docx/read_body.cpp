@@ -355,8 +355,7 @@ class BodyReader {
         for (pugi::xml_node n = parent.first_child(); n; n = n.next_sibling()) {
             const char* name = n.name();
             if (Named(name, "w:p")) {
-                if (++paragraphs_ > kMaxDocxParagraphs) OverLimit(kMaxDocxParagraphs, "paragraphs");
-                ++extent_.paragraphs;
+                CountParagraph();
                 ReadParagraph(n, inCell, content.emplace_back().paragraph);
             } else if (Named(name, "w:tbl")) {
                 if (depth >= kMaxDocxTableDepth)
@@ -369,6 +368,39 @@ class BodyReader {
                 Unknown(n);
             }
         }
+    }
+
+    void CountParagraph() {
+        if (++paragraphs_ > kMaxDocxParagraphs) OverLimit(kMaxDocxParagraphs, "paragraphs");
+        ++extent_.paragraphs;
+    }
+
+    // Whether a cell holds one paragraph without content or properties and states nothing
+    // of its own: most cells of a page grid, which then share the table's blank cell.
+    static bool IsBare(const StatedTable& stated, const RawCell& raw) {
+        const CellProperties& p = stated.PropertiesOf(raw);
+        if (p.vAlign || p.borders) return false;
+        int paragraphs = 0;
+        for (pugi::xml_node n = raw.tc.first_child(); n; n = n.next_sibling()) {
+            const char* name = n.name();
+            if (Named(name, "w:p")) {
+                if (++paragraphs > 1 || n.first_child()) return false;
+            } else if (!Named(name, "w:tcPr")) {
+                return false;
+            }
+        }
+        return paragraphs == 1;
+    }
+
+    // What a bare cell reads to, the same for every table of the document.
+    const Cell& BareCell() {
+        if (!bareCell_) {
+            pugi::xml_document bare;
+            Cell& cell = bareCell_.emplace();
+            cell.content.clear();
+            ReadParagraph(bare.append_child("w:p"), true, cell.content.emplace_back().paragraph);
+        }
+        return *bareCell_;
     }
 
     void AddEmptyParagraph(Content& content) {
@@ -618,7 +650,8 @@ class BodyReader {
         extent_.cells += static_cast<long>(rawRows.size()) * columns;
         if (extent_.cells > kMaxDocxSlots) OverLimit(kMaxDocxSlots, "table cells (grid slots)");
 
-        auto table = std::make_unique<Table>(static_cast<int>(rawRows.size()), columns);
+        auto table = std::make_unique<Table>(static_cast<int>(rawRows.size()), columns,
+                                             TableBehavior::Word8, BareCell());
         Table& t = *table;
         const pugi::xml_node tblPr = properties.node;
         TableStyle style = styles_.Table(Val(Find(tblPr, "w:tblStyle")));
@@ -629,11 +662,14 @@ class BodyReader {
         for (const MergedCell& m : cells)
             if (m.rect.Rows() > 1 || m.rect.Columns() > 1) t.Merge(m.rect);
         for (const MergedCell& m : cells) {
-            if (m.raw >= 0)
-                ReadCell(stated, raws[static_cast<size_t>(m.raw)], depth,
-                         t.At(m.rect.top, m.rect.left));
-            else
+            if (m.raw < 0) {
+                t.At(m.rect.top, m.rect.left) = Cell{};
                 ++extent_.paragraphs;  // the empty paragraph the table gave it
+            } else if (const RawCell& raw = raws[static_cast<size_t>(m.raw)]; IsBare(stated, raw)) {
+                CountParagraph();  // the table's blank cell is what it reads to
+            } else {
+                ReadCell(stated, raw, depth, t.At(m.rect.top, m.rect.left));
+            }
         }
 
         r = 0;
@@ -842,6 +878,7 @@ class BodyReader {
     const CharFormat noChars_;  // what a style of the document's own adds to its paragraphs
     BodyExtent extent_;
     long paragraphs_ = 0, runs_ = 0;  // as the file has them, for the limits
+    std::optional<Cell> bareCell_;
 };
 
 }  // namespace
