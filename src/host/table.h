@@ -174,12 +174,12 @@ class Table {
     // One flag per slot: whether a cell that rect touches covers it.
     std::vector<char> TouchedSlots(const CellRect& rect) const;
     int rows_, columns_;
-    std::deque<Cell> cells_;         // the blank cell first, then those written; never moved
+    std::deque<Cell> cells_;        // the blank cell first, then those written; never moved
     std::vector<uint32_t> cellOf_;  // anchor slot -> index into cells_
     std::vector<int> anchorOf_;     // slot -> anchor slot
-    std::vector<CellRect> area_;  // anchor slot -> its rectangle
-    std::vector<Border> hEdges_;  // (rows+1) x columns
-    std::vector<Border> vEdges_;  // rows x (columns+1)
+    std::vector<CellRect> area_;    // anchor slot -> its rectangle
+    std::vector<Border> hEdges_;    // (rows+1) x columns
+    std::vector<Border> vEdges_;    // rows x (columns+1)
     std::vector<RowFormat> rowFormats_;
     std::vector<PreferredWidth> columnWidths_;
 };

@@ -285,6 +285,7 @@ struct RawCell {
     int gridSpan = 1;     // grid columns of the file's grid
     int column = 1;       // 1-based column of its left edge in the folded grid
     int span = 1;         // columns of the folded grid
+    bool bare = false;    // one paragraph without content or properties, and maybe w:tcPr
 };
 
 // A w:tr: the grid columns it skips, its height and its cells, [first, end) of the table's.
@@ -375,21 +376,12 @@ class BodyReader {
         ++extent_.paragraphs;
     }
 
-    // Whether a cell holds one paragraph without content or properties and states nothing
-    // of its own: most cells of a page grid, which then share the table's blank cell.
+    // Whether a cell holds one paragraph without content or properties and has no format of
+    // its own: most cells of a page grid, which then share the table's blank cell.
     static bool IsBare(const StatedTable& stated, const RawCell& raw) {
+        if (!raw.bare) return false;
         const CellProperties& p = stated.PropertiesOf(raw);
-        if (p.vAlign || p.borders) return false;
-        int paragraphs = 0;
-        for (pugi::xml_node n = raw.tc.first_child(); n; n = n.next_sibling()) {
-            const char* name = n.name();
-            if (Named(name, "w:p")) {
-                if (++paragraphs > 1 || n.first_child()) return false;
-            } else if (!Named(name, "w:tcPr")) {
-                return false;
-            }
-        }
-        return paragraphs == 1;
+        return !p.vAlign && !p.borders;
     }
 
     // What a bare cell reads to, the same for every table of the document.
@@ -551,7 +543,19 @@ class BodyReader {
             if (Named(name, "w:tc")) {
                 RawCell& raw = stated.cells.emplace_back();
                 raw.tc = n;
-                const Element tcPr = Find(n, "w:tcPr");
+                Element tcPr;
+                int emptyParagraphs = 0;
+                bool more = false;
+                for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling()) {
+                    const char* child = c.name();
+                    if (Named(child, "w:tcPr"))
+                        First(tcPr, c);
+                    else if (Named(child, "w:p") && !c.first_child())
+                        ++emptyParagraphs;
+                    else
+                        more = true;
+                }
+                raw.bare = !more && emptyParagraphs == 1;
                 if (!tcPr) continue;
                 raw.properties = static_cast<int>(stated.properties.size());
                 const CellProperties& p =
