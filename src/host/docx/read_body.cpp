@@ -794,11 +794,12 @@ class BodyReader {
         std::vector<bool> known(static_cast<size_t>(columns) + 1, false);
         std::vector<std::pair<const RawCell*, PreferredWidth>> spanning;
         for (const RawCell& raw : stated.cells) {
-            const PreferredWidth w = ReadWidth(stated.PropertiesOf(raw).width);
+            // Read only where it counts: a grid's columns are known after its first row.
             if (raw.span > 1) {
+                const PreferredWidth w = ReadWidth(stated.PropertiesOf(raw).width);
                 if (w.type != PreferredWidthType::Auto) spanning.emplace_back(&raw, w);
             } else if (!known[static_cast<size_t>(raw.column)]) {
-                t.ColumnWidth(raw.column) = w;
+                t.ColumnWidth(raw.column) = ReadWidth(stated.PropertiesOf(raw).width);
                 known[static_cast<size_t>(raw.column)] = true;
             }
         }
