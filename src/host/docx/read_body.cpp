@@ -131,7 +131,7 @@ void First(Element& slot, pugi::xml_node n) {
 // The first child element of that name.
 template <size_t N>
 Element Find(pugi::xml_node parent, const char (&name)[N]) {
-    for (pugi::xml_node c = parent.first_child(); c; c = c.next_sibling())
+    for (const pugi::xml_node c : Children(parent))
         if (Named(c, name)) return {c, true};
     return {};
 }
@@ -153,7 +153,7 @@ struct ParagraphProperties {
 template <typename Other>
 ParagraphProperties ReadParagraphProperties(pugi::xml_node pPr, Other&& other) {
     ParagraphProperties p;
-    for (pugi::xml_node n = pPr.first_child(); n; n = n.next_sibling()) {
+    for (const pugi::xml_node n : Children(pPr)) {
         const char* name = n.name();
         if (Named(name, "w:pStyle"))
             First(p.style, n);
@@ -178,7 +178,7 @@ struct CharProperties {
 template <typename Other>
 CharProperties ReadCharProperties(pugi::xml_node rPr, Other&& other) {
     CharProperties p;
-    for (pugi::xml_node n = rPr.first_child(); n; n = n.next_sibling()) {
+    for (const pugi::xml_node n : Children(rPr)) {
         const char* name = n.name();
         if (Named(name, "w:rFonts"))
             First(p.fonts, n);
@@ -233,7 +233,7 @@ struct CellProperties {
 };
 CellProperties ReadCellProperties(pugi::xml_node tcPr) {
     CellProperties p;
-    for (pugi::xml_node n = tcPr.first_child(); n; n = n.next_sibling()) {
+    for (const pugi::xml_node n : Children(tcPr)) {
         const char* name = n.name();
         if (Named(name, "w:tcW"))
             First(p.width, n);
@@ -256,7 +256,7 @@ struct CellBorders {
 };
 CellBorders ReadCellBorderNodes(pugi::xml_node tcBorders) {
     CellBorders b;
-    for (pugi::xml_node n = tcBorders.first_child(); n; n = n.next_sibling()) {
+    for (const pugi::xml_node n : Children(tcBorders)) {
         const char* name = n.name();
         if (Named(name, "w:top"))
             First(b.top, n);
@@ -303,9 +303,9 @@ struct StatedTable {
     std::vector<CellProperties> properties;
 
     const CellProperties& PropertiesOf(const RawCell& cell) const {
-        static const CellProperties none;
-        return cell.properties < 0 ? none : properties[static_cast<size_t>(cell.properties)];
+        return cell.properties < 0 ? kNone : properties[static_cast<size_t>(cell.properties)];
     }
+    static inline const CellProperties kNone{};
 };
 
 struct MergedCell {
@@ -353,7 +353,7 @@ class BodyReader {
 
     // The paragraphs and tables of a story, appended to content.
     void ReadStory(pugi::xml_node parent, int depth, bool inCell, Content& content) {
-        for (pugi::xml_node n = parent.first_child(); n; n = n.next_sibling()) {
+        for (const pugi::xml_node n : Children(parent)) {
             const char* name = n.name();
             if (Named(name, "w:p")) {
                 CountParagraph();
@@ -434,7 +434,7 @@ class BodyReader {
         para.markFormat = base;
         if (pPr.rPr)
             para.markFormat.MergeFrom(ReadCharFormat(ReadCharProperties(pPr.rPr.node, kIgnore)));
-        for (pugi::xml_node n = p.first_child(); n; n = n.next_sibling()) {
+        for (const pugi::xml_node n : Children(p)) {
             const char* name = n.name();
             if (Named(name, "w:r"))
                 ReadRun(n, base, para);
@@ -451,10 +451,10 @@ class BodyReader {
         run.format = base;
         run.format.MergeFrom(styles_.Character(Val(rPr.style)));
         run.format.MergeFrom(ReadCharFormat(rPr));
-        for (pugi::xml_node c = r.first_child(); c; c = c.next_sibling()) {
+        for (const pugi::xml_node c : Children(r)) {
             const char* name = c.name();
             if (Named(name, "w:t")) {
-                for (pugi::xml_node t = c.first_child(); t; t = t.next_sibling())
+                for (const pugi::xml_node t : Children(c))
                     if (t.type() == pugi::node_pcdata || t.type() == pugi::node_cdata)
                         run.text += CleanText(t.value());  // the parser keeps bad UTF-8
             } else if (Named(name, "w:tab") || Named(name, "w:ptab")) {
@@ -502,7 +502,7 @@ class BodyReader {
     // The grid columns' widths as w:tblGrid states them; throws past the limits.
     static std::vector<std::optional<long>> GridWidths(pugi::xml_node tblGrid) {
         std::vector<std::optional<long>> widths;
-        for (pugi::xml_node g = tblGrid.first_child(); g; g = g.next_sibling()) {
+        for (const pugi::xml_node g : Children(tblGrid)) {
             if (!Named(g, "w:gridCol")) continue;
             if (widths.size() >= kMaxGridColumns)
                 Damaged("a table has more than " + std::to_string(kMaxGridColumns) +
@@ -538,7 +538,7 @@ class BodyReader {
         RawRow row;
         row.first = stated.cells.size();
         Element trPr;
-        for (pugi::xml_node n = tr.first_child(); n; n = n.next_sibling()) {
+        for (const pugi::xml_node n : Children(tr)) {
             const char* name = n.name();
             if (Named(name, "w:tc")) {
                 RawCell& raw = stated.cells.emplace_back();
@@ -546,11 +546,11 @@ class BodyReader {
                 Element tcPr;
                 int emptyParagraphs = 0;
                 bool more = false;
-                for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling()) {
+                for (const pugi::xml_node c : Children(n)) {
                     const char* child = c.name();
                     if (Named(child, "w:tcPr"))
                         First(tcPr, c);
-                    else if (Named(child, "w:p") && !c.first_child())
+                    else if (Named(child, "w:p") && IsNull(c.first_child()))
                         ++emptyParagraphs;
                     else
                         more = true;
@@ -571,7 +571,7 @@ class BodyReader {
         }
         row.end = stated.cells.size();
         Element before;
-        for (pugi::xml_node n = trPr ? trPr->first_child() : kNoNode; n; n = n.next_sibling()) {
+        for (const pugi::xml_node n : Children(trPr.node)) {
             const char* name = n.name();
             if (Named(name, "w:trHeight"))
                 First(row.height, n);
@@ -585,7 +585,7 @@ class BodyReader {
     std::unique_ptr<Table> ReadTable(pugi::xml_node tbl, int depth) {
         Element properties, grid;
         std::vector<pugi::xml_node> trs;
-        for (pugi::xml_node n = tbl.first_child(); n; n = n.next_sibling()) {
+        for (const pugi::xml_node n : Children(tbl)) {
             const char* name = n.name();
             if (Named(name, "w:tr"))
                 trs.push_back(n);
@@ -830,7 +830,7 @@ class BodyReader {
     void ReadSection(pugi::xml_node sect) {
         PageSetup& ps = doc_.pageSetup;
         if (!sect) return;
-        for (pugi::xml_node n = sect.first_child(); n; n = n.next_sibling())
+        for (const pugi::xml_node n : Children(sect))
             if (std::strcmp(n.name(), "w:headerReference") == 0 ||
                 std::strcmp(n.name(), "w:footerReference") == 0 ||
                 std::strcmp(n.name(), "w:pgBorders") == 0 ||

@@ -4,11 +4,14 @@
 // large document part, text sanitising, unit conversions and the word processor's
 // constants as WordprocessingML names. Internal to the host library.
 
+#include <bit>
 #include <cstddef>
+#include <iterator>
 #include <optional>
 #include <pugixml.hpp>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "host/constants.h"
 
@@ -102,10 +105,38 @@ bool Named(pugi::xml_node n, const char (&name)[N]) {
 // reader starts from several null nodes for every cell.
 inline const pugi::xml_node kNoNode;
 
+// Whether a node is null. pugixml's test is a call; a node is one pointer, tested inline.
+inline bool IsNull(pugi::xml_node n) {
+    static_assert(sizeof(pugi::xml_node) == sizeof(void*) &&
+                  std::is_trivially_copyable_v<pugi::xml_node>);
+    return std::bit_cast<const void*>(n) == nullptr;
+}
+
+// A node's children in order, for a range-for that tests each node inline.
+class Children {
+  public:
+    explicit Children(pugi::xml_node parent) : first_(parent.first_child()) {}
+
+    struct Iterator {
+        pugi::xml_node node;
+        pugi::xml_node operator*() const { return node; }
+        Iterator& operator++() {
+            node = node.next_sibling();
+            return *this;
+        }
+        bool operator!=(std::default_sentinel_t) const { return !IsNull(node); }
+    };
+    Iterator begin() const { return {first_}; }
+    std::default_sentinel_t end() const { return {}; }
+
+  private:
+    pugi::xml_node first_;
+};
+
 // The first child element of n of that name, as pugixml's child(name) finds it.
 template <size_t N>
 pugi::xml_node Child(pugi::xml_node n, const char (&name)[N]) {
-    for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling())
+    for (const pugi::xml_node c : Children(n))
         if (Named(c, name)) return c;
     return kNoNode;
 }
