@@ -78,14 +78,7 @@ Table::Table(int rows, int columns, TableBehavior behavior, const Cell& blank)
     const int n = rows * columns;
     cells_.push_back(blank);
     cellOf_.assign(static_cast<size_t>(n), kBlank);
-    anchorOf_.resize(static_cast<size_t>(n));
-    area_.resize(static_cast<size_t>(n));
-    for (int r = 1; r <= rows; ++r)
-        for (int c = 1; c <= columns; ++c) {
-            const int s = (r - 1) * columns + (c - 1);
-            anchorOf_[static_cast<size_t>(s)] = s;
-            area_[static_cast<size_t>(s)] = {r, c, r, c};
-        }
+    anchorOf_.assign(static_cast<size_t>(n), kOwnAnchor);
     const Border edge = behavior == TableBehavior::Word9 ? kSolidBorder : Border{};
     hEdges_.assign(static_cast<size_t>(rows + 1) * static_cast<size_t>(columns), edge);
     vEdges_.assign(static_cast<size_t>(rows) * static_cast<size_t>(columns + 1), edge);
@@ -100,7 +93,7 @@ uint32_t Table::CopyBlank() {
 
 bool Table::operator==(const Table& other) const {
     if (rows_ != other.rows_ || columns_ != other.columns_ || anchorOf_ != other.anchorOf_ ||
-        area_ != other.area_ || hEdges_ != other.hEdges_ || vEdges_ != other.vEdges_ ||
+        merged_ != other.merged_ || hEdges_ != other.hEdges_ || vEdges_ != other.vEdges_ ||
         rowFormats_ != other.rowFormats_ || columnWidths_ != other.columnWidths_ ||
         preferredWidth != other.preferredWidth || rowAlignment != other.rowAlignment ||
         topPadding != other.topPadding || bottomPadding != other.bottomPadding ||
@@ -108,7 +101,7 @@ bool Table::operator==(const Table& other) const {
         autoFit != other.autoFit)
         return false;
     for (size_t s = 0; s < anchorOf_.size(); ++s) {
-        if (anchorOf_[s] != static_cast<int>(s)) continue;
+        if (anchorOf_[s] != kOwnAnchor && anchorOf_[s] - 1 != static_cast<int>(s)) continue;
         const Cell& mine = cells_[cellOf_[s]];
         const Cell& theirs = other.cells_[other.cellOf_[s]];
         if (&mine != &theirs && !(mine == theirs)) return false;
@@ -170,8 +163,9 @@ void Table::Merge(const CellRect& rect) {
     }
     for (int r = rect.top; r <= rect.bottom; ++r)
         for (int c = rect.left; c <= rect.right; ++c)
-            anchorOf_[static_cast<size_t>(Slot(r, c))] = anchor;
-    area_[static_cast<size_t>(anchor)] = rect;
+            anchorOf_[static_cast<size_t>(Slot(r, c))] = anchor + 1;
+    for (const CellRect& a : parts) merged_.erase(Slot(a.top, a.left));
+    merged_[anchor] = rect;
 }
 
 std::vector<char> Table::TouchedSlots(const CellRect& rect) const {

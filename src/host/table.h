@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <unordered_map>
 #include <vector>
 
 #include "host/constants.h"
@@ -24,9 +25,10 @@ struct CellRect {
     bool operator==(const CellRect&) const = default;
 };
 
+// Eight bytes: a grid keeps one for every edge segment, a page grid about sixteen thousand.
 struct Border {
-    int lineStyle = kLineStyleNone;
-    int lineWidth = kLineWidth050pt;  // eighths of a point
+    int16_t lineStyle = kLineStyleNone;
+    int16_t lineWidth = kLineWidth050pt;  // eighths of a point
     int color = kColorAutomatic;
     bool Visible() const { return lineStyle != kLineStyleNone; }
     bool operator==(const Border&) const = default;
@@ -90,10 +92,15 @@ class Table {
     Cell& At(int r, int c) { return OwnCell(Anchor(r, c)); }
     const Cell& At(int r, int c) const { return cells_[cellOf_[Anchor(r, c)]]; }
     // The rectangle of the cell that covers slot (r, c).
-    CellRect CellArea(int r, int c) const { return area_[Anchor(r, c)]; }
+    CellRect CellArea(int r, int c) const {
+        const int merged = anchorOf_[static_cast<size_t>(Slot(r, c))];
+        if (merged == kOwnAnchor) return {r, c, r, c};
+        return merged_.find(merged - 1)->second;
+    }
     bool IsAnchor(int r, int c) const {
         const int s = Slot(r, c);
-        return anchorOf_[static_cast<size_t>(s)] == s;
+        const int merged = anchorOf_[static_cast<size_t>(s)];
+        return merged == kOwnAnchor || merged - 1 == s;
     }
     // Whether a merged cell lies partly inside rect and partly outside it.
     bool CutsMergedCell(const CellRect& rect) const;
@@ -141,7 +148,9 @@ class Table {
         return (r - 1) * columns_ + (c - 1);
     }
     size_t Anchor(int r, int c) const {
-        return static_cast<size_t>(anchorOf_[static_cast<size_t>(Slot(r, c))]);
+        const int s = Slot(r, c);
+        const int merged = anchorOf_[static_cast<size_t>(s)];
+        return static_cast<size_t>(merged == kOwnAnchor ? s : merged - 1);
     }
     size_t HorizontalIndex(int r, int c) const {
         if (r < 1 || r > rows_ + 1 || c < 1 || c > columns_) NoSuchCell();
@@ -176,10 +185,13 @@ class Table {
     int rows_, columns_;
     std::deque<Cell> cells_;        // the blank cell first, then those written; never moved
     std::vector<uint32_t> cellOf_;  // anchor slot -> index into cells_
-    std::vector<int> anchorOf_;     // slot -> anchor slot
-    std::vector<CellRect> area_;    // anchor slot -> its rectangle
-    std::vector<Border> hEdges_;    // (rows+1) x columns
-    std::vector<Border> vEdges_;    // rows x (columns+1)
+    // Slot -> its merged cell's anchor slot + 1, or kOwnAnchor for a cell of one slot: only
+    // merged cells, a few in a page grid, keep a rectangle.
+    static constexpr int kOwnAnchor = 0;
+    std::vector<int> anchorOf_;
+    std::unordered_map<int, CellRect> merged_;  // anchor slot -> rectangle of a merged cell
+    std::vector<Border> hEdges_;                // (rows+1) x columns
+    std::vector<Border> vEdges_;                // rows x (columns+1)
     std::vector<RowFormat> rowFormats_;
     std::vector<PreferredWidth> columnWidths_;
 };

@@ -194,7 +194,7 @@ bool ContentInColour(const host::Content& content) {
 }
 
 QPen BorderPen(const host::Border& b) {
-    const double width = std::clamp(b.lineWidth, 1, 48) / 8.0;
+    const double width = std::clamp<int>(b.lineWidth, 1, 48) / 8.0;
     return QPen(BorderColor(b.color), width, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
 }
 

@@ -45,8 +45,8 @@ double Points(long twips) {
 
 Border ReadBorder(pugi::xml_node b) {
     Border border;
-    border.lineStyle = ParseBorderVal(b.attribute("w:val").value());
-    border.lineWidth = static_cast<int>(Int(b, "w:sz", 0, 96).value_or(kLineWidth050pt));
+    border.lineStyle = static_cast<int16_t>(ParseBorderVal(b.attribute("w:val").value()));
+    border.lineWidth = static_cast<int16_t>(Int(b, "w:sz", 0, 96).value_or(kLineWidth050pt));
     border.color = ParseColor(b.attribute("w:color").value());
     return border;
 }
