@@ -19,6 +19,41 @@ TEST(Table, MergedCellIsReachedFromEverySlotAndKeepsTextInReadingOrder) {
     EXPECT_EQ(t.CountCells({1, 1, 2, 3}), 3);
 }
 
+// Slots share the blank cell until written: each must still behave as a cell of its own.
+TEST(Table, UnwrittenSlotsReadAsTheBlankAndTablesCompareByContent) {
+    Cell blank;
+    blank.SetAlignment(Alignment::Center);
+    Table t(3, 3, TableBehavior::Word8, blank);
+    const Table& view = t;
+    t.At(2, 2).InsertAfter("x");
+    EXPECT_EQ(view.At(2, 2).Text(), "x");
+    EXPECT_EQ(view.At(1, 1), blank);
+    EXPECT_EQ(view.At(3, 3), blank);
+
+    Table copy = t;
+    copy.At(1, 1).InsertAfter("y");
+    EXPECT_EQ(view.At(1, 1).Text(), "");
+    EXPECT_NE(copy, t);
+
+    Table same(3, 3, TableBehavior::Word8, blank);
+    same.At(3, 3) = blank;  // written, yet equal to a slot never written
+    same.At(2, 2).InsertAfter("x");
+    EXPECT_EQ(same, t);
+
+    // Merging untouched slots keeps the blank's format; merging a merged cell again leaves
+    // the same table as merging once.
+    t.Merge({1, 1, 2, 1});
+    EXPECT_EQ(view.At(2, 1).content[0].paragraph.format.alignment, Alignment::Center);
+    EXPECT_EQ(t.CellArea(2, 1), (CellRect{1, 1, 2, 1}));
+    EXPECT_EQ(t.CellArea(3, 1), (CellRect{3, 1, 3, 1}));
+    EXPECT_FALSE(t.IsAnchor(2, 1));
+    Table once(2, 2), twice(2, 2);
+    once.Merge({1, 1, 2, 2});
+    twice.Merge({1, 2, 2, 2});
+    twice.Merge({1, 1, 2, 2});
+    EXPECT_EQ(once, twice);
+}
+
 TEST(Table, MergeThatCutsAMergedCellIsRefusedAndChangesNothing) {
     Table t(4, 4);
     t.Merge({1, 1, 3, 1});
