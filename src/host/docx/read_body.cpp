@@ -377,11 +377,15 @@ class BodyReader {
     }
 
     // Whether a cell holds one paragraph without content or properties and has no format of
-    // its own: most cells of a page grid, which then share the table's blank cell.
+    // its own: most cells of a page grid, which then share the table's blank cell. Its sides
+    // belong to the grid's edges; only diagonals are the cell's.
     static bool IsBare(const StatedTable& stated, const RawCell& raw) {
         if (!raw.bare) return false;
         const CellProperties& p = stated.PropertiesOf(raw);
-        return !p.vAlign && !p.borders;
+        if (p.vAlign) return false;
+        if (!p.borders) return true;
+        const CellBorders borders = ReadCellBorderNodes(p.borders.node);
+        return !borders.down && !borders.up;
     }
 
     // What a bare cell reads to, the same for every table of the document.
