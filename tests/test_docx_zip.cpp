@@ -75,3 +75,32 @@ TEST(DocxZip, SmallEntriesAreStoredLargerOnesDeflated) {
     }
     zip_close(archive);
 }
+
+// Writers share their thread's deflate stream: one begun while another is mid-entry, one at
+// another level, and one after a writer dropped mid-entry must each still write their own parts.
+TEST(DocxZip, WritersOnOneThreadKeepTheirEntriesApart) {
+    std::string a, b;
+    for (int i = 0; a.size() < 200'000; ++i) a += "<w:tc>" + std::to_string(i) + "</w:tc>";
+    for (int i = 0; b.size() < 100'000; ++i) b += "<w:tr w:n=\"" + std::to_string(i * 7) + "\"/>";
+    {  // dropped mid-entry
+        ZipWriter dropped(9);
+        dropped.Begin("x.xml");
+        dropped.Write(b);
+    }
+    ZipWriter outer(3);
+    outer.Begin("a.xml");
+    outer.Write(std::string_view(a).substr(0, 70'000));
+    std::string innerBytes;
+    {
+        ZipWriter inner(3);
+        inner.Add("b.xml", b);
+        innerBytes = inner.Finish();
+        ZipWriter otherLevel(9);
+        otherLevel.Add("a.xml", a);
+        EXPECT_EQ(varelo::testing::Unzip(otherLevel.Finish()).at("a.xml"), a);
+    }
+    outer.Write(std::string_view(a).substr(70'000));
+    outer.End();
+    EXPECT_EQ(varelo::testing::Unzip(outer.Finish()).at("a.xml"), a);
+    EXPECT_EQ(varelo::testing::Unzip(innerBytes).at("b.xml"), b);
+}
