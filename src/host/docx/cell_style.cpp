@@ -22,52 +22,68 @@ bool SameInCell(const ParagraphFormat& a, const ParagraphFormat& b) {
            a.spaceAfter == b.spaceAfter;
 }
 
-void Count(const host::Paragraph& p, Tally& tally) {
+// Counts a paragraph `times` times over.
+void Count(const host::Paragraph& p, Tally& tally, long times) {
     if (p.style != StyleId::Normal) return;
     auto& formats = tally.formats;
     if (tally.last < formats.size() && SameInCell(formats[tally.last].first, p.format)) {
-        ++formats[tally.last].second;
+        formats[tally.last].second += times;
         return;
     }
     for (size_t i = 0; i < formats.size(); ++i)
         if (SameInCell(formats[i].first, p.format)) {
-            ++formats[i].second;
+            formats[i].second += times;
             tally.last = i;
             return;
         }
     tally.last = formats.size();
-    formats.emplace_back(p.format, 1);
+    formats.emplace_back(p.format, times);
     formats.back().first.snapToGrid = false;
 }
 
-void CountContent(const Content& content, bool inCell, Tally& tally);
+void CountContent(const Content& content, bool inCell, Tally& tally, long times = 1);
 
 // Every slot is counted as it is written: an anchor with all its paragraphs, a continuation
-// of a vertical merge as the anchor's first paragraph.
+// of a vertical merge as the anchor's first paragraph. A row's neighbouring slots mostly
+// share one blank cell: such a stretch is counted once, times its length.
 void CountTable(const Table& t, Tally& tally) {
-    for (int r = 1; r <= t.Rows(); ++r)
+    for (int r = 1; r <= t.Rows(); ++r) {
+        const Cell* stretch = nullptr;  // the one-slot cell of the slots counted last
+        long length = 0;
         for (int c = 1; c <= t.Columns();) {
             const CellRect a = t.CellArea(r, c);
-            const Content& content = t.At(r, c).content;
-            if (r == a.top) {
-                CountContent(content, true, tally);
+            const Cell& cell = t.At(r, c);
+            c = a.right + 1;
+            const bool oneSlot = a.top == a.bottom && a.left == a.right;
+            if (oneSlot && &cell == stretch) {
+                ++length;
+                continue;
+            }
+            if (stretch) CountContent(stretch->content, true, tally, length);
+            stretch = nullptr;
+            if (oneSlot) {
+                stretch = &cell;
+                length = 1;
+            } else if (r == a.top) {
+                CountContent(cell.content, true, tally);
             } else {
-                for (const Block& b : content)
+                for (const Block& b : cell.content)
                     if (!b.IsTable()) {
-                        Count(b.paragraph, tally);
+                        Count(b.paragraph, tally, 1);
                         break;
                     }
             }
-            c = a.right + 1;
         }
+        if (stretch) CountContent(stretch->content, true, tally, length);
+    }
 }
 
-void CountContent(const Content& content, bool inCell, Tally& tally) {
+void CountContent(const Content& content, bool inCell, Tally& tally, long times) {
     for (const Block& b : content) {
         if (b.IsTable())
-            CountTable(*b.table, tally);
+            for (long i = 0; i < times; ++i) CountTable(*b.table, tally);
         else if (inCell)
-            Count(b.paragraph, tally);
+            Count(b.paragraph, tally, times);
     }
 }
 

@@ -8,11 +8,14 @@
 // line lower on the second page, which pushes the last row onto a blank third page.
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "host/docx/parts.h"
@@ -414,13 +417,31 @@ class DocumentWriter {
                                                                    : "auto");
             out_ += "/></w:trPr>";
         }
+        repeatable_ = nullptr;
         for (int c = 1; c <= t.Columns();) {
             const CellRect a = t.CellArea(r, c);
-            CellOut(t, widths, a, r);
+            if (RepeatsSlotBefore(t, a))
+                out_ += *simpleText_;
+            else
+                CellOut(t, widths, a, r);
             c = a.right + 1;
         }
         out_ += "</w:tr>";
         MaybeFlush();
+    }
+
+    // Whether a one-slot cell writes exactly as the slot before it in the row: the same cell
+    // (a grid's blank slots share one) between the same edges in a column of the same width.
+    // Most slots of a page grid do; they cost a few comparisons instead of a cell's properties.
+    bool RepeatsSlotBefore(const host::Table& t, const CellRect& a) const {
+        const int r = a.top, c = a.left;
+        if (!repeatable_ || a.bottom != r || a.right != c || &t.At(r, c) != repeatable_)
+            return false;
+        const Border& left = t.VerticalEdge(r, c);
+        return t.ColumnWidth(c) == t.ColumnWidth(c - 1) && t.VerticalEdge(r, c - 1) == left &&
+               t.VerticalEdge(r, c + 1) == left &&
+               t.HorizontalEdge(r, c) == t.HorizontalEdge(r, c - 1) &&
+               t.HorizontalEdge(r + 1, c) == t.HorizontalEdge(r + 1, c - 1);
     }
 
     // What a cell's w:tcPr says; cells in a row mostly say the same, so the text of the
@@ -542,23 +563,24 @@ class DocumentWriter {
                    cell.content[0].paragraph.Empty()) {
             simple = &cell.content[0].paragraph;
         }
+        repeatable_ = nullptr;
         if (simple) {
-            if (haveSimple_ && p == simpleProps_ && simple->style == simpleStyle_ &&
-                simple->format == simpleFormat_ && simple->markFormat == simpleMark_) {
-                out_ += simpleText_;
-                return;
+            if (a.Rows() == 1 && a.Columns() == 1) repeatable_ = &cell;
+            const SimpleCell key{p, simple};
+            auto found = simpleTexts_.find(key);
+            if (found == simpleTexts_.end()) {
+                // A hostile document may hold as many different cells as slots.
+                if (simpleTexts_.size() >= kMaxSimpleTexts) simpleTexts_.clear();
+                const size_t start = out_.size();
+                out_ += "<w:tc>";
+                CellPropertiesOut(p);
+                Paragraph(*simple, true, false);
+                out_ += "</w:tc>";
+                found = simpleTexts_.emplace(key, out_.substr(start)).first;
+            } else {
+                out_ += found->second;
             }
-            const size_t start = out_.size();
-            out_ += "<w:tc>";
-            CellPropertiesOut(p);
-            Paragraph(*simple, true, false);
-            out_ += "</w:tc>";
-            haveSimple_ = true;
-            simpleProps_ = p;
-            simpleStyle_ = simple->style;
-            simpleFormat_ = simple->format;
-            simpleMark_ = simple->markFormat;
-            simpleText_.assign(out_, start, std::string::npos);
+            simpleText_ = &found->second;
             return;
         }
 
@@ -621,12 +643,32 @@ class DocumentWriter {
 
     static inline const host::Paragraph kNoParagraph{};
 
-    bool haveSimple_ = false;
-    CellProperties simpleProps_;
-    StyleId simpleStyle_ = StyleId::Normal;
-    ParagraphFormat simpleFormat_;
-    CharFormat simpleMark_;
-    std::string simpleText_;
+    // The texts of cells that hold one empty paragraph, by their properties and paragraph:
+    // a page grid has thousands of such cells in a few dozen kinds. The document does not
+    // change while it is written, so a paragraph is known by its address.
+    struct SimpleCell {
+        CellProperties properties;
+        const host::Paragraph* paragraph;
+        bool operator==(const SimpleCell&) const = default;
+    };
+    struct SimpleCellHash {
+        size_t operator()(const SimpleCell& k) const {
+            const CellProperties& p = k.properties;
+            uint64_t h = std::bit_cast<uint64_t>(p.width.value) ^
+                         (static_cast<uint64_t>(p.width.type) << 60) ^
+                         reinterpret_cast<uintptr_t>(k.paragraph);
+            for (const Border* b :
+                 {&p.top, &p.left, &p.bottom, &p.right, &p.diagonalDown, &p.diagonalUp})
+                h = (h ^ std::bit_cast<uint64_t>(*b)) * 0x9E3779B97F4A7C15ULL;
+            h ^= static_cast<uint64_t>(p.span) << 32 ^ static_cast<uint64_t>(p.vMerge) << 8 ^
+                 static_cast<uint64_t>(p.vAlign);
+            return static_cast<size_t>(h ^ h >> 29);
+        }
+    };
+    static constexpr size_t kMaxSimpleTexts = 4096;
+    std::unordered_map<SimpleCell, std::string, SimpleCellHash> simpleTexts_;
+    const std::string* simpleText_ = nullptr;  // the last of them written
+    const Cell* repeatable_ = nullptr;         // its cell, when that covers one slot
 
     bool haveTcPr_ = false;
     CellProperties tcpr_;
