@@ -6,6 +6,7 @@
 
 #include <bit>
 #include <cstddef>
+#include <cstring>
 #include <iterator>
 #include <optional>
 #include <pugixml.hpp>
@@ -86,20 +87,34 @@ std::optional<StyleId> ParseStyleId(std::string_view v);
 int PaperCode(int wdPaperSize);
 int PaperSizeFromCode(int code);
 
-// Whether a node's qualified name is exactly `name`. The reader dispatches on element
-// names millions of times a second; an inline comparison with a literal stops at the
-// first differing character where strcmp costs a call. Names are compared exactly, prefix
-// and all.
-template <size_t N>
-bool Named(const char* qualified, const char (&name)[N]) {
-    for (size_t i = 0; i + 1 < N; ++i)
-        if (qualified[i] != name[i]) return false;
-    return qualified[N - 1] == '\0';
+// pugixml's accessors are calls into its archive, made millions of times a second while a
+// sheet is read, and none can be inlined. The reader reads a node's name, links and
+// attributes from pugixml's own records instead: the record layout below is checked against
+// the accessors once, at start-up, and where a build of the library lays them out otherwise
+// the accessors are used. Fields are counted in pointers from the record's start.
+namespace record {
+inline constexpr size_t kNodeName = 1, kNodeFirstChild = 4, kNodeNextSibling = 6,
+                        kNodeFirstAttribute = 7;
+inline constexpr size_t kAttributeName = 1, kAttributeValue = 2, kAttributeNext = 4;
+// Whether the layout above is the library's.
+extern const bool kReadable;
+
+template <typename T>
+T Field(const void* record, size_t index) {
+    T value;
+    std::memcpy(&value, static_cast<const char*>(record) + index * sizeof(void*), sizeof value);
+    return value;
 }
-template <size_t N>
-bool Named(pugi::xml_node n, const char (&name)[N]) {
-    return Named(n.name(), name);
+template <typename Handle>
+const void* Of(Handle h) {
+    static_assert(sizeof(Handle) == sizeof(void*) && std::is_trivially_copyable_v<Handle>);
+    return std::bit_cast<const void*>(h);
 }
+template <typename Handle>
+Handle Make(const void* record) {
+    return std::bit_cast<Handle>(record);
+}
+}  // namespace record
 
 // A null node to copy. pugixml's constructors are not inline, copying a node is, and the
 // reader starts from several null nodes for every cell.
@@ -107,21 +122,74 @@ inline const pugi::xml_node kNoNode;
 
 // Whether a node is null. pugixml's test is a call; a node is one pointer, tested inline.
 inline bool IsNull(pugi::xml_node n) {
-    static_assert(sizeof(pugi::xml_node) == sizeof(void*) &&
-                  std::is_trivially_copyable_v<pugi::xml_node>);
-    return std::bit_cast<const void*>(n) == nullptr;
+    return record::Of(n) == nullptr;
+}
+
+// n.name(), n.first_child() and n.next_sibling(), inline.
+inline const char* Name(pugi::xml_node n) {
+    if (!record::kReadable) return n.name();
+    if (IsNull(n)) return "";
+    const char* name = record::Field<const char*>(record::Of(n), record::kNodeName);
+    return name ? name : "";
+}
+inline pugi::xml_node FirstChild(pugi::xml_node n) {
+    if (!record::kReadable) return n.first_child();
+    if (IsNull(n)) return kNoNode;
+    return record::Make<pugi::xml_node>(
+        record::Field<const void*>(record::Of(n), record::kNodeFirstChild));
+}
+inline pugi::xml_node NextSibling(pugi::xml_node n) {
+    if (!record::kReadable) return n.next_sibling();
+    if (IsNull(n)) return kNoNode;
+    return record::Make<pugi::xml_node>(
+        record::Field<const void*>(record::Of(n), record::kNodeNextSibling));
+}
+
+// Whether a qualified name is exactly `name`: inline, it stops at the first differing
+// character where strcmp costs a call. Names are compared exactly, prefix and all.
+inline bool Named(const char* qualified, std::string_view name) {
+    for (const char c : name)
+        if (*qualified++ != c) return false;
+    return *qualified == '\0';
+}
+inline bool Named(pugi::xml_node n, std::string_view name) {
+    return Named(Name(n), name);
+}
+
+// The node's first attribute of that name, as n.attribute(name) finds it; null when none.
+inline pugi::xml_attribute Attribute(pugi::xml_node n, std::string_view name) {
+    if (!record::kReadable) {
+        for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute())
+            if (Named(a.name(), name)) return a;
+        return {};
+    }
+    if (IsNull(n)) return {};
+    for (const void* a = record::Field<const void*>(record::Of(n), record::kNodeFirstAttribute); a;
+         a = record::Field<const void*>(a, record::kAttributeNext)) {
+        const char* qualified = record::Field<const char*>(a, record::kAttributeName);
+        if (qualified && Named(qualified, name)) return record::Make<pugi::xml_attribute>(a);
+    }
+    return {};
+}
+// Its value, as n.attribute(name).value() gives it: empty when there is none.
+inline const char* AttributeValue(pugi::xml_node n, std::string_view name) {
+    const pugi::xml_attribute a = Attribute(n, name);
+    if (!record::kReadable) return a.value();
+    if (record::Of(a) == nullptr) return "";
+    const char* value = record::Field<const char*>(record::Of(a), record::kAttributeValue);
+    return value ? value : "";
 }
 
 // A node's children in order, for a range-for that tests each node inline.
 class Children {
   public:
-    explicit Children(pugi::xml_node parent) : first_(parent.first_child()) {}
+    explicit Children(pugi::xml_node parent) : first_(FirstChild(parent)) {}
 
     struct Iterator {
         pugi::xml_node node;
         pugi::xml_node operator*() const { return node; }
         Iterator& operator++() {
-            node = node.next_sibling();
+            node = NextSibling(node);
             return *this;
         }
         bool operator!=(std::default_sentinel_t) const { return !IsNull(node); }
@@ -134,8 +202,7 @@ class Children {
 };
 
 // The first child element of n of that name, as pugixml's child(name) finds it.
-template <size_t N>
-pugi::xml_node Child(pugi::xml_node n, const char (&name)[N]) {
+inline pugi::xml_node Child(pugi::xml_node n, std::string_view name) {
     for (const pugi::xml_node c : Children(n))
         if (Named(c, name)) return c;
     return kNoNode;
