@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <numeric>
 #include <optional>
 #include <string>
 #include <vector>
@@ -281,11 +282,12 @@ CellBorders ReadCellBorderNodes(pugi::xml_node tcBorders) {
 // A cell of a w:tr as the file states it, before merging.
 struct RawCell {
     pugi::xml_node tc = kNoNode;
-    int properties = -1;  // index of its w:tcPr's properties, when it has one
-    int gridSpan = 1;     // grid columns of the file's grid
-    int column = 1;       // 1-based column of its left edge in the folded grid
-    int span = 1;         // columns of the folded grid
-    bool bare = false;    // one paragraph without content or properties, and maybe w:tcPr
+    int properties = -1;     // index of its w:tcPr's properties, when it has one
+    int gridSpan = 1;        // grid columns of the file's grid
+    int column = 1;          // 1-based column of its left edge in the folded grid
+    int span = 1;            // columns of the folded grid
+    bool bare = false;       // one paragraph without content or properties, and maybe w:tcPr
+    bool continues = false;  // joined to the cell above: it reads to nothing of its own
 };
 
 // A w:tr: the grid columns it skips, its height and its cells, [first, end) of the table's.
@@ -293,6 +295,7 @@ struct RawRow {
     long before = 0;
     Element height;
     size_t first = 0, end = 0;
+    int next = 1;  // the first column of the folded grid after its cells
 };
 
 // A table as the file states it. Most cells state no properties; theirs are kept apart, so
@@ -306,11 +309,6 @@ struct StatedTable {
         return cell.properties < 0 ? kNone : properties[static_cast<size_t>(cell.properties)];
     }
     static inline const CellProperties kNone{};
-};
-
-struct MergedCell {
-    CellRect rect;
-    int raw = -1;  // the raw cell that anchors it; none for a slot the row leaves out
 };
 
 class BodyReader {
@@ -522,6 +520,12 @@ class BodyReader {
     static std::vector<int> GridEdges(const std::vector<std::optional<long>>& widths,
                                       const StatedTable& stated) {
         const int columns = static_cast<int>(widths.size());
+        if (!HasSliverColumn(widths)) {
+            if (columns > 63) Damaged("a table has more than 63 columns");
+            std::vector<int> edges(widths.size() + 1);
+            std::iota(edges.begin(), edges.end(), 0);
+            return edges;
+        }
         std::vector<std::pair<int, int>> cells;
         cells.reserve(stated.cells.size());
         for (const RawRow& row : stated.rows) {
@@ -613,21 +617,20 @@ class BodyReader {
         const int gridColumns = static_cast<int>(edge.size()) - 1;
         const int columns = edge.back();
 
-        // The rows' cells, with vertical merges joined into rectangles.
-        std::vector<MergedCell> cells;
-        cells.reserve(raws.size());
-        // column -> cell that may continue, in the row above and in this one
+        // The rows' cells, with vertical merges joined into rectangles. Only cells that span
+        // columns or may take part in a vertical merge keep one; the others are one slot.
+        std::vector<CellRect> merged;
+        // column -> merged cell that may continue, in the row above and in this one
         std::vector<int> open(static_cast<size_t>(columns) + 1, -1), next(open.size());
         int r = 0;
-        for (const RawRow& row : rawRows) {
+        for (RawRow& row : rawRows) {
             if (r >= 32767) Damaged("a table has more than 32767 rows");
             ++r;
             std::fill(next.begin(), next.end(), -1);
             // Slots a row skips before its first cell are empty cells, as are those after.
             if (row.before >= gridColumns) Damaged("a row is wider than its table");
             int g = static_cast<int>(row.before);
-            int c = 1;
-            for (; c <= edge[static_cast<size_t>(g)]; ++c) cells.push_back({{r, c, r, c}});
+            int c = edge[static_cast<size_t>(g)] + 1;
             for (size_t i = row.first; i < row.end; ++i) {
                 RawCell& raw = raws[i];
                 if (g + raw.gridSpan > gridColumns) Damaged("a row is wider than its table");
@@ -636,22 +639,24 @@ class BodyReader {
                 raw.span = edge[static_cast<size_t>(g)] - c + 1;
                 if (raw.span < 1) Damaged("a cell has no width");
                 const Element& vMerge = stated.PropertiesOf(raw).vMerge;
-                const bool continues = vMerge && std::string_view(Val(vMerge)) != "restart";
-                const int above = open[static_cast<size_t>(c)];
-                int cell = above;
-                if (continues && above >= 0 && cells[static_cast<size_t>(above)].rect.left == c &&
-                    cells[static_cast<size_t>(above)].rect.right == c + raw.span - 1) {
-                    cells[static_cast<size_t>(above)].rect.bottom = r;
-                } else {
-                    // A continuation with nothing to continue stands as a cell of its own.
-                    cell = static_cast<int>(cells.size());
-                    cells.push_back({{r, c, r, c + raw.span - 1}, static_cast<int>(i)});
+                if (vMerge || raw.span > 1) {
+                    const bool continues = vMerge && std::string_view(Val(vMerge)) != "restart";
+                    const int above = open[static_cast<size_t>(c)];
+                    int cell = above;
+                    if (continues && above >= 0 && merged[static_cast<size_t>(above)].left == c &&
+                        merged[static_cast<size_t>(above)].right == c + raw.span - 1) {
+                        merged[static_cast<size_t>(above)].bottom = r;
+                        raw.continues = true;
+                    } else {
+                        // A continuation with nothing to continue stands as a cell of its own.
+                        cell = static_cast<int>(merged.size());
+                        merged.push_back({r, c, r, c + raw.span - 1});
+                    }
+                    if (vMerge) next[static_cast<size_t>(c)] = cell;
                 }
-                if (vMerge) next[static_cast<size_t>(c)] = cell;
                 c += raw.span;
             }
-            // Slots a short row leaves out become empty cells.
-            for (; c <= columns; ++c) cells.push_back({{r, c, r, c}});
+            row.next = c;
             std::swap(open, next);
         }
         if (rawRows.empty()) Damaged("a table has no rows");
@@ -667,17 +672,26 @@ class BodyReader {
         ReadTableProperties(tblPr, style, t);
         bool tableBorders = false;
         for (const pugi::xml_node b : style.borders) tableBorders = tableBorders || b;
-        for (const MergedCell& m : cells)
-            if (m.rect.Rows() > 1 || m.rect.Columns() > 1) t.Merge(m.rect);
-        for (const MergedCell& m : cells) {
-            if (m.raw < 0) {
-                t.At(m.rect.top, m.rect.left) = Cell{};
+        for (const CellRect& m : merged)
+            if (m.Rows() > 1 || m.Columns() > 1) t.Merge(m);
+        // Each cell in reading order; slots a row leaves out are empty cells of their own.
+        r = 0;
+        for (const RawRow& row : rawRows) {
+            ++r;
+            auto leftOut = [&](int c) {
+                t.At(r, c) = Cell{};
                 ++extent_.paragraphs;  // the empty paragraph the table gave it
-            } else if (const RawCell& raw = raws[static_cast<size_t>(m.raw)]; IsBare(stated, raw)) {
-                CountParagraph();  // the table's blank cell is what it reads to
-            } else {
-                ReadCell(stated, raw, depth, t.At(m.rect.top, m.rect.left));
+            };
+            for (int c = 1; c <= edge[static_cast<size_t>(row.before)]; ++c) leftOut(c);
+            for (size_t i = row.first; i < row.end; ++i) {
+                const RawCell& raw = raws[i];
+                if (raw.continues) continue;
+                if (IsBare(stated, raw))
+                    CountParagraph();  // the table's blank cell is what it reads to
+                else
+                    ReadCell(stated, raw, depth, t.At(r, raw.column));
             }
+            for (int c = row.next; c <= columns; ++c) leftOut(c);
         }
 
         r = 0;

@@ -4,6 +4,15 @@
 
 namespace varelo::host::docx {
 
+bool HasSliverColumn(const std::vector<std::optional<long>>& widths) {
+    // Edges are placed only as far as every width before them is known.
+    for (const std::optional<long>& w : widths) {
+        if (!w) return false;
+        if (*w < kSliverTwips) return true;
+    }
+    return false;
+}
+
 std::vector<int> FoldSliverColumns(const std::vector<std::optional<long>>& widths,
                                    const std::vector<std::pair<int, int>>& cells) {
     const size_t n = widths.size();

@@ -19,6 +19,10 @@ inline constexpr long kSliverTwips = 5;
 // (0 <= left < right <= n). A sliver gives up whichever of its edges fewer cells use, and
 // the cells on that edge move onto its other edge. If that would leave a cell no width,
 // nothing is folded: the result is then, as without slivers, the identity.
+// Whether a grid has a sliver to fold; without one, FoldSliverColumns gives the identity
+// whatever the cells.
+bool HasSliverColumn(const std::vector<std::optional<long>>& widths);
+
 std::vector<int> FoldSliverColumns(const std::vector<std::optional<long>>& widths,
                                    const std::vector<std::pair<int, int>>& cells);
 
