@@ -147,4 +147,16 @@ void BM_InflateDocumentXml(benchmark::State& state) {
 }
 BENCHMARK(BM_InflateDocumentXml)->Unit(benchmark::kMillisecond);
 
+// The reader's package layer on the sheet: opening the package and reading document.xml out
+// of it, checked, into the memory pugixml then parses.
+void BM_ReadDocumentXmlPart(benchmark::State& state) {
+    host::Application app;
+    const std::string bytes = host::DocxBytes(A3Sheet(app));
+    for (auto _ : state) {
+        host::docx::PackageReader package(bytes);
+        benchmark::DoNotOptimize(package.ReadToParse(host::docx::kDocumentPart));
+    }
+}
+BENCHMARK(BM_ReadDocumentXmlPart)->Unit(benchmark::kMillisecond);
+
 }  // namespace

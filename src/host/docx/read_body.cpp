@@ -114,26 +114,24 @@ constexpr Unmodelled kUnmodelled[] = {
     {"w:lnNumType", "line numbers"},
 };
 
-// An element the reader may have found. Testing it, unlike testing a node, costs no call
-// into pugixml, and the reader tests several for every cell.
+// An element the reader may have found, tested inline; a cell's properties keep several.
 struct Element {
     pugi::xml_node node = kNoNode;
-    bool found = false;
 
-    explicit operator bool() const { return found; }
+    explicit operator bool() const { return !IsNull(node); }
     const pugi::xml_node* operator->() const { return &node; }
 };
 
 // Keeps the first element of a name, as a lookup by name would find it.
 void First(Element& slot, pugi::xml_node n) {
-    if (!slot) slot = {n, true};
+    if (!slot) slot = {n};
 }
 
 // The first child element of that name.
 template <size_t N>
 Element Find(pugi::xml_node parent, const char (&name)[N]) {
     for (const pugi::xml_node c : Children(parent))
-        if (Named(c, name)) return {c, true};
+        if (Named(c, name)) return {c};
     return {};
 }
 
@@ -457,8 +455,9 @@ class BodyReader {
             const char* name = Name(c);
             if (Named(name, "w:t")) {
                 for (const pugi::xml_node t : Children(c))
-                    if (t.type() == pugi::node_pcdata || t.type() == pugi::node_cdata)
-                        run.text += CleanText(t.value());  // the parser keeps bad UTF-8
+                    if (const pugi::xml_node_type type = t.type();
+                        type == pugi::node_pcdata || type == pugi::node_cdata)
+                        AppendCleanText(run.text, t.value());  // the parser keeps bad UTF-8
             } else if (Named(name, "w:tab") || Named(name, "w:ptab")) {
                 run.text += '\t';
             } else if (Named(name, "w:br") || Named(name, "w:cr")) {
@@ -640,7 +639,7 @@ class BodyReader {
                 if (raw.span < 1) Damaged("a cell has no width");
                 const Element& vMerge = stated.PropertiesOf(raw).vMerge;
                 if (vMerge || raw.span > 1) {
-                    const bool continues = vMerge && std::string_view(Val(vMerge)) != "restart";
+                    const bool continues = vMerge && !Named(Val(vMerge), "restart");
                     const int above = open[static_cast<size_t>(c)];
                     int cell = above;
                     if (continues && above >= 0 && merged[static_cast<size_t>(above)].left == c &&
@@ -674,10 +673,12 @@ class BodyReader {
         for (const pugi::xml_node b : style.borders) tableBorders = tableBorders || b;
         for (const CellRect& m : merged)
             if (m.Rows() > 1 || m.Columns() > 1) t.Merge(m);
-        // Each cell in reading order; slots a row leaves out are empty cells of their own.
+        // Each cell in reading order, and its sides; slots a row leaves out are empty cells
+        // of their own.
         r = 0;
         for (const RawRow& row : rawRows) {
             ++r;
+            ReadRowFormat(row.height, t.Row(r));
             auto leftOut = [&](int c) {
                 t.At(r, c) = Cell{};
                 ++extent_.paragraphs;  // the empty paragraph the table gave it
@@ -685,6 +686,8 @@ class BodyReader {
             for (int c = 1; c <= edge[static_cast<size_t>(row.before)]; ++c) leftOut(c);
             for (size_t i = row.first; i < row.end; ++i) {
                 const RawCell& raw = raws[i];
+                if (raw.properties >= 0)
+                    ReadCellBorders(raw, stated.PropertiesOf(raw), r, tableBorders, t);
                 if (raw.continues) continue;
                 if (IsBare(stated, raw))
                     CountParagraph();  // the table's blank cell is what it reads to
@@ -692,14 +695,6 @@ class BodyReader {
                     ReadCell(stated, raw, depth, t.At(r, raw.column));
             }
             for (int c = row.next; c <= columns; ++c) leftOut(c);
-        }
-
-        r = 0;
-        for (const RawRow& row : rawRows) {
-            ++r;
-            ReadRowFormat(row.height, t.Row(r));
-            for (size_t i = row.first; i < row.end; ++i)
-                ReadCellBorders(raws[i], stated.PropertiesOf(raws[i]), r, tableBorders, t);
         }
         ReadColumnWidths(stated, t);
         return table;
@@ -809,7 +804,7 @@ class BodyReader {
     // spanning cells cover gets what is left of a spanning cell's sum.
     static void ReadColumnWidths(const StatedTable& stated, Table& t) {
         const int columns = t.Columns();
-        std::vector<bool> known(static_cast<size_t>(columns) + 1, false);
+        std::vector<char> known(static_cast<size_t>(columns) + 1, false);
         std::vector<std::pair<const RawCell*, PreferredWidth>> spanning;
         for (const RawCell& raw : stated.cells) {
             // Read only where it counts: a grid's columns are known after its first row.

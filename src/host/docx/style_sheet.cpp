@@ -58,6 +58,7 @@ StyleSheet::StyleSheet(pugi::xml_node styles) {
     Index(styles, "paragraph", paragraph_, defaultParagraph_);
     Index(styles, "character", character_, unusedDefault);
     Index(styles, "table", table_, defaultTable_);
+    unnamedCharacter_ = ResolveCharacter("", 0);
 }
 
 const ParagraphStyle& StyleSheet::ResolveParagraph(const std::string& id, int depth) const {
@@ -99,6 +100,8 @@ CharFormat StyleSheet::ResolveCharacter(const std::string& id, int depth) const 
 }
 
 CharFormat StyleSheet::Character(std::string_view id) const {
+    // Nearly every run names no character style.
+    if (id.empty()) return unnamedCharacter_;
     return ResolveCharacter(std::string(id), 0);
 }
 

@@ -54,7 +54,8 @@ class StyleSheet {
 
     std::map<std::string, pugi::xml_node, std::less<>> paragraph_, character_, table_;
     std::string defaultParagraph_, defaultTable_;
-    ParagraphStyle base_;  // the document defaults
+    ParagraphStyle base_;          // the document defaults
+    CharFormat unnamedCharacter_;  // what Character("") gives: a style without an id, if any
     mutable std::map<std::string, ParagraphStyle, std::less<>> resolved_;
     // Neighbouring paragraphs nearly always name the same style.
     mutable std::string lastId_;

@@ -76,8 +76,12 @@ void AppendEscaped(std::string& out, std::string_view s, bool attribute) {
 std::string CleanText(std::string_view s) {
     std::string out;
     out.reserve(s.size());
-    Filter(s, [&](std::string_view piece, char32_t) { out.append(piece); });
+    AppendCleanText(out, s);
     return out;
+}
+
+void AppendCleanText(std::string& out, std::string_view s) {
+    Filter(s, [&](std::string_view piece, char32_t) { out.append(piece); });
 }
 
 std::string CleanFontName(std::string_view name) {

@@ -52,6 +52,7 @@ void AppendEscaped(std::string& out, std::string_view s, bool attribute = false)
 
 // The same filtering without escaping, for text handed to pugixml (which escapes).
 std::string CleanText(std::string_view s);
+void AppendCleanText(std::string& out, std::string_view s);
 
 // A font name as the file may carry it: cleaned and cut to Word's limit.
 std::string CleanFontName(std::string_view name);
