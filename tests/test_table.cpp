@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "host/border_pass.h"
 #include "host/errors.h"
 #include "host/geometry.h"
@@ -52,6 +54,31 @@ TEST(Table, UnwrittenSlotsReadAsTheBlankAndTablesCompareByContent) {
     twice.Merge({1, 2, 2, 2});
     twice.Merge({1, 1, 2, 2});
     EXPECT_EQ(once, twice);
+}
+
+// A writer copies a slot's text to the like slots after it: each thing that makes a slot
+// write differently must end the stretch there.
+TEST(Table, LikeSlotsEndWhereASlotWouldBeWrittenDifferently) {
+    const auto row2 = [](const std::function<void(Table&)>& change) {
+        Table t(3, 8);
+        change(t);
+        return std::pair{t.SlotsSharingCell(2, 2), t.LikeSlots(2, 2)};
+    };
+    using Result = std::pair<int, int>;
+    EXPECT_EQ(row2([](Table&) {}), (Result{7, 7}));
+    EXPECT_EQ(row2([](Table& t) { t.At(2, 5).InsertAfter("x"); }), (Result{3, 3}));
+    EXPECT_EQ(row2([](Table& t) { t.Merge({2, 6, 3, 6}); }), (Result{4, 4}));
+    EXPECT_EQ(row2([](Table& t) { t.HorizontalEdge(2, 4) = kSolidBorder; }), (Result{7, 2}));
+    EXPECT_EQ(row2([](Table& t) { t.HorizontalEdge(3, 7) = kSolidBorder; }), (Result{7, 5}));
+    EXPECT_EQ(row2([](Table& t) { t.VerticalEdge(2, 2) = kSolidBorder; }), (Result{7, 1}));
+    EXPECT_EQ(row2([](Table& t) { t.VerticalEdge(2, 5) = kSolidBorder; }), (Result{7, 2}));
+    EXPECT_EQ(row2([](Table& t) { t.VerticalEdge(2, 9) = kSolidBorder; }), (Result{7, 6}));
+    EXPECT_EQ(row2([](Table& t) {
+                  t.ColumnWidth(6) = {PreferredWidthType::Points, 9};
+              }),
+              (Result{7, 4}));
+    // Another row's change does not end it.
+    EXPECT_EQ(row2([](Table& t) { t.VerticalEdge(1, 5) = kSolidBorder; }), (Result{7, 7}));
 }
 
 TEST(Table, MergeThatCutsAMergedCellIsRefusedAndChangesNothing) {

@@ -130,6 +130,31 @@ std::vector<CellRect> Table::CellsIn(const CellRect& rect) const {
     return out;
 }
 
+int Table::SlotsSharingCell(int r, int c) const {
+    const size_t first = static_cast<size_t>(Slot(r, c));
+    if (anchorOf_[first] != kOwnAnchor) return 0;
+    const size_t end = first - static_cast<size_t>(c - 1) + static_cast<size_t>(columns_);
+    const uint32_t cell = cellOf_[first];
+    size_t s = first + 1;
+    while (s < end && anchorOf_[s] == kOwnAnchor && cellOf_[s] == cell) ++s;
+    return static_cast<int>(s - first);
+}
+
+int Table::LikeSlots(int r, int c) const {
+    const int sharing = SlotsSharingCell(r, c);
+    if (sharing == 0) return 0;
+    const Border* top = &hEdges_[HorizontalIndex(r, c)];
+    const Border* bottom = &hEdges_[HorizontalIndex(r + 1, c)];
+    const Border* vertical = &vEdges_[VerticalIndex(r, c)];
+    const PreferredWidth* width = &columnWidths_[ColumnIndex(c)];
+    // Slot c + n has left edge vertical[n] and right edge vertical[n + 1].
+    int n = 1;
+    while (n < sharing && top[n] == top[0] && bottom[n] == bottom[0] && width[n] == width[0] &&
+           vertical[n] == vertical[0] && vertical[n + 1] == vertical[0])
+        ++n;
+    return n;
+}
+
 int Table::CountCells(const CellRect& rect) const {
     return static_cast<int>(CellsIn(rect).size());
 }

@@ -102,6 +102,13 @@ class Table {
         const int merged = anchorOf_[static_cast<size_t>(s)];
         return merged == kOwnAnchor || merged - 1 == s;
     }
+    // How many slots from (r, c) rightwards are cells of one slot that read the same cell as
+    // (r, c): for a pass over a page grid, where long stretches share the blank cell.
+    int SlotsSharingCell(int r, int c) const;
+    // Of those, how many in a row, (r, c) first, are written alike: each further one lies
+    // between the same top and bottom edges in a column of the same width, and its left and
+    // right edges are both like the left edge of (r, c).
+    int LikeSlots(int r, int c) const;
     // Whether a merged cell lies partly inside rect and partly outside it.
     bool CutsMergedCell(const CellRect& rect) const;
     // Number of distinct cells with a slot in rect.

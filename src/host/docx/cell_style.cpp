@@ -47,35 +47,26 @@ void CountContent(const Content& content, bool inCell, Tally& tally, long times 
 // of a vertical merge as the anchor's first paragraph. A row's neighbouring slots mostly
 // share one blank cell: such a stretch is counted once, times its length.
 void CountTable(const Table& t, Tally& tally) {
-    for (int r = 1; r <= t.Rows(); ++r) {
-        const Cell* stretch = nullptr;  // the one-slot cell of the slots counted last
-        long length = 0;
+    for (int r = 1; r <= t.Rows(); ++r)
         for (int c = 1; c <= t.Columns();) {
             const CellRect a = t.CellArea(r, c);
-            const Cell& cell = t.At(r, c);
-            c = a.right + 1;
-            const bool oneSlot = a.top == a.bottom && a.left == a.right;
-            if (oneSlot && &cell == stretch) {
-                ++length;
+            const Content& content = t.At(r, c).content;
+            if (const int stretch = t.SlotsSharingCell(r, c)) {
+                CountContent(content, true, tally, stretch);
+                c += stretch;
                 continue;
             }
-            if (stretch) CountContent(stretch->content, true, tally, length);
-            stretch = nullptr;
-            if (oneSlot) {
-                stretch = &cell;
-                length = 1;
-            } else if (r == a.top) {
-                CountContent(cell.content, true, tally);
+            if (r == a.top) {
+                CountContent(content, true, tally);
             } else {
-                for (const Block& b : cell.content)
+                for (const Block& b : content)
                     if (!b.IsTable()) {
                         Count(b.paragraph, tally, 1);
                         break;
                     }
             }
+            c = a.right + 1;
         }
-        if (stretch) CountContent(stretch->content, true, tally, length);
-    }
 }
 
 void CountContent(const Content& content, bool inCell, Tally& tally, long times) {

@@ -417,31 +417,17 @@ class DocumentWriter {
                                                                    : "auto");
             out_ += "/></w:trPr>";
         }
-        repeatable_ = nullptr;
         for (int c = 1; c <= t.Columns();) {
             const CellRect a = t.CellArea(r, c);
-            if (RepeatsSlotBefore(t, a))
-                out_ += *simpleText_;
-            else
-                CellOut(t, widths, a, r);
+            const std::string* text = CellOut(t, widths, a, r);
             c = a.right + 1;
+            // Most slots of a page grid repeat the one before them: they cost a comparison
+            // of edges, not a cell's properties.
+            if (text && a.Rows() == 1 && a.Columns() == 1)
+                for (int n = t.LikeSlots(r, a.left); n > 1; --n, ++c) out_ += *text;
         }
         out_ += "</w:tr>";
         MaybeFlush();
-    }
-
-    // Whether a one-slot cell writes exactly as the slot before it in the row: the same cell
-    // (a grid's blank slots share one) between the same edges in a column of the same width.
-    // Most slots of a page grid do; they cost a few comparisons instead of a cell's properties.
-    bool RepeatsSlotBefore(const host::Table& t, const CellRect& a) const {
-        const int r = a.top, c = a.left;
-        if (!repeatable_ || a.bottom != r || a.right != c || &t.At(r, c) != repeatable_)
-            return false;
-        const Border& left = t.VerticalEdge(r, c);
-        return t.ColumnWidth(c) == t.ColumnWidth(c - 1) && t.VerticalEdge(r, c - 1) == left &&
-               t.VerticalEdge(r, c + 1) == left &&
-               t.HorizontalEdge(r, c) == t.HorizontalEdge(r, c - 1) &&
-               t.HorizontalEdge(r + 1, c) == t.HorizontalEdge(r + 1, c - 1);
     }
 
     // What a cell's w:tcPr says; cells in a row mostly say the same, so the text of the
@@ -529,8 +515,9 @@ class DocumentWriter {
         tcprText_.assign(out_, start, std::string::npos);
     }
 
-    void CellOut(const host::Table& t, const std::vector<double>& widths, const CellRect& a,
-                 int r) {
+    // Returns the cell's text when it holds one empty paragraph, else nullptr.
+    const std::string* CellOut(const host::Table& t, const std::vector<double>& widths,
+                               const CellRect& a, int r) {
         const Cell& cell = t.At(a.top, a.left);
         CellProperties p;
         p.width = CellPreferredWidth(t, a);
@@ -563,9 +550,7 @@ class DocumentWriter {
                    cell.content[0].paragraph.Empty()) {
             simple = &cell.content[0].paragraph;
         }
-        repeatable_ = nullptr;
         if (simple) {
-            if (a.Rows() == 1 && a.Columns() == 1) repeatable_ = &cell;
             const SimpleCell key{p, simple};
             auto found = simpleTexts_.find(key);
             if (found == simpleTexts_.end()) {
@@ -580,8 +565,7 @@ class DocumentWriter {
             } else {
                 out_ += found->second;
             }
-            simpleText_ = &found->second;
-            return;
+            return &found->second;
         }
 
         out_ += "<w:tc>";
@@ -594,6 +578,7 @@ class DocumentWriter {
                                     : 0;
         CellContent(cell.content, std::max(0.0, inner));
         out_ += "</w:tc>";
+        return nullptr;
     }
 
     void SectionProperties() {
@@ -667,8 +652,6 @@ class DocumentWriter {
     };
     static constexpr size_t kMaxSimpleTexts = 4096;
     std::unordered_map<SimpleCell, std::string, SimpleCellHash> simpleTexts_;
-    const std::string* simpleText_ = nullptr;  // the last of them written
-    const Cell* repeatable_ = nullptr;         // its cell, when that covers one slot
 
     bool haveTcPr_ = false;
     CellProperties tcpr_;
