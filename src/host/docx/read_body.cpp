@@ -32,7 +32,8 @@ constexpr double kFillTolerance = 0.005;
 }
 
 // An integer attribute within [lo, hi], or nothing.
-std::optional<long> Int(pugi::xml_node n, std::string_view name, long lo, long hi) {
+template <typename Text>
+std::optional<long> Int(pugi::xml_node n, const Text& name, long lo, long hi) {
     const pugi::xml_attribute a = Attribute(n, name);
     if (!a) return std::nullopt;
     const long long v = a.as_llong(lo - 1);

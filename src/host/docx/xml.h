@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <utility>
 
 #include "host/constants.h"
 
@@ -146,39 +147,62 @@ inline pugi::xml_node NextSibling(pugi::xml_node n) {
         record::Field<const void*>(record::Of(n), record::kNodeNextSibling));
 }
 
-// Whether a qualified name is exactly `name`: inline, it stops at the first differing
-// character where strcmp costs a call. Names are compared exactly, prefix and all.
+// Whether a qualified name is exactly `name`, compared inline: the reader dispatches on
+// element and attribute names millions of times a second. The comparison with a literal is
+// unrolled and stops at the first differing character, so it never reads past the end of
+// `qualified`. Names are compared exactly, prefix and all.
+template <size_t N>
+bool Named(const char* qualified, const char (&name)[N]) {
+    return [&]<size_t... I>(std::index_sequence<I...>) {
+        return ((qualified[I] == name[I]) && ...);
+    }
+    (std::make_index_sequence<N>{});
+}
 inline bool Named(const char* qualified, std::string_view name) {
     for (const char c : name)
         if (*qualified++ != c) return false;
     return *qualified == '\0';
 }
-inline bool Named(pugi::xml_node n, std::string_view name) {
+template <typename Text>
+bool Named(pugi::xml_node n, const Text& name) {
     return Named(Name(n), name);
 }
 
-// The node's first attribute of that name, as n.attribute(name) finds it; null when none.
-inline pugi::xml_attribute Attribute(pugi::xml_node n, std::string_view name) {
-    if (!record::kReadable) {
+namespace record {
+// The node's first attribute whose name matches, as n.attribute(name) finds it.
+template <typename Matches>
+pugi::xml_attribute FindAttribute(pugi::xml_node n, Matches&& matches) {
+    if (!kReadable) {
         for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute())
-            if (Named(a.name(), name)) return a;
+            if (matches(a.name())) return a;
         return {};
     }
     if (IsNull(n)) return {};
-    for (const void* a = record::Field<const void*>(record::Of(n), record::kNodeFirstAttribute); a;
-         a = record::Field<const void*>(a, record::kAttributeNext)) {
-        const char* qualified = record::Field<const char*>(a, record::kAttributeName);
-        if (qualified && Named(qualified, name)) return record::Make<pugi::xml_attribute>(a);
+    for (const void* a = Field<const void*>(Of(n), kNodeFirstAttribute); a;
+         a = Field<const void*>(a, kAttributeNext)) {
+        const char* qualified = Field<const char*>(a, kAttributeName);
+        if (qualified && matches(qualified)) return Make<pugi::xml_attribute>(a);
     }
     return {};
 }
-// Its value, as n.attribute(name).value() gives it: empty when there is none.
-inline const char* AttributeValue(pugi::xml_node n, std::string_view name) {
-    const pugi::xml_attribute a = Attribute(n, name);
-    if (!record::kReadable) return a.value();
-    if (record::Of(a) == nullptr) return "";
-    const char* value = record::Field<const char*>(record::Of(a), record::kAttributeValue);
+// a.value(): empty for a null attribute.
+inline const char* ValueOf(pugi::xml_attribute a) {
+    if (!kReadable) return a.value();
+    if (Of(a) == nullptr) return "";
+    const char* value = Field<const char*>(Of(a), kAttributeValue);
     return value ? value : "";
+}
+}  // namespace record
+
+// The node's first attribute of that name, as n.attribute(name) finds it; null when none.
+template <typename Text>
+pugi::xml_attribute Attribute(pugi::xml_node n, const Text& name) {
+    return record::FindAttribute(n, [&](const char* qualified) { return Named(qualified, name); });
+}
+// Its value, as n.attribute(name).value() gives it: empty when there is none.
+template <typename Text>
+const char* AttributeValue(pugi::xml_node n, const Text& name) {
+    return record::ValueOf(Attribute(n, name));
 }
 
 // A node's children in order, for a range-for that tests each node inline.
@@ -203,7 +227,8 @@ class Children {
 };
 
 // The first child element of n of that name, as pugixml's child(name) finds it.
-inline pugi::xml_node Child(pugi::xml_node n, std::string_view name) {
+template <typename Text>
+pugi::xml_node Child(pugi::xml_node n, const Text& name) {
     for (const pugi::xml_node c : Children(n))
         if (Named(c, name)) return c;
     return kNoNode;
