@@ -227,28 +227,6 @@ CharFormat ReadCharFormat(const CharProperties& p) {
     return f;
 }
 
-// What the reader uses of a w:tcPr, in one pass; each is the first of its name.
-struct CellProperties {
-    Element width, span, vMerge, vAlign, borders;
-};
-CellProperties ReadCellProperties(pugi::xml_node tcPr) {
-    CellProperties p;
-    for (const pugi::xml_node n : Children(tcPr)) {
-        const char* name = Name(n);
-        if (Named(name, "w:tcW"))
-            First(p.width, n);
-        else if (Named(name, "w:vMerge"))
-            First(p.vMerge, n);
-        else if (Named(name, "w:tcBorders"))
-            First(p.borders, n);
-        else if (Named(name, "w:gridSpan"))
-            First(p.span, n);
-        else if (Named(name, "w:vAlign"))
-            First(p.vAlign, n);
-    }
-    return p;
-}
-
 // The sides of a w:tcBorders, in one pass; each is the first of its name. Left and right
 // fall back on the bidirectional-neutral start and end, as LibreOffice writes them.
 struct CellBorders {
@@ -278,6 +256,29 @@ CellBorders ReadCellBorderNodes(pugi::xml_node tcBorders) {
     return b;
 }
 
+// What the reader uses of a w:tcPr, in one pass; each is the first of its name.
+struct CellProperties {
+    Element width, span, vMerge, vAlign, borders;
+    int sides = -1;  // index of the sides its w:tcBorders states, when it has one
+};
+CellProperties ReadCellProperties(pugi::xml_node tcPr) {
+    CellProperties p;
+    for (const pugi::xml_node n : Children(tcPr)) {
+        const char* name = Name(n);
+        if (Named(name, "w:tcW"))
+            First(p.width, n);
+        else if (Named(name, "w:vMerge"))
+            First(p.vMerge, n);
+        else if (Named(name, "w:tcBorders"))
+            First(p.borders, n);
+        else if (Named(name, "w:gridSpan"))
+            First(p.span, n);
+        else if (Named(name, "w:vAlign"))
+            First(p.vAlign, n);
+    }
+    return p;
+}
+
 // A cell of a w:tr as the file states it, before merging.
 struct RawCell {
     pugi::xml_node tc = kNoNode;
@@ -303,9 +304,13 @@ struct StatedTable {
     std::vector<RawRow> rows;
     std::vector<RawCell> cells;
     std::vector<CellProperties> properties;
+    std::vector<CellBorders> sides;  // read once: the cell, its diagonals and the grid use them
 
     const CellProperties& PropertiesOf(const RawCell& cell) const {
         return cell.properties < 0 ? kNone : properties[static_cast<size_t>(cell.properties)];
+    }
+    const CellBorders& SidesOf(const CellProperties& p) const {
+        return sides[static_cast<size_t>(p.sides)];
     }
     static inline const CellProperties kNone{};
 };
@@ -381,7 +386,7 @@ class BodyReader {
         const CellProperties& p = stated.PropertiesOf(raw);
         if (p.vAlign) return false;
         if (!p.borders) return true;
-        const CellBorders borders = ReadCellBorderNodes(p.borders.node);
+        const CellBorders& borders = stated.SidesOf(p);
         return !borders.down && !borders.up;
     }
 
@@ -566,8 +571,11 @@ class BodyReader {
                 raw.bare = !more && emptyParagraphs == 1;
                 if (!tcPr) continue;
                 raw.properties = static_cast<int>(stated.properties.size());
-                const CellProperties& p =
-                    stated.properties.emplace_back(ReadCellProperties(tcPr.node));
+                CellProperties& p = stated.properties.emplace_back(ReadCellProperties(tcPr.node));
+                if (p.borders) {
+                    p.sides = static_cast<int>(stated.sides.size());
+                    stated.sides.push_back(ReadCellBorderNodes(p.borders.node));
+                }
                 if (p.span)
                     raw.gridSpan =
                         static_cast<int>(Int(p.span.node, "w:val", 1, kMaxGridColumns).value_or(1));
@@ -687,8 +695,7 @@ class BodyReader {
             for (int c = 1; c <= edge[static_cast<size_t>(row.before)]; ++c) leftOut(c);
             for (size_t i = row.first; i < row.end; ++i) {
                 const RawCell& raw = raws[i];
-                if (raw.properties >= 0)
-                    ReadCellBorders(raw, stated.PropertiesOf(raw), r, tableBorders, t);
+                if (raw.properties >= 0) ReadCellBorders(stated, raw, r, tableBorders, t);
                 if (raw.continues) continue;
                 if (IsBare(stated, raw))
                     CountParagraph();  // the table's blank cell is what it reads to
@@ -710,7 +717,7 @@ class BodyReader {
         if (p.vAlign)
             if (const auto v = ParseCellVAlign(Val(p.vAlign))) cell.verticalAlignment = *v;
         if (p.borders) {
-            const CellBorders borders = ReadCellBorderNodes(p.borders.node);
+            const CellBorders& borders = stated.SidesOf(p);
             if (borders.down) cell.diagonalDown = ReadBorder(borders.down.node);
             if (borders.up) cell.diagonalUp = ReadBorder(borders.up.node);
         }
@@ -779,10 +786,11 @@ class BodyReader {
 
     // Each side lands on the grid's edge segments; a side the file leaves out stays as the
     // neighbour across it says.
-    static void ReadCellBorders(const RawCell& raw, const CellProperties& p, int r,
+    static void ReadCellBorders(const StatedTable& stated, const RawCell& raw, int r,
                                 bool tableBorders, Table& t) {
+        const CellProperties& p = stated.PropertiesOf(raw);
         if (!p.borders) return;
-        const CellBorders borders = ReadCellBorderNodes(p.borders.node);
+        const CellBorders& borders = stated.SidesOf(p);
         const int right = raw.column + raw.span - 1;
         auto side = [&](const Element& given, const Element& logical) -> std::optional<Border> {
             const Element& b = given ? given : logical;
