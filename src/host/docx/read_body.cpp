@@ -315,6 +315,70 @@ struct StatedTable {
     static inline const CellProperties kNone{};
 };
 
+// The rows' cells placed on the folded grid, with vertical merges joined into rectangles.
+// Only cells that span columns or may take part in a vertical merge keep one; the others
+// are one slot.
+class GridPlacement {
+  public:
+    // edge[e]: where the file's column edge e lies in the table.
+    explicit GridPlacement(std::vector<int> edge)
+        : edge_(std::move(edge)),
+          gridColumns_(static_cast<int>(edge_.size()) - 1),
+          columns_(edge_.back()),
+          open_(static_cast<size_t>(columns_) + 1, -1),
+          next_(open_.size()) {}
+
+    const std::vector<int>& Edge() const { return edge_; }
+    int Columns() const { return columns_; }
+    const std::vector<CellRect>& Merged() const { return merged_; }
+
+    // Places the next row's cells; throws on a row the grid cannot hold.
+    void Place(RawRow& row, StatedTable& stated) {
+        if (r_ >= 32767) Damaged("a table has more than 32767 rows");
+        const int r = ++r_;
+        std::fill(next_.begin(), next_.end(), -1);
+        // Slots a row skips before its first cell are empty cells, as are those after.
+        if (row.before >= gridColumns_) Damaged("a row is wider than its table");
+        int g = static_cast<int>(row.before);
+        int c = edge_[static_cast<size_t>(g)] + 1;
+        for (size_t i = row.first; i < row.end; ++i) {
+            RawCell& raw = stated.cells[i];
+            if (g + raw.gridSpan > gridColumns_) Damaged("a row is wider than its table");
+            g += raw.gridSpan;
+            raw.column = c;
+            raw.span = edge_[static_cast<size_t>(g)] - c + 1;
+            if (raw.span < 1) Damaged("a cell has no width");
+            const Element& vMerge = stated.PropertiesOf(raw).vMerge;
+            if (vMerge || raw.span > 1) {
+                const bool continues = vMerge && !Named(Val(vMerge), "restart");
+                const int above = open_[static_cast<size_t>(c)];
+                int cell = above;
+                if (continues && above >= 0 && merged_[static_cast<size_t>(above)].left == c &&
+                    merged_[static_cast<size_t>(above)].right == c + raw.span - 1) {
+                    merged_[static_cast<size_t>(above)].bottom = r;
+                    raw.continues = true;
+                } else {
+                    // A continuation with nothing to continue stands as a cell of its own.
+                    cell = static_cast<int>(merged_.size());
+                    merged_.push_back({r, c, r, c + raw.span - 1});
+                }
+                // column -> merged cell that may continue, in the row above and in this one
+                if (vMerge) next_[static_cast<size_t>(c)] = cell;
+            }
+            c += raw.span;
+        }
+        row.next = c;
+        std::swap(open_, next_);
+    }
+
+  private:
+    std::vector<int> edge_;
+    int gridColumns_, columns_;
+    std::vector<int> open_, next_;
+    std::vector<CellRect> merged_;
+    int r_ = 0;
+};
+
 class BodyReader {
   public:
     BodyReader(Document& doc, const StyleSheet& styles) : doc_(doc), styles_(styles) {}
@@ -618,55 +682,22 @@ class BodyReader {
         // Rows rarely hold more cells than the grid has columns.
         stated.cells.reserve(
             std::min(trs.size() * widths.size(), static_cast<size_t>(kMaxDocxSlots)));
-        for (const pugi::xml_node tr : trs) stated.rows.push_back(ReadRow(tr, stated));
+        // A grid without slivers stays the file's whatever its cells: each row is placed as it
+        // is read, while its cells are at hand. Folding slivers needs every row first.
+        std::optional<GridPlacement> placement;
+        if (!HasSliverColumn(widths)) placement.emplace(GridEdges(widths, stated));
+        for (const pugi::xml_node tr : trs) {
+            stated.rows.push_back(ReadRow(tr, stated));
+            if (placement) placement->Place(stated.rows.back(), stated);
+        }
+        if (!placement) {
+            placement.emplace(GridEdges(widths, stated));
+            for (RawRow& row : stated.rows) placement->Place(row, stated);
+        }
         std::vector<RawRow>& rawRows = stated.rows;
         std::vector<RawCell>& raws = stated.cells;
-        const std::vector<int> edge = GridEdges(widths, stated);
-        const int gridColumns = static_cast<int>(edge.size()) - 1;
-        const int columns = edge.back();
-
-        // The rows' cells, with vertical merges joined into rectangles. Only cells that span
-        // columns or may take part in a vertical merge keep one; the others are one slot.
-        std::vector<CellRect> merged;
-        // column -> merged cell that may continue, in the row above and in this one
-        std::vector<int> open(static_cast<size_t>(columns) + 1, -1), next(open.size());
-        int r = 0;
-        for (RawRow& row : rawRows) {
-            if (r >= 32767) Damaged("a table has more than 32767 rows");
-            ++r;
-            std::fill(next.begin(), next.end(), -1);
-            // Slots a row skips before its first cell are empty cells, as are those after.
-            if (row.before >= gridColumns) Damaged("a row is wider than its table");
-            int g = static_cast<int>(row.before);
-            int c = edge[static_cast<size_t>(g)] + 1;
-            for (size_t i = row.first; i < row.end; ++i) {
-                RawCell& raw = raws[i];
-                if (g + raw.gridSpan > gridColumns) Damaged("a row is wider than its table");
-                g += raw.gridSpan;
-                raw.column = c;
-                raw.span = edge[static_cast<size_t>(g)] - c + 1;
-                if (raw.span < 1) Damaged("a cell has no width");
-                const Element& vMerge = stated.PropertiesOf(raw).vMerge;
-                if (vMerge || raw.span > 1) {
-                    const bool continues = vMerge && !Named(Val(vMerge), "restart");
-                    const int above = open[static_cast<size_t>(c)];
-                    int cell = above;
-                    if (continues && above >= 0 && merged[static_cast<size_t>(above)].left == c &&
-                        merged[static_cast<size_t>(above)].right == c + raw.span - 1) {
-                        merged[static_cast<size_t>(above)].bottom = r;
-                        raw.continues = true;
-                    } else {
-                        // A continuation with nothing to continue stands as a cell of its own.
-                        cell = static_cast<int>(merged.size());
-                        merged.push_back({r, c, r, c + raw.span - 1});
-                    }
-                    if (vMerge) next[static_cast<size_t>(c)] = cell;
-                }
-                c += raw.span;
-            }
-            row.next = c;
-            std::swap(open, next);
-        }
+        const std::vector<int>& edge = placement->Edge();
+        const int columns = placement->Columns();
         if (rawRows.empty()) Damaged("a table has no rows");
         extent_.cells += static_cast<long>(rawRows.size()) * columns;
         if (extent_.cells > kMaxDocxSlots) OverLimit(kMaxDocxSlots, "table cells (grid slots)");
@@ -680,11 +711,11 @@ class BodyReader {
         ReadTableProperties(tblPr, style, t);
         bool tableBorders = false;
         for (const pugi::xml_node b : style.borders) tableBorders = tableBorders || b;
-        for (const CellRect& m : merged)
+        for (const CellRect& m : placement->Merged())
             if (m.Rows() > 1 || m.Columns() > 1) t.Merge(m);
         // Each cell in reading order, and its sides; slots a row leaves out are empty cells
         // of their own.
-        r = 0;
+        int r = 0;
         for (const RawRow& row : rawRows) {
             ++r;
             ReadRowFormat(row.height, t.Row(r));
