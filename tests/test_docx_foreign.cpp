@@ -5,12 +5,15 @@
 #include <cmath>
 #include <map>
 #include <memory>
+#include <numeric>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "docx_test_util.h"
 #include "host/docx/reader.h"
+#include "host/docx/sliver_columns.h"
 #include "host/docx/writer.h"
 #include "host/docx/xml.h"
 #include "host/docx/zip.h"
@@ -278,6 +281,31 @@ TEST(DocxForeign, RoundingSliversInAGridFoldIntoTheirNeighbours) {
             EXPECT_EQ(t.At(c.cells[i].first, c.cells[i].second).Text(), names[i]);
         const std::string saved = DocxBytes(*doc);
         EXPECT_EQ(DocxBytes(*OpenDocxBytes(saved)), saved);
+    }
+}
+
+// The reader takes a grid in which HasSliverColumn finds nothing as it stands, without
+// looking at its cells: folding must leave every such grid alone.
+TEST(DocxForeign, AGridWithoutASliverIsOneFoldingLeavesAlone) {
+    const std::optional<long> unknown;
+    const struct {
+        std::vector<std::optional<long>> widths;
+        bool sliver, folds;
+    } cases[] = {
+        {{300, 300, 300}, false, false},
+        {{300, 2, 300}, true, true},
+        {{0, 300}, true, true},
+        {{300, 4}, true, true},
+        {{5, 300}, false, false},
+        {{300, unknown, 2, 300}, false, false},
+        {{2}, true, false},  // a grid of one column keeps both its edges
+    };
+    for (const auto& c : cases) {
+        const int n = static_cast<int>(c.widths.size());
+        std::vector<int> identity(c.widths.size() + 1);
+        std::iota(identity.begin(), identity.end(), 0);
+        EXPECT_EQ(docx::HasSliverColumn(c.widths), c.sliver) << n;
+        EXPECT_EQ(docx::FoldSliverColumns(c.widths, {{0, n}}) != identity, c.folds) << n;
     }
 }
 
