@@ -110,9 +110,12 @@ bool Table::operator==(const Table& other) const {
 }
 
 bool Table::CutsMergedCell(const CellRect& rect) const {
-    for (int r = rect.top; r <= rect.bottom; ++r)
-        for (int c = rect.left; c <= rect.right; ++c)
-            if (!rect.Contains(CellArea(r, c))) return true;
+    if (rect.top > rect.bottom || rect.left > rect.right) return false;
+    Slot(rect.top, rect.left);
+    Slot(rect.bottom, rect.right);
+    // A grid has few merged cells and rectangles of thousands of slots are asked about.
+    for (const auto& [anchor, cell] : merged_)
+        if (cell.Intersects(rect) && !rect.Contains(cell)) return true;
     return false;
 }
 
@@ -189,7 +192,8 @@ void Table::Merge(const CellRect& rect) {
     for (int r = rect.top; r <= rect.bottom; ++r)
         for (int c = rect.left; c <= rect.right; ++c)
             anchorOf_[static_cast<size_t>(Slot(r, c))] = anchor + 1;
-    for (const CellRect& a : parts) merged_.erase(Slot(a.top, a.left));
+    for (const CellRect& a : parts)
+        if (a.Rows() > 1 || a.Columns() > 1) merged_.erase(Slot(a.top, a.left));
     merged_[anchor] = rect;
 }
 
