@@ -22,6 +22,7 @@
 #include "host/application.h"
 #include "host/docx/reader.h"
 #include "host/docx/writer.h"
+#include "host/local_time_zone.h"
 #include "host/printable.h"
 #include "host/utf8.h"
 #include "layout/omr_template.h"
@@ -369,6 +370,7 @@ int Run(const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    varelo::host::ReadLocalTimeZoneOnce();
     try {
         return Run({argv + 1, argv + argc});
     } catch (const std::exception& e) {

@@ -8,6 +8,7 @@
 #include <iostream>
 #include <string>
 
+#include "host/local_time_zone.h"
 #include "host/registration.h"
 #include "main_window.h"
 #include "page_view.h"
@@ -66,6 +67,7 @@ bool Save(const QPixmap& pixmap, const char* path) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    varelo::host::ReadLocalTimeZoneOnce();
     const char* screenshot = nullptr;
     const char* dialogScreenshot = nullptr;
     const char* sheet = nullptr;
