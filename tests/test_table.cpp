@@ -87,8 +87,16 @@ TEST(Table, MergeThatCutsAMergedCellIsRefusedAndChangesNothing) {
     t.At(4, 1).InsertAfter("x");
     EXPECT_THROW(t.Merge({3, 1, 4, 2}), HostError);
     EXPECT_EQ(t.At(4, 1).Text(), "x");
-    EXPECT_TRUE(t.CutsMergedCell({2, 1, 4, 1}));
-    EXPECT_FALSE(t.CutsMergedCell({1, 1, 4, 1}));
+    // Asked by slot and by merged cell, whichever are fewer: both ways must agree.
+    t.Merge({1, 3, 1, 4});
+    for (const auto& [rect, cuts] : {std::pair{CellRect{2, 1, 4, 1}, true},
+                                     {CellRect{1, 1, 4, 1}, false},
+                                     {CellRect{3, 1, 3, 1}, true},
+                                     {CellRect{1, 4, 1, 4}, true},
+                                     {CellRect{2, 2, 2, 2}, false},
+                                     {CellRect{1, 1, 4, 4}, false}})
+        EXPECT_EQ(t.CutsMergedCell(rect), cuts) << rect.top << "," << rect.left;
+    EXPECT_THROW(t.CutsMergedCell({4, 4, 5, 4}), HostError);
     EXPECT_THROW(t.At(5, 1), HostError);
     EXPECT_THROW(t.At(1, 0), HostError);
 }

@@ -113,7 +113,16 @@ bool Table::CutsMergedCell(const CellRect& rect) const {
     if (rect.top > rect.bottom || rect.left > rect.right) return false;
     Slot(rect.top, rect.left);
     Slot(rect.bottom, rect.right);
-    // A grid has few merged cells and rectangles of thousands of slots are asked about.
+    // Whichever is fewer: the rectangle's slots, or the grid's merged cells (a page grid has
+    // a few dozen and is asked about rectangles of thousands of slots; a file read merges
+    // thousands of small rectangles one by one).
+    const size_t slots = static_cast<size_t>(rect.Rows()) * static_cast<size_t>(rect.Columns());
+    if (slots <= merged_.size()) {
+        for (int r = rect.top; r <= rect.bottom; ++r)
+            for (int c = rect.left; c <= rect.right; ++c)
+                if (!rect.Contains(CellArea(r, c))) return true;
+        return false;
+    }
     for (const auto& [anchor, cell] : merged_)
         if (cell.Intersects(rect) && !rect.Contains(cell)) return true;
     return false;
