@@ -1,9 +1,12 @@
 // Finishing a sheet in the window: typing into cells, the format bar, undo and redo, saving
-// with the title and recent files following, and the Chinese of Qt's own dialogs.
+// with the title and recent files following, printing to a file, and the Chinese of Qt's own
+// dialogs.
 #include <QComboBox>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPrintDialog>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTableWidget>
@@ -143,6 +146,59 @@ TEST(DeskSaving, SaveAsksForANameOnceAndTheTitleAndRecentFilesFollow) {
     ASSERT_EQ(desk.app().DocumentCount(), 2);
     EXPECT_EQ(desk.app().ActiveDocument()->name, "期中.docx");
     EXPECT_TRUE(desk.messages.empty());
+}
+
+// Saving over the file of another open document would lose that document's work at its next
+// save, whatever name the path is given by.
+TEST(DeskSaving, AFileThatAnotherOpenDocumentHoldsIsRefused) {
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("卷.docx"));
+    Desk desk;
+    host::Document* sheet = desk.window->GenerateExampleSheet();
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_TRUE(desk.window->SaveDocument(*sheet, path));
+    host::Document& blank = desk.app().AddDocument();
+    for (const QString& same : {path, folder.filePath(QStringLiteral("./sub/../卷.docx"))})
+        EXPECT_FALSE(desk.window->SaveDocument(blank, same)) << same.toStdString();
+    EXPECT_EQ(desk.messages,
+              std::vector<std::string>(2,
+                                       "无法保存文件：“卷.docx”已在本窗口中打开。请另选文件名，或先"
+                                       "关闭那份文档。"));
+    EXPECT_TRUE(blank.path.empty());
+    EXPECT_GT(host::OpenDocx(path.toStdString())->TableCount(), 0);
+    EXPECT_TRUE(desk.window->SaveDocument(*sheet, path));
+}
+
+// The print dialog knows only standard papers; a printout must still have the sheet's own.
+TEST(DeskPrinting, PrintingToAFileKeepsEachLayoutsPaper) {
+    QTemporaryDir folder;
+    for (const char* layout : {"8开三栏", "A3双栏", "B5单栏"}) {
+        Desk desk;
+        WhenDialogOpens([&](varelo::desk::SettingsDialog& d) {
+            Child<QComboBox>(d, "cmbPage")->setCurrentText(QString::fromUtf8(layout));
+            Child<QAbstractButton>(d, "cmdAdd")->click();
+            Child<QAbstractButton>(d, "OKButton")->click();
+        });
+        desk.action(1)->trigger();
+        const host::Document* sheet = desk.app().ActiveDocument();
+        ASSERT_NE(sheet, nullptr) << layout;
+        const QString pdf = folder.filePath(QString::fromUtf8(layout) + QStringLiteral(".pdf"));
+        WhenModalOpens<QPrintDialog>([&](QPrintDialog& d) {
+            auto* printers = Child<QComboBox>(d, "printers");
+            printers->setCurrentIndex(printers->count() - 1);  // 打印到文件 (PDF)
+            Child<QLineEdit>(d, "filename")->setText(pdf);
+            d.accept();
+        });
+        ASSERT_TRUE(desk.window->Print()) << layout;
+        QFile file(pdf);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << layout;
+        const QRegularExpressionMatch box =
+            QRegularExpression(QStringLiteral(R"(/MediaBox \[0 0 ([\d.]+) ([\d.]+)\])"))
+                .match(QString::fromLatin1(file.readAll()));
+        ASSERT_TRUE(box.hasMatch()) << layout;
+        EXPECT_NEAR(box.captured(1).toDouble(), sheet->pageSetup.pageWidth, 1) << layout;
+        EXPECT_NEAR(box.captured(2).toDouble(), sheet->pageSetup.pageHeight, 1) << layout;
+    }
 }
 
 TEST(DeskLanguage, QtsOwnDialogsAndTheSaveQuestionSpeakChinese) {

@@ -112,6 +112,17 @@ Qt::Alignment QtAlignment(host::Alignment a) {
 }
 
 // The reader's reasons, said in the window's language; the technical detail goes to stderr.
+// Whether two paths name one file; a file that is gone is compared by its absolute path.
+bool SameFile(const std::string& a, const std::string& b) {
+    if (a.empty() || b.empty()) return false;
+    std::error_code ec;
+    if (std::filesystem::equivalent(a, b, ec)) return true;
+    const auto absoluteA = std::filesystem::weakly_canonical(a, ec);
+    if (ec) return false;
+    const auto absoluteB = std::filesystem::weakly_canonical(b, ec);
+    return !ec && absoluteA == absoluteB;
+}
+
 std::string ChineseReason(const std::string& reason) {
     static const std::pair<const char*, const char*> kReasons[] = {
         {"the most Varelo opens", "它超出了 Varelo 能打开的大小。"},
@@ -685,8 +696,7 @@ bool MainWindow::OpenFile(const QString& path) {
     // be saved over each other.
     for (int i = 1; i <= app_.DocumentCount(); ++i) {
         host::Document& open = app_.Documents(i);
-        std::error_code ec;
-        if (!open.path.empty() && std::filesystem::equivalent(open.path, file, ec)) {
+        if (SameFile(open.path, file)) {
             app_.Activate(open);
             EnableTools();
             return true;
@@ -780,6 +790,14 @@ QString MainWindow::StartIn(const QString& fileName) const {
 }
 
 bool MainWindow::SaveDocument(host::Document& doc, const QString& path) {
+    // Two documents kept in one file would overwrite each other's work at every save.
+    for (int i = 1; i <= app_.DocumentCount(); ++i) {
+        const host::Document& other = app_.Documents(i);
+        if (&other == &doc || !SameFile(other.path, path.toStdString())) continue;
+        app_.ShowMessage("无法保存文件：“" + QFileInfo(path).fileName().toStdString() +
+                         "”已在本窗口中打开。请另选文件名，或先关闭那份文档。");
+        return false;
+    }
     try {
         host::SaveDocx(doc, path.toStdString());
     } catch (const std::exception& e) {
@@ -882,6 +900,9 @@ bool MainWindow::Print() {
     SetUpPrinter(printer, *doc);
     QPrintDialog dialog(&printer, this);
     if (dialog.exec() != QDialog::Accepted) return false;
+    // The dialog knows only standard papers and puts its default in place of the sheet's own
+    // (8开 is none of them); pages are drawn at their true size, so other paper cuts them.
+    SetUpPrinter(printer, *doc);
     PaintPages(printer, *doc);
     return true;
 }
