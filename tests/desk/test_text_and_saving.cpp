@@ -7,6 +7,8 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTableWidget>
@@ -169,7 +171,19 @@ TEST(DeskSaving, AFileThatAnotherOpenDocumentHoldsIsRefused) {
     EXPECT_TRUE(desk.window->SaveDocument(*sheet, path));
 }
 
-// The print dialog knows only standard papers; a printout must still have the sheet's own.
+// The first /MediaBox of a PDF: the paper, in points.
+QSizeF PaperOf(const QString& pdf) {
+    QFile file(pdf);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    const QRegularExpressionMatch box =
+        QRegularExpression(QStringLiteral(R"(/MediaBox \[0 0 ([\d.]+) ([\d.]+)\])"))
+            .match(QString::fromLatin1(file.readAll()));
+    return box.hasMatch() ? QSizeF(box.captured(1).toDouble(), box.captured(2).toDouble())
+                          : QSizeF();
+}
+
+// A print dialog knows only standard papers; a printout, also one started from the preview,
+// must still have the sheet's own.
 TEST(DeskPrinting, PrintingToAFileKeepsEachLayoutsPaper) {
     QTemporaryDir folder;
     for (const char* layout : {"8开三栏", "A3双栏", "B5单栏"}) {
@@ -182,22 +196,34 @@ TEST(DeskPrinting, PrintingToAFileKeepsEachLayoutsPaper) {
         desk.action(1)->trigger();
         const host::Document* sheet = desk.app().ActiveDocument();
         ASSERT_NE(sheet, nullptr) << layout;
-        const QString pdf = folder.filePath(QString::fromUtf8(layout) + QStringLiteral(".pdf"));
+        const QSizeF paper(sheet->pageSetup.pageWidth, sheet->pageSetup.pageHeight);
+
+        const QString printed = folder.filePath(QString::fromUtf8(layout) + QStringLiteral(".pdf"));
         WhenModalOpens<QPrintDialog>([&](QPrintDialog& d) {
             auto* printers = Child<QComboBox>(d, "printers");
             printers->setCurrentIndex(printers->count() - 1);  // 打印到文件 (PDF)
-            Child<QLineEdit>(d, "filename")->setText(pdf);
+            Child<QLineEdit>(d, "filename")->setText(printed);
             d.accept();
         });
         ASSERT_TRUE(desk.window->Print()) << layout;
-        QFile file(pdf);
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << layout;
-        const QRegularExpressionMatch box =
-            QRegularExpression(QStringLiteral(R"(/MediaBox \[0 0 ([\d.]+) ([\d.]+)\])"))
-                .match(QString::fromLatin1(file.readAll()));
-        ASSERT_TRUE(box.hasMatch()) << layout;
-        EXPECT_NEAR(box.captured(1).toDouble(), sheet->pageSetup.pageWidth, 1) << layout;
-        EXPECT_NEAR(box.captured(2).toDouble(), sheet->pageSetup.pageHeight, 1) << layout;
+
+        // The preview prints on its printer as its own print dialog left it.
+        const QString previewed =
+            folder.filePath(QString::fromUtf8(layout) + QStringLiteral("-preview.pdf"));
+        WhenModalOpens<QPrintPreviewDialog>([&](QPrintPreviewDialog& d) {
+            QPrinter letter(QPrinter::HighResolution);
+            letter.setOutputFormat(QPrinter::PdfFormat);
+            letter.setOutputFileName(previewed);
+            letter.setPageSize(QPageSize(QPageSize::Letter));
+            emit d.paintRequested(&letter);
+        });
+        desk.window->PrintPreview();
+
+        for (const QString& pdf : {printed, previewed}) {
+            const QSizeF got = PaperOf(pdf);
+            EXPECT_NEAR(got.width(), paper.width(), 1) << pdf.toStdString();
+            EXPECT_NEAR(got.height(), paper.height(), 1) << pdf.toStdString();
+        }
     }
 }
 

@@ -872,6 +872,10 @@ void MainWindow::SetUpPrinter(QPrinter& printer, const host::Document& doc) {
 }
 
 void MainWindow::PaintPages(QPrinter& printer, const host::Document& doc) {
+    // A print dialog (also the preview's) knows only standard papers and puts its default in
+    // place of the sheet's own (8开 is none of them); pages are drawn at their true size, so
+    // any other paper cuts them.
+    SetUpPrinter(printer, doc);
     const render::PageRenderer renderer(doc);
     QPainter painter;
     if (!painter.begin(&printer)) {
@@ -900,9 +904,6 @@ bool MainWindow::Print() {
     SetUpPrinter(printer, *doc);
     QPrintDialog dialog(&printer, this);
     if (dialog.exec() != QDialog::Accepted) return false;
-    // The dialog knows only standard papers and puts its default in place of the sheet's own
-    // (8开 is none of them); pages are drawn at their true size, so other paper cuts them.
-    SetUpPrinter(printer, *doc);
     PaintPages(printer, *doc);
     return true;
 }
