@@ -103,6 +103,25 @@ TEST(DeskText, TypingIntoAMergedBoxWritesParagraphsInTheCellsFontAndUndoRedoCove
     EXPECT_TRUE(desk.messages.empty());
 }
 
+// Typing not yet ended is part of the sheet: closing it, or the window, asks to save it
+// rather than dropping it.
+TEST(DeskText, ClosingWhileTypingAsksToSaveWhatWasTyped) {
+    QTemporaryDir folder;
+    for (const bool wholeWindow : {false, true}) {
+        Desk desk;
+        host::Document* sheet = desk.window->GenerateExampleSheet();
+        ASSERT_NE(sheet, nullptr);
+        ASSERT_TRUE(desk.window->SaveDocument(*sheet, folder.filePath(QStringLiteral("卷.docx"))));
+        desk.app().selection.SelectCells(sheet->Tables(1), {95, 3, 95, 3});
+        ASSERT_TRUE(desk.window->BeginCellEdit(QStringLiteral("姓名")));
+        desk.answer = host::SaveChoice::Cancel;
+        EXPECT_FALSE(wholeWindow ? desk.window->close() : desk.window->CloseDocument());
+        EXPECT_EQ(desk.askedToSave, std::vector<std::string>{"卷.docx"}) << wholeWindow;
+        ASSERT_EQ(desk.app().DocumentCount(), 1);
+        EXPECT_EQ(sheet->Tables(1).At(95, 3).Text(), "姓名");
+    }
+}
+
 TEST(DeskSaving, SaveAsksForANameOnceAndTheTitleAndRecentFilesFollow) {
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("期中.docx"));

@@ -206,6 +206,9 @@ MainWindow::MainWindow(std::string addinFolder, QString stateFile, QWidget* pare
 
     app_.messageSink = [this](const std::string& text) { ShowMessage(text); };
     app_.askToSave = [this](host::Document& doc) { return AskToSave(doc); };
+    // Typing not yet ended belongs to the document: it is kept before a close looks for
+    // changes to save, whatever closes it (Ctrl+W, the window, a new sheet being made).
+    app_.documentBeforeClose.push_back([this](host::Document&, bool&) { EndCellEdit(true); });
     app_.askToConfirm = [this](const std::string& question) { return AskToConfirm(question); };
     app_.processPendingEvents = [this] {
         view_->Invalidate();
@@ -223,6 +226,7 @@ MainWindow::~MainWindow() {
     app_.askToConfirm = nullptr;
     app_.processPendingEvents = nullptr;
     app_.documentsChanged = nullptr;
+    app_.documentBeforeClose.clear();
     app_.commandBars.observers.clear();
 }
 
