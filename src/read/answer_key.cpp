@@ -1,6 +1,5 @@
 #include "read/answer_key.h"
 
-#include <algorithm>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -13,20 +12,22 @@ AnswerKey ParseAnswerKey(const std::string& text, const layout::OmrTemplate& t) 
     nlohmann::json root;
     try {
         root = nlohmann::json::parse(text);
-    } catch (const nlohmann::json::parse_error& e) {
+    } catch (const nlohmann::json::exception& e) {
+        // A number past the range of double is an out_of_range error, not a parse_error.
         throw ReadError(std::string("the key is not valid JSON: ") + e.what());
     }
     if (!root.is_object()) throw ReadError("the key must be an object {\"1\": \"A\", ...}");
+    std::map<std::string, const layout::OmrItem*> items;
+    for (const layout::OmrItem& i : t.items) items.emplace(std::to_string(i.number), &i);
     AnswerKey key;
     for (const auto& entry : root.items()) {
         const std::string& number = entry.key();
         const nlohmann::json& value = entry.value();
-        const auto item = std::find_if(
-            t.items.begin(), t.items.end(),
-            [&](const layout::OmrItem& i) { return std::to_string(i.number) == number; });
-        if (item == t.items.end())
+        const auto found = items.find(number);
+        if (found == items.end())
             throw ReadError("the key names item \"" + number +
                             "\", which the template does not have");
+        const layout::OmrItem* item = found->second;
         if (!value.is_string())
             throw ReadError("the key of item " + number + " must be text such as \"BD\"");
         // Put the labels in template order, so "DB" and "BD" are one answer.

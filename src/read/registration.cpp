@@ -130,17 +130,10 @@ struct Hypothesis {
     std::vector<std::pair<size_t, int>> found;  // page mark index, blob
 };
 
-// How well the scan shows page p under the map: the share of its marks found, less the marks
-// of other pages that show where page p has none.
-Hypothesis Judge(const layout::OmrTemplate& t, int p, bool upsideDown, const cv::Matx23d& m,
-                 const std::vector<Blob>& blobs, double tolerance) {
-    Hypothesis h{p, upsideDown, m, 0, {}};
+// The centres of the marks of other pages where page p has none.
+std::vector<cv::Point2d> ForeignMarks(const layout::OmrTemplate& t, int p) {
     const std::vector<layout::OmrMark>& own = t.pages[static_cast<size_t>(p - 1)].marks;
-    for (size_t i = 0; i < own.size(); ++i) {
-        const int b = Nearest(blobs, Apply(m, Centre(own[i].rect)), tolerance);
-        if (b >= 0) h.found.emplace_back(i, b);
-    }
-    size_t foreign = 0;
+    std::vector<cv::Point2d> out;
     for (size_t q = 0; q < t.pages.size(); ++q) {
         if (static_cast<int>(q) == p - 1) continue;
         for (const layout::OmrMark& other : t.pages[q].marks) {
@@ -148,9 +141,26 @@ Hypothesis Judge(const layout::OmrTemplate& t, int p, bool upsideDown, const cv:
             const bool shared = std::any_of(own.begin(), own.end(), [&](const layout::OmrMark& o) {
                 return cv::norm(Centre(o.rect) - c) < kMarkToleranceMm;
             });
-            if (!shared && Nearest(blobs, Apply(m, c), tolerance) >= 0) ++foreign;
+            if (!shared) out.push_back(c);
         }
     }
+    return out;
+}
+
+// How well the scan shows page p under the map: the share of its marks found, less the marks
+// of other pages that show where page p has none.
+Hypothesis Judge(const layout::OmrTemplate& t, int p, bool upsideDown, const cv::Matx23d& m,
+                 const std::vector<cv::Point2d>& foreignMarks, const std::vector<Blob>& blobs,
+                 double tolerance) {
+    Hypothesis h{p, upsideDown, m, 0, {}};
+    const std::vector<layout::OmrMark>& own = t.pages[static_cast<size_t>(p - 1)].marks;
+    for (size_t i = 0; i < own.size(); ++i) {
+        const int b = Nearest(blobs, Apply(m, Centre(own[i].rect)), tolerance);
+        if (b >= 0) h.found.emplace_back(i, b);
+    }
+    const auto foreign = std::count_if(foreignMarks.begin(), foreignMarks.end(), [&](auto c) {
+        return Nearest(blobs, Apply(m, c), tolerance) >= 0;
+    });
     h.score = (static_cast<double>(h.found.size()) - static_cast<double>(foreign)) /
               static_cast<double>(std::max<size_t>(1, own.size()));
     return h;
@@ -187,8 +197,10 @@ Registration RegisterScan(const layout::OmrTemplate& t, const cv::Mat& grey) {
         std::sqrt(static_cast<double>(grey.cols) * grey.rows / (first.width * first.height));
     const int factor = std::max(1, static_cast<int>(std::floor(pixelsPerMm / kWorkPixelsPerMm)));
     cv::Mat work;
+    // A scan a few pixels wide would reduce to nothing along its short side.
     if (factor > 1)
-        cv::resize(grey, work, cv::Size(grey.cols / factor, grey.rows / factor), 0, 0,
+        cv::resize(grey, work,
+                   cv::Size(std::max(1, grey.cols / factor), std::max(1, grey.rows / factor)), 0, 0,
                    cv::INTER_AREA);
     else
         work = grey;
@@ -215,6 +227,7 @@ Registration RegisterScan(const layout::OmrTemplate& t, const cv::Mat& grey) {
         for (const layout::OmrMark& m : page.marks)
             if (m.corner) corners.push_back(Centre(m.rect));
         if (corners.size() != 3) continue;
+        const std::vector<cv::Point2d> foreignMarks = ForeignMarks(t, p);
         const double radius = kCornerSearchShare * std::max(page.width, page.height) * workPerMm;
         for (const bool upsideDown : {false, true}) {
             // For each corner, the three blobs farthest out towards its corner of the scan.
@@ -247,7 +260,7 @@ Registration RegisterScan(const layout::OmrTemplate& t, const cv::Mat& grey) {
                                        m) ||
                             !PlausibleScan(m, workPerMm, upsideDown))
                             continue;
-                        Hypothesis h = Judge(t, p, upsideDown, m, blobs, tolerance);
+                        Hypothesis h = Judge(t, p, upsideDown, m, foreignMarks, blobs, tolerance);
                         if (h.score > best.score) best = std::move(h);
                     }
         }

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <opencv2/imgproc.hpp>
 
+#include "read/read_error.h"
+
 namespace varelo::read {
 
 namespace {
@@ -38,7 +40,11 @@ cv::Mat ReviewPicture(const layout::OmrTemplate& t, const ScanReading& scan, con
     const double scale =
         std::min(1.0, static_cast<double>(maxSide) / std::max(grey.cols, grey.rows));
     cv::Mat small, picture;
-    cv::resize(grey, small, cv::Size(), scale, scale, cv::INTER_AREA);
+    // At least a pixel along the short side of a sliver of a scan.
+    cv::resize(
+        grey, small,
+        cv::Size(std::max(1, cvRound(grey.cols * scale)), std::max(1, cvRound(grey.rows * scale))),
+        0, 0, cv::INTER_AREA);
     cv::cvtColor(small, picture, cv::COLOR_GRAY2BGR);
     const Registration& r = scan.registration;
     if (r.ok) {
@@ -68,6 +74,9 @@ cv::Mat ReviewPicture(const layout::OmrTemplate& t, const ScanReading& scan, con
 
 namespace {
 
+// An A3 page at the highest --dpi, 1200, has 280 million pixels.
+constexpr double kMaxPicturePixels = 300e6;
+
 // The area of the scan's page from (x, y) mm, width by height mm, registered onto the template
 // page at dpi: every output pixel's centre taken through the page's affine map into the scan.
 cv::Mat RegisteredArea(const Registration& r, const cv::Mat& grey, double x, double y, double width,
@@ -79,10 +88,14 @@ cv::Mat RegisteredArea(const Registration& r, const cv::Mat& grey, double x, dou
                              r.toScan(1, 1), r.toScan(1, 2), 0, 0, 1);
     const cv::Matx33d m = toScan * toMm;
     const cv::Matx23d map(m(0, 0), m(0, 1), m(0, 2), m(1, 0), m(1, 1), m(1, 2));
+    const double columns = std::max(1.0, std::round(width / mmPerPixel));
+    const double rows = std::max(1.0, std::round(height / mmPerPixel));
+    if (columns * rows > kMaxPicturePixels)
+        throw ReadError("the picture at " + std::to_string(dpi) + " dpi would be larger than " +
+                        std::to_string(std::lround(kMaxPicturePixels / 1e6)) +
+                        " million pixels; choose a lower --dpi");
     cv::Mat out;
-    cv::warpAffine(grey, out, map,
-                   cv::Size(std::max(1, static_cast<int>(std::lround(width / mmPerPixel))),
-                            std::max(1, static_cast<int>(std::lround(height / mmPerPixel)))),
+    cv::warpAffine(grey, out, map, cv::Size(static_cast<int>(columns), static_cast<int>(rows)),
                    cv::INTER_LINEAR | cv::WARP_INVERSE_MAP, cv::BORDER_CONSTANT,
                    cv::Scalar(r.paper));
     return out;

@@ -14,7 +14,8 @@ cv::Mat ReviewPicture(const layout::OmrTemplate& t, const ScanReading& scan, con
                       const std::string& status, int maxSide = 1600);
 
 // The scan registered onto its template page at dpi: the page as a perfect scan would show it,
-// for readers that need the bubbles exactly where a template puts them.
+// for readers that need the bubbles exactly where a template puts them. Throws ReadError for a
+// picture above 300 million pixels.
 cv::Mat AlignedPage(const layout::OmrTemplate& t, const ScanReading& scan, const cv::Mat& grey,
                     int dpi);
 

@@ -6,10 +6,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <filesystem>
 #include <memory>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
+#include <string_view>
 
 #include "read/read_error.h"
 
@@ -49,6 +51,29 @@ void AddFile(const fs::path& p, std::vector<ScanSource>& out) {
     } else {
         out.push_back({p.string(), 0});
     }
+}
+
+[[noreturn]] void TooLarge(const std::string& what) {
+    throw ReadError(what + " is larger than " + std::to_string(std::lround(kMaxScanPixels / 1e6)) +
+                    " million pixels");
+}
+
+// The grey image decode() returns, or ReadError.
+template <class Decode>
+cv::Mat Decoded(Decode&& decode) {
+    cv::Mat grey;
+    try {
+        grey = decode();
+    } catch (const cv::Exception& e) {
+        // OpenCV refuses an image above its own limit (OPENCV_IO_MAX_IMAGE_PIXELS, by default
+        // 2^30) from its header, before decoding it.
+        if (std::string_view(e.what()).find("MAX_IMAGE_") != std::string_view::npos)
+            TooLarge("the image");
+        grey.release();
+    }
+    if (grey.empty()) throw ReadError("cannot decode the image");
+    if (static_cast<double>(grey.total()) > kMaxScanPixels) TooLarge("the image");
+    return grey;
 }
 
 }  // namespace
@@ -109,19 +134,16 @@ std::vector<ScanSource> ListScans(const std::vector<std::string>& args) {
 }
 
 cv::Mat LoadScan(const ScanSource& scan, int pdfDpi) {
-    if (scan.pdfPage == 0) {
-        cv::Mat grey;
-        try {
-            grey = cv::imread(scan.path, cv::IMREAD_GRAYSCALE);
-        } catch (const cv::Exception&) {
-            grey.release();
-        }
-        if (grey.empty()) throw ReadError("cannot decode the image");
-        return grey;
-    }
+    if (scan.pdfPage == 0)
+        return Decoded([&] { return cv::imread(scan.path, cv::IMREAD_GRAYSCALE); });
     const std::unique_ptr<poppler::document> doc = OpenPdf(scan.path);
     const std::unique_ptr<poppler::page> page(doc->create_page(scan.pdfPage - 1));
     if (!page) throw ReadError("the PDF has no page " + std::to_string(scan.pdfPage));
+    // Sized before rasterising: poppler would allocate a poster-sized page whole.
+    const poppler::rectf box = page->page_rect();
+    const double pixelsPerPoint = pdfDpi / 72.0;
+    if (!(box.width() * pixelsPerPoint * box.height() * pixelsPerPoint <= kMaxScanPixels))
+        TooLarge("the PDF page at " + std::to_string(pdfDpi) + " dpi");
     poppler::page_renderer renderer;
     renderer.set_image_format(poppler::image::format_gray8);
     renderer.set_render_hints(poppler::page_renderer::antialiasing |
@@ -132,6 +154,10 @@ cv::Mat LoadScan(const ScanSource& scan, int pdfDpi) {
                        const_cast<char*>(image.const_data()),
                        static_cast<size_t>(image.bytes_per_row()));
     return view.clone();
+}
+
+cv::Mat DecodeScan(const std::vector<uchar>& bytes) {
+    return Decoded([&] { return cv::imdecode(bytes, cv::IMREAD_GRAYSCALE); });
 }
 
 }  // namespace varelo::read

@@ -21,9 +21,17 @@ struct ScanSource {
 // that cannot be opened.
 std::vector<ScanSource> ListScans(const std::vector<std::string>& args);
 
+// The largest scan read, in pixels: an A3 page scanned at 600 dpi has 70 million; this leaves
+// room for larger paper or a finer scanner while one grey scan stays within 150 MB. Larger
+// images and PDF pages are refused, PDF pages before they are rasterised.
+inline constexpr double kMaxScanPixels = 150e6;
+
 // The scan as an 8-bit greyscale image; PDF pages are rasterised at pdfDpi. Throws ReadError
-// when it cannot be decoded.
+// when it cannot be decoded or is larger than kMaxScanPixels.
 cv::Mat LoadScan(const ScanSource& scan, int pdfDpi);
+
+// The same from an image file's bytes.
+cv::Mat DecodeScan(const std::vector<uchar>& bytes);
 
 // Natural order of names: runs of digits compare by their value.
 bool NaturalLess(const std::string& a, const std::string& b);

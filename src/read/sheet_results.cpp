@@ -227,7 +227,8 @@ std::string ResultsJson(const layout::OmrTemplate& t, const std::vector<ScanRead
         for (size_t c = 0; c < t.candidateColumns.size(); ++c)
             for (size_t d = 0; d < t.candidateColumns[c].size(); ++d)
                 if (s.bubbles.candidate[c][d].read) {
-                    Json b{{"column", c + 1}, {"digit", d}};
+                    // The digit the bubble stands for, whatever its place in the column.
+                    Json b{{"column", c + 1}, {"digit", std::stoi(t.candidateColumns[c][d].value)}};
                     b.update(BubbleJson(s.bubbles.candidate[c][d]));
                     candidate.push_back(b);
                 }

@@ -263,6 +263,10 @@ int RunRead(const std::vector<std::string>& args) {
             } catch (const read::ReadError& e) {
                 readings[i].name = name;
                 readings[i].error = e.what();
+            } catch (const cv::Exception& e) {
+                // A fault of OpenCV on this scan fails the scan, not the run.
+                readings[i].name = name;
+                readings[i].error = e.what();
             }
             try {
                 if (!o.review.empty() && !grey.empty()) {
@@ -275,6 +279,8 @@ int RunRead(const std::vector<std::string>& args) {
                             read::AlignedPage(t, readings[i], grey, o.dpi));
                 }
             } catch (const cv::Exception& e) {
+                pictureErrors[i] = e.what();
+            } catch (const read::ReadError& e) {
                 pictureErrors[i] = e.what();
             } catch (const host::SaveError& e) {
                 pictureErrors[i] = e.what();
