@@ -179,8 +179,9 @@ std::string ResultsCsv(const layout::OmrTemplate& t, const std::vector<ScanReadi
         out += CsvField(scans[s.scan].name);
         if (twoPageSheets) out += "," + (s.scan2 ? CsvField(scans[*s.scan2].name) : "");
         out += std::string(",") + StatusName(s.status) + "," + s.candidate;
+        // A hand-made template's labels may hold a comma or a quote.
         for (size_t i = 0; i < t.items.size(); ++i)
-            out += "," + (i < s.answers.size() ? s.answers[i] : "");
+            out += "," + (i < s.answers.size() ? CsvField(s.answers[i]) : "");
         if (withKey) {
             const bool scored = s.status == SheetStatus::Ok || s.status == SheetStatus::Review;
             for (size_t g = 0; g < t.groups.size(); ++g)

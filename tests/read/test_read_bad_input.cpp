@@ -12,6 +12,7 @@
 #include "read/scan_pictures.h"
 #include "read/scan_simulator.h"
 #include "read/scan_source.h"
+#include "read/sheet_results.h"
 #include "read/template_file.h"
 
 using namespace varelo;
@@ -85,6 +86,23 @@ TEST(ReadBadInput, TemplatesOutOfBoundsAreRefused) {
                   read::ParseAnswerKey(R"({"1": 1e400})", sheet);
               }).rfind("the key is not valid JSON: ", 0),
               0u);
+}
+
+// A label holding the CSV's separator or quote stays in its column.
+TEST(ReadBadInput, LabelsAreQuotedInTheResults) {
+    layout::OmrTemplate t = scansim::MakeSheet("A4单栏")->omr;
+    t.items[0].options[0].value = "A,\"";
+    read::ScanReading r{"scan", {}, {}, read::BubbleReadings(t)};
+    r.registration.ok = true;
+    r.registration.page = 1;
+    for (auto* bubbles : {&r.bubbles.candidate, &r.bubbles.items})
+        for (auto& group : *bubbles)
+            for (read::BubbleReading& b : group) b.read = true;
+    r.bubbles.items[0][0].decision = read::Decision::Filled;
+    const std::vector<read::ScanReading> scans{r};
+    const std::string csv =
+        read::ResultsCsv(t, scans, read::AssembleSheets(t, scans, nullptr), false);
+    EXPECT_NE(csv.find(",?????????,\"A,\"\"\",,"), std::string::npos) << csv;
 }
 
 TEST(ReadBadInput, ScansThatShowNoSheetAreRefusedOrUnread) {
