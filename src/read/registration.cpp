@@ -111,16 +111,54 @@ cv::Point2d Centre(const layout::OmrRect& r) {
     return {r.CenterX(), r.CenterY()};
 }
 
-// The blob nearest to p within tolerance, or -1.
-int Nearest(const std::vector<Blob>& blobs, const cv::Point2d& p, double tolerance) {
-    int best = -1;
-    double bestDistance = tolerance;
-    for (size_t i = 0; i < blobs.size(); ++i) {
-        const double d = cv::norm(blobs[i].centre - p);
-        if (d <= bestDistance) bestDistance = d, best = static_cast<int>(i);
+// The blobs by square cells of the tolerance's side, so finding the blob near a point looks at
+// the nine cells around it: a speckled scan has tens of thousands of mark-sized blobs, and every
+// hypothesis looks for every mark of the template.
+class BlobGrid {
+  public:
+    BlobGrid(const std::vector<Blob>& blobs, cv::Size area, double tolerance)
+        : blobs_(blobs),
+          tolerance_(tolerance),
+          // Cells no smaller than the tolerance, and at most about 100 000 of them.
+          cell_(std::max(tolerance, std::sqrt(area.area() / 1e5))),
+          columns_(static_cast<int>(area.width / cell_) + 1),
+          rows_(static_cast<int>(area.height / cell_) + 1),
+          cells_(static_cast<size_t>(columns_) * static_cast<size_t>(rows_)) {
+        for (size_t i = 0; i < blobs.size(); ++i)
+            cells_[Cell(Column(blobs[i].centre.x), Row(blobs[i].centre.y))].push_back(
+                static_cast<int>(i));
     }
-    return best;
-}
+
+    // The blob nearest to p within the tolerance (the later of equals), or -1.
+    int Nearest(const cv::Point2d& p) const {
+        if (!(std::abs(p.x) < 1e9 && std::abs(p.y) < 1e9)) return -1;
+        int best = -1;
+        double bestDistance = tolerance_;
+        const int column = static_cast<int>(std::floor(p.x / cell_));
+        const int row = static_cast<int>(std::floor(p.y / cell_));
+        for (int r = std::max(0, row - 1); r <= std::min(rows_ - 1, row + 1); ++r)
+            for (int c = std::max(0, column - 1); c <= std::min(columns_ - 1, column + 1); ++c)
+                for (const int i : cells_[Cell(c, r)]) {
+                    const double d = cv::norm(blobs_[static_cast<size_t>(i)].centre - p);
+                    if (d < bestDistance || (d == bestDistance && i > best))
+                        bestDistance = d, best = i;
+                }
+        return best;
+    }
+
+  private:
+    int Column(double x) const { return std::clamp(static_cast<int>(x / cell_), 0, columns_ - 1); }
+    int Row(double y) const { return std::clamp(static_cast<int>(y / cell_), 0, rows_ - 1); }
+    size_t Cell(int column, int row) const {
+        return static_cast<size_t>(row) * static_cast<size_t>(columns_) +
+               static_cast<size_t>(column);
+    }
+
+    const std::vector<Blob>& blobs_;
+    double tolerance_, cell_;
+    int columns_, rows_;
+    std::vector<std::vector<int>> cells_;
+};
 
 struct Hypothesis {
     int page = 0;
@@ -150,17 +188,15 @@ std::vector<cv::Point2d> ForeignMarks(const layout::OmrTemplate& t, int p) {
 // How well the scan shows page p under the map: the share of its marks found, less the marks
 // of other pages that show where page p has none.
 Hypothesis Judge(const layout::OmrTemplate& t, int p, bool upsideDown, const cv::Matx23d& m,
-                 const std::vector<cv::Point2d>& foreignMarks, const std::vector<Blob>& blobs,
-                 double tolerance) {
+                 const std::vector<cv::Point2d>& foreignMarks, const BlobGrid& blobs) {
     Hypothesis h{p, upsideDown, m, 0, {}};
     const std::vector<layout::OmrMark>& own = t.pages[static_cast<size_t>(p - 1)].marks;
     for (size_t i = 0; i < own.size(); ++i) {
-        const int b = Nearest(blobs, Apply(m, Centre(own[i].rect)), tolerance);
+        const int b = blobs.Nearest(Apply(m, Centre(own[i].rect)));
         if (b >= 0) h.found.emplace_back(i, b);
     }
-    const auto foreign = std::count_if(foreignMarks.begin(), foreignMarks.end(), [&](auto c) {
-        return Nearest(blobs, Apply(m, c), tolerance) >= 0;
-    });
+    const auto foreign = std::count_if(foreignMarks.begin(), foreignMarks.end(),
+                                       [&](auto c) { return blobs.Nearest(Apply(m, c)) >= 0; });
     h.score = (static_cast<double>(h.found.size()) - static_cast<double>(foreign)) /
               static_cast<double>(std::max<size_t>(1, own.size()));
     return h;
@@ -219,7 +255,7 @@ Registration RegisterScan(const layout::OmrTemplate& t, const cv::Mat& grey) {
         return out;
     }
 
-    const double tolerance = kMarkToleranceMm * workPerMm;
+    const BlobGrid grid(blobs, work.size(), kMarkToleranceMm * workPerMm);
     Hypothesis best;
     for (int p = 1; p <= static_cast<int>(t.pages.size()); ++p) {
         const layout::OmrPage& page = t.pages[static_cast<size_t>(p - 1)];
@@ -260,7 +296,7 @@ Registration RegisterScan(const layout::OmrTemplate& t, const cv::Mat& grey) {
                                        m) ||
                             !PlausibleScan(m, workPerMm, upsideDown))
                             continue;
-                        Hypothesis h = Judge(t, p, upsideDown, m, foreignMarks, blobs, tolerance);
+                        Hypothesis h = Judge(t, p, upsideDown, m, foreignMarks, grid);
                         if (h.score > best.score) best = std::move(h);
                     }
         }
