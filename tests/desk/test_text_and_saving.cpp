@@ -190,6 +190,40 @@ TEST(DeskSaving, AFileThatAnotherOpenDocumentHoldsIsRefused) {
     EXPECT_TRUE(desk.window->SaveDocument(*sheet, path));
 }
 
+// A name typed without its suffix names the file that has it: every save dialog asks before
+// replacing that file.
+TEST(DeskSaving, ANameTypedWithoutItsSuffixAsksBeforeReplacingTheFile) {
+    using varelo::desk::MainWindow;
+    const std::pair<const char*, bool (MainWindow::*)()> saves[] = {
+        {"docx", &MainWindow::SaveAs},
+        {"pdf", &MainWindow::ExportPdf},
+        {"json", &MainWindow::ExportOmrTemplate},
+    };
+    QTemporaryDir folder;
+    Desk desk;
+    ASSERT_NE(desk.window->GenerateExampleSheet(), nullptr);
+    for (const auto& [suffix, save] : saves) {
+        QFile existing(folder.filePath(QStringLiteral("old.") + QString::fromLatin1(suffix)));
+        ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+        existing.write("keep");
+        existing.close();
+        int asked = 0;
+        WhenModalOpens<QFileDialog>([&](QFileDialog& d) {
+            WhenModalOpens<QMessageBox>([&](QMessageBox& replace) {
+                ++asked;
+                replace.button(QMessageBox::No)->click();
+            });
+            d.selectFile(folder.filePath(QStringLiteral("old")));
+            static_cast<QDialog&>(d).accept();
+        });
+        EXPECT_FALSE((desk.window.get()->*save)()) << suffix;
+        EXPECT_EQ(asked, 1) << suffix;
+        ASSERT_TRUE(existing.open(QIODevice::ReadOnly));
+        EXPECT_EQ(existing.readAll(), QByteArray("keep")) << suffix;
+        existing.close();
+    }
+}
+
 // The first /MediaBox of a PDF: the paper, in points.
 QSizeF PaperOf(const QString& pdf) {
     QFile file(pdf);

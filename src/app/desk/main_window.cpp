@@ -771,7 +771,7 @@ host::SaveChoice MainWindow::AskToSave(host::Document& doc) {
             if (path.isEmpty())
                 path = AskForPath(QStringLiteral("另存为"),
                                   StartIn(Q(doc.name) + QStringLiteral(".docx")),
-                                  QStringLiteral("Word 文档 (*.docx)"));
+                                  QStringLiteral("Word 文档 (*.docx)"), QStringLiteral("docx"));
             if (path.isEmpty() || !SaveDocument(doc, path)) return host::SaveChoice::Cancel;
             return host::SaveChoice::Save;
         }
@@ -783,9 +783,17 @@ host::SaveChoice MainWindow::AskToSave(host::Document& doc) {
 }
 
 QString MainWindow::AskForPath(const QString& caption, const QString& suggested,
-                               const QString& filter) {
-    const QString path = QFileDialog::getSaveFileName(this, caption, suggested, filter);
-    if (!path.isEmpty()) state_.UsedFolder(path);
+                               const QString& filters, const QString& suffix, QString* chosen) {
+    QFileDialog dialog(this, caption, suggested, filters);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // The dialog adds the suffix before it asks about replacing a file: a name typed without
+    // it must not replace the file that has it unasked.
+    dialog.setDefaultSuffix(suffix);
+    if (chosen && !chosen->isEmpty()) dialog.selectNameFilter(*chosen);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    if (chosen) *chosen = dialog.selectedNameFilter();
+    const QString path = dialog.selectedFiles().front();
+    state_.UsedFolder(path);
     return path;
 }
 
@@ -838,8 +846,8 @@ bool MainWindow::SaveAs() {
     if (!doc) return false;
     const QString suggested =
         doc->path.empty() ? StartIn(Q(doc->name) + QStringLiteral(".docx")) : Q(doc->path);
-    QString path =
-        AskForPath(QStringLiteral("另存为"), suggested, QStringLiteral("Word 文档 (*.docx)"));
+    QString path = AskForPath(QStringLiteral("另存为"), suggested,
+                              QStringLiteral("Word 文档 (*.docx)"), QStringLiteral("docx"));
     if (path.isEmpty()) return false;
     if (!path.endsWith(QStringLiteral(".docx"), Qt::CaseInsensitive))
         path += QStringLiteral(".docx");
@@ -852,7 +860,7 @@ bool MainWindow::ExportPdf() {
     QString path =
         AskForPath(QStringLiteral("导出 PDF"),
                    StartIn(QFileInfo(Q(doc->name)).completeBaseName() + QStringLiteral(".pdf")),
-                   QStringLiteral("PDF (*.pdf)"));
+                   QStringLiteral("PDF (*.pdf)"), QStringLiteral("pdf"));
     if (path.isEmpty()) return false;
     if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) path += QStringLiteral(".pdf");
     try {
@@ -1001,12 +1009,11 @@ bool MainWindow::ExportOmrTemplate() {
     const QString varelo = QStringLiteral("Varelo 答题卡模板 (*.json)");
     const QString omrChecker = QStringLiteral("OMRChecker 模板，每页一个文件 (*.json)");
     QString chosen = varelo;
-    QString path = QFileDialog::getSaveFileName(
-        this, QStringLiteral("导出答题卡模板"),
+    QString path = AskForPath(
+        QStringLiteral("导出答题卡模板"),
         StartIn(QFileInfo(Q(doc->name)).completeBaseName() + QStringLiteral("-omr.json")),
-        varelo + QStringLiteral(";;") + omrChecker, &chosen);
+        varelo + QStringLiteral(";;") + omrChecker, QStringLiteral("json"), &chosen);
     if (path.isEmpty()) return false;
-    state_.UsedFolder(path);
     if (!path.endsWith(QStringLiteral(".json"), Qt::CaseInsensitive))
         path += QStringLiteral(".json");
     int dpi = 150;

@@ -139,7 +139,10 @@ class MainWindow : public QMainWindow {
     // Runs `change` on each cell the selection touches, as one undo level.
     bool ChangeSelectedCells(const std::function<void(host::Cell&, bool holdsBubbles)>& change);
     host::SaveChoice AskToSave(host::Document& doc);
-    QString AskForPath(const QString& caption, const QString& suggested, const QString& filter);
+    // A file name to write, from the save dialog; `suffix` is added to a name typed without
+    // one. `chosen` picks the filter first shown and returns the one taken.
+    QString AskForPath(const QString& caption, const QString& suggested, const QString& filters,
+                       const QString& suffix, QString* chosen = nullptr);
     // Shows the settings dialog, prefilled or with the defaults; a sheet it makes is
     // remembered with the form it was made from.
     host::Document* RunSettingsDialog(const layout::SheetForm* prefill = nullptr);
