@@ -1,9 +1,8 @@
 #include "read/answer_key.h"
 
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
+#include "read/input_file.h"
 #include "read/read_error.h"
 
 namespace varelo::read {
@@ -47,12 +46,9 @@ AnswerKey ParseAnswerKey(const std::string& text, const layout::OmrTemplate& t) 
 }
 
 AnswerKey LoadAnswerKey(const std::string& path, const layout::OmrTemplate& t) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw ReadError("cannot read the key " + path);
-    std::ostringstream text;
-    text << in.rdbuf();
+    const std::string text = ReadInputFile(path, "the key");
     try {
-        return ParseAnswerKey(text.str(), t);
+        return ParseAnswerKey(text, t);
     } catch (const ReadError& e) {
         throw ReadError(path + ": " + e.what());
     }

@@ -1,11 +1,10 @@
 #include "read/template_file.h"
 
-#include <fstream>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <set>
-#include <sstream>
 
+#include "read/input_file.h"
 #include "read/read_error.h"
 
 namespace varelo::read {
@@ -263,12 +262,9 @@ layout::OmrTemplate Parse(const json& root) {
 }  // namespace
 
 layout::OmrTemplate LoadTemplate(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw ReadError("cannot read the template " + path);
-    std::ostringstream text;
-    text << in.rdbuf();
+    const std::string text = ReadInputFile(path, "the template");
     try {
-        return ParseTemplate(text.str());
+        return ParseTemplate(text);
     } catch (const ReadError& e) {
         throw ReadError(path + ": " + e.what());
     }

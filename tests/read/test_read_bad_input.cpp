@@ -78,14 +78,18 @@ TEST(ReadBadInput, TemplatesOutOfBoundsAreRefused) {
         EXPECT_EQ(Refusal([&] { read::ParseTemplate(bad.dump()); }), message) << message;
     }
     // Numbers past double's range fail the parse as out_of_range, not parse_error.
-    EXPECT_EQ(Refusal([] {
-                  read::ParseTemplate(R"({"format": 1e400})");
-              }).rfind("the template is not valid JSON: ", 0),
-              0u);
-    EXPECT_EQ(Refusal([&] {
-                  read::ParseAnswerKey(R"({"1": 1e400})", sheet);
-              }).rfind("the key is not valid JSON: ", 0),
-              0u);
+    const std::string badTemplate = Refusal([] { read::ParseTemplate(R"({"format": 1e400})"); });
+    EXPECT_EQ(badTemplate.rfind("the template is not valid JSON: ", 0), 0u) << badTemplate;
+    const std::string badKey = Refusal([&] { read::ParseAnswerKey(R"({"1": 1e400})", sheet); });
+    EXPECT_EQ(badKey.rfind("the key is not valid JSON: ", 0), 0u) << badKey;
+    // A folder, and a device that never ends.
+    const std::string folder = std::filesystem::temp_directory_path().string();
+    EXPECT_EQ(Refusal([&] { read::LoadTemplate(folder); }),
+              folder + " is a folder, not the template");
+    EXPECT_EQ(Refusal([] { read::LoadTemplate("/dev/zero"); }),
+              "/dev/zero: the template is larger than 64 MB");
+    EXPECT_EQ(Refusal([&] { read::LoadAnswerKey("/dev/zero", sheet); }),
+              "/dev/zero: the key is larger than 64 MB");
 }
 
 // A label holding the CSV's separator or quote stays in its column.
