@@ -98,7 +98,7 @@ TEST(DeskOpen, ADocumentWithWhatCannotBeKeptOpensReadOnlyAndSaysWhatAtOnce) {
     ASSERT_TRUE(desk.window->OpenFile(Written(tmp, "picture.docx", zip.Finish())));
     ASSERT_EQ(desk.messages.size(), 1u);
     EXPECT_NE(desk.messages[0].find("以只读方式打开"), std::string::npos) << desk.messages[0];
-    EXPECT_NE(desk.messages[0].find("pictures or text boxes"), std::string::npos);
+    EXPECT_NE(desk.messages[0].find("（图片或文本框）"), std::string::npos);
     EXPECT_TRUE(desk.app().ActiveDocument()->ReadOnly());
 }
 

@@ -190,6 +190,39 @@ TEST(DeskSaving, AFileThatAnotherOpenDocumentHoldsIsRefused) {
     EXPECT_TRUE(desk.window->SaveDocument(*sheet, path));
 }
 
+// A save that cannot be done says why in the window's language, and the sheet keeps its file.
+TEST(DeskSaving, ASaveThatFailsSaysWhyInChinese) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("已有.docx")));
+    Desk desk;
+    host::Document* sheet = desk.window->GenerateExampleSheet();
+    ASSERT_NE(sheet, nullptr);
+    const struct {
+        QString path;
+        std::vector<std::string> unmodelled;
+        std::string message;
+    } cases[] = {
+        {folder.filePath(QStringLiteral("没有/卷.docx")),
+         {},
+         "无法保存文件：“卷.docx”。所在的文件夹不存在。"},
+        {folder.filePath(QStringLiteral("已有.docx")),
+         {},
+         "无法保存文件：“已有.docx”。这是一个文件夹。"},
+        {folder.filePath(QStringLiteral("卷.docx")),
+         {"pictures or text boxes", "w:foo"},
+         "无法保存文件：“卷.docx”。此文档含有本程序无法保留的内容（图片或文本框、w:foo），"
+         "保存会丢失这些内容。"},
+    };
+    for (const auto& c : cases) {
+        desk.messages.clear();
+        sheet->unmodelled = c.unmodelled;
+        EXPECT_FALSE(desk.window->SaveDocument(*sheet, c.path));
+        EXPECT_EQ(desk.messages, std::vector<std::string>{c.message});
+        EXPECT_TRUE(sheet->path.empty());
+    }
+    EXPECT_FALSE(QFileInfo::exists(folder.filePath(QStringLiteral("卷.docx"))));
+}
+
 // A name typed without its suffix names the file that has it: every save dialog asks before
 // replacing that file.
 TEST(DeskSaving, ANameTypedWithoutItsSuffixAsksBeforeReplacingTheFile) {

@@ -30,6 +30,7 @@
 #include <optional>
 
 #include "cell_editor.h"
+#include "chinese_reasons.h"
 #include "format_bar.h"
 #include "host/docx/reader.h"
 #include "host/docx/writer.h"
@@ -111,7 +112,6 @@ Qt::Alignment QtAlignment(host::Alignment a) {
     }
 }
 
-// The reader's reasons, said in the window's language; the technical detail goes to stderr.
 // Whether two paths name one file; a file that is gone is compared by its absolute path.
 bool SameFile(const std::string& a, const std::string& b) {
     if (a.empty() || b.empty()) return false;
@@ -121,21 +121,6 @@ bool SameFile(const std::string& a, const std::string& b) {
     if (ec) return false;
     const auto absoluteB = std::filesystem::weakly_canonical(b, ec);
     return !ec && absoluteA == absoluteB;
-}
-
-std::string ChineseReason(const std::string& reason) {
-    static const std::pair<const char*, const char*> kReasons[] = {
-        {"the most Varelo opens", "它超出了 Varelo 能打开的大小。"},
-        {"is a folder", "这是一个文件夹。"},
-        {"too large", "文件太大，不是答题卡。"},
-        {"not a .docx", "它不是 .docx 文档。"},
-        {"damaged", "文档已损坏。"},
-        {"No such file", "文件不存在。"},
-        {"Permission denied", "没有读取权限。"},
-    };
-    for (const auto& [english, chinese] : kReasons)
-        if (reason.find(english) != std::string::npos) return chinese;
-    return "无法读取该文件。";
 }
 
 }  // namespace
@@ -717,14 +702,13 @@ bool MainWindow::OpenFile(const QString& path) {
             RebuildRecentMenu();
         }
         app_.ShowMessage("无法打开文件：" + QFileInfo(path).fileName().toStdString() + "。" +
-                         ChineseReason(e.what()));
+                         ChineseOpenReason(e.what()));
         return false;
     }
     state_.Used(path);
     RebuildRecentMenu();
     const bool readOnly = doc->ReadOnly();
-    std::string lost;
-    for (const std::string& what : doc->unmodelled) lost += (lost.empty() ? "" : "、") + what;
+    const std::string lost = ChineseUnmodelled(doc->unmodelled);
     app_.AdoptDocument(std::move(doc));
     // Tools are normally enabled by generating a sheet; a sheet read back is finished with
     // the same tools, so opening one enables them too.
@@ -810,10 +794,18 @@ bool MainWindow::SaveDocument(host::Document& doc, const QString& path) {
                          "”已在本窗口中打开。请另选文件名，或先关闭那份文档。");
         return false;
     }
+    const std::string named = "“" + QFileInfo(path).fileName().toStdString() + "”。";
+    if (doc.ReadOnly()) {
+        app_.ShowMessage("无法保存文件：" + named + "此文档含有本程序无法保留的内容（" +
+                         ChineseUnmodelled(doc.unmodelled) + "），保存会丢失这些内容。");
+        return false;
+    }
     try {
         host::SaveDocx(doc, path.toStdString());
     } catch (const std::exception& e) {
-        app_.ShowMessage(std::string("无法保存文件：") + e.what());
+        std::cerr << "varelo-desk: " << e.what() << "\n";
+        app_.ShowMessage("无法保存文件：" + named +
+                         ChineseWriteReason(e.what()).value_or("无法写入该文件。"));
         return false;
     }
     doc.path = path.toStdString();
@@ -866,7 +858,9 @@ bool MainWindow::ExportPdf() {
     try {
         render::ExportPdf(*doc, path.toStdString());
     } catch (const std::exception& e) {
-        app_.ShowMessage(std::string("无法导出 PDF：") + e.what());
+        std::cerr << "varelo-desk: " << e.what() << "\n";
+        app_.ShowMessage("无法导出 PDF：“" + QFileInfo(path).fileName().toStdString() + "”。" +
+                         ChineseWriteReason(e.what()).value_or("无法写入该文件。"));
         return false;
     }
     return true;
@@ -1042,7 +1036,12 @@ bool MainWindow::WriteOmrTemplate(host::Document& doc, const QString& path,
             layout::BuildOmrTemplate(doc, form, settings::LayoutCode(form.cmbPage).value_or(0));
         layout::WriteOmrTemplate(t, path.toStdString(), format, dpi);
     } catch (const layout::OmrError& e) {
-        app_.ShowMessage(std::string("无法导出答题卡模板：") + e.what());
+        // A sheet that does not match its settings is said as the template builder says it.
+        const std::optional<std::string> reason = ChineseWriteReason(e.what());
+        if (reason) std::cerr << "varelo-desk: " << e.what() << "\n";
+        app_.ShowMessage("无法导出答题卡模板：" +
+                         (reason ? "“" + QFileInfo(path).fileName().toStdString() + "”。" + *reason
+                                 : std::string(e.what())));
         return false;
     }
     return true;
