@@ -3,6 +3,7 @@
 // dialogs.
 #include <QComboBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -356,6 +357,16 @@ TEST(DeskStatus, PageAndSelectionInTheNumbersTheCommandLineTakes) {
         EXPECT_FALSE(desk.window->SelectGridCells(QString::fromUtf8(wrong))) << wrong;
     desk.window->View()->ShowPage(1);
     EXPECT_EQ(desk.window->PageStatus(), QStringLiteral("第 2 页，共 2 页"));
+
+    // The row and column under the pointer are not shown once no sheet is open.
+    QWidget* page = desk.window->View()->viewport();
+    const auto* pointer = desk.window->findChild<QLabel*>(QStringLiteral("pointerStatus"));
+    for (int y = 40; y < page->height() && pointer->text().isEmpty(); y += 20)
+        QTest::mouseMove(page, QPoint(page->width() / 2, y));
+    EXPECT_TRUE(pointer->text().startsWith(QStringLiteral("行 "))) << pointer->text().toStdString();
+    desk.app().ActiveDocument()->saved = true;
+    ASSERT_TRUE(desk.window->CloseDocument());
+    EXPECT_EQ(pointer->text(), QString());
 }
 
 // A sheet read back carries its settings: it exports its template, and 按此卡设置新建 opens the

@@ -541,6 +541,9 @@ void MainWindow::DocumentsChanged() {
     newFromSettingsAction_->setEnabled(hasSettings);
     history_.ForgetClosed(app_);
     UpdateUndoAction();
+    // The grid under the pointer went with the last document.
+    if (!doc) pointer_.clear();
+    pointerLabel_->setText(pointer_);
     UpdateStatus();
     UpdateFormatBar();
 }
