@@ -1,7 +1,9 @@
 // Messages: each says plainly what is wrong with which file or value, and nothing a user or a
 // job file typed reaches the terminal as a control character.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -10,6 +12,7 @@
 #include "cli_run.h"
 #include "host/printable.h"
 #include "options.h"
+#include "temp_dir.h"
 
 using namespace varelo;
 
@@ -77,4 +80,46 @@ TEST(Messages, EveryOptionInEveryHelpHasAnExample) {
         }
         check();
     }
+}
+
+// A picture larger than the reader takes is refused from its header, before OpenCV decodes it
+// (a few kilobytes of PNG can ask for 400 MB): this one holds only its first rows, which a
+// decoder would take for a damaged file after allocating the whole image.
+TEST(Messages, AScanTooLargeIsRefusedFromItsHeader) {
+    const varelo::testing::TempDir dir("varelo-bomb");
+    const std::string d = dir.path().string();
+    ASSERT_EQ(varelo::testing::RunVarelo("generate --layout B5单栏 -o " + d + "/s.docx --omr " + d +
+                                         "/t.json")
+                  .status,
+              0);
+    const auto chunk = [](const std::string& type, const std::string& data) {
+        std::string out;
+        for (int shift = 24; shift >= 0; shift -= 8)
+            out += static_cast<char>((data.size() >> shift) & 0xFF);
+        const std::string body = type + data;
+        const uLong crc =
+            crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()));
+        out += body;
+        for (int shift = 24; shift >= 0; shift -= 8)
+            out += static_cast<char>((crc >> shift) & 0xFF);
+        return out;
+    };
+    // 20000 x 20000, 8-bit grey; the first rows of zeros.
+    const std::string header("\0\0\x4e\x20\0\0\x4e\x20\x08\0\0\0\0", 13);
+    const std::string rows(4 * 20001, '\0');
+    std::string deflated(compressBound(static_cast<uLong>(rows.size())), '\0');
+    uLongf size = static_cast<uLongf>(deflated.size());
+    ASSERT_EQ(
+        compress(reinterpret_cast<Bytef*>(deflated.data()), &size,
+                 reinterpret_cast<const Bytef*>(rows.data()), static_cast<uLong>(rows.size())),
+        Z_OK);
+    deflated.resize(size);
+    std::ofstream(d + "/bomb.png", std::ios::binary)
+        << "\x89PNG\r\n\x1a\n"
+        << chunk("IHDR", header) << chunk("IDAT", deflated);
+    const varelo::testing::CliRun run =
+        varelo::testing::RunVarelo("read " + d + "/t.json " + d + "/bomb.png -o " + d + "/r.csv");
+    EXPECT_NE(run.output.find("bomb.png: the image is larger than 150 million pixels"),
+              std::string::npos)
+        << run.output;
 }

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "read/scan_limits.h"
+
 namespace varelo::read {
 
 // One scan to read: an image file, or one page of a PDF file.
@@ -20,11 +22,6 @@ struct ScanSource {
 // "scan10"). Throws ReadError for an argument that does not exist, is not a scan, or a PDF
 // that cannot be opened.
 std::vector<ScanSource> ListScans(const std::vector<std::string>& args);
-
-// The largest scan read, in pixels: an A3 page scanned at 600 dpi has 70 million; this leaves
-// room for larger paper or a finer scanner while one grey scan stays within 150 MB. Larger
-// images and PDF pages are refused, PDF pages before they are rasterised.
-inline constexpr double kMaxScanPixels = 150e6;
 
 // The scan as an 8-bit greyscale image; PDF pages are rasterised at pdfDpi. Throws ReadError
 // when it cannot be decoded or is larger than kMaxScanPixels.

@@ -30,6 +30,7 @@
 #include "layout/sheet_inference.h"
 #include "module_loader.h"
 #include "options.h"
+#include "read/scan_limits.h"
 #include "read_command.h"
 #include "settings/driver.h"
 #include "settings/form_handlers.h"
@@ -320,6 +321,12 @@ int Edit(const std::vector<std::string>& args) {
 
 // varelo read: the command is in the read module, with OpenCV and poppler.
 int Read(const std::vector<std::string>& args) {
+    // OpenCV takes its limit on an image's size from the environment once, as it is loaded:
+    // set to the reader's, a picture too large is refused from its header instead of being
+    // decoded first (a 20000 x 20000 PNG of a few kilobytes takes 400 MB). A limit the user
+    // set stays.
+    setenv("OPENCV_IO_MAX_IMAGE_PIXELS",
+           std::to_string(static_cast<long long>(read::kMaxScanPixels)).c_str(), 0);
     cli::ReadEntry read = nullptr;
     try {
         read = cli::ModuleEntry<cli::ReadEntry>(cli::kReadModule, cli::kReadEntry);
