@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <nlohmann/json.hpp>
 
 #include "host/numbers.h"
@@ -92,6 +93,27 @@ void ReadOff(const layout::OmrTemplate& t, const BubbleReadings& r, const Answer
     }
 }
 
+// Two sheets with one candidate number: a sheet scanned twice, or a candidate who filled another's
+// number. Either way a person must look, and the reader cannot tell which sheet is wrong.
+void MarkSharedCandidateNumbers(const std::vector<ScanReading>& scans,
+                                std::vector<SheetResult>& sheets) {
+    std::map<std::string, std::vector<SheetResult*>> byCandidate;
+    for (SheetResult& s : sheets)
+        if ((s.status == SheetStatus::Ok || s.status == SheetStatus::Review) &&
+            !s.candidate.empty() && s.candidate.find('?') == std::string::npos)
+            byCandidate[s.candidate].push_back(&s);
+    for (const auto& [candidate, shared] : byCandidate) {
+        if (shared.size() < 2) continue;
+        for (SheetResult* s : shared) {
+            std::string others;
+            for (const SheetResult* o : shared)
+                if (o != s) others += (others.empty() ? "" : ", ") + scans[o->scan].name;
+            s->status = SheetStatus::Review;
+            Note(s->reason, "the same candidate number as " + others);
+        }
+    }
+}
+
 std::string CsvField(const std::string& s) {
     if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
     std::string out = "\"";
@@ -159,6 +181,7 @@ std::vector<SheetResult> AssembleSheets(const layout::OmrTemplate& t,
         }
         out.push_back(std::move(sheet));
     }
+    MarkSharedCandidateNumbers(scans, out);
     return out;
 }
 

@@ -109,7 +109,8 @@ TEST(ReadResults, KeyChecksItemsAndLabels) {
 }
 
 // Scans in the order given: a page-2 scan joins the page-1 scan before it; one without a
-// page 1 before it, an unread scan, and a doubtful bubble each show in their row.
+// page 1 before it, an unread scan, a doubtful bubble and a candidate number on two sheets each
+// show in their row.
 TEST(ReadResults, ScansPairIntoSheetsAndScore) {
     const layout::OmrTemplate t = TwoPageTemplate();
     const std::vector<read::ScanReading> scans = {
@@ -119,10 +120,11 @@ TEST(ReadResults, ScansPairIntoSheetsAndScore) {
         {"d.pdf#1", "no positioning marks found (a blank page, or not a sheet?)", {}, {}},
         Reading(t, "c-2.png", 2, "", {}),
         Reading(t, "e, \"odd\" name.png", 1, "000000000", {}),
+        Reading(t, "f-1.png", 1, "123456789", {{0, "B"}}),
     };
     const read::AnswerKey key = read::ParseAnswerKey(R"({"1": "A", "2": "BD", "30": "D"})", t);
     const std::vector<read::SheetResult> sheets = read::AssembleSheets(t, scans, &key);
-    ASSERT_EQ(sheets.size(), 5u);
+    ASSERT_EQ(sheets.size(), 6u);
     EXPECT_EQ(sheets[0].scan2, 1u);
     EXPECT_EQ(sheets[0].total, 3);
 
@@ -135,8 +137,8 @@ TEST(ReadResults, ScansPairIntoSheetsAndScore) {
         for (int i = 1; i <= 30; ++i) r += "," + (answers.count(i) ? answers.at(i) : std::string());
         return r + tail + "\r\n";
     };
-    expected +=
-        row("a-1.png,a-2.png,ok,123456789", {{1, "A"}, {2, "BD"}, {3, "C"}, {30, "D"}}, ",3,3,");
+    expected += row("a-1.png,a-2.png,review,123456789", {{1, "A"}, {2, "BD"}, {3, "C"}, {30, "D"}},
+                    ",3,3,the same candidate number as f-1.png");
     expected += row("b-1.png,,review,12345678?", {{1, "A"}, {2, "B"}},
                     ",1,1,\"a candidate-number column has no or several digits filled; doubtful "
                     "bubbles: C of item 3; the scan of page 2 does not follow, so its bubbles "
@@ -146,6 +148,9 @@ TEST(ReadResults, ScansPairIntoSheetsAndScore) {
     expected += "c-2.png,,page2," + std::string(30, ',') + ",,,no scan of page 1 before it\r\n";
     expected += row("\"e, \"\"odd\"\" name.png\",,review,000000000", {},
                     ",0,0,\"the scan of page 2 does not follow, so its bubbles are unread\"");
+    expected += row("f-1.png,,review,123456789", {{1, "B"}},
+                    ",0,0,\"the scan of page 2 does not follow, so its bubbles are unread; the "
+                    "same candidate number as a-1.png\"");
     EXPECT_EQ(read::ResultsCsv(t, scans, sheets, true), expected);
 
     const nlohmann::json j = nlohmann::json::parse(read::ResultsJson(t, scans, sheets));
