@@ -16,6 +16,10 @@ constexpr double kMiddleShare = 0.56;
 // An erased mark leaves about a quarter; a pencil fill darkens the middle by two thirds or more.
 constexpr double kFilledScore = 0.45;
 constexpr double kBlankScore = 0.2;
+// Ink over the bubble's whole box while its middle stays clear: a fill off the middle, or one
+// between two bubbles, which may belong to either. A dot or tick beside the bubble and a clean
+// scan's empty bubbles stay well under this.
+constexpr double kOffCentreScore = 0.1;
 // An empty bubble's level is the lower third of the page's bubbles of the same glyph that may be
 // empty: at most kGlyphSpread above the page's median bubble (most bubbles are empty; that
 // median is at most kMaxEmptyLevel). Empty glyphs differ by less than that spread ("1" against
@@ -54,6 +58,28 @@ double EmptyLevelOfAnyGlyph(const std::map<std::string, double>& empty, double p
     return Quantile(levels, 0.5);
 }
 
+// Each bubble's darkness above an empty printed bubble of its glyph, 0 .. 1: the empty level is
+// the lower third of the page's bubbles of that glyph that may be empty (most bubbles are).
+std::vector<double> Scores(const std::vector<std::pair<const std::string*, BubbleReading*>>& onPage,
+                           const std::vector<double>& darkness) {
+    std::map<std::string, std::vector<double>> byGlyph;
+    for (size_t i = 0; i < onPage.size(); ++i) byGlyph[*onPage[i].first].push_back(darkness[i]);
+    const double mayBeEmpty = std::min(kMaxEmptyLevel, Quantile(darkness, 0.5)) + kGlyphSpread;
+    std::map<std::string, double> empty;
+    for (auto& [value, levels] : byGlyph) {
+        std::erase_if(levels, [&](double d) { return d > mayBeEmpty; });
+        if (!levels.empty()) empty[value] = Quantile(levels, 1.0 / 3);
+    }
+    const double typicalEmpty = EmptyLevelOfAnyGlyph(empty, mayBeEmpty - kGlyphSpread);
+    for (const auto& [value, levels] : byGlyph) empty.try_emplace(value, typicalEmpty);
+    std::vector<double> out;
+    for (size_t i = 0; i < onPage.size(); ++i) {
+        const double level = empty[*onPage[i].first];
+        out.push_back(std::max(0.0, (darkness[i] - level) / (1 - level)));
+    }
+    return out;
+}
+
 template <class Fn>
 void ForEachBubble(const layout::OmrTemplate& t, BubbleReadings& r, Fn&& fn) {
     for (size_t c = 0; c < t.candidateColumns.size(); ++c)
@@ -87,40 +113,35 @@ void ReadBubbles(const layout::OmrTemplate& t, const Registration& page, const c
                  BubbleReadings& readings) {
     // Every bubble of the page with the glyph it prints ("8" holds more ink than "1").
     std::vector<std::pair<const std::string*, BubbleReading*>> onPage;
+    std::vector<double> boxDarkness;
     ForEachBubble(t, readings, [&](const layout::OmrBubble& b, BubbleReading& r) {
         if (b.rect.page != page.page) return;
         r = BubbleReading{};
         r.read = true;
         r.centre = page.Locate(b.rect.CenterX(), b.rect.CenterY());
+        const double halfW = b.rect.width / 2 * page.PixelsPerMmX();
+        const double halfH = b.rect.height / 2 * page.PixelsPerMmY();
         r.darkness =
-            MiddleDarkness(grey, r.centre, b.rect.width * kMiddleShare / 2 * page.PixelsPerMmX(),
-                           b.rect.height * kMiddleShare / 2 * page.PixelsPerMmY(), page.paper);
+            MiddleDarkness(grey, r.centre, halfW * kMiddleShare, halfH * kMiddleShare, page.paper);
+        boxDarkness.push_back(MiddleDarkness(grey, r.centre, halfW, halfH, page.paper));
         onPage.emplace_back(&b.value, &r);
     });
     if (onPage.empty()) return;
-    std::vector<double> all;
-    std::map<std::string, std::vector<double>> byGlyph;
-    for (const auto& [value, r] : onPage) {
-        all.push_back(r->darkness);
-        byGlyph[*value].push_back(r->darkness);
-    }
-    const double mayBeEmpty = std::min(kMaxEmptyLevel, Quantile(all, 0.5)) + kGlyphSpread;
-    std::map<std::string, double> empty;
-    for (auto& [value, levels] : byGlyph) {
-        std::erase_if(levels, [&](double d) { return d > mayBeEmpty; });
-        if (!levels.empty()) empty[value] = Quantile(levels, 1.0 / 3);
-    }
-    const double typicalEmpty = EmptyLevelOfAnyGlyph(empty, mayBeEmpty - kGlyphSpread);
-    for (const auto& [value, levels] : byGlyph) empty.try_emplace(value, typicalEmpty);
+    std::vector<double> middle;
+    for (const auto& [value, r] : onPage) middle.push_back(r->darkness);
+    const std::vector<double> middleScores = Scores(onPage, middle);
+    const std::vector<double> boxScores = Scores(onPage, boxDarkness);
 
     constexpr double kMiddle = (kFilledScore + kBlankScore) / 2;
-    for (const auto& [value, r] : onPage) {
-        const double level = empty[*value];
-        r->score = std::max(0.0, (r->darkness - level) / (1 - level));
-        r->decision = r->score >= kFilledScore  ? Decision::Filled
-                      : r->score <= kBlankScore ? Decision::Blank
-                                                : Decision::Doubtful;
-        r->confidence = std::clamp(std::abs(r->score - kMiddle) / kMiddle, 0.0, 1.0);
+    for (size_t i = 0; i < onPage.size(); ++i) {
+        BubbleReading& r = *onPage[i].second;
+        r.score = middleScores[i];
+        r.decision = r.score >= kFilledScore  ? Decision::Filled
+                     : r.score <= kBlankScore ? Decision::Blank
+                                              : Decision::Doubtful;
+        r.confidence = std::clamp(std::abs(r.score - kMiddle) / kMiddle, 0.0, 1.0);
+        if (r.decision == Decision::Blank && boxScores[i] > kOffCentreScore)
+            r.decision = Decision::Doubtful, r.confidence = 0;
     }
 }
 
