@@ -25,6 +25,10 @@ constexpr double kSkewToleranceDegrees = 8;
 // Share of a page's marks that must be found, and of another page's marks that may show.
 constexpr double kMarksNeeded = 0.9;
 
+// The scales to try, one tolerance apart, when the page does not fill the scan.
+constexpr double kSmallerPageScales[] = {0.86, 0.74};
+constexpr const char* kNoMarksInTemplate = "the template has no marks";
+
 constexpr double kPi = 3.14159265358979323846;
 
 struct Blob {
@@ -222,15 +226,14 @@ double Registration::PixelsPerMmY() const {
     return std::hypot(toScan(0, 1), toScan(1, 1));
 }
 
-Registration RegisterScan(const layout::OmrTemplate& t, const cv::Mat& grey) {
+namespace {
+
+// Registers the scan taking it at about pixelsPerMm, with the page in its top left corner or in
+// its middle.
+Registration RegisterAtScale(const layout::OmrTemplate& t, const cv::Mat& grey, double pixelsPerMm,
+                             bool centred) {
     Registration out;
-    if (t.pages.empty() || grey.empty()) {
-        out.reason = "nothing to read";
-        return out;
-    }
     const layout::OmrPage& first = t.pages.front();
-    const double pixelsPerMm =
-        std::sqrt(static_cast<double>(grey.cols) * grey.rows / (first.width * first.height));
     const int factor = std::max(1, static_cast<int>(std::floor(pixelsPerMm / kWorkPixelsPerMm)));
     cv::Mat work;
     // A scan a few pixels wide would reduce to nothing along its short side.
@@ -244,7 +247,7 @@ Registration RegisterScan(const layout::OmrTemplate& t, const cv::Mat& grey) {
 
     out.paper = PaperLevel(work);
     if (first.marks.empty()) {
-        out.reason = "the template has no marks";
+        out.reason = kNoMarksInTemplate;
         return out;
     }
     const layout::OmrRect& markRect = first.marks.front().rect;
@@ -273,7 +276,12 @@ Registration RegisterScan(const layout::OmrTemplate& t, const cv::Mat& grey) {
                 if (upsideDown) seen = {page.width - seen.x, page.height - seen.y};
                 const cv::Point2d towards(seen.x < page.width / 2 ? -1 : 1,
                                           seen.y < page.height / 2 ? -1 : 1);
-                const cv::Point2d expected = seen * workPerMm;
+                const cv::Point2d margin = centred
+                                               ? cv::Point2d(work.cols - page.width * workPerMm,
+                                                             work.rows - page.height * workPerMm) /
+                                                     2
+                                               : cv::Point2d(0, 0);
+                const cv::Point2d expected = seen * workPerMm + margin;
                 std::vector<int>& c = candidates[k];
                 for (size_t b = 0; b < blobs.size(); ++b)
                     if (cv::norm(blobs[b].centre - expected) <= radius)
@@ -344,6 +352,29 @@ Registration RegisterScan(const layout::OmrTemplate& t, const cv::Mat& grey) {
         }
         out.marks.push_back(found);
     }
+    return out;
+}
+
+}  // namespace
+
+Registration RegisterScan(const layout::OmrTemplate& t, const cv::Mat& grey) {
+    if (t.pages.empty() || grey.empty()) {
+        Registration nothing;
+        nothing.reason = "nothing to read";
+        return nothing;
+    }
+    const layout::OmrPage& first = t.pages.front();
+    // Most scans are of the page alone; a page on a larger glass (a B5 sheet scanned as A4, a
+    // dark lid around it) or printed to fit a smaller paper is smaller than the scan says.
+    const double pageFillsScan =
+        std::sqrt(static_cast<double>(grey.cols) * grey.rows / (first.width * first.height));
+    Registration out = RegisterAtScale(t, grey, pageFillsScan, false);
+    for (const double smaller : kSmallerPageScales)
+        for (const bool centred : {false, true}) {
+            if (out.ok || out.reason == kNoMarksInTemplate) return out;
+            Registration retry = RegisterAtScale(t, grey, pageFillsScan * smaller, centred);
+            if (retry.ok) out = std::move(retry);
+        }
     return out;
 }
 

@@ -196,11 +196,14 @@ cv::Mat Scan(const cv::Mat& page, const Scanner& s, int dpi, std::mt19937& rng) 
     const cv::Point2f centre(page.cols / 2.0f, page.rows / 2.0f);
     cv::Mat m =
         cv::getRotationMatrix2D(centre, s.rotateDegrees + (s.upsideDown ? 180 : 0), s.scale);
-    m.at<double>(0, 2) += s.shiftXMm * ppm;
-    m.at<double>(1, 2) += s.shiftYMm * ppm;
+    m.at<double>(0, 2) += (s.shiftXMm + s.glassMarginMm) * ppm;
+    m.at<double>(1, 2) += (s.shiftYMm + s.glassMarginMm) * ppm;
+    const int margin = static_cast<int>(std::lround(s.glassMarginMm * ppm));
     cv::Mat scanned;
-    cv::warpAffine(paper, scanned, m, page.size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT,
-                   cv::Scalar(s.paperLevel));
+    // Beyond the page the lid shows, or the page's own paper where the glass ends with it.
+    cv::warpAffine(paper, scanned, m, page.size() + cv::Size(2 * margin, 2 * margin),
+                   cv::INTER_LINEAR, cv::BORDER_CONSTANT,
+                   cv::Scalar(margin > 0 ? s.lidLevel : s.paperLevel));
     if (s.blurSigma > 0) cv::GaussianBlur(scanned, scanned, cv::Size(), s.blurSigma * dpi / 200.0);
 
     cv::Mat colour;

@@ -63,11 +63,13 @@ struct Scanner {
     bool upsideDown = false;
     double shiftXMm = 0, shiftYMm = 0;
     double scale = 1;
-    double blurSigma = 0;    // Gaussian, in pixels at 200 dpi
-    double noiseSigma = 0;   // grey levels
-    int jpegQuality = 0;     // 0: lossless
-    int paperLevel = 255;    // grey of the paper
-    bool yellowish = false;  // paper of that level in a yellow tint, scanned in colour
+    double blurSigma = 0;      // Gaussian, in pixels at 200 dpi
+    double noiseSigma = 0;     // grey levels
+    int jpegQuality = 0;       // 0: lossless
+    int paperLevel = 255;      // grey of the paper
+    bool yellowish = false;    // paper of that level in a yellow tint, scanned in colour
+    double glassMarginMm = 0;  // the glass scanned beyond the page on every side, lid showing
+    int lidLevel = 255;        // grey of the lid
 };
 // The scan of one printed page, decoded as a reader decodes a file: 8-bit grey.
 cv::Mat Scan(const cv::Mat& page, const Scanner& s, int dpi, std::mt19937& rng);

@@ -48,7 +48,8 @@ class ReadScans : public ::testing::TestWithParam<const char*> {
 
 // Each layout through what an ordinary scanner does at the three resolutions, combined so the
 // run stays short; turns and shifts together stay within the margin that keeps the marks on
-// the scan (the accuracy tool takes each at its worst alone).
+// the scan (the accuracy tool takes each at its worst alone). The page may also be smaller
+// than the scan: printed to fit, or on a larger glass with the lid around it.
 TEST_P(ReadScans, DistortedScansReadExactly) {
     struct Case {
         const char* name;
@@ -66,6 +67,13 @@ TEST_P(ReadScans, DistortedScansReadExactly) {
         {"upside down, shifted 10 mm left and up, grey paper at 190",
          200,
          {0, true, -10, -10, 1.0, 1.0, 8, 60, 190, false}},
+        {"printed to fit at 91 %", 200, {0, false, 0, 0, 0.91, 0, 0, 0, 255, false}},
+        {"on a dark lid 15 mm beyond the page, turned 2 degrees",
+         200,
+         {2, false, 0, 0, 1.0, 0, 4, 80, 250, false, 15, 30}},
+        {"at the glass's top left, 40 mm of white lid beyond it to the right and below",
+         150,
+         {0, false, -20, -20, 1.0, 0, 0, 0, 255, false, 20, 255}},
     };
     std::mt19937 rng(7);
     for (const Case& c : cases) {
