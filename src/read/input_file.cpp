@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "host/file_kind.h"
 #include "read/read_error.h"
 
 namespace varelo::read {
@@ -17,6 +18,9 @@ std::string ReadInputFile(const std::string& path, const std::string& what) {
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec))
         throw ReadError(path + " is a folder, not " + what);
+    // Refused by its type before opening: a FIFO would make the reader wait for a writer.
+    if (const std::string kind = host::SpecialFileKind(path); !kind.empty())
+        throw ReadError(path + " is " + kind + ", not " + what);
     std::ifstream in(path, std::ios::binary);
     if (!in) throw ReadError("cannot read " + what + " " + path);
     std::string text;

@@ -82,14 +82,14 @@ TEST(ReadBadInput, TemplatesOutOfBoundsAreRefused) {
     EXPECT_EQ(badTemplate.rfind("the template is not valid JSON: ", 0), 0u) << badTemplate;
     const std::string badKey = Refusal([&] { read::ParseAnswerKey(R"({"1": 1e400})", sheet); });
     EXPECT_EQ(badKey.rfind("the key is not valid JSON: ", 0), 0u) << badKey;
-    // A folder, and a device that never ends.
+    // A folder, and a device that never ends, refused unread.
     const std::string folder = std::filesystem::temp_directory_path().string();
     EXPECT_EQ(Refusal([&] { read::LoadTemplate(folder); }),
               folder + " is a folder, not the template");
     EXPECT_EQ(Refusal([] { read::LoadTemplate("/dev/zero"); }),
-              "/dev/zero: the template is larger than 64 MB");
+              "/dev/zero is a device, not the template");
     EXPECT_EQ(Refusal([&] { read::LoadAnswerKey("/dev/zero", sheet); }),
-              "/dev/zero: the key is larger than 64 MB");
+              "/dev/zero is a device, not the key");
 }
 
 // A label holding the CSV's separator or quote stays in its column.

@@ -217,6 +217,7 @@ There is no gridline option: the 网格 tool only shows or hides the window's no
 gridlines, a view setting that is not part of the document.
 
 Options take their value as the next argument or after "=" (--select=70,3:90,21).
+After "--", the next argument is IN.docx even when it begins with "-".
 
 Exit status: 0 written; 1 IN.docx cannot be opened (not a Varelo sheet, or damaged), a tool
 refused its selection (its message is printed as the desktop shows it, for instance
@@ -300,6 +301,19 @@ class OptionCursor {
     std::string name_;
     std::optional<std::string> inlineValue_;
 };
+
+// "--" ends the options: what follows names the command's file even when it begins with "-".
+// Takes args[i] when it is "--" or follows it, into name (the one file the command takes).
+bool TakeName(const std::vector<std::string>& args, size_t& i, bool& namesOnly, std::string& name) {
+    if (!namesOnly && args[i] != "--") return false;
+    if (namesOnly) {
+        if (!name.empty()) throw UsageError("unexpected argument \"" + args[i] + "\"");
+        name = args[i];
+    }
+    namesOnly = true;
+    ++i;
+    return true;
+}
 
 }  // namespace
 
@@ -421,8 +435,9 @@ EditOptions ParseEdit(const std::vector<std::string>& args) {
         {"--composition", EditAction::Composition},
     };
     EditOptions o;
-    bool selected = false, omrFormatGiven = false;
+    bool selected = false, omrFormatGiven = false, namesOnly = false;
     for (size_t i = 0; i < args.size();) {
+        if (TakeName(args, i, namesOnly, o.input)) continue;
         OptionCursor opt(args, i);
         const std::string& name = opt.name();
         const auto tool = std::find_if(std::begin(kTools), std::end(kTools),
@@ -480,7 +495,9 @@ EditOptions ParseEdit(const std::vector<std::string>& args) {
 
 BatchOptions ParseBatch(const std::vector<std::string>& args) {
     BatchOptions o;
+    bool namesOnly = false;
     for (size_t i = 0; i < args.size();) {
+        if (TakeName(args, i, namesOnly, o.jobs)) continue;
         OptionCursor opt(args, i);
         const std::string& name = opt.name();
         if (name == "-h" || name == "--help") {

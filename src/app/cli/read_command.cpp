@@ -1,14 +1,18 @@
 #include "read_command.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iomanip>
 #include <iostream>
+#include <limits>
 #include <mutex>
 #include <opencv2/core/utility.hpp>
 #include <opencv2/imgcodecs.hpp>
@@ -31,13 +35,15 @@
 namespace varelo::cli {
 
 namespace fs = std::filesystem;
+using read::ReadError;
 
 const char* const kReadHelp =
     R"(Usage: varelo read TEMPLATE.json SCAN... -o RESULTS.csv [options]
 
 Reads scans of filled sheets against the sheet's scanner template (varelo generate --omr).
-SCAN is an image (PNG, JPEG, TIFF, BMP), a PDF (every page is one scan, named FILE.pdf#N)
-or a folder (its images and PDFs in natural name order).
+SCAN is an image (PNG, JPEG, TIFF, BMP), a PDF or a TIFF of several pages (every page is
+one scan, named FILE.pdf#N, FILE.tif#N) or a folder (its images and PDFs in natural name
+order). After "--" every argument is a file name, even one that begins with "-".
 
 Options:
   -o RESULTS.csv      one row per sheet: scan, status (ok, review, page2, error), candidate,
@@ -70,7 +76,13 @@ output that is the same file as the template, the key, a scan or another output 
 before anything is read. Crop names depend on what the scans show, so any such file in the
 --crops folder whose name could be a crop's is refused.
 
-Exit status 0 when every scan was read ok, review or page2; 1 otherwise; 2 for usage.
+An output that cannot be written (a folder not writable, a read-only file) is refused before
+any scan is read.
+
+Exit status 0 when every scan was read ok, review or page2; 1 when a scan could not be read
+(a PDF that cannot be opened is one error row; the other scans are still read), when there
+is no scan or none could be read (then no output is written), or an output cannot be
+written; 2 for usage.
 
 Examples:
   varelo read out/sheet-omr.json scans/ -o out/results.csv --key key.json --review out/review
@@ -102,10 +114,11 @@ void SavePng(const fs::path& path, const cv::Mat& picture) {
         path.string(), std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
-// A picture's file name for a scan: its file name, with "-N" for a PDF page, as .png.
+// A picture's file name for a scan: its file name, with "-N" for a page of a PDF or of a
+// multi-page image, as .png.
 std::string PictureName(const read::ScanSource& s, size_t index) {
     std::string stem = fs::path(s.path).stem().string();
-    if (s.pdfPage > 0) stem += "-" + std::to_string(s.pdfPage);
+    if (s.page > 0) stem += "-" + std::to_string(s.page);
     return std::to_string(index + 1) + "-" + stem + ".png";
 }
 
@@ -135,7 +148,7 @@ std::optional<std::string> FindClash(const ReadOptions& o,
     clashes.Add({"the template", o.templatePath});
     if (!o.key.empty()) clashes.Add({"--key", o.key});
     for (const read::ScanSource& s : sources)
-        if (s.pdfPage <= 1) clashes.Add({"the scan", s.path});
+        if (s.page <= 1) clashes.Add({"the scan", s.path});
     std::vector<NamedFile> outputs;
     if (!o.csv.empty()) outputs.push_back({"-o", o.csv});
     if (!o.json.empty()) outputs.push_back({"--json", o.json});
@@ -150,7 +163,7 @@ std::optional<std::string> FindClash(const ReadOptions& o,
     std::vector<NamedFile> everything = {{"the template", o.templatePath}};
     if (!o.key.empty()) everything.push_back({"--key", o.key});
     for (const read::ScanSource& s : sources)
-        if (s.pdfPage <= 1) everything.push_back({"the scan", s.path});
+        if (s.page <= 1) everything.push_back({"the scan", s.path});
     everything.insert(everything.end(), outputs.begin(), outputs.end());
     for (NamedFile& f : outputs) {
         const NamedFile later = f;
@@ -161,18 +174,73 @@ std::optional<std::string> FindClash(const ReadOptions& o,
     return std::nullopt;
 }
 
+// Makes the folder an output goes into. Throws ReadError when it cannot be made or written in:
+// found before any scan is read, not after.
+void MakeWritableFolder(const std::string& dir, const std::string& option) {
+    const fs::path p = dir.empty() ? fs::path(".") : fs::path(dir);
+    std::error_code ec;
+    if (fs::is_symlink(fs::symlink_status(p, ec)) && !fs::exists(p, ec))
+        throw ReadError(option + ": " + p.string() + " is a symlink to " +
+                        fs::read_symlink(p, ec).string() + ", which does not exist");
+    fs::create_directories(p, ec);
+    if (ec) throw ReadError(option + ": cannot create " + p.string() + ": " + ec.message());
+    if (!fs::is_directory(p, ec)) throw ReadError(option + ": " + p.string() + " is not a folder");
+    if (access(p.c_str(), W_OK | X_OK) != 0)
+        throw ReadError(option + ": cannot write in the folder " + p.string() + ": " +
+                        std::strerror(errno));
+}
+
+// The same for an output file, and the file itself when it is there and read-only: the save
+// would replace it, when its owner meant it kept.
+void CheckWritableFile(const std::string& file, const std::string& option) {
+    MakeWritableFolder(fs::path(file).parent_path().string(), option);
+    struct stat st {};
+    if (stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0)
+        throw ReadError(option + ": " + file + " is read-only");
+}
+
+// Scans read at once by default: one per core, as many as the memory free holds, each taking
+// up to about 150 MB (a 148-megapixel page and its working copies).
+unsigned DefaultThreads() {
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    std::ifstream meminfo("/proc/meminfo");
+    unsigned long long kb = 0;
+    for (std::string key; meminfo >> key;) {
+        if (key == "MemAvailable:") {
+            meminfo >> kb;
+            break;
+        }
+        meminfo.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+    }
+    unsigned long long bytes = kb * 1024;
+    if (bytes == 0) {
+        const long pages = sysconf(_SC_AVPHYS_PAGES), size = sysconf(_SC_PAGESIZE);
+        if (pages <= 0 || size <= 0) return cores;
+        bytes = static_cast<unsigned long long>(pages) * static_cast<unsigned long long>(size);
+    }
+    constexpr unsigned long long kBytesPerScan = 150ull << 20;
+    return static_cast<unsigned>(std::clamp<unsigned long long>(bytes / kBytesPerScan, 1, cores));
+}
+
 }  // namespace
 
 ReadOptions ParseRead(const std::vector<std::string>& args) {
     ReadOptions o;
     std::vector<std::string> positional;
+    bool namesOnly = false;  // after "--": a scan may be named "-o"
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
+        if (namesOnly) {
+            positional.push_back(a);
+            continue;
+        }
         const auto value = [&]() -> const std::string& {
             if (i + 1 >= args.size()) throw UsageError(a + " needs a value");
             return args[++i];
         };
-        if (a == "-h" || a == "--help") {
+        if (a == "--") {
+            namesOnly = true;
+        } else if (a == "-h" || a == "--help") {
             o.help = true;
         } else if (a == "-o") {
             o.csv = value();
@@ -223,18 +291,22 @@ int RunRead(const std::vector<std::string>& args) {
     try {
         t = read::LoadTemplate(o.templatePath);
         if (!o.key.empty()) key = read::LoadAnswerKey(o.key, t);
-        sources = read::ListScans(o.scans);
+        std::vector<std::string> skipped;
+        sources = read::ListScans(o.scans, &skipped);
+        for (const std::string& notice : skipped)
+            std::cerr << "varelo read: " << host::Printable(notice) << '\n';
         if (const auto clash = FindClash(o, sources)) {
             std::cerr << "varelo read: " << host::Printable(*clash) << "; nothing was written\n";
             return kUsage;
         }
-        for (const std::string& dir : {o.review, o.aligned, o.crops})
-            if (!dir.empty()) fs::create_directories(dir);
-        for (const std::string& file : {o.csv, o.json})
-            if (!file.empty() && fs::path(file).has_parent_path())
-                fs::create_directories(fs::path(file).parent_path());
+        const std::pair<const std::string&, const char*> folders[] = {
+            {o.review, "--review"}, {o.aligned, "--aligned"}, {o.crops, "--crops"}};
+        for (const auto& [dir, option] : folders)
+            if (!dir.empty()) MakeWritableFolder(dir, option);
+        CheckWritableFile(o.csv, "-o");
+        if (!o.json.empty()) CheckWritableFile(o.json, "--json");
     } catch (const read::ReadError& e) {
-        std::cerr << "varelo read: " << e.what() << '\n';
+        std::cerr << "varelo read: " << host::Printable(e.what()) << '\n';
         return kRefused;
     } catch (const fs::filesystem_error& e) {
         std::cerr << "varelo read: cannot create " << e.path1().string() << ": "
@@ -248,8 +320,7 @@ int RunRead(const std::vector<std::string>& args) {
     const bool terminal = isatty(STDERR_FILENO) != 0;
     std::vector<read::ScanReading> readings(sources.size());
     std::vector<std::string> pictureErrors(sources.size());
-    unsigned threads =
-        o.threads != 0 ? o.threads : std::max(1u, std::thread::hardware_concurrency());
+    unsigned threads = o.threads != 0 ? o.threads : DefaultThreads();
     threads = static_cast<unsigned>(std::min<size_t>(threads, std::max<size_t>(1, sources.size())));
     std::atomic<size_t> next{0}, done{0};
     std::mutex progress;
@@ -266,7 +337,12 @@ int RunRead(const std::vector<std::string>& args) {
             } catch (const cv::Exception& e) {
                 // A fault of OpenCV on this scan fails the scan, not the run.
                 readings[i].name = name;
-                readings[i].error = e.what();
+                readings[i].error = e.code == cv::Error::StsNoMem
+                                        ? "not enough memory to read the scan"
+                                        : std::string(e.what());
+            } catch (const std::bad_alloc&) {
+                readings[i].name = name;
+                readings[i].error = "not enough memory to read the scan";
             }
             try {
                 if (!o.review.empty() && !grey.empty()) {
@@ -300,8 +376,10 @@ int RunRead(const std::vector<std::string>& args) {
 
     const std::vector<read::SheetResult> sheets =
         read::AssembleSheets(t, readings, o.key.empty() ? nullptr : &key);
+    // Every scan is counted once: a page 2 read with its page 1 as a page 2.
     size_t ok = 0, review = 0, page2 = 0, errors = 0;
     for (const read::SheetResult& s : sheets) {
+        if (s.scan2) ++page2;
         switch (s.status) {
             case read::SheetStatus::Ok:
                 ++ok;
@@ -324,6 +402,13 @@ int RunRead(const std::vector<std::string>& args) {
             WriteCrops(t, sources, readings, crops, o.crops, o.dpi, kPdfDpi, threads);
         for (size_t i = 0; i < cropErrors.size(); ++i)
             if (pictureErrors[i].empty()) pictureErrors[i] = cropErrors[i];
+    }
+    if (errors == sheets.size()) {
+        // Nothing was read: results of errors only must not replace the results of a run that
+        // read something.
+        std::cerr << "varelo read: none of the " << sources.size()
+                  << " scans could be read; nothing was written\n";
+        return kRefused;
     }
     bool failed = errors > 0;
     for (size_t i = 0; i < pictureErrors.size(); ++i)

@@ -19,6 +19,7 @@
 #include "host/docx/style_sheet.h"
 #include "host/docx/xml.h"
 #include "host/errors.h"
+#include "host/file_kind.h"
 
 namespace varelo::host {
 
@@ -197,6 +198,9 @@ std::string UnmodelledMessage(const Document& doc) {
 }
 
 std::unique_ptr<Document> OpenDocx(const std::string& path) {
+    // Before opening: opening a FIFO would wait for a writer.
+    if (const std::string kind = SpecialFileKind(path); !kind.empty())
+        throw OpenError("Cannot open \"" + path + "\": it is " + kind + ", not a file.");
     std::ifstream in(path, std::ios::binary);
     if (!in) throw OpenError("Cannot open \"" + path + "\" (" + std::strerror(errno) + ").");
     struct stat st {};
