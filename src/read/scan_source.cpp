@@ -19,6 +19,7 @@
 #include <string_view>
 
 #include "host/file_kind.h"
+#include "read/animated_png.h"
 #include "read/read_error.h"
 
 namespace varelo::read {
@@ -81,10 +82,11 @@ poppler::document& CachedPdf(const std::string& path) {
     return *cache.doc;
 }
 
-// The pages of a multi-page image (a TIFF of several pages), 1 for any other image and for
-// one that cannot be decoded: reading it says why.
+// The pages of a multi-page image (a TIFF of several pages, an animated PNG), 1 for any other
+// image and for one that cannot be decoded: reading it says why.
 int ImagePages(const fs::path& p) {
     const std::string ext = Lower(p.extension().string());
+    if (ext == ".png") return AnimatedPngFrames(p.string());
     if (ext != ".tif" && ext != ".tiff") return 1;
     try {
         return static_cast<int>(
@@ -255,6 +257,8 @@ cv::Mat LoadScan(const ScanSource& scan, int pdfDpi) {
     if (!IsPdf(scan.path)) {
         if (scan.page == 0)
             return Decoded([&] { return cv::imread(scan.path, cv::IMREAD_GRAYSCALE); }, scan.path);
+        if (Lower(fs::path(scan.path).extension().string()) == ".png")
+            return Decoded([&] { return AnimatedPngFrame(scan.path, scan.page); }, scan.path);
         return Decoded(
             [&] {
                 std::vector<cv::Mat> pages;

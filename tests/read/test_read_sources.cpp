@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <atomic>
 #include <chrono>
@@ -45,6 +46,49 @@ std::vector<std::vector<std::string>> CsvRows(const fs::path& p) {
         rows.push_back(cells);
     }
     return rows;
+}
+
+uint32_t Be32(const std::string& s, size_t at) {
+    uint32_t v = 0;
+    for (size_t i = 0; i < 4; ++i) v = v << 8 | static_cast<uint8_t>(s[at + i]);
+    return v;
+}
+
+std::string Be32(uint32_t v) {
+    std::string s;
+    for (int shift = 24; shift >= 0; shift -= 8) s += static_cast<char>(v >> shift & 0xff);
+    return s;
+}
+
+// An animated PNG of the pictures (of one size), each frame the whole picture.
+std::string AnimatedPng(const std::vector<cv::Mat>& pictures) {
+    const auto chunk = [](const std::string& type, const std::string& data) {
+        const std::string body = type + data;
+        const auto* bytes = reinterpret_cast<const Bytef*>(body.data());
+        return Be32(static_cast<uint32_t>(data.size())) + body +
+               Be32(static_cast<uint32_t>(crc32(0, bytes, static_cast<uInt>(body.size()))));
+    };
+    std::string out("\x89PNG\r\n\x1a\n", 8);
+    uint32_t sequence = 0;
+    for (size_t k = 0; k < pictures.size(); ++k) {
+        std::vector<uchar> encoded;
+        cv::imencode(".png", pictures[k], encoded);
+        const std::string png(encoded.begin(), encoded.end());
+        std::string header, pixels;
+        for (size_t at = 8; at + 12 <= png.size(); at += Be32(png, at) + 12) {
+            const std::string type = png.substr(at + 4, 4),
+                              data = png.substr(at + 8, Be32(png, at));
+            if (type == "IHDR") header = data;
+            if (type == "IDAT") pixels += data;
+        }
+        if (k == 0)
+            out += chunk("IHDR", header) +
+                   chunk("acTL", Be32(static_cast<uint32_t>(pictures.size())) + Be32(0));
+        out += chunk("fcTL", Be32(sequence++) + header.substr(0, 8) + Be32(0) + Be32(0) +
+                                 std::string("\0\1\0\1\0\0", 6));
+        out += k == 0 ? chunk("IDAT", pixels) : chunk("fdAT", Be32(sequence++) + pixels);
+    }
+    return out + chunk("IEND", "");
 }
 
 // Opens a FIFO for writing, and closes it at once, until stopped: a reader that opened it
@@ -111,8 +155,12 @@ class ReadSources : public ::testing::Test {
     std::vector<scansim::Answers> answers;
 };
 
-TEST_F(ReadSources, EveryPageOfAMultiPageTiffIsAScan) {
-    // What document scanners write: one TIFF of the whole stack; and a TIFF of one page.
+TEST_F(ReadSources, EveryPageOfAMultiPageImageIsAScan) {
+    // An animated PNG; what document scanners write, one TIFF of the whole stack; and a TIFF
+    // of one page.
+    const std::vector<cv::Mat> frames{FilledScan(), FilledScan()};
+    ASSERT_EQ(frames[0].size(), frames[1].size());
+    std::ofstream(dir / "scans" / "anim.png", std::ios::binary) << AnimatedPng(frames);
     const std::vector<cv::Mat> stack{FilledScan(), FilledScan(), FilledScan()};
     ASSERT_TRUE(cv::imwritemulti((dir / "scans" / "stack.tif").string(), stack));
     ASSERT_TRUE(cv::imwrite((dir / "scans" / "zone.tif").string(), FilledScan()));
@@ -124,14 +172,16 @@ TEST_F(ReadSources, EveryPageOfAMultiPageTiffIsAScan) {
               0)
         << said;
     const auto rows = CsvRows(csv);
-    ASSERT_EQ(rows.size(), 5u);
-    const std::vector<std::string> names{"stack.tif#1", "stack.tif#2", "stack.tif#3", "zone.tif"};
+    const std::vector<std::string> names{"anim.png#1",  "anim.png#2",  "stack.tif#1",
+                                         "stack.tif#2", "stack.tif#3", "zone.tif"};
+    ASSERT_EQ(rows.size(), names.size() + 1);
     for (size_t r = 1; r < rows.size(); ++r) {
         EXPECT_EQ(fs::path(rows[r][0]).filename().string(), names[r - 1]);
         EXPECT_EQ(rows[r][1], "ok") << names[r - 1] << ": " << rows[r].back();
         EXPECT_EQ(rows[r][2], answers[r - 1].candidate) << names[r - 1];
     }
-    for (const char* picture : {"1-stack-1.png", "2-stack-2.png", "3-stack-3.png", "4-zone.png"})
+    for (const char* picture :
+         {"1-anim-1.png", "2-anim-2.png", "3-stack-1.png", "5-stack-3.png", "6-zone.png"})
         EXPECT_TRUE(fs::exists(dir / "review" / picture)) << picture;
 }
 

@@ -14,6 +14,7 @@
 #include <iostream>
 #include <limits>
 #include <mutex>
+#include <new>
 #include <opencv2/core/utility.hpp>
 #include <opencv2/imgcodecs.hpp>
 #include <optional>
@@ -360,6 +361,8 @@ int RunRead(const std::vector<std::string>& args) {
                 pictureErrors[i] = e.what();
             } catch (const host::SaveError& e) {
                 pictureErrors[i] = e.what();
+            } catch (const std::bad_alloc&) {
+                pictureErrors[i] = "not enough memory to draw the pictures";
             }
             const size_t finished = ++done;
             if (terminal) {

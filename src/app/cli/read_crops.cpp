@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <new>
 #include <opencv2/imgcodecs.hpp>
 #include <regex>
 #include <thread>
@@ -116,6 +117,8 @@ std::vector<std::string> WriteCrops(const layout::OmrTemplate& t,
                 errors[i] = e.what();
             } catch (const host::SaveError& e) {
                 errors[i] = e.what();
+            } catch (const std::bad_alloc&) {
+                errors[i] = "not enough memory to cut the pictures";
             }
         }
     };
