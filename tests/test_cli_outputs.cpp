@@ -11,6 +11,7 @@
 #include "batch.h"
 #include "cli_run.h"
 #include "command_files.h"
+#include "file_clash.h"
 #include "temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -69,6 +70,74 @@ TEST_F(CliOutputs, AnOutputThatIsAnInputOrAnotherOutputIsRefused) {
               "--pdf \"keep.docx\" and the input \"keep.docx\" name the same file");
 }
 
+// A folder not made yet is made through the link that names it: "glink/a.docx" is "gd/a.docx"
+// once gd exists, whatever way the link leads there.
+TEST_F(CliOutputs, NamesThroughALinkToAFolderNotMadeYetAreTheSameFile) {
+    fs::create_directory_symlink("gd", "glink");   // gd does not exist
+    fs::create_directory_symlink("hop", "chain");  // chain -> hop -> gd
+    fs::create_directory_symlink("glink", "hop");
+    fs::create_directory_symlink(dir_ / "x/../gd", "abs");  // absolute, through a missing x
+    fs::create_directory_symlink("gd/deep", "deeplink");    // into a folder below it
+    fs::create_directory_symlink("loop1", "loop2");         // a loop resolves nowhere
+    fs::create_directory_symlink("loop2", "loop1");
+    const std::vector<std::pair<std::string, bool>> generate = {
+        {"-o gd/a.docx --pdf glink/a.docx", true},
+        {"-o glink/a.docx --pdf gd/a.docx", true},
+        {"-o gd/a.docx --pdf chain/a.docx", true},
+        {"-o gd/a.docx --pdf abs/a.docx", true},
+        {"-o gd/deep/a.docx --pdf deeplink/a.docx", true},
+        {"-o gd/a.docx --pdf deeplink/../a.docx", true},
+        {"-o gd/a.docx --png glink/a --omr gd/a-2.png", true},
+        {"-o gd/a.docx --pdf glink/b.docx", false},
+        {"-o gd/a.docx --pdf glink/gd/a.docx", false},
+        {"-o loop1/a.docx --pdf loop2/a.docx", false},
+    };
+    for (const auto& [line, clash] : generate)
+        EXPECT_EQ(FindClash(ParseGenerate(Split(line))).has_value(), clash) << line;
+    EXPECT_FALSE(fs::exists("gd"));
+
+    if (!fs::exists(VARELO_BINARY_DIR "/src/app/cli/varelo-read.so")) return;
+    using varelo::testing::RunVarelo;
+    ASSERT_EQ(RunVarelo("generate -o sheet.docx --omr t.json").status, 0);
+    std::ofstream("scan.png") << "not read: refused first";
+    fs::create_directory_symlink("res", "reslink");
+    fs::create_directory_symlink("pics", "picslink");
+    for (const char* options :
+         {"-o res/r.csv --json reslink/r.csv", "-o r.csv --review pics --aligned picslink"}) {
+        const auto run = RunVarelo(std::string("read t.json scan.png ") + options);
+        EXPECT_EQ(run.status, 2) << options;
+        EXPECT_NE(run.output.find("name the same file"), std::string::npos) << run.output;
+    }
+    EXPECT_FALSE(fs::exists("res") || fs::exists("pics"));
+}
+
+// On a file system that ignores case (a FAT stick) "T.json" and "t.JSON" are one file, and so
+// are the folders made below it; where case counts they are two.
+TEST_F(CliOutputs, NamesDifferingInCaseAreOneFileWhereTheFolderIgnoresCase) {
+    fs::create_directory("fat");
+    fs::create_directory("ext");
+    std::ofstream("fat/T.json") << "{}";
+    // The test machine's file systems mind case: "fat" stands for a FAT stick's folder.
+    const auto onFat = [](const std::string& folder) {
+        return fs::path(folder).filename() == "fat";
+    };
+    const auto clash = [&](const std::vector<std::pair<std::string, std::string>>& files) {
+        FileClashes clashes(onFat);
+        bool any = false;
+        for (const auto& [path, suffix] : files)
+            any = !clashes.Add({"", path, suffix}).empty() || any;
+        return any;
+    };
+    EXPECT_TRUE(clash({{"fat/T.json", ""}, {"fat/t.JSON", ""}}));
+    EXPECT_TRUE(clash({{"fat/new/A.docx", ""}, {"fat/NEW/a.docx", ""}}));
+    EXPECT_TRUE(clash({{"fat/P", ".png"}, {"fat/p-2.PNG", ""}}));
+    EXPECT_FALSE(clash({{"fat/a.docx", ""}, {"fat/b.docx", ""}}));
+    EXPECT_FALSE(clash({{"ext/A.docx", ""}, {"ext/a.docx", ""}}));
+    EXPECT_FALSE(clash({{"ext/new/A.docx", ""}, {"ext/NEW/A.docx", ""}}));
+    std::ofstream("ext/Name.txt") << "";
+    EXPECT_FALSE(FolderIgnoresCase(fs::absolute("ext").string()));
+}
+
 TEST_F(CliOutputs, BatchJobsThatWouldWriteOneFileFailTogetherAndTheRestAreWritten) {
     std::ofstream("jobs.json") << "[]";
     std::vector<BatchJob> jobs(7);
@@ -98,6 +167,33 @@ TEST_F(CliOutputs, BatchJobsThatWouldWriteOneFileFailTogetherAndTheRestAreWritte
     EXPECT_FALSE(fs::exists("a.docx") || fs::exists("sheet-003.docx"));
     std::ifstream in("jobs.json");
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "[]");
+}
+
+// Thousands of jobs with one name: each is failed once, naming a few of the others, with a
+// message that does not grow with the batch.
+TEST_F(CliOutputs, BatchJobsSharingANameAreEachReportedOnceInShort) {
+    constexpr size_t kJobs = 3000;
+    std::vector<BatchJob> jobs(kJobs);
+    for (BatchJob& j : jobs) j.output = "same.docx";
+    jobs[kJobs - 1].output = "other.docx";
+    BatchSettings settings;
+    settings.folder = ".";
+    settings.pdf = true;  // same.pdf clashes as well: still one list of jobs
+    settings.exporter = [](const varelo::host::Document&, const std::optional<std::string>&,
+                           const std::optional<std::string>&,
+                           int) { return std::vector<std::string>{}; };
+    const auto results = RunJobs(jobs, settings);
+    size_t bytes = 0;
+    for (size_t i = 0; i + 1 < kJobs; ++i) {
+        bytes += results[i].error.size();
+        EXPECT_LT(results[i].error.size(), 200u) << i;
+    }
+    EXPECT_LT(bytes, 200 * kJobs);
+    EXPECT_EQ(results[0].error,
+              "its file \"same.docx\" is also written by jobs 2, 3, 4 and 2995 more; none of "
+              "them is written, so that no sheet replaces another");
+    EXPECT_NE(results[5].error.find("by jobs 1, 2, 3 and 2995 more;"), std::string::npos);
+    EXPECT_TRUE(results[kJobs - 1].ok()) << results[kJobs - 1].error;
 }
 
 TEST_F(CliOutputs, BatchExtrasAreNamedAfterEachSheetAndJobKeysOverrideTheFlags) {

@@ -61,4 +61,21 @@ std::string Quoted(std::string_view name) {
     return "\"" + Printable(name) + "\"";
 }
 
+std::string Shortened(std::string_view text, size_t most) {
+    size_t i = 0;
+    for (size_t n = 0; n < most && i < text.size(); ++n) {
+        char32_t cp = 0;
+        const size_t length = DecodeUtf8(text, i, cp);
+        i += length == 0 ? 1 : length;
+    }
+    if (i >= text.size()) return std::string(text);
+    return std::string(text.substr(0, i)) + "...";
+}
+
+std::string SpreadsheetText(std::string_view cell) {
+    if (!cell.empty() && std::string_view("=+-@\t\r").find(cell.front()) != std::string_view::npos)
+        return "'" + std::string(cell);
+    return std::string(cell);
+}
+
 }  // namespace varelo::host

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/numbers.h"
+#include "host/printable.h"
 
 namespace varelo::read {
 
@@ -114,7 +115,9 @@ void MarkSharedCandidateNumbers(const std::vector<ScanReading>& scans,
     }
 }
 
-std::string CsvField(const std::string& s) {
+// A text cell: shown as text (a scan named "=1+2.png" is no formula), quoted when it must be.
+std::string CsvField(const std::string& text) {
+    const std::string s = host::SpreadsheetText(text);
     if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
     std::string out = "\"";
     for (const char ch : s) {
@@ -126,6 +129,14 @@ std::string CsvField(const std::string& s) {
 
 nlohmann::ordered_json Point(const cv::Point2d& p) {
     return {{"x", std::round(p.x * 100) / 100}, {"y", std::round(p.y * 100) / 100}};
+}
+
+// A score as the number the CSV shows: 0.1 + 0.2 is 0.3 there, so it is 0.3 here too, not
+// 0.30000000000000004. NumberToText's 15 digits hold every sum of points the template allows.
+// A whole score stays a float (3.0), as every score is one.
+nlohmann::ordered_json Score(double v) {
+    const auto decimal = nlohmann::ordered_json::parse(host::NumberToText(v));
+    return decimal.is_number_float() ? decimal : nlohmann::ordered_json(decimal.get<double>());
 }
 
 double Round3(double v) {
@@ -281,8 +292,10 @@ std::string ResultsJson(const layout::OmrTemplate& t, const std::vector<ScanRead
                 answers[std::to_string(t.items[i].number)] = s.answers[i];
             j["answers"] = answers;
             if (!s.groupScores.empty()) {
-                j["groupScores"] = s.groupScores;
-                j["total"] = s.total;
+                Json groupScores = Json::array();
+                for (const double g : s.groupScores) groupScores.push_back(Score(g));
+                j["groupScores"] = groupScores;
+                j["total"] = Score(s.total);
             }
         }
         sheetList.push_back(j);

@@ -1,6 +1,7 @@
 #include "read/template_file.h"
 
 #include <limits>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <set>
 
@@ -234,6 +235,9 @@ layout::OmrTemplate Parse(const json& root) {
     if (root.contains("regions")) {
         const json& regions = Array(root, "regions", "root");
         Count(regions.size(), kMaxRegions, "regions");
+        // Crops are named by item (and part): two regions of one item would write one picture.
+        // Only a composition split over page columns has several, each with its own part.
+        std::map<int, std::set<int>> partsByItem;  // 0 for a region without parts
         for (size_t i = 0; i < regions.size(); ++i) {
             const std::string where = At("regions", i);
             layout::OmrRegion region;
@@ -247,6 +251,12 @@ layout::OmrTemplate Parse(const json& root) {
                 region.part = Whole(regions[i], "part", where);
                 if (region.part < 1) Bad(where + ".part", "must be 1 or more");
             }
+            std::set<int>& parts = partsByItem[region.item];
+            if (!parts.empty() && (region.part == 0 || parts.count(0)))
+                Bad(where + ".item", "repeats item " + std::to_string(region.item));
+            if (!parts.insert(region.part).second)
+                Bad(where + ".part", "repeats part " + std::to_string(region.part) + " of item " +
+                                         std::to_string(region.item));
             region.points = Points(regions[i], where);
             const int page = Whole(regions[i], "page", where);
             if (page < 1 || static_cast<size_t>(page) > pages.size())

@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "host/numbers.h"
 #include "read/answer_key.h"
 #include "read/read_error.h"
 #include "read/scan_simulator.h"
@@ -96,7 +97,7 @@ TEST(ReadResults, KeyChecksItemsAndLabels) {
     for (const auto& [text, message] : std::vector<std::pair<const char*, const char*>>{
              {R"({"31": "A"})", "the key names item \"31\", which the template does not have"},
              {R"({"1": "AE"})",
-              "the key of item 1 holds \"E\", which is not an option of the item"},
+              "the key of item 1, \"AE\", holds \"E\", which is not an option of the item"},
              {R"({"1": 2})", "the key of item 1 must be text such as \"BD\""},
              {R"(["A"])", "the key must be an object {\"1\": \"A\", ...}"}}) {
         try {
@@ -105,6 +106,149 @@ TEST(ReadResults, KeyChecksItemsAndLabels) {
         } catch (const read::ReadError& e) {
             EXPECT_EQ(std::string(e.what()), message);
         }
+    }
+}
+
+// What would score wrongly or hide the mistake: an empty answer scores every blank item, an item
+// named twice keeps whichever came last; a long value is cut, a label given twice said as typed.
+TEST(ReadResults, KeyRefusesWhatWouldScoreWronglyAndSaysTheAnswerAsWritten) {
+    const layout::OmrTemplate t = TwoPageTemplate();
+    const std::string huge(10'000'000, 'Z');
+    for (const auto& [text, message] : std::vector<std::pair<std::string, std::string>>{
+             {R"({"1": "A", "3": ""})",
+              "the key of item 3 is empty (\"\"): a key answer names at least one option"},
+             {R"({"1": "A", "2": "B", "1": "C"})", "the key names item \"1\" twice"},
+             {R"({"2": "B", "2": "B"})", "the key names item \"2\" twice"},
+             {R"({"1": "AA"})", "the key of item 1, \"AA\", names \"A\" twice"},
+             {R"({"1": "BDB"})", "the key of item 1, \"BDB\", names \"B\" twice"},
+             {R"({"1": "A\n="})",
+              "the key of item 1, \"A\\n=\", holds \"\\n\", which is not an option of the item"},
+             {R"({"1": "A)" + huge + "\"}",
+              "the key of item 1, \"A" + std::string(39, 'Z') +
+                  "...\", holds \"Z\", which is not an option of the item"},
+             {R"({")" + huge + R"(": "A"})", "the key names item \"" + std::string(40, 'Z') +
+                                                 "...\", which the template does not have"}}) {
+        try {
+            read::ParseAnswerKey(text, t);
+            ADD_FAILURE() << text.substr(0, 40) << " was accepted";
+        } catch (const read::ReadError& e) {
+            EXPECT_EQ(std::string(e.what()), message);
+        }
+    }
+    // Read as written, in any order.
+    EXPECT_EQ(read::ParseAnswerKey(R"({"1": "DA", "2": "C"})", t),
+              (read::AnswerKey{{1, "AD"}, {2, "C"}}));
+}
+
+// Two regions of one item would write one crop over the other; a composition's parts share
+// their item, each with its own part.
+TEST(ReadResults, TemplateRefusesARegionItemNamedTwice) {
+    nlohmann::json j = nlohmann::json::parse(layout::OmrTemplateJson(TwoPageTemplate()));
+    const auto region = [](int item, int part) {
+        nlohmann::json r = {{"kind", part ? "作文" : "解答"},
+                            {"section", 1},
+                            {"item", item},
+                            {"points", 5},
+                            {"page", 1},
+                            {"rect", {{"x", 10}, {"y", 10 + item}, {"width", 5}, {"height", 1}}}};
+        if (part) r["part"] = part;
+        return r;
+    };
+    const auto outcome = [&](std::vector<nlohmann::json> regions) {
+        j["regions"] = regions;
+        try {
+            return std::to_string(read::ParseTemplate(j.dump()).regions.size()) + " regions";
+        } catch (const read::ReadError& e) {
+            return std::string(e.what());
+        }
+    };
+    EXPECT_EQ(outcome({region(31, 0), region(32, 1), region(32, 2), region(33, 0)}), "4 regions");
+    EXPECT_EQ(outcome({region(31, 0), region(32, 0), region(31, 0)}),
+              "the template's regions[2].item repeats item 31");
+    EXPECT_EQ(outcome({region(32, 1), region(32, 1)}),
+              "the template's regions[1].part repeats part 1 of item 32");
+    EXPECT_EQ(outcome({region(32, 1), region(32, 0)}),
+              "the template's regions[1].item repeats item 32");
+    EXPECT_EQ(outcome({region(32, 0), region(32, 2)}),
+              "the template's regions[1].item repeats item 32");
+}
+
+// A cell a spreadsheet would take for a formula (a scan named "=1+2.png", a hand-made label
+// "-1") is written so that it shows as text; the rest keep their value.
+TEST(ReadResults, CsvCellsThatWouldBeFormulasShowAsText) {
+    layout::OmrTemplate t = scansim::MakeSheet("A4单栏")->omr;
+    t.items[0].options[0].value = "-1";
+    t.items[0].options[1].value = "+1";
+    const std::vector<read::ScanReading> scans = {
+        Reading(t, "=1+2.png", 1, "1", {{0, "-1+1"}}),
+        Reading(t, "+cmd.png", 1, "2", {}),
+        Reading(t, "-x.png", 1, "3", {}),
+        Reading(t, "@SUM(A1).png", 1, "4", {}),
+        Reading(t, "\tx.png", 1, "5", {}),
+        Reading(t, "\rx.png", 1, "6", {}),
+        Reading(t, "a=b+c-d@e.png", 1, "7", {}),
+    };
+    const std::string csv =
+        read::ResultsCsv(t, scans, read::AssembleSheets(t, scans, nullptr), false);
+    std::vector<std::string> rows;
+    for (size_t at = csv.find("\r\n"); at != std::string::npos;) {
+        const size_t next = csv.find("\r\n", at + 2);
+        rows.push_back(csv.substr(at + 2, next - at - 2));
+        at = next == csv.size() - 2 ? std::string::npos : next;
+    }
+    ASSERT_EQ(rows.size(), scans.size());
+    const std::vector<std::string> starts = {"'=1+2.png,review,1????????,'-1+1,",
+                                             "'+cmd.png,review,2",
+                                             "'-x.png,review,3",
+                                             "'@SUM(A1).png,review,4",
+                                             "'\tx.png,review,5",
+                                             "\"'\rx.png\",review,6",
+                                             "a=b+c-d@e.png,review,7"};
+    for (size_t i = 0; i < rows.size(); ++i)
+        EXPECT_EQ(rows[i].substr(0, starts[i].size()), starts[i]) << i;
+}
+
+// The JSON gives the scores the CSV gives: points of 0.1 add up to 0.3 in both, never to
+// 0.30000000000000004 in one of them.
+TEST(ReadResults, JsonScoresAreTheDecimalsOfTheCsv) {
+    layout::OmrTemplate t = scansim::MakeSheet("A4单栏")->omr;
+    for (layout::OmrItem& item : t.items) item.points = 0.1;
+    std::vector<read::ScanReading> scans;
+    std::string keyText = "{";
+    std::map<size_t, std::string> right;
+    for (size_t i = 0; i < 29; ++i) {
+        keyText += (i ? ", \"" : "\"") + std::to_string(i + 1) + "\": \"B\"";
+        right[i] = "B";
+        scans.push_back(
+            Reading(t, std::to_string(i) + ".png", 1, std::to_string(100000000 + i), right));
+    }
+    const read::AnswerKey key = read::ParseAnswerKey(keyText + "}", t);
+    const std::vector<read::SheetResult> sheets = read::AssembleSheets(t, scans, &key);
+    const std::string csv = read::ResultsCsv(t, scans, sheets, true);
+    const nlohmann::json j = nlohmann::json::parse(read::ResultsJson(t, scans, sheets));
+    size_t at = csv.find("\r\n");
+    for (size_t s = 0; s < sheets.size(); ++s) {
+        // The row ends ",group1,total,reason" with an empty reason.
+        const size_t end = csv.find("\r\n", at + 2);
+        const std::string row = csv.substr(at + 2, end - at - 2);
+        at = end;
+        std::vector<std::string> cells;
+        for (size_t from = 0, comma;; from = comma + 1) {
+            comma = row.find(',', from);
+            cells.push_back(row.substr(from, comma - from));
+            if (comma == std::string::npos) break;
+        }
+        const std::string& total = cells[cells.size() - 2];
+        const std::string& group = cells[cells.size() - 3];
+        EXPECT_EQ(total, host::NumberToText(0.1 * static_cast<double>(s + 1))) << s;
+        // As written: 0.3, and 1.0 for the CSV's 1 (a whole number stays one of JSON's floats).
+        const auto asCsv = [](const nlohmann::json& number) {
+            std::string text = number.dump();
+            if (text.ends_with(".0")) text.resize(text.size() - 2);
+            return text;
+        };
+        EXPECT_EQ(asCsv(j["sheets"][s]["total"]), total);
+        EXPECT_EQ(asCsv(j["sheets"][s]["groupScores"][0]), group);
     }
 }
 

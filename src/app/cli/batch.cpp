@@ -294,47 +294,76 @@ JobResult RunJob(const BatchJob& job, const JobFiles& files, const BatchSettings
 namespace {
 
 // Fails, before anything is written, every job that would write a file another job writes or
-// the job file itself; the message names the other jobs.
+// the job file itself; the message names a few of the other jobs and counts the rest, so that
+// thousands of jobs sharing one name cost as much as thousands of jobs.
 void FailClashingJobs(const std::vector<JobFiles>& files, const std::string& jobFile,
                       std::vector<JobResult>& results) {
-    constexpr size_t kJobFile = static_cast<size_t>(-1);
+    constexpr size_t kJobFile = static_cast<size_t>(-1);  // sorts after every job
+    constexpr size_t kNamed = 3;
     FileClashes clashes;
-    if (!jobFile.empty()) clashes.Add({"the job file", jobFile, {}, kJobFile});
-    std::map<size_t, std::set<size_t>> others;  // job -> the jobs (or the job file) it clashes with
-    std::map<size_t, std::string> clashingFile;
+    if (!jobFile.empty()) clashes.Add({"the job file", jobFile, {}, kJobFile}, 0);
     for (size_t i = 0; i < files.size(); ++i) {
         if (!results[i].ok()) continue;
         const JobFiles& f = files[i];
-        std::vector<NamedFile> named{{"", f.docx, {}, i}};
-        if (f.pdf) named.push_back({"", *f.pdf, {}, i});
-        if (f.png) named.push_back({"", *f.png, ".png", i});
-        if (f.omr) named.push_back({"", *f.omr, {}, i});
-        for (NamedFile& n : named) {
-            const std::string shown =
-                n.familySuffix.empty() ? n.path : n.path + "-1" + n.familySuffix;
-            for (const NamedFile& earlier : clashes.Add(std::move(n))) {
-                others[i].insert(earlier.owner);
-                clashingFile.emplace(i, shown);
-                if (earlier.owner == kJobFile) continue;
-                others[earlier.owner].insert(i);
-                clashingFile.emplace(earlier.owner, shown);
-            }
+        clashes.Add({"", f.docx, {}, i}, 0);
+        if (f.pdf) clashes.Add({"", *f.pdf, {}, i}, 0);
+        if (f.png) clashes.Add({"", *f.png, ".png", i}, 0);
+        if (f.omr) clashes.Add({"", *f.omr, {}, i}, 0);
+    }
+    // Groups with the same jobs are one clash (a sheet and its PDF both named twice).
+    std::map<std::vector<size_t>, size_t> clashIds;
+    std::vector<const std::vector<size_t>*> clashJobs;
+    std::map<size_t, std::vector<size_t>> jobClashes;  // job -> its clashes
+    std::map<size_t, size_t> firstFile;                // job -> its first file that clashes
+    for (const std::vector<size_t>& group : clashes.Groups()) {
+        std::vector<size_t> jobs;
+        for (const size_t file : group) jobs.push_back(clashes.File(file).owner);
+        std::sort(jobs.begin(), jobs.end());
+        jobs.erase(std::unique(jobs.begin(), jobs.end()), jobs.end());
+        const auto [it, added] = clashIds.try_emplace(std::move(jobs), clashJobs.size());
+        if (added) clashJobs.push_back(&it->first);
+        for (const size_t file : group) {
+            const size_t job = clashes.File(file).owner;
+            if (job == kJobFile) continue;
+            std::vector<size_t>& mine = jobClashes[job];
+            if (std::find(mine.begin(), mine.end(), it->second) == mine.end())
+                mine.push_back(it->second);
+            firstFile.try_emplace(job, file);  // groups list files in the order added
+            firstFile[job] = std::min(firstFile[job], file);
         }
     }
-    for (const auto& [job, with] : others) {
+    for (const auto& [job, ids] : jobClashes) {
+        // The other jobs: one clash's list as it is, several merged (rare, and each short).
+        std::vector<size_t> merged;
+        const std::vector<size_t>* with = clashJobs[ids.front()];
+        if (ids.size() > 1) {
+            for (const size_t id : ids)
+                merged.insert(merged.end(), clashJobs[id]->begin(), clashJobs[id]->end());
+            std::sort(merged.begin(), merged.end());
+            merged.erase(std::unique(merged.begin(), merged.end()), merged.end());
+            with = &merged;
+        }
+        const NamedFile& clashing = clashes.File(firstFile[job]);
+        const std::string shown = clashing.familySuffix.empty()
+                                      ? clashing.path
+                                      : clashing.path + "-1" + clashing.familySuffix;
         std::string message =
-            "its file " + Quoted(std::filesystem::path(clashingFile[job]).filename().string());
-        if (with.count(kJobFile)) {
+            "its file " + Quoted(std::filesystem::path(shown).filename().string());
+        const size_t others = with->size() - 1;  // the job is among them
+        if (with->back() == kJobFile) {
             message += " would replace the job file, so the sheet is not written";
-        } else if (with.size() == 1 && *with.begin() == job) {
+        } else if (others == 0) {
             message += " is named twice among its own files, so the sheet is not written";
         } else {
             std::string jobs;
-            for (const size_t other : with)
-                if (other != job) jobs += (jobs.empty() ? "" : ", ") + std::to_string(other + 1);
-            message += " is also written by job" + std::string(with.size() > 1 ? "s " : " ") +
-                       jobs +
-                       (with.size() > 1 ? "; none of them is written" : "; neither is written") +
+            size_t named = 0;
+            for (size_t i = 0; i < with->size() && named < kNamed; ++i)
+                if ((*with)[i] != job) {
+                    jobs += (named++ ? ", " : "") + std::to_string((*with)[i] + 1);
+                }
+            if (others > named) jobs += " and " + std::to_string(others - named) + " more";
+            message += " is also written by job" + std::string(others > 1 ? "s " : " ") + jobs +
+                       (others > 1 ? "; none of them is written" : "; neither is written") +
                        ", so that no sheet replaces another";
         }
         results[job].error = message;
