@@ -135,8 +135,10 @@ nlohmann::ordered_json Point(const cv::Point2d& p) {
 // 0.30000000000000004. NumberToText's 15 digits hold every sum of points the template allows.
 // A whole score stays a float (3.0), as every score is one.
 nlohmann::ordered_json Score(double v) {
-    const auto decimal = nlohmann::ordered_json::parse(host::NumberToText(v));
-    return decimal.is_number_float() ? decimal : nlohmann::ordered_json(decimal.get<double>());
+    const auto decimal = nlohmann::ordered_json::parse(host::NumberToText(v), nullptr, false);
+    if (decimal.is_number_float()) return decimal;
+    return decimal.is_number() ? nlohmann::ordered_json(decimal.get<double>())
+                               : nlohmann::ordered_json(v);  // a locale's decimal comma
 }
 
 double Round3(double v) {
