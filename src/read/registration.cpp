@@ -25,6 +25,11 @@ constexpr double kSkewToleranceDegrees = 8;
 // Share of a page's marks that must be found, and of another page's marks that may show.
 constexpr double kMarksNeeded = 0.9;
 
+// Where a page's mark was not found as a mark, the middle of its place is this much darker than
+// the paper when the mark is there but spoiled (a line drawn through it, printed too light): a
+// pencil line ruled through the place of a missing mark darkens it less than half as much.
+constexpr double kSpoiledMarkInk = 0.25;
+
 // The scales to try, one tolerance apart, when the page does not fill the scan.
 constexpr double kSmallerPageScales[] = {0.86, 0.74};
 constexpr const char* kNoMarksInTemplate = "the template has no marks";
@@ -206,6 +211,41 @@ Hypothesis Judge(const layout::OmrTemplate& t, int p, bool upsideDown, const cv:
     return h;
 }
 
+// How much darker than the paper the middle half of a mark's place is under the map.
+double InkAt(const cv::Mat& work, double paper, const cv::Matx23d& m, const layout::OmrRect& r) {
+    const cv::Point2d c = Apply(m, Centre(r));
+    const double w = r.width / 4 * std::hypot(m(0, 0), m(1, 0));
+    const double h = r.height / 4 * std::hypot(m(0, 1), m(1, 1));
+    if (!(std::abs(c.x) < 1e9 && std::abs(c.y) < 1e9)) return 0;
+    const cv::Rect middle = cv::Rect(cv::Point(static_cast<int>(std::lround(c.x - w)),
+                                               static_cast<int>(std::lround(c.y - h))),
+                                     cv::Point(static_cast<int>(std::lround(c.x + w)) + 1,
+                                               static_cast<int>(std::lround(c.y + h)) + 1)) &
+                            cv::Rect(0, 0, work.cols, work.rows);
+    if (middle.empty()) return 0;
+    return 1 - cv::mean(work(middle))[0] / paper;
+}
+
+// The page's marks that the hypothesis did not find where the scan still shows ink: when they
+// are most of its missing marks and the page explains every mark the winning page found, the
+// scan is that page with its marks spoiled rather than the page whose marks are a subset.
+size_t SpoiledMarks(const layout::OmrTemplate& t, const Hypothesis& h, const Hypothesis& winner,
+                    const cv::Mat& work, double paper) {
+    std::vector<int> blobs;
+    for (const auto& f : h.found) blobs.push_back(f.second);
+    for (const auto& f : winner.found)
+        if (std::find(blobs.begin(), blobs.end(), f.second) == blobs.end()) return 0;
+    const std::vector<layout::OmrMark>& marks = t.pages[static_cast<size_t>(h.page - 1)].marks;
+    size_t missing = 0, inked = 0;
+    for (size_t i = 0; i < marks.size(); ++i) {
+        if (std::any_of(h.found.begin(), h.found.end(), [i](auto f) { return f.first == i; }))
+            continue;
+        ++missing;
+        if (InkAt(work, paper, h.toWork, marks[i].rect) >= kSpoiledMarkInk) ++inked;
+    }
+    return missing > 0 && 2 * inked >= missing ? inked : 0;
+}
+
 }  // namespace
 
 cv::Point2d Registration::Locate(double xMm, double yMm) const {
@@ -260,6 +300,7 @@ Registration RegisterAtScale(const layout::OmrTemplate& t, const cv::Mat& grey, 
 
     const BlobGrid grid(blobs, work.size(), kMarkToleranceMm * workPerMm);
     Hypothesis best;
+    std::vector<Hypothesis> bestOfPage(t.pages.size());
     for (int p = 1; p <= static_cast<int>(t.pages.size()); ++p) {
         const layout::OmrPage& page = t.pages[static_cast<size_t>(p - 1)];
         std::vector<cv::Point2d> corners;
@@ -305,6 +346,8 @@ Registration RegisterAtScale(const layout::OmrTemplate& t, const cv::Mat& grey, 
                             !PlausibleScan(m, workPerMm, upsideDown))
                             continue;
                         Hypothesis h = Judge(t, p, upsideDown, m, foreignMarks, grid);
+                        if (h.score > bestOfPage[static_cast<size_t>(p - 1)].score)
+                            bestOfPage[static_cast<size_t>(p - 1)] = h;
                         if (h.score > best.score) best = std::move(h);
                     }
         }
@@ -320,6 +363,19 @@ Registration RegisterAtScale(const layout::OmrTemplate& t, const cv::Mat& grey, 
             "the marks do not match any page of this template (another sheet, or marks "
             "hidden?)";
         return out;
+    }
+    // A page whose marks are among another page's (page 2's corners are page 1's) is also what
+    // that other page shows when its own further marks are not found.
+    for (const Hypothesis& other : bestOfPage) {
+        if (other.page == 0 || other.page == best.page) continue;
+        if (const size_t spoiled = SpoiledMarks(t, other, best, work, out.paper)) {
+            out.doubt = "read as page " + std::to_string(other.page) + ", though " +
+                        std::to_string(spoiled) + " of its marks are not clean (a line drawn " +
+                        "through them, or printed too light?) and the page could be page " +
+                        std::to_string(best.page);
+            best = other;
+            break;
+        }
     }
 
     // Refit on every mark found, at full resolution.

@@ -20,7 +20,9 @@ struct FoundMark {
 struct Registration {
     bool ok = false;
     std::string reason;  // why not, when !ok
-    int page = 0;        // 1-based page of the template
+    // Why the page may be another than the one its marks say, when ok: a person must look.
+    std::string doubt;
+    int page = 0;  // 1-based page of the template
     bool upsideDown = false;
     double paper = 255;            // the scan's paper level, 0..255
     cv::Matx23d toScan;            // template mm -> scan px, one affine map for the page

@@ -38,8 +38,9 @@ void Note(std::string& reason, const std::string& what) {
     reason += what;
 }
 
-// The candidate number, answers and status of one sheet from its bubbles.
-void ReadOff(const layout::OmrTemplate& t, const BubbleReadings& r, const AnswerKey* key,
+// The candidate number, answers and status of one sheet from its bubbles. Returns whether
+// some bubbles were not read, being on a page that was not scanned.
+bool ReadOff(const layout::OmrTemplate& t, const BubbleReadings& r, const AnswerKey* key,
              SheetResult& sheet) {
     bool unread = false;
     std::vector<std::string> doubtful;
@@ -88,10 +89,75 @@ void ReadOff(const layout::OmrTemplate& t, const BubbleReadings& r, const Answer
         if (doubtful.size() > 5) list += ", ...";
         Note(sheet.reason, "doubtful bubbles: " + list);
     }
-    if (unread) {
-        sheet.status = SheetStatus::Review;
-        Note(sheet.reason, "the scan of page 2 does not follow, so its bubbles are unread");
+    return unread;
+}
+
+// What pairing makes of one scan.
+struct Pairing {
+    std::optional<size_t> partner;  // the other page of its sheet
+    std::vector<size_t> maybe;      // the scans it may belong with, when the order does not tell
+};
+
+// Pairs page 1s with page 2s by the order of the stack: each sheet's pages follow one another,
+// page 1 first as documented, or page 2 first in a stack fed face down. A run of scans that
+// alternate between the pages, with an even count, pairs whole in the order its first page
+// tells, and any other way would leave a page of it alone: it tells its own order, unless an
+// unreadable scan on both sides could be the pages that pair it the other way. A run with an odd
+// count leaves a page alone either way, so it takes the order of the stack's other runs when
+// they all agree. Otherwise its page 2s are not paired and name the page 1s they may belong to.
+std::vector<Pairing> PairPages(const std::vector<ScanReading>& scans, bool twoPageSheets) {
+    std::vector<Pairing> out(scans.size());
+    if (!twoPageSheets) return out;
+    const auto page = [&](size_t i) {
+        return scans[i].error.empty() ? scans[i].registration.page : 0;
+    };
+    const auto unreadable = [&](size_t i) { return i < scans.size() && !scans[i].error.empty(); };
+    struct Run {
+        size_t first, end;
+        bool decisive;
+    };
+    std::vector<Run> runs;
+    for (size_t i = 0; i < scans.size();) {
+        size_t end = i + 1;
+        if (page(i) == 1 || page(i) == 2)
+            while (end < scans.size() && page(end) == 3 - page(end - 1)) ++end;
+        if (end - i >= 2)
+            runs.push_back(
+                {i, end, (end - i) % 2 == 0 && !(i > 0 && unreadable(i - 1) && unreadable(end))});
+        i = end;
     }
+    // 1: page 1 first; 2: page 2 first; 0: the stack's runs do not tell, or disagree.
+    int stackFirst = -1;
+    for (const Run& r : runs)
+        if (r.decisive)
+            stackFirst = stackFirst == -1 || stackFirst == page(r.first) ? page(r.first) : 0;
+    for (const Run& r : runs) {
+        const int first = stackFirst == 0 ? 0
+                          : r.decisive    ? page(r.first)
+                                          : std::max(stackFirst, 0);
+        for (size_t i = r.first; i < r.end; ++i) {
+            if (page(i) != 2) continue;
+            if (first != 0) {
+                // The page 1 of a sheet fed face up is before its page 2, face down after it.
+                const size_t own = first == 1 ? i - 1 : i + 1;
+                if (own >= r.first && own < r.end) out[i].partner = own, out[own].partner = i;
+                continue;
+            }
+            for (const size_t p : {i - 1, i + 1})
+                if (p >= r.first && p < r.end) {
+                    out[i].maybe.push_back(p);
+                    out[p].maybe.push_back(i);
+                }
+        }
+    }
+    return out;
+}
+
+std::string Names(const std::vector<ScanReading>& scans, const std::vector<size_t>& which) {
+    std::string out;
+    for (size_t k = 0; k < which.size(); ++k)
+        out += (k == 0 ? "" : k + 1 == which.size() ? " or " : ", ") + scans[which[k]].name;
+    return out;
 }
 
 // Two sheets with one candidate number: a sheet scanned twice, or a candidate who filled another's
@@ -113,6 +179,12 @@ void MarkSharedCandidateNumbers(const std::vector<ScanReading>& scans,
             Note(s->reason, "the same candidate number as " + others);
         }
     }
+}
+
+// Whether the row is a sheet read off its bubbles, not a page 2 or a scan that failed.
+bool ReadSheet(const layout::OmrTemplate& t, const SheetResult& s) {
+    return (s.status == SheetStatus::Ok || s.status == SheetStatus::Review) &&
+           s.answers.size() == t.items.size();
 }
 
 // A text cell: shown as text (a scan named "=1+2.png" is no formula), quoted when it must be.
@@ -173,25 +245,46 @@ std::vector<SheetResult> AssembleSheets(const layout::OmrTemplate& t,
                                         const std::vector<ScanReading>& scans,
                                         const AnswerKey* key) {
     const bool twoPageSheets = TwoPageSheets(t);
+    const std::vector<Pairing> pairing = PairPages(scans, twoPageSheets);
     std::vector<SheetResult> out;
     for (size_t i = 0; i < scans.size(); ++i) {
+        const ScanReading& s = scans[i];
+        const Pairing& p = pairing[i];
+        if (s.error.empty() && s.registration.page != 1 && p.partner) continue;  // in its sheet
         SheetResult sheet;
         sheet.scan = i;
-        const ScanReading& s = scans[i];
         if (!s.error.empty()) {
             sheet.reason = s.error;
         } else if (s.registration.page != 1) {
             sheet.status = SheetStatus::Page2;
-            if (twoPageSheets) sheet.reason = "no scan of page 1 before it";
-        } else {
-            BubbleReadings readings = s.bubbles;
-            if (twoPageSheets && i + 1 < scans.size() && scans[i + 1].error.empty() &&
-                scans[i + 1].registration.page == 2) {
-                sheet.scan2 = ++i;
-                Merge(readings, scans[i].bubbles);
+            if (!p.maybe.empty()) {
+                sheet.status = SheetStatus::Review;
+                sheet.reason =
+                    "page 2 of " + Names(scans, p.maybe) + ": the order of the scans does not tell";
+            } else if (twoPageSheets) {
+                sheet.reason = "no scan of page 1 next to it";
             }
-            ReadOff(t, readings, key, sheet);
+        } else {
+            sheet.scan2 = p.partner;
+            BubbleReadings readings = s.bubbles;
+            if (p.partner) Merge(readings, scans[*p.partner].bubbles);
+            const bool unread = ReadOff(t, readings, key, sheet);
+            if (twoPageSheets && !p.partner) {
+                sheet.status = SheetStatus::Review;
+                Note(sheet.reason, p.maybe.empty()
+                                       ? "page 2 missing"
+                                       : "page 2 missing, or it is " + Names(scans, p.maybe) +
+                                             ": the order of the scans does not tell");
+            } else if (unread) {
+                sheet.status = SheetStatus::Review;
+                Note(sheet.reason, "some bubbles are on no page scanned, so they are unread");
+            }
         }
+        for (const std::optional<size_t> scan : {std::optional<size_t>(i), sheet.scan2})
+            if (scan && !scans[*scan].registration.doubt.empty()) {
+                sheet.status = SheetStatus::Review;
+                Note(sheet.reason, scans[*scan].name + ": " + scans[*scan].registration.doubt);
+            }
         out.push_back(std::move(sheet));
     }
     MarkSharedCandidateNumbers(scans, out);
@@ -219,7 +312,7 @@ std::string ResultsCsv(const layout::OmrTemplate& t, const std::vector<ScanReadi
         for (size_t i = 0; i < t.items.size(); ++i)
             out += "," + (i < s.answers.size() ? CsvField(s.answers[i]) : "");
         if (withKey) {
-            const bool scored = s.status == SheetStatus::Ok || s.status == SheetStatus::Review;
+            const bool scored = ReadSheet(t, s);
             for (size_t g = 0; g < t.groups.size(); ++g)
                 out += "," + (scored ? host::NumberToText(s.groupScores[g]) : "");
             out += "," + (scored ? host::NumberToText(s.total) : "");
@@ -287,7 +380,7 @@ std::string ResultsJson(const layout::OmrTemplate& t, const std::vector<ScanRead
         if (s.scan2) j["scan2"] = scans[*s.scan2].name;
         j["status"] = StatusName(s.status);
         if (!s.reason.empty()) j["reason"] = s.reason;
-        if (s.status == SheetStatus::Ok || s.status == SheetStatus::Review) {
+        if (ReadSheet(t, s)) {
             j["candidate"] = s.candidate;
             Json answers = Json::object();
             for (size_t i = 0; i < t.items.size(); ++i)

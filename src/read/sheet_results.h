@@ -15,8 +15,9 @@ enum class SheetStatus { Ok, Review, Page2, Error };
 // "ok", "review", "page2", "error".
 const char* StatusName(SheetStatus s);
 
-// One row of the results: a sheet read from its page-1 scan (and the page-2 scan after it when
-// the template has bubbles there), a page-2 scan on its own, or a scan that could not be read.
+// One row of the results: a sheet read from its page-1 scan (and its page-2 scan, just after it
+// or, in a stack fed face down, just before it, when the template has bubbles or written
+// answers there), a page-2 scan on its own, or a scan that could not be read.
 struct SheetResult {
     size_t scan = 0;              // index of the scan
     std::optional<size_t> scan2;  // the page-2 scan read with it
@@ -28,7 +29,8 @@ struct SheetResult {
     double total = 0;
 };
 
-// Pairs the scans into sheets, in the order given, and reads off the candidate number and the
+// Pairs the scans into sheets, in the order given (a page 2 whose sheet the order does not
+// tell is a row of its own, to review), and reads off the candidate number and the
 // answers. With a key, scores the groups.
 std::vector<SheetResult> AssembleSheets(const layout::OmrTemplate& t,
                                         const std::vector<ScanReading>& scans,

@@ -186,6 +186,33 @@ void Stray(std::vector<cv::Mat>& pages, const layout::OmrRect& rect, int dpi, bo
     }
 }
 
+void PencilLine(std::vector<cv::Mat>& pages, int page, cv::Point2d fromMm, cv::Point2d toMm,
+                int dpi, double widthMm, double darkness) {
+    const double ppm = PixelsPerMm(dpi);
+    cv::Mat& p = pages.at(static_cast<size_t>(page - 1));
+    cv::Mat mask(p.size(), CV_32F, cv::Scalar(0));
+    cv::line(mask, fromMm * ppm, toMm * ppm, 1.0, std::max(1, static_cast<int>(widthMm * ppm)),
+             cv::LINE_AA);
+    Darken(p, mask, cv::Rect(0, 0, p.cols, p.rows), darkness);
+}
+
+void FadeRowMarks(std::vector<cv::Mat>& pages, const layout::OmrTemplate& t, int page, int dpi,
+                  double toner) {
+    const double ppm = PixelsPerMm(dpi);
+    cv::Mat& p = pages.at(static_cast<size_t>(page - 1));
+    for (const layout::OmrMark& m : t.pages.at(static_cast<size_t>(page - 1)).marks) {
+        if (m.corner) continue;
+        // The glyph's box and a little around it, for its antialiased edge.
+        const cv::Rect box =
+            cv::Rect(static_cast<int>(m.rect.x * ppm) - 2, static_cast<int>(m.rect.y * ppm) - 2,
+                     static_cast<int>(m.rect.width * ppm) + 5,
+                     static_cast<int>(m.rect.height * ppm) + 5) &
+            cv::Rect(0, 0, p.cols, p.rows);
+        cv::Mat ink = p(box);
+        ink.convertTo(ink, CV_8U, toner, 255 * (1 - toner));
+    }
+}
+
 cv::Mat Scan(const cv::Mat& page, const Scanner& s, int dpi, std::mt19937& rng) {
     const double ppm = PixelsPerMm(dpi);
     // The paper's own grey (printing and filling left the paper white).

@@ -57,6 +57,13 @@ void Erased(std::vector<cv::Mat>& pages, const layout::OmrRect& rect, int dpi, d
 // A dot or a tick beside the bubble, touching its outline.
 void Stray(std::vector<cv::Mat>& pages, const layout::OmrRect& rect, int dpi, bool tick);
 
+// A pencil line ruled on the page from one point to another (mm), widthMm wide.
+void PencilLine(std::vector<cv::Mat>& pages, int page, cv::Point2d fromMm, cv::Point2d toMm,
+                int dpi, double widthMm, double darkness);
+// The row marks of a page printed with a share of the toner, the corner marks as they are.
+void FadeRowMarks(std::vector<cv::Mat>& pages, const layout::OmrTemplate& t, int page, int dpi,
+                  double toner);
+
 // How the scanner treats the page.
 struct Scanner {
     double rotateDegrees = 0;

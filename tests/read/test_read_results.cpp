@@ -2,6 +2,7 @@
 // the CSV, on readings made up here rather than scanned.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <nlohmann/json.hpp>
 
 #include "host/numbers.h"
@@ -252,25 +253,25 @@ TEST(ReadResults, JsonScoresAreTheDecimalsOfTheCsv) {
     }
 }
 
-// Scans in the order given: a page-2 scan joins the page-1 scan before it; one without a
-// page 1 before it, an unread scan, a doubtful bubble and a candidate number on two sheets each
-// show in their row.
+// Scans in the order given: a page-2 scan joins the page-1 scan before it; a page 1 without its
+// page 2, a page 2 without its page 1, an unread scan, a doubtful bubble and a candidate number
+// on two sheets each show in their row.
 TEST(ReadResults, ScansPairIntoSheetsAndScore) {
     const layout::OmrTemplate t = TwoPageTemplate();
     const std::vector<read::ScanReading> scans = {
-        Reading(t, "a-1.png", 1, "123456789", {{0, "A"}, {1, "BD"}, {2, "C"}}),
-        Reading(t, "a-2.png", 2, "", {{29, "D"}}),
         Reading(t, "b-1.png", 1, "12345678", {{0, "A"}, {1, "B"}}, std::make_pair(2u, 2u)),
         {"d.pdf#1", "no positioning marks found (a blank page, or not a sheet?)", {}, {}},
-        Reading(t, "c-2.png", 2, "", {}),
         Reading(t, "e, \"odd\" name.png", 1, "000000000", {}),
         Reading(t, "f-1.png", 1, "123456789", {{0, "B"}}),
+        Reading(t, "a-1.png", 1, "123456789", {{0, "A"}, {1, "BD"}, {2, "C"}}),
+        Reading(t, "a-2.png", 2, "", {{29, "D"}}),
+        Reading(t, "c-2.png", 2, "", {}),
     };
     const read::AnswerKey key = read::ParseAnswerKey(R"({"1": "A", "2": "BD", "30": "D"})", t);
     const std::vector<read::SheetResult> sheets = read::AssembleSheets(t, scans, &key);
     ASSERT_EQ(sheets.size(), 6u);
-    EXPECT_EQ(sheets[0].scan2, 1u);
-    EXPECT_EQ(sheets[0].total, 3);
+    EXPECT_EQ(sheets[4].scan2, 5u);
+    EXPECT_EQ(sheets[4].total, 3);
 
     std::string expected = "\xEF\xBB\xBFscan,scan2,status,candidate";
     for (int i = 1; i <= 30; ++i) expected += "," + std::to_string(i);
@@ -281,27 +282,91 @@ TEST(ReadResults, ScansPairIntoSheetsAndScore) {
         for (int i = 1; i <= 30; ++i) r += "," + (answers.count(i) ? answers.at(i) : std::string());
         return r + tail + "\r\n";
     };
-    expected += row("a-1.png,a-2.png,review,123456789", {{1, "A"}, {2, "BD"}, {3, "C"}, {30, "D"}},
-                    ",3,3,the same candidate number as f-1.png");
     expected += row("b-1.png,,review,12345678?", {{1, "A"}, {2, "B"}},
-                    ",1,1,\"a candidate-number column has no or several digits filled; doubtful "
-                    "bubbles: C of item 3; the scan of page 2 does not follow, so its bubbles "
-                    "are unread\"");
+                    ",1,1,a candidate-number column has no or several digits filled; doubtful "
+                    "bubbles: C of item 3; page 2 missing");
     expected += "d.pdf#1,,error," + std::string(30, ',') +
                 ",,,\"no positioning marks found (a blank page, or not a sheet?)\"\r\n";
-    expected += "c-2.png,,page2," + std::string(30, ',') + ",,,no scan of page 1 before it\r\n";
-    expected += row("\"e, \"\"odd\"\" name.png\",,review,000000000", {},
-                    ",0,0,\"the scan of page 2 does not follow, so its bubbles are unread\"");
+    expected += row("\"e, \"\"odd\"\" name.png\",,review,000000000", {}, ",0,0,page 2 missing");
     expected += row("f-1.png,,review,123456789", {{1, "B"}},
-                    ",0,0,\"the scan of page 2 does not follow, so its bubbles are unread; the "
-                    "same candidate number as a-1.png\"");
+                    ",0,0,page 2 missing; the same candidate number as a-1.png");
+    expected += row("a-1.png,a-2.png,review,123456789", {{1, "A"}, {2, "BD"}, {3, "C"}, {30, "D"}},
+                    ",3,3,the same candidate number as f-1.png");
+    expected += "c-2.png,,page2," + std::string(30, ',') + ",,,no scan of page 1 next to it\r\n";
     EXPECT_EQ(read::ResultsCsv(t, scans, sheets, true), expected);
 
     const nlohmann::json j = nlohmann::json::parse(read::ResultsJson(t, scans, sheets));
-    EXPECT_EQ(j["sheets"][0]["scan2"], "a-2.png");
-    EXPECT_EQ(j["sheets"][0]["answers"]["2"], "BD");
-    EXPECT_EQ(j["scans"][1]["itemBubbles"].size(), 4u);  // page 2 holds item 30 only
-    EXPECT_EQ(j["scans"][3]["error"], "no positioning marks found (a blank page, or not a sheet?)");
+    EXPECT_EQ(j["sheets"][4]["scan2"], "a-2.png");
+    EXPECT_EQ(j["sheets"][4]["answers"]["2"], "BD");
+    EXPECT_EQ(j["scans"][5]["itemBubbles"].size(), 4u);  // page 2 holds item 30 only
+    EXPECT_EQ(j["scans"][1]["error"], "no positioning marks found (a blank page, or not a sheet?)");
+}
+
+// Stacks of made-up readings, one character a scan: 1 and 2 the page, x an unreadable scan.
+// Pages that alternate in an even run pair by the run's order (face down: page 2 first); an
+// odd run takes the order the stack's other runs agree on; otherwise a page 2 is paired with
+// nothing and names, as its page 1s name it, the scans it may belong with.
+TEST(ReadResults, StacksPairByTheirOrderOrSayTheyCannot) {
+    const layout::OmrTemplate twoPage = TwoPageTemplate();
+    // A page 2 with written answers only makes the sheet two-page too.
+    layout::OmrTemplate written = scansim::MakeSheet("A4单栏")->omr;
+    written.regions.push_back({"作文", 1, 31, 0, 10, {2, 20, 30, 170, 200}});
+    const layout::OmrTemplate onePage = scansim::MakeSheet("A4单栏")->omr;
+    struct Case {
+        const char* stack;
+        // Per row: the scan's index, then "+N" for the page 2 read with it, then the status;
+        // and the scans a row names as maybe its other page.
+        const char* rows;
+        const layout::OmrTemplate* t = nullptr;
+    };
+    const std::vector<Case> cases = {
+        {"1212", "0+1 ok|2+3 ok"},
+        {"2121", "1+0 ok|3+2 ok"},
+        {"212121", "1+0 ok|3+2 ok|5+4 ok"},
+        {"1211212", "0+1 ok|2 review|3+4 ok|5+6 ok"},
+        {"2121121", "1+0 ok|3+2 ok|4 review|6+5 ok"},
+        {"121", "0 review(1)|1 review(0,2)|2 review(1)"},
+        {"12121", "0 review(1)|1 review(0,2)|2 review(1,3)|3 review(2,4)|4 review(3)"},
+        {"1221", "0 review(1)|1 review(0)|2 review(3)|3 review(2)"},
+        {"12x21", "0 review(1)|1 review(0)|2 error|3 review(4)|4 review(3)"},
+        {"x21x", "0 error|1 review(2)|2 review(1)|3 error"},
+        {"x21121", "0 error|2+1 ok|3 review|5+4 ok"},
+        {"1212x2", "0+1 ok|2+3 ok|4 error|5 page2"},
+        {"12", "0+1 ok", &written},
+        {"1", "0 review", &written},
+        {"2121", "0 page2|1 ok|2 page2|3 ok", &onePage},
+    };
+    for (const Case& c : cases) {
+        const layout::OmrTemplate& t = c.t ? *c.t : twoPage;
+        std::vector<read::ScanReading> scans;
+        for (const char* k = c.stack; *k; ++k) {
+            const std::string name = std::to_string(k - c.stack);
+            if (*k == 'x')
+                scans.push_back({name, "no positioning marks found", {}, {}});
+            else
+                // Every sheet its own number, so only pairing decides the status.
+                scans.push_back(
+                    Reading(t, name, *k - '0', std::string(9, '1' + (k - c.stack)), {}));
+        }
+        std::string rows;
+        for (const read::SheetResult& s : read::AssembleSheets(t, scans, nullptr)) {
+            rows += (rows.empty() ? "" : "|") + std::to_string(s.scan);
+            if (s.scan2) rows += "+" + std::to_string(*s.scan2);
+            rows += std::string(" ") + read::StatusName(s.status);
+            // The scans named as maybe the other page.
+            const size_t named = s.reason.find("or it is ");
+            const size_t of = s.reason.find("page 2 of ");
+            if (named != std::string::npos || of != std::string::npos) {
+                const size_t from = named != std::string::npos ? named + 9 : of + 10;
+                std::string list = s.reason.substr(from, s.reason.find(':', from) - from);
+                for (const char* sep : {", ", " or "})
+                    for (size_t at; (at = list.find(sep)) != std::string::npos;)
+                        list.replace(at, std::strlen(sep), ",");
+                rows += "(" + list + ")";
+            }
+        }
+        EXPECT_EQ(rows, c.rows) << c.stack;
+    }
 }
 
 }  // namespace

@@ -123,11 +123,12 @@ std::string PictureName(const read::ScanSource& s, size_t index) {
     return std::to_string(index + 1) + "-" + stem + ".png";
 }
 
-// What the review picture of one scan says at its top: "ok", "review" (a doubtful bubble, or a
-// candidate-number column without exactly one fill), "page 2" or "error". The sheet's row may
-// still become review when its page 2 is missing.
+// What the review picture of one scan says at its top: "ok", "review" (a doubtful bubble, a
+// candidate-number column without exactly one fill, or a page in doubt), "page 2" or "error". The
+// sheet's row may still become review when its page 2 is missing.
 std::string ScanStatus(const read::ScanReading& r) {
     if (!r.error.empty()) return "error";
+    if (!r.registration.doubt.empty()) return "review";
     if (r.registration.page != 1) return "page " + std::to_string(r.registration.page);
     for (const auto& column : r.bubbles.candidate)
         if (std::count_if(column.begin(), column.end(), [](const read::BubbleReading& b) {
