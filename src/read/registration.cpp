@@ -25,10 +25,11 @@ constexpr double kSkewToleranceDegrees = 8;
 // Share of a page's marks that must be found, and of another page's marks that may show.
 constexpr double kMarksNeeded = 0.9;
 
-// Where a page's mark was not found as a mark, the middle of its place is this much darker than
-// the paper when the mark is there but spoiled (a line drawn through it, printed too light): a
-// pencil line ruled through the place of a missing mark darkens it less than half as much.
-constexpr double kSpoiledMarkInk = 0.25;
+// Where a page's mark was not found as a mark, its place is this much darker than the paper
+// across its width when the mark is there but spoiled (a line drawn through it, or printed at
+// a third of the toner or more); a pencil line ruled over the place of a missing mark is
+// narrower than the mark and leaves one side of it paper.
+constexpr double kSpoiledMarkInk = 0.2;
 
 // The scales to try, one tolerance apart, when the page does not fill the scan.
 constexpr double kSmallerPageScales[] = {0.86, 0.74};
@@ -211,26 +212,37 @@ Hypothesis Judge(const layout::OmrTemplate& t, int p, bool upsideDown, const cv:
     return h;
 }
 
-// How much darker than the paper the middle half of a mark's place is under the map.
-double InkAt(const cv::Mat& work, double paper, const cv::Matx23d& m, const layout::OmrRect& r) {
-    const cv::Point2d c = Apply(m, Centre(r));
-    const double w = r.width / 4 * std::hypot(m(0, 0), m(1, 0));
-    const double h = r.height / 4 * std::hypot(m(0, 1), m(1, 1));
-    if (!(std::abs(c.x) < 1e9 && std::abs(c.y) < 1e9)) return 0;
-    const cv::Rect middle = cv::Rect(cv::Point(static_cast<int>(std::lround(c.x - w)),
-                                               static_cast<int>(std::lround(c.y - h))),
-                                     cv::Point(static_cast<int>(std::lround(c.x + w)) + 1,
-                                               static_cast<int>(std::lround(c.y + h)) + 1)) &
-                            cv::Rect(0, 0, work.cols, work.rows);
-    if (middle.empty()) return 0;
-    return 1 - cv::mean(work(middle))[0] / paper;
+// How much darker than the paper a mark's place is under the map (template mm to scan pixels),
+// in the lighter of two strips down its left and right parts: a mark fills both, a line drawn
+// down the place of a missing mark fits between them or darkens one.
+double InkAt(const cv::Mat& grey, double paper, const cv::Matx23d& m, const layout::OmrRect& r) {
+    double ink = 1;
+    for (const double left : {0.15, 0.65}) {
+        const double x0 = r.x + r.width * left, x1 = x0 + r.width * 0.2;
+        const double y0 = r.y + r.height * 0.25, y1 = r.y + r.height * 0.75;
+        std::vector<cv::Point2f> corners;
+        for (const cv::Point2d& p :
+             {cv::Point2d(x0, y0), cv::Point2d(x1, y0), cv::Point2d(x0, y1), cv::Point2d(x1, y1)}) {
+            const cv::Point2d q = Apply(m, p);
+            if (!(std::abs(q.x) < 1e9 && std::abs(q.y) < 1e9)) return 0;
+            corners.emplace_back(static_cast<float>(q.x), static_cast<float>(q.y));
+        }
+        const cv::Rect strip = cv::boundingRect(corners) & cv::Rect(0, 0, grey.cols, grey.rows);
+        if (strip.empty()) return 0;
+        ink = std::min(ink, 1 - cv::mean(grey(strip))[0] / paper);
+    }
+    return ink;
 }
 
 // The page's marks that the hypothesis did not find where the scan still shows ink: when they
 // are most of its missing marks and the page explains every mark the winning page found, the
 // scan is that page with its marks spoiled rather than the page whose marks are a subset.
 size_t SpoiledMarks(const layout::OmrTemplate& t, const Hypothesis& h, const Hypothesis& winner,
-                    const cv::Mat& work, double paper) {
+                    const cv::Mat& grey, int factor, double paper) {
+    // The hypothesis' map onto the full scan.
+    cv::Matx23d toScan = h.toWork * static_cast<double>(factor);
+    toScan(0, 2) += (factor - 1) * 0.5;
+    toScan(1, 2) += (factor - 1) * 0.5;
     std::vector<int> blobs;
     for (const auto& f : h.found) blobs.push_back(f.second);
     for (const auto& f : winner.found)
@@ -241,7 +253,7 @@ size_t SpoiledMarks(const layout::OmrTemplate& t, const Hypothesis& h, const Hyp
         if (std::any_of(h.found.begin(), h.found.end(), [i](auto f) { return f.first == i; }))
             continue;
         ++missing;
-        if (InkAt(work, paper, h.toWork, marks[i].rect) >= kSpoiledMarkInk) ++inked;
+        if (InkAt(grey, paper, toScan, marks[i].rect) >= kSpoiledMarkInk) ++inked;
     }
     return missing > 0 && 2 * inked >= missing ? inked : 0;
 }
@@ -368,7 +380,7 @@ Registration RegisterAtScale(const layout::OmrTemplate& t, const cv::Mat& grey, 
     // that other page shows when its own further marks are not found.
     for (const Hypothesis& other : bestOfPage) {
         if (other.page == 0 || other.page == best.page) continue;
-        if (const size_t spoiled = SpoiledMarks(t, other, best, work, out.paper)) {
+        if (const size_t spoiled = SpoiledMarks(t, other, best, grey, factor, out.paper)) {
             out.doubt = "read as page " + std::to_string(other.page) + ", though " +
                         std::to_string(spoiled) + " of its marks are not clean (a line drawn " +
                         "through them, or printed too light?) and the page could be page " +

@@ -10,6 +10,7 @@
 #include "read/scan_reading.h"
 #include "read/scan_simulator.h"
 #include "read/sheet_results.h"
+#include "read_crops.h"
 
 using namespace varelo;
 namespace fs = std::filesystem;
@@ -233,6 +234,115 @@ TEST(ReadScansPages, OnlyPagesOfTheTemplateAreRead) {
         EXPECT_EQ(read::StatusName(sheets[i].status), std::string("error")) << pages[i].first;
         EXPECT_FALSE(sheets[i].reason.empty()) << pages[i].first;
     }
+}
+
+// A page 1 whose row marks are not found as marks (a pencil line ruled down their column joins
+// them, or they came out at less than half toner while the corners are dark) shows no more marks
+// than page 2, whose marks are its corners: it must not pass for page 2 and vanish. It is read
+// as page 1 in doubt; a page 2 with the same line stays page 2.
+TEST(ReadScansPages, APage1WithSpoiledRowMarksIsNotTakenForPage2) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    std::mt19937 rng(17);
+    const scansim::Scanner scanner{0.6, false, 2, -2, 1.0, 0.8, 6, 75, 235, false};
+    for (const auto& [layout, dpi] : {std::pair("A4单栏", 200), std::pair("A3三栏", 150)}) {
+        Printed& p = PrintedSheet(layout, dpi);
+        const layout::OmrTemplate& t = p.sheet->omr;
+        // Down the row marks' column, from above the first to below the last.
+        std::vector<const layout::OmrRect*> rows;
+        for (const layout::OmrMark& m : t.pages[0].marks)
+            if (!m.corner) rows.push_back(&m.rect);
+        ASSERT_FALSE(rows.empty());
+        const cv::Point2d top(rows.front()->CenterX(), rows.front()->y - 2);
+        const cv::Point2d bottom(rows.back()->CenterX(), rows.back()->y + rows.back()->height + 2);
+        for (const bool faded : {false, true}) {
+            const std::string what = std::string(layout) + (faded ? " faded" : " ruled");
+            const scansim::Answers answers = scansim::RandomAnswers(t, rng);
+            std::vector<cv::Mat> pages{p.pages[dpi][0].clone()};
+            scansim::FillAnswers(pages, t, answers, dpi, rng);
+            if (faded)
+                scansim::FadeRowMarks(pages, t, 1, dpi, 0.4);
+            else
+                scansim::PencilLine(pages, 1, top, bottom, dpi, 0.6, 0.75);
+            const read::SheetResult r = ReadOne(t, scansim::Scan(pages[0], scanner, dpi, rng));
+            EXPECT_EQ(read::StatusName(r.status), std::string("review")) << what;
+            EXPECT_NE(r.reason.find("marks are not clean"), std::string::npos) << what << r.reason;
+            EXPECT_EQ(r.candidate, answers.candidate) << what;
+            EXPECT_EQ(r.answers, answers.items) << what;
+        }
+        std::vector<cv::Mat> page2{p.pages[dpi][1].clone()};
+        scansim::PencilLine(page2, 1, top, bottom, dpi, 0.6, 0.75);
+        const read::SheetResult r = ReadOne(t, scansim::Scan(page2[0], scanner, dpi, rng));
+        EXPECT_EQ(read::StatusName(r.status), std::string("page2")) << layout << r.reason;
+    }
+}
+
+// Stacks of a sheet with bubbles on both pages (90 items run onto page 2): fed face down, each
+// page 1 is read with the page 2 before it; a page 1 without its page 2 and a page 2 that could
+// be either of two sheets' go to review, never ok with another sheet's answers.
+TEST(ReadScansStacks, PagesPairByTheStacksOrderOrGoToReview) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    const auto sheet = scansim::MakeSheet("B5单栏", {{"单选", "90", "4", "1"}});
+    ASSERT_TRUE(sheet);
+    layout::OmrTemplate t = sheet->omr;
+    ASSERT_TRUE(layout::PageHasBubbles(t, 2));
+    // A written answer on page 2, whose picture must be filed under its own sheet's number.
+    t.regions.push_back({"作文", 1, 91, 0, 10, {2, 20, 80, 140, 100}});
+    const std::vector<cv::Mat> printed = scansim::PrintVarelo(*sheet->doc, 150);
+    std::mt19937 rng(23);
+    const scansim::Scanner scanner{-0.5, false, 1, 2, 1.0, 0.8, 6, 80, 240, false};
+    // Sheets a, b, c: scans a1 a2 b1 b2 c1 c2.
+    std::vector<scansim::Answers> answers;
+    std::vector<read::ScanReading> scans;
+    for (const char* s : {"a", "b", "c"}) {
+        answers.push_back(scansim::RandomAnswers(t, rng));
+        std::vector<cv::Mat> pages{printed[0].clone(), printed[1].clone()};
+        scansim::FillAnswers(pages, t, answers.back(), 150, rng);
+        for (int page : {1, 2})
+            scans.push_back(read::ReadScan(
+                t, s + std::to_string(page),
+                scansim::Scan(pages[static_cast<size_t>(page - 1)], scanner, 150, rng)));
+    }
+    const auto stack = [&](const std::vector<size_t>& order) {
+        std::vector<read::ScanReading> out;
+        for (const size_t i : order) out.push_back(scans[i]);
+        return out;
+    };
+    size_t wrongButOk = 0;
+    const auto check = [&](const std::vector<read::ScanReading>& stacked, const std::string& want,
+                           const std::string& what) {
+        std::string got;
+        for (const read::SheetResult& r : read::AssembleSheets(t, stacked, nullptr)) {
+            got += (got.empty() ? "" : "|") + stacked[r.scan].name;
+            if (r.scan2) got += "+" + stacked[*r.scan2].name;
+            got += std::string(" ") + read::StatusName(r.status);
+            if (r.status == read::SheetStatus::Review) got += " (" + r.reason + ")";
+            if (r.status != read::SheetStatus::Ok) continue;
+            const scansim::Answers& a = answers[static_cast<size_t>(stacked[r.scan].name[0] - 'a')];
+            wrongButOk += r.candidate != a.candidate || r.answers != a.items || !r.scan2 ||
+                          stacked[*r.scan2].name[0] != stacked[r.scan].name[0];
+        }
+        EXPECT_EQ(got, want) << what;
+    };
+    const std::vector<read::ScanReading> faceDown = stack({1, 0, 3, 2, 5, 4});
+    check(faceDown, "a1+a2 ok|b1+b2 ok|c1+c2 ok", "face down");
+    check(stack({0, 1, 2, 3, 4, 5}), "a1+a2 ok|b1+b2 ok|c1+c2 ok", "face up");
+    check(stack({0, 1, 2, 4, 5}), "a1+a2 ok|b1 review (page 2 missing)|c1+c2 ok",
+          "b's page 2 missing");
+    check(stack({0, 1, 2}),
+          "a1 review (page 2 missing, or it is a2: the order of the scans does not tell)|a2 "
+          "review (page 2 of a1 or b1: the order of the scans does not tell)|b1 review (page 2 "
+          "missing, or it is a2: the order of the scans does not tell)",
+          "a page 2 between two page 1s");
+    EXPECT_EQ(wrongButOk, 0u);
+
+    // The written answer of each page 2 fed face down goes with its own sheet.
+    const std::vector<read::SheetResult> sheets = read::AssembleSheets(t, faceDown, nullptr);
+    for (const cli::CropFile& c : cli::PlanCrops(t, faceDown, sheets))
+        if (faceDown[c.scan].registration.page == 2) {
+            const scansim::Answers& a =
+                answers[static_cast<size_t>(faceDown[c.scan].name[0] - 'a')];
+            EXPECT_EQ(c.name, a.candidate + "_91.png") << faceDown[c.scan].name;
+        }
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, ReadScans, ::testing::ValuesIn(kLayouts),
