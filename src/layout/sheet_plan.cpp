@@ -1,0 +1,36 @@
+#include "layout/sheet_plan.h"
+
+#include "layout/generators.h"
+
+namespace varelo::layout {
+
+std::vector<GroupShape> GroupShapes(const exam::Exam& exam) {
+    std::vector<GroupShape> shapes;
+    for (const exam::ObjectiveGroup& g : exam.groups)
+        shapes.push_back({g.items.value, g.options.value});
+    return shapes;
+}
+
+SheetPlan PlanObjectiveGroups(const exam::Exam& exam, double textWidth) {
+    SheetPlan plan;
+    const int16_t code = exam::Code(exam.layout);
+    plan.columnWidths = PageGridColumnWidths(code, textWidth);
+    plan.objectiveStartRow = ObjectiveStartRow(code);
+    const std::vector<GroupShape> shapes = GroupShapes(exam);
+    plan.objective = PlanObjectiveSection(code, plan.objectiveStartRow, shapes);
+    // Without groups the sections start where the first group would stand.
+    plan.writtenStart = {0, plan.objectiveStartRow, 1};
+    if (!shapes.empty()) {
+        int items = 0;
+        for (const GroupShape& g : shapes) items += g.items;
+        plan.writtenStart = {plan.objective.nextPageColumn, plan.objective.nextRow, items + 1};
+    }
+    return plan;
+}
+
+void PlanSections(const exam::Exam& exam, SheetPlan& plan) {
+    plan.written = PlanWrittenSections(exam::Code(exam.layout), plan.objectiveStartRow,
+                                       plan.writtenStart, exam.sections, plan.columnWidths);
+}
+
+}  // namespace varelo::layout
