@@ -16,9 +16,9 @@
 #include "host/docx/writer.h"
 #include "host/docx/xml.h"
 #include "host/local_time_zone.h"
-#include "layout/sheet_form.h"
 #include "settings/driver.h"
 #include "settings/form_handlers.h"
+#include "settings/sheet_form.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ const bool kTimeZoneNamed = (host::ReadLocalTimeZoneOnce(), true);
 
 // The default "A3三栏" sheet with its default group of 30 items.
 host::Document& A3Sheet(host::Application& app) {
-    layout::SheetForm form;
+    settings::SheetForm form;
     settings::Form_Load(form);
     form.visible = true;
     form.cmbPage = "A3三栏";

@@ -10,9 +10,9 @@
 
 #include "host/application.h"
 #include "host/docx/writer.h"
-#include "layout/sheet_form.h"
 #include "settings/driver.h"
 #include "settings/form_handlers.h"
+#include "settings/sheet_form.h"
 
 namespace {
 
@@ -75,7 +75,7 @@ void BM_PeakHeapOfOneSheet(benchmark::State& state) {
         peakBytes.store(base);
         {
             host::Application app;
-            layout::SheetForm form;
+            settings::SheetForm form;
             settings::Form_Load(form);
             form.visible = true;
             form.cmbPage = "A3三栏";

@@ -13,12 +13,12 @@
 #include <stdexcept>
 
 #include "host/application.h"
-#include "layout/sheet_form.h"
 #include "render/export.h"
 #include "render/gui_app.h"
 #include "render/page_renderer.h"
 #include "settings/driver.h"
 #include "settings/form_handlers.h"
+#include "settings/sheet_form.h"
 
 namespace {
 
@@ -32,7 +32,7 @@ struct Sheet {
     Sheet() {
         if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
         render::EnsureGuiApplication();
-        layout::SheetForm form;
+        settings::SheetForm form;
         settings::Form_Load(form);
         form.visible = true;
         form.cmbPage = "A3三栏";

@@ -6,9 +6,9 @@
 
 #include "host/application.h"
 #include "host/docx/writer.h"
-#include "layout/sheet_form.h"
 #include "settings/driver.h"
 #include "settings/form_handlers.h"
+#include "settings/sheet_form.h"
 
 namespace {
 
@@ -18,7 +18,7 @@ constexpr const char* kLayoutNames[] = {"A3三栏",  "A3双栏", "8开三栏",
                                         "8开双栏", "A4单栏", "B5单栏"};
 
 // The dialog at its defaults with the default group of 30 items, on the given layout.
-void FillForm(host::Application& app, layout::SheetForm& form, int64_t code) {
+void FillForm(host::Application& app, settings::SheetForm& form, int64_t code) {
     settings::Form_Load(form);
     form.visible = true;
     form.cmbPage = kLayoutNames[code - 1];
@@ -26,7 +26,7 @@ void FillForm(host::Application& app, layout::SheetForm& form, int64_t code) {
 }
 
 host::Document& MakeSheet(host::Application& app, int64_t code) {
-    layout::SheetForm form;
+    settings::SheetForm form;
     FillForm(app, form, code);
     host::Document* doc = settings::OKButton_Click(app, form);
     if (!doc) throw std::runtime_error("the default settings were refused");

@@ -9,14 +9,16 @@
 #include <cstdlib>
 #include <pugixml.hpp>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "host/application.h"
 #include "host/docx/writer.h"
 #include "host/numbers.h"
-#include "layout/sheet_form.h"
+#include "layout/omr_template.h"
 #include "settings/driver.h"
 #include "settings/form_handlers.h"
+#include "settings/sheet_form.h"
 
 namespace {
 
@@ -85,7 +87,7 @@ void CheckPackage(const std::string& bytes) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);
     host::Application app;
-    layout::SheetForm form;
+    settings::SheetForm form;
     settings::Form_Load(form);
     form.visible = true;
 
@@ -134,9 +136,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(!form.loaded);
     // Settings the driver accepts fit the sheet: every group is laid out, all its items numbered.
     int items = 0;
-    for (const layout::QuestionGrid::Row& group : form.mfgQuestion.Groups())
-        items += *host::ToInt16(group[layout::QuestionGrid::kItems]);
-    Check(form.itemNo == items);
+    for (const settings::QuestionGrid::Row& group : form.mfgQuestion.Groups())
+        items += *host::ToInt16(group[settings::QuestionGrid::kItems]);
+    // The template reads every item back off the sheet, each where the plan put it.
+    const auto made =
+        std::get<settings::ValidExam>(settings::ValidateExam(settings::DraftOf(form)));
+    Check(layout::BuildOmrTemplate(*doc, made.exam, made.plan).items.size() ==
+          static_cast<size_t>(items));
     CheckPackage(host::DocxBytes(*doc));
     return 0;
 }

@@ -13,9 +13,11 @@
 #include "host/document.h"
 #include "host/table.h"
 #include "layout/omr_template.h"
-#include "layout/sheet_form.h"
 #include "settings/driver.h"
 #include "settings/form_handlers.h"
+#include "settings/page_setup.h"
+#include "settings/sheet_exam.h"
+#include "settings/sheet_form.h"
 
 namespace varelo::fixture {
 
@@ -33,17 +35,17 @@ struct DialogGroup {
 inline const DialogGroup kExampleGroup = {"选择题", "30", "", "1"};
 
 // The dialog as the settings button shows it.
-inline void OpenSettings(layout::SheetForm& form) {
+inline void OpenSettings(settings::SheetForm& form) {
     settings::Form_Load(form);
     form.visible = true;
 }
 
-inline void OpenSettings(layout::SheetForm& form, const std::string& layoutName) {
+inline void OpenSettings(settings::SheetForm& form, const std::string& layoutName) {
     OpenSettings(form);
     form.cmbPage = layoutName;
 }
 
-inline void EnterGroups(host::Application& app, layout::SheetForm& form,
+inline void EnterGroups(host::Application& app, settings::SheetForm& form,
                         const std::vector<DialogGroup>& groups) {
     for (const DialogGroup& g : groups) {
         form.txtQuestion = g.name;
@@ -57,11 +59,11 @@ inline void EnterGroups(host::Application& app, layout::SheetForm& form,
     }
 }
 
-using FormFill = std::function<void(layout::SheetForm&)>;
+using FormFill = std::function<void(settings::SheetForm&)>;
 
 // The groups are entered in order; `fill` sets any other field just before OK. Null when OK
 // refuses (the reason is in app.messages).
-inline host::Document* MakeSheet(host::Application& app, layout::SheetForm& form,
+inline host::Document* MakeSheet(host::Application& app, settings::SheetForm& form,
                                  const std::string& layoutName,
                                  const std::vector<DialogGroup>& groups = {kExampleGroup},
                                  const FormFill& fill = {}) {
@@ -74,7 +76,7 @@ inline host::Document* MakeSheet(host::Application& app, layout::SheetForm& form
 // A sheet made in the dialog, with the application and the form it was made in.
 struct DialogSheet {
     host::Application app;
-    layout::SheetForm form;
+    settings::SheetForm form;
     host::Document* doc = nullptr;
 
     explicit DialogSheet(const std::string& layoutName,
@@ -85,11 +87,19 @@ struct DialogSheet {
     explicit DialogSheet(int16_t code)
         : DialogSheet(kLayoutNames.at(static_cast<size_t>(code - 1))) {}
 
-    int16_t Code() const { return settings::LayoutCode(form.cmbPage).value_or(0); }
+    int16_t Code() const {
+        const auto layout = exam::ParseLayout(form.cmbPage);
+        return layout ? exam::Code(*layout) : 0;
+    }
     host::Table& Grid() { return doc->Tables(1); }
-    // The scanner template, for the sheet's own layout or for the layout `code`.
+    // The scanner template from the sheet's form, for its own layout or for the layout `code`.
     layout::OmrTemplate Template(int16_t code = 0) const {
-        return layout::BuildOmrTemplate(*doc, form, code ? code : Code());
+        settings::ValidExam made = settings::ExamOfForm(form);
+        if (code != 0 && code != Code()) {
+            made.exam.layout = static_cast<exam::Layout>(code);
+            made.plan = layout::PlanSheet(made.exam, settings::TextWidth(made.exam.layout));
+        }
+        return layout::BuildOmrTemplate(*doc, made.exam, made.plan);
     }
 };
 

@@ -1,31 +1,62 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
+#include "exam/exam.h"
 #include "host/application.h"
 #include "host/document.h"
 #include "host/table.h"
 #include "layout/generators.h"
-#include "layout/sheet_form.h"
+#include "layout/sheet_plan.h"
+#include "settings/page_setup.h"
 
 namespace varelo::fixture {
 
-// An application with one new document and a settings form at the dialog's defaults,
-// ready for the region generators.
+// The dialog's example exam: its texts and digit count, one group 选择题 of 30 four-option items
+// at 1 point.
+inline exam::Exam ExampleExam(exam::Layout layout = exam::Layout::A3Three) {
+    exam::Exam e;
+    e.layout = layout;
+    e.title = "中考试卷";
+    e.subtitle = "英语";
+    e.setter = "王老师";
+    e.digits = {9, "9"};
+    e.groups = {{"1", "选择题", {30, "30"}, {4, "4"}, exam::OptionLabels::Letters, {1, "1"}}};
+    return e;
+}
+
+// An application with one new document and the example exam, ready for the region generators.
 struct SheetFixture {
     enum Upto { kPageGrid = 1, kTitleBlock, kCandidateInfo, kObjectiveSection };
 
     host::Application app;
-    layout::SheetForm form;
+    exam::Exam exam = ExampleExam();
     host::Document& doc = app.AddDocument();
-    layout::SheetJob job{app, doc, form};
+    layout::SheetPlan plan;
+    std::unique_ptr<layout::SheetJob> job;
 
-    // Runs the generators in the driver's order, from the page grid up to `last`.
+    // Plans the exam for the layout code and runs the generators in the driver's order, from
+    // the page grid up to `last`. A code outside 1..6 runs them with the plan left empty.
     void Build(int16_t code, Upto last = kCandidateInfo) {
-        if (last >= kPageGrid) layout::BuildPageGrid(job, code);
-        if (last >= kTitleBlock) layout::BuildTitleBlock(job, code);
-        if (last >= kCandidateInfo) layout::BuildCandidateInfo(job, code);
-        if (last >= kObjectiveSection) layout::BuildObjectiveSection(job, code);
+        Prepare(code);
+        if (last >= kPageGrid) layout::BuildPageGrid(*job, code);
+        if (last >= kTitleBlock) layout::BuildTitleBlock(*job, code);
+        if (last >= kCandidateInfo) layout::BuildCandidateInfo(*job, code);
+        if (last >= kObjectiveSection) layout::BuildObjectiveSection(*job, code);
+    }
+
+    // The job for the exam as it now stands, planned for the layout code.
+    layout::SheetJob& Prepare(int16_t code) {
+        if (code >= 1 && code <= exam::kLayoutCount) {
+            exam.layout = static_cast<exam::Layout>(code);
+            plan = layout::PlanSheet(exam, settings::TextWidth(exam.layout));
+        }
+        const int16_t curRow = job ? job->curRow : 0, itemNo = job ? job->itemNo : 0;
+        job = std::make_unique<layout::SheetJob>(layout::SheetJob{app, doc, exam, plan});
+        job->curRow = curRow;
+        job->itemNo = itemNo;
+        return *job;
     }
 
     host::Table& Grid() { return doc.Tables(1); }

@@ -163,15 +163,14 @@ void ExpectFillAndNotes(const host::Table& t, const Band& b) {
 // digits still leave the fields and the block as they are.
 TEST(CandidateInfo, BandPerLayoutAndDigitCount) {
     for (const Band& b : kBands)
-        for (const std::string digits : {"9", "12", "1", "1.5"}) {
-            SCOPED_TRACE(std::to_string(b.code) + ": " + digits);
+        for (const int n : {9, 12, 1, 2}) {
+            SCOPED_TRACE(std::to_string(b.code) + ": " + std::to_string(n));
             SheetFixture s;
-            s.form.txtExam_NO = digits;
+            s.exam.digits = {n, std::to_string(n)};
             s.Build(b.code, SheetFixture::kTitleBlock);
             s.app.options = {host::kLineStyleNone, host::kLineWidth150pt, 0};
-            layout::BuildCandidateInfo(s.job, b.code);
+            layout::BuildCandidateInfo(*s.job, b.code);
             const host::Table& t = s.Grid();
-            const int n = digits == "1.5" ? 2 : std::stoi(digits);  // halves to even
             ExpectCandidateGrid(t, b, n);
             if (n == 12) {
                 EXPECT_EQ(t.CellArea(b.h, b.K).left, b.firstColumnFor12);
@@ -180,7 +179,7 @@ TEST(CandidateInfo, BandPerLayoutAndDigitCount) {
             }
             ExpectFields(t, b);
             ExpectFillAndNotes(t, b);
-            EXPECT_EQ(s.form.curRow, b.curRow);
+            EXPECT_EQ(s.job->curRow, b.curRow);
             EXPECT_EQ(layout::ObjectiveStartRow(b.code), b.curRow);
             EXPECT_EQ(s.app.options, host::BorderOptions{});
         }
@@ -188,26 +187,24 @@ TEST(CandidateInfo, BandPerLayoutAndDigitCount) {
 
 TEST(CandidateInfo, RefusedDigitCountOrUnknownLayoutWritesNothing) {
     const int kInvalid = host::kErrInvalidArgument;
-    const std::vector<std::tuple<std::string, int16_t, int>> cases{
-        {"abc", 1, 13},      {"", 1, 13},        {"abc", 7, 13},
-        {"99999", 1, 6},     {"0", 1, kInvalid}, {"13", 2, kInvalid},
-        {"-3", 1, kInvalid}, {"9", 7, 0},        {"9", 0, 0}};
+    const std::vector<std::tuple<int, int16_t, int>> cases{
+        {0, 1, kInvalid}, {13, 2, kInvalid}, {-3, 1, kInvalid}, {9, 7, 0}, {9, 0, 0}};
     for (const auto& [digits, code, error] : cases) {
-        SCOPED_TRACE(digits + " in layout " + std::to_string(code));
+        SCOPED_TRACE(std::to_string(digits) + " in layout " + std::to_string(code));
         SheetFixture s;
         s.Build(1, SheetFixture::kTitleBlock);
-        s.form.txtExam_NO = digits;
-        s.form.curRow = -5;
+        s.exam.digits = {digits, std::to_string(digits)};
+        s.job->curRow = -5;
         const host::Table before = s.Grid();
         int thrown = 0;
         try {
-            layout::BuildCandidateInfo(s.job, code);
+            layout::BuildCandidateInfo(*s.job, code);
         } catch (const host::HostError& e) {
             thrown = e.Number();
         }
         EXPECT_EQ(thrown, error);
         EXPECT_TRUE(s.Grid() == before);
-        EXPECT_EQ(s.form.curRow, -5);
+        EXPECT_EQ(s.job->curRow, -5);
     }
 }
 

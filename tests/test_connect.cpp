@@ -235,7 +235,7 @@ TEST(Connect, GenerationEnablesTheToolsOfEveryVareloBarAndClosingDisablesThemAga
     second.Control(1).enabled = false;
     app.AddDocument();
 
-    layout::SheetForm form;
+    settings::SheetForm form;
     fixture::OpenSettings(form, "A3三栏");
     ASSERT_NE(settings::OKButton_Click(app, form), nullptr);
 

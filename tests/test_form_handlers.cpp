@@ -4,17 +4,17 @@
 #include <vector>
 
 #include "host/application.h"
-#include "layout/sheet_form.h"
 #include "settings/form_handlers.h"
+#include "settings/sheet_form.h"
 
 using namespace varelo;
-using layout::QuestionGrid;
 using settings::cmdAdd_Click;
 using settings::cmdDel_Click;
+using settings::QuestionGrid;
 
 namespace {
 
-std::vector<std::string> Column(const layout::SheetForm& form, int column) {
+std::vector<std::string> Column(const settings::SheetForm& form, int column) {
     std::vector<std::string> out;
     for (const QuestionGrid::Row& row : form.mfgQuestion.Groups()) out.push_back(row[column]);
     return out;
@@ -24,7 +24,7 @@ class FormHandlers : public ::testing::Test {
   protected:
     void SetUp() override { settings::Form_Load(form); }
     host::Application app;
-    layout::SheetForm form;
+    settings::SheetForm form;
 };
 
 }  // namespace
@@ -47,7 +47,7 @@ TEST_F(FormHandlers, ReopeningStartsFromTheDefaultsWhateverTheLastOpeningDid) {
     EXPECT_FALSE(form.loaded);
 
     settings::Form_Load(form);
-    const layout::SheetForm defaults;
+    const settings::SheetForm defaults;
     EXPECT_EQ(form.mfgQuestion.Rows(), 1);
     EXPECT_EQ(form.txtTitle, defaults.txtTitle);
     EXPECT_EQ(form.cmbPage, "8开三栏");

@@ -5,8 +5,10 @@
 #include <utility>
 #include <vector>
 
+#include "exam/exam.h"
 #include "host/errors.h"
 #include "layout/generators.h"
+#include "layout/sheet_plan.h"
 
 using namespace varelo::host;
 using namespace varelo::layout;
@@ -27,28 +29,46 @@ const LayoutFacts kFacts[] = {
     {108, 26, 28, 20, 2, 26, 2, 24, {{2, 6}, {8, 12}, {14, 18}, {20, 24}}},
 };
 
-QuestionGrid::Row Group(std::string number, std::string name, int items, int options,
-                        std::string points = "1") {
-    return {number, name, std::to_string(items), std::to_string(options), "字母", points};
+using varelo::exam::ObjectiveGroup;
+using varelo::exam::OptionLabels;
+
+ObjectiveGroup Group(std::string number, std::string name, int items, int options,
+                     std::string points = "1", OptionLabels labels = OptionLabels::Letters) {
+    return {number,
+            name,
+            {items, std::to_string(items)},
+            {options, std::to_string(options)},
+            labels,
+            {std::stod(points), points}};
+}
+
+varelo::exam::Exam ExamOf(int16_t code, const std::vector<ObjectiveGroup>& groups) {
+    varelo::exam::Exam e;
+    e.layout = static_cast<varelo::exam::Layout>(code);
+    e.groups = groups;
+    return e;
 }
 
 // A sheet whose page grid is a plain table of the layout's size.
 struct Sheet {
     Application app;
     Document& doc;
-    SheetForm form;
-    SheetJob job{app, doc, form};
+    varelo::exam::Exam exam;
+    SheetPlan plan;
+    SheetJob job{app, doc, exam, plan};
     const LayoutFacts& facts;
     int16_t code;
 
-    Sheet(int16_t layoutCode, const std::vector<QuestionGrid::Row>& groups)
-        : doc(app.AddDocument()), facts(kFacts[layoutCode - 1]), code(layoutCode) {
+    Sheet(int16_t layoutCode, const std::vector<ObjectiveGroup>& groups)
+        : doc(app.AddDocument()),
+          exam(ExamOf(layoutCode, groups)),
+          plan(PlanSheet(exam, 1000)),
+          facts(kFacts[layoutCode - 1]),
+          code(layoutCode) {
         doc.AddTableAtStart(facts.rows, facts.columns);
         // Columns wide enough that every heading here keeps its eleven cells.
         doc.pageSetup.pageWidth = 20000;
-        form.mfgQuestion.AddRow({"题号", "题目", "小题数", "选项数", "选项类型", "每题分值"});
-        for (const auto& g : groups) form.mfgQuestion.AddRow(g);
-        form.curRow = static_cast<int16_t>(facts.startRow);
+        job.curRow = static_cast<int16_t>(facts.startRow);
     }
     Table& Grid() { return doc.Tables(1); }
     void Build() { BuildObjectiveSection(job, code); }
@@ -58,7 +78,7 @@ const char* const kNumerals[] = {"", "一", "二", "三"};
 
 // Builds the sheet and compares every cell, every border segment, curRow, itemNo and the
 // clipboard with what the layout's item columns and mark column call for.
-void ExpectSheetCellByCell(int16_t code, const std::vector<QuestionGrid::Row>& groups) {
+void ExpectSheetCellByCell(int16_t code, const std::vector<ObjectiveGroup>& groups) {
     Sheet s(code, groups);
     s.Build();
     const LayoutFacts& f = s.facts;
@@ -71,10 +91,11 @@ void ExpectSheetCellByCell(int16_t code, const std::vector<QuestionGrid::Row>& g
     std::vector<CellRect> boxes;
     int row = f.startRow, itemNo = 0, lastOptions = 0;
     for (const auto& g : groups) {
-        const int items = std::stoi(g[2]), options = std::stoi(g[3]), points = std::stoi(g[5]);
+        const int items = g.items.value, options = g.options.value;
+        const int points = std::stoi(g.points.text);
         const int blocks = items == 0 ? 1 : (items + f.perBlock - 1) / f.perBlock;
-        want[{row - 1, f.headingColumn}] = std::string(kNumerals[std::stoi(g[0])]) + "、" + g[1] +
-                                           " （每小题" + g[5] + "分共" +
+        want[{row - 1, f.headingColumn}] = std::string(kNumerals[std::stoi(g.number)]) + "、" +
+                                           g.name + " （每小题" + g.points.text + "分共" +
                                            std::to_string(points * items) + "分）";
         EXPECT_EQ(s.Grid().CellArea(row - 1, f.headingColumn),
                   (CellRect{row - 1, f.headingColumn, row - 1, f.headingColumn + 10}));
@@ -112,8 +133,8 @@ void ExpectSheetCellByCell(int16_t code, const std::vector<QuestionGrid::Row>& g
                 EXPECT_EQ(t.VerticalEdge(r, c).Visible(), v) << r << "," << c;
             }
         }
-    EXPECT_EQ(s.form.curRow, row);
-    EXPECT_EQ(s.form.itemNo, itemNo);
+    EXPECT_EQ(s.job.curRow, row);
+    EXPECT_EQ(s.job.itemNo, itemNo);
     ASSERT_EQ(s.app.clipboard.rows, lastOptions);
     for (int j = 0; j < lastOptions; ++j)
         EXPECT_EQ(ContentText(s.app.clipboard.cells[static_cast<size_t>(j)]),
@@ -164,28 +185,7 @@ TEST(ObjectiveSection, HeadingTakesNumberAndPointsFromTheList) {
     EXPECT_EQ(s.Grid().At(29, 3).Text(), "一、选择题 （每小题1.5分共15分）");
     EXPECT_EQ(s.Grid().At(35, 3).Text(), "三、多选题 （每小题2分共4分）");
     EXPECT_EQ(s.Grid().At(41, 3).Text(), "、判断题 （每小题1分共1分）");
-    EXPECT_EQ(s.form.mfgQuestion.TextMatrix(2, 0), "03");
     EXPECT_EQ(s.app.messages, std::vector<std::string>{"无效的数字"});
-}
-
-TEST(ObjectiveSection, FailingGroupKeepsWhatWasWrittenAndDrawsNothingOfItself) {
-    for (const std::string items : {"many", "70000", "400"}) {
-        SCOPED_TRACE(items);
-        Sheet s(5, {Group("1", "选择题", 20, 4), {"2", "填空题", items, "4", "字母", "1"}});
-        try {
-            s.Build();
-            ADD_FAILURE() << "no error";
-        } catch (const HostError& e) {
-            EXPECT_EQ(e.Number(), items == "400" ? kErrNoSuchMember : 13);
-        }
-        EXPECT_EQ(s.form.curRow, 28);
-        EXPECT_EQ(s.form.itemNo, 20);
-        EXPECT_EQ(s.Grid().At(22, 25).Text(), "20");
-        EXPECT_EQ(s.Grid().At(27, 3).Text().substr(0, 9), "二、填");
-        for (int r = 28; r <= 126; ++r) EXPECT_EQ(s.Grid().At(r, 28).Text(), "") << r;
-        EXPECT_FALSE(s.Grid().HorizontalEdge(28, 2).Visible());
-        EXPECT_TRUE(s.Grid().HorizontalEdge(27, 2).Visible());  // the first group's box
-    }
 }
 
 TEST(ObjectiveSection, BlocksStepOverPageNumbersAndCornerMarksOntoPageTwo) {
@@ -196,7 +196,7 @@ TEST(ObjectiveSection, BlocksStepOverPageNumbersAndCornerMarksOntoPageTwo) {
     t.At(54, 26).InsertAfter("!");
     t.At(55, 26).InsertAfter("!");
     s.Build();
-    EXPECT_EQ(s.form.itemNo, 100);
+    EXPECT_EQ(s.job.itemNo, 100);
     EXPECT_EQ(t.At(46, 2).Text(), "61");  // the fourth block ends in row 50, above the block
     EXPECT_EQ(t.At(55, 2).Text(), "81");  // the fifth starts page 2
     EXPECT_EQ(t.At(56, 2).Text(), "A");
@@ -204,7 +204,7 @@ TEST(ObjectiveSection, BlocksStepOverPageNumbersAndCornerMarksOntoPageTwo) {
     EXPECT_EQ(t.At(53, 13).Text(), "1");
     EXPECT_EQ(t.At(54, 26).Text(), "!");
     EXPECT_EQ(t.At(55, 26).Text(), "!");
-    EXPECT_EQ(s.form.curRow, 61);
+    EXPECT_EQ(s.job.curRow, 61);
     // One frame per page: rows 28-50 on page 1, 55-59 on page 2.
     EXPECT_TRUE(t.HorizontalEdge(51, 2).Visible());
     EXPECT_FALSE(t.HorizontalEdge(52, 2).Visible());
@@ -213,9 +213,8 @@ TEST(ObjectiveSection, BlocksStepOverPageNumbersAndCornerMarksOntoPageTwo) {
 }
 
 TEST(ObjectiveSection, OptionTypesPrintLettersDigitsOrTickAndCross) {
-    Sheet s(1, {{"1", "单选", "2", "3", "字母", "1"},
-                {"2", "排序", "2", "3", "数字", "1"},
-                {"3", "判断", "2", "2", "判断", "1"}});
+    Sheet s(1, {Group("1", "单选", 2, 3), Group("2", "排序", 2, 3, "1", OptionLabels::Digits),
+                Group("3", "判断", 2, 2, "1", OptionLabels::TrueFalse)});
     s.Build();
     const Table& t = s.Grid();
     const std::vector<std::pair<int, std::vector<std::string>>> want = {

@@ -26,7 +26,7 @@ struct Sheet : fixture::DialogSheet {
     explicit Sheet(const std::string& layout,
                    const std::vector<Group>& groups = {{"选择题", "30", "4", "1"}},
                    const std::string& digits = "9")
-        : DialogSheet(layout, groups, [&](layout::SheetForm& f) { f.txtExam_NO = digits; }) {}
+        : DialogSheet(layout, groups, [&](settings::SheetForm& f) { f.txtExam_NO = digits; }) {}
 };
 
 TEST(OmrTemplate, ExampleSheetInEveryLayout) {
@@ -147,7 +147,9 @@ TEST(OmrTemplate, RefusesASheetThatDoesNotMatchItsForm) {
     EXPECT_TRUE(refused("9", "31", "4", 1));
     EXPECT_TRUE(refused("9", "30", "5", 1));
     EXPECT_TRUE(refused("9", "30", "4", 2));  // another layout of the same grid size
-    EXPECT_THROW(layout::BuildOmrTemplate(host::Document{}, sheet.form, 1), layout::OmrError);
+    const settings::ValidExam made = settings::ExamOfForm(sheet.form);
+    EXPECT_THROW(layout::BuildOmrTemplate(host::Document{}, made.exam, made.plan),
+                 layout::OmrError);
 }
 
 TEST(OmrTemplate, WritesItsJsonAtomically) {

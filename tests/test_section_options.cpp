@@ -10,7 +10,7 @@
 #include "section_options.h"
 
 using namespace varelo;
-using layout::SectionKind;
+using exam::SectionKind;
 
 namespace {
 
@@ -21,7 +21,7 @@ struct Expected {
     double points;
 };
 
-void ExpectSection(const layout::WrittenSection& s, const Expected& e) {
+void ExpectSection(const exam::WrittenSection& s, const Expected& e) {
     EXPECT_EQ(s.kind, e.kind);
     EXPECT_EQ(s.name, e.name);
     EXPECT_EQ(s.items, e.items);

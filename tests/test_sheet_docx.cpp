@@ -29,7 +29,7 @@ struct WrittenSheet {
 // The sheet of a layout and groups; `adjust` may change the dialog's fields before OK and
 // `edit` may work on the generated document before it is written.
 WrittenSheet Generate(const std::string& layout, const std::vector<fixture::DialogGroup>& groups,
-                      const std::function<void(layout::SheetForm&)>& adjust = {},
+                      const std::function<void(settings::SheetForm&)>& adjust = {},
                       const std::function<void(host::Application&, host::Document&)>& edit = {}) {
     fixture::DialogSheet made(layout, groups, adjust);
     if (!made.doc) throw std::runtime_error("refused: " + made.app.messages.back());
@@ -435,7 +435,7 @@ TEST(SheetDocx, ThreeColumnA3ExampleSheet) {
 }
 
 TEST(SheetDocx, TitleWithMarkupCharactersAndAControlCharacterStaysReadable) {
-    const WrittenSheet sheet = Generate("A4单栏", {}, [](layout::SheetForm& form) {
+    const WrittenSheet sheet = Generate("A4单栏", {}, [](settings::SheetForm& form) {
         form.txtTitle = "<期中&\"考'\x01试>";
         form.txtName = "李&老师";
     });

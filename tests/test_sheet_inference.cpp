@@ -8,6 +8,7 @@
 #include "dialog_sheet.h"
 #include "edited_sheet.h"
 #include "layout/sheet_inference.h"
+#include "settings/sheet_exam.h"
 
 using namespace varelo;
 
@@ -18,8 +19,8 @@ using Group = fixture::DialogGroup;
 // A sheet made through the dialog's OK handler, then stripped of its settings part.
 struct Stripped : fixture::DialogSheet {
     Stripped(const std::string& layout, const std::vector<Group>& groups, const std::string& digits,
-             const std::vector<layout::WrittenSection>& sections = {})
-        : DialogSheet(layout, groups, [&](layout::SheetForm& f) {
+             const std::vector<exam::WrittenSection>& sections = {})
+        : DialogSheet(layout, groups, [&](settings::SheetForm& f) {
               f.txtTitle = "期末考试";
               f.txtVice_Title = "数学";
               f.txtExam_NO = digits;
@@ -31,7 +32,7 @@ struct Stripped : fixture::DialogSheet {
 
 std::string Refusal(const host::Document& doc) {
     try {
-        layout::InferSheetForm(doc);
+        layout::InferExam(doc);
     } catch (const layout::OmrError& e) {
         return e.what();
     }
@@ -59,33 +60,30 @@ TEST(SheetInference, TheGridGivesBackTheTemplateItsSettingsGave) {
         SCOPED_TRACE(c.layout);
         Stripped sheet(c.layout, c.groups, c.digits);
         ASSERT_NE(sheet.doc, nullptr);
-        const layout::SheetForm inferred = layout::InferSheetForm(*sheet.doc);
-        EXPECT_EQ(inferred.cmbPage, c.layout);
-        EXPECT_EQ(inferred.txtExam_NO, c.digits);
-        EXPECT_EQ(inferred.txtTitle, "期末考试");
-        EXPECT_EQ(inferred.txtVice_Title, "数学");
-        ASSERT_EQ(inferred.mfgQuestion.Groups().size(), c.groups.size());
-        for (size_t g = 0; g < c.groups.size(); ++g) {
-            auto want = sheet.form.mfgQuestion.Groups()[g];
-            if (want[layout::QuestionGrid::kType].empty())
-                want[layout::QuestionGrid::kType] = "字母";
-            EXPECT_EQ(inferred.mfgQuestion.Groups()[g], want);
-        }
-        const int16_t code = *settings::LayoutCode(c.layout);
-        EXPECT_EQ(layout::OmrTemplateJson(layout::BuildOmrTemplate(*sheet.doc, inferred, code)),
-                  layout::OmrTemplateJson(layout::BuildOmrTemplate(*sheet.doc, sheet.form, code)));
+        const settings::ValidExam inferred = settings::ExamOfGrid(*sheet.doc);
+        const exam::ExamDraft got = exam::DraftOf(inferred.exam);
+        EXPECT_EQ(got.layout, c.layout);
+        EXPECT_EQ(got.digits, c.digits);
+        EXPECT_EQ(got.title, "期末考试");
+        EXPECT_EQ(got.subtitle, "数学");
+        EXPECT_EQ(got.groups, settings::DraftOf(sheet.form).groups);
+        const settings::ValidExam made = settings::ExamOfForm(sheet.form);
+        EXPECT_EQ(
+            layout::OmrTemplateJson(
+                layout::BuildOmrTemplate(*sheet.doc, inferred.exam, inferred.plan)),
+            layout::OmrTemplateJson(layout::BuildOmrTemplate(*sheet.doc, made.exam, made.plan)));
     }
     // Composition paper drawn with the tools is no part of the template and no obstacle.
     fixture::EditedSheet edited(1);
     edited.doc->customXml.clear();
-    EXPECT_EQ(layout::InferSheetForm(*edited.doc).mfgQuestion.Groups(),
-              edited.form.mfgQuestion.Groups());
+    EXPECT_EQ(exam::DraftOf(layout::InferExam(*edited.doc)).groups,
+              settings::DraftOf(edited.form).groups);
 }
 
 TEST(SheetInference, AGridThatDoesNotTellIsRefusedWithTheReason) {
     const std::vector<Group> one = {{"选择题", "20", "4", "1"}};
     host::Application app;
-    Stripped written("A3三栏", one, "9", {{layout::SectionKind::Answer, "解答题", 2, 1, 6, 0, 10}});
+    Stripped written("A3三栏", one, "9", {{exam::SectionKind::Answer, "解答题", 2, 1, 6, 0, 10}});
     Stripped option("A3三栏", one, "9"), digit("A4单栏", one, "9"), heights("A4单栏", one, "9");
     // The first item's last option gone; a digit bubble gone; a row grown by an office program.
     host::Table& grid = option.doc->Tables(1);
@@ -117,5 +115,6 @@ TEST(SheetInference, AGridThatDoesNotTellIsRefusedWithTheReason) {
         EXPECT_NE(Refusal(c.doc).find(c.reason), std::string::npos) << Refusal(c.doc);
     }
     // The settings do not save a grid an office program moved.
-    EXPECT_THROW(layout::BuildOmrTemplate(*heights.doc, heights.form, 5), layout::OmrError);
+    const settings::ValidExam made = settings::ExamOfForm(heights.form);
+    EXPECT_THROW(layout::BuildOmrTemplate(*heights.doc, made.exam, made.plan), layout::OmrError);
 }

@@ -30,7 +30,7 @@ const std::array<int, 6> kMarkColumns = {1, 1, 1, 1, 28, 26};
 struct Settings {
     int layout = 0;  // index into kLayouts
     std::string title, subtitle, setter, digits;
-    std::vector<layout::QuestionGrid::Row> groups;
+    std::vector<settings::QuestionGrid::Row> groups;
 
     std::string Describe() const {
         std::string s = kLayouts[layout] + " digits " + digits + " groups:";
@@ -46,7 +46,7 @@ const T& Pick(std::mt19937& rng, const std::array<T, N>& items) {
 
 // Fills the dialog as a user would, adding groups until the next one would not fit.
 Settings RandomSettings(std::mt19937& rng, int layoutIndex, host::Application& app,
-                        layout::SheetForm& form) {
+                        settings::SheetForm& form) {
     static const std::array<std::string, 5> kTitles = {"中考试卷", "期末考试", "2024",
                                                        "Test <&> \"Quiz\"", "第一次月考"};
     static const std::array<std::string, 6> kNames = {"选择题",  "单项选择", "判断题",
@@ -78,7 +78,8 @@ Settings RandomSettings(std::mt19937& rng, int layoutIndex, host::Application& a
                                                                    : number(2, 5));
         form.txtXiaofen = Pick(rng, kPoints);
         settings::cmdAdd_Click(app, form);
-        if (settings::ValidateSettings(form)) {
+        if (std::holds_alternative<std::string>(
+                settings::ValidateSettings(settings::DraftOf(form)))) {
             form.selectedRow = form.mfgQuestion.Rows() - 1;
             settings::cmdDel_Click(form);
             break;
@@ -133,7 +134,7 @@ bool IsDigits(const std::string& s) {
 }
 
 void CheckSheet(const Settings& s, host::Application& app, const host::Document& doc,
-                const layout::SheetForm& form, bool checkDocx) {
+                const settings::SheetForm& form, bool checkDocx) {
     const std::vector<CellView> cells = Cells(doc);
     const auto anyCell = [&](const std::string& part) {
         for (const CellView& c : cells)
@@ -178,8 +179,7 @@ void CheckSheet(const Settings& s, host::Application& app, const host::Document&
             EXPECT_TRUE(c.AllIn(host::kFontSong, n >= 100 ? 8 : 10.5)) << n;
         }
     int items = 0;
-    for (const auto& g : s.groups) items += std::stoi(g[layout::QuestionGrid::kItems]);
-    EXPECT_EQ(form.itemNo, items);
+    for (const auto& g : s.groups) items += std::stoi(g[settings::QuestionGrid::kItems]);
     EXPECT_EQ(static_cast<int>(numbers.size()), items);
     for (const auto& [number, count] : numbers) {
         EXPECT_TRUE(number >= 1 && number <= items) << number;
@@ -198,8 +198,8 @@ void CheckSheet(const Settings& s, host::Application& app, const host::Document&
     EXPECT_EQ(pages.pageCount, 2);
     int first = 1;
     for (const auto& g : s.groups) {
-        const int count = std::stoi(g[layout::QuestionGrid::kItems]);
-        const int options = std::stoi(g[layout::QuestionGrid::kOptions]);
+        const int count = std::stoi(g[settings::QuestionGrid::kItems]);
+        const int options = std::stoi(g[settings::QuestionGrid::kOptions]);
         for (int n = first; n < first + count && numberCells.count(n); ++n) {
             const host::CellRect at = numberCells[n];
             for (int j = 1; j <= options; ++j) {
@@ -213,9 +213,9 @@ void CheckSheet(const Settings& s, host::Application& app, const host::Document&
         }
         if (count > 0 && numberCells.count(first)) {
             const host::CellRect at = numberCells[first];
-            std::string number = g[layout::QuestionGrid::kNumber];
+            std::string number = g[settings::QuestionGrid::kNumber];
             const std::string start = layout::ToChineseNumeral(number, app) + "、" +
-                                      g[layout::QuestionGrid::kName] + " （每小题";
+                                      g[settings::QuestionGrid::kName] + " （每小题";
             EXPECT_EQ(grid.At(at.top - 1, at.left).Text().rfind(start, 0), 0u) << "item " << first;
             EXPECT_EQ(placed.RowPage(at.top - 1), placed.RowPage(at.top));
         }
@@ -252,7 +252,7 @@ TEST(SheetProperties, RandomAcceptedSettingsMakeWholeConsistentSheets) {
     constexpr int kSheets = 300;
     for (int i = 0; i < kSheets; ++i) {
         host::Application app;
-        layout::SheetForm form;
+        settings::SheetForm form;
         const Settings s = RandomSettings(rng, i % 6, app, form);
         SCOPED_TRACE("sheet " + std::to_string(i) + ": " + s.Describe());
 

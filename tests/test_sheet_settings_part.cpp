@@ -3,14 +3,15 @@
 
 #include <memory>
 #include <string>
+#include <variant>
 
 #include "docx_test_util.h"
 #include "host/application.h"
 #include "host/docx/reader.h"
 #include "host/docx/writer.h"
-#include "layout/sheet_form.h"
 #include "settings/driver.h"
 #include "settings/form_handlers.h"
+#include "settings/sheet_form.h"
 #include "settings/sheet_settings_part.h"
 
 using namespace varelo;
@@ -20,8 +21,8 @@ using varelo::testing::Unzip;
 namespace {
 
 // The dialog as a teacher leaves it: two groups, texts with markup and a forbidden character.
-layout::SheetForm TeachersForm(host::Application& app) {
-    layout::SheetForm form;
+settings::SheetForm TeachersForm(host::Application& app) {
+    settings::SheetForm form;
     settings::Form_Load(form);
     form.cmbPage = "A3双栏";
     form.txtTitle = "期末<考试> & \"复习\"";
@@ -38,15 +39,15 @@ layout::SheetForm TeachersForm(host::Application& app) {
     form.txtXiaofen = "2.5";
     settings::cmdAdd_Click(app, form);
     form.sections = {
-        {layout::SectionKind::Fill, "填空<题> & \"空\"", 10, 3, 1, 0, 1.5},
-        {layout::SectionKind::Answer, "解答]]>题", 4, 1, 12, 0, 0.1 * 3},
-        {layout::SectionKind::Essay, "", 1, 1, 1, 600, 50},
+        {exam::SectionKind::Fill, "填空<题> & \"空\"", 10, 3, 1, 0, 1.5},
+        {exam::SectionKind::Answer, "解答]]>题", 4, 1, 12, 0, 0.1 * 3},
+        {exam::SectionKind::Essay, "", 1, 1, 1, 600, 50},
     };
     return form;
 }
 
-void ExpectSameSections(const std::vector<layout::WrittenSection>& got,
-                        const std::vector<layout::WrittenSection>& want) {
+void ExpectSameSections(const std::vector<exam::WrittenSection>& got,
+                        const std::vector<exam::WrittenSection>& want) {
     ASSERT_EQ(got.size(), want.size());
     for (size_t i = 0; i < want.size(); ++i) {
         SCOPED_TRACE("section " + std::to_string(i + 1));
@@ -60,7 +61,7 @@ void ExpectSameSections(const std::vector<layout::WrittenSection>& got,
     }
 }
 
-void ExpectSameDialog(const layout::SheetForm& got, const layout::SheetForm& want) {
+void ExpectSameDialog(const settings::SheetForm& got, const settings::SheetForm& want) {
     EXPECT_EQ(got.cmbPage, want.cmbPage);
     EXPECT_EQ(got.txtTitle, want.txtTitle);
     EXPECT_EQ(got.txtVice_Title, want.txtVice_Title);
@@ -83,11 +84,13 @@ void ExpectSameDialog(const layout::SheetForm& got, const layout::SheetForm& wan
 }  // namespace
 
 TEST(SheetSettingsPart, DefaultSettingsAreWrittenAsDocumented) {
-    layout::SheetForm form;
+    settings::SheetForm form;
     settings::Form_Load(form);
     host::Application app;
     settings::cmdAdd_Click(app, form);
-    EXPECT_EQ(settings::SheetSettingsXml(form),
+    const auto made =
+        std::get<settings::ValidExam>(settings::ValidateExam(settings::DraftOf(form)));
+    EXPECT_EQ(settings::SheetSettingsXml(made.exam, settings::EntryOf(form)),
               "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"
               "<sheetSettings xmlns=\"urn:varelo:sheet-settings\" version=\"1\">"
               "<paper>8开三栏</paper><title>中考试卷</title><subtitle>英语</subtitle>"
@@ -100,7 +103,7 @@ TEST(SheetSettingsPart, DefaultSettingsAreWrittenAsDocumented) {
 
 TEST(SheetSettingsPart, AGeneratedSheetReopensWithTheDialogItWasMadeFrom) {
     host::Application app;
-    layout::SheetForm form = TeachersForm(app);
+    settings::SheetForm form = TeachersForm(app);
     host::Document* doc = settings::OKButton_Click(app, form);
     ASSERT_NE(doc, nullptr);
 
@@ -124,9 +127,9 @@ TEST(SheetSettingsPart, AGeneratedSheetReopensWithTheDialogItWasMadeFrom) {
               std::string::npos);
 
     const std::unique_ptr<host::Document> reopened = host::OpenDocxBytes(bytes);
-    const std::optional<layout::SheetForm> settings = settings::SheetSettingsOf(*reopened);
+    const std::optional<settings::SheetForm> settings = settings::SheetSettingsOf(*reopened);
     ASSERT_TRUE(settings.has_value());
-    layout::SheetForm expected = form;
+    settings::SheetForm expected = form;
     expected.txtVice_Title = "数学";  // XML cannot carry U+0001
     ExpectSameDialog(*settings, expected);
 
@@ -162,12 +165,12 @@ TEST(SheetSettingsPart, WhatIsNotVersionOneSheetSettingsIsRefusedWithItsReason) 
 }
 
 TEST(SheetSettingsPart, LaterAdditionsAreSkippedAndMissingValuesTakeTheDefaults) {
-    const layout::SheetForm form = settings::ParseSheetSettings(
+    const settings::SheetForm form = settings::ParseSheetSettings(
         "<s:sheetSettings xmlns:s=\"urn:varelo:sheet-settings\" version=\"1\" extra=\"x\">"
         "<s:title>月考</s:title><s:sections><s:fill name=\"填空\"/></s:sections>"
         "<s:objective><s:group number=\"1\" name=\"判断\" items=\"5\" options=\"2\" "
         "type=\"判断\" points=\"1\" blocks=\"1\"/></s:objective></s:sheetSettings>");
-    layout::SheetForm defaults;
+    settings::SheetForm defaults;
     settings::Form_Load(defaults);
     EXPECT_EQ(form.txtTitle, "月考");
     EXPECT_EQ(form.cmbPage, defaults.cmbPage);
@@ -175,15 +178,15 @@ TEST(SheetSettingsPart, LaterAdditionsAreSkippedAndMissingValuesTakeTheDefaults)
     ASSERT_EQ(form.mfgQuestion.Rows(), 2);
     EXPECT_EQ(form.mfgQuestion.GetRow(0), defaults.mfgQuestion.GetRow(0));
     EXPECT_EQ(form.mfgQuestion.GetRow(1),
-              (layout::QuestionGrid::Row{"1", "判断", "5", "2", "判断", "1"}));
+              (settings::QuestionGrid::Row{"1", "判断", "5", "2", "判断", "1"}));
 
     // A section keeps only the counts of its kind; what it leaves out takes the default.
-    const layout::SheetForm sections = settings::ParseSheetSettings(
+    const settings::SheetForm sections = settings::ParseSheetSettings(
         "<sheetSettings xmlns=\"urn:varelo:sheet-settings\" version=\"1\"><sections>"
         "<section kind=\"作文\" items=\"7\" rows=\"9\"/><section kind=\"解答\" name=\"x\" "
         "chars=\"800\" points=\"6\" later=\"1\"/></sections></sheetSettings>");
-    ExpectSameSections(sections.sections, {{layout::SectionKind::Essay, "", 1, 1, 1, 1, 0},
-                                           {layout::SectionKind::Answer, "x", 1, 1, 1, 0, 6}});
+    ExpectSameSections(sections.sections, {{exam::SectionKind::Essay, "", 1, 1, 1, 1, 0},
+                                           {exam::SectionKind::Answer, "x", 1, 1, 1, 0, 6}});
 
     // A document without the part has no settings to give.
     EXPECT_FALSE(settings::SheetSettingsOf(host::Document()).has_value());

@@ -53,7 +53,7 @@ TEST(TitleBlock, MergedBlockHoldsThreeCentredLinesInTheirFonts) {
 
 TEST(TitleBlock, EmptySetterNameLeavesTheLabelInItsFont) {
     SheetFixture s;
-    s.form.txtName = "";
+    s.exam.setter = "";
     s.Build(1, SheetFixture::kTitleBlock);
     const host::Cell& cell = s.Grid().At(2, 3);
     ASSERT_EQ(cell.content.size(), 3u);
@@ -67,7 +67,7 @@ TEST(TitleBlock, HeadingStylesAreRedefinedAlsoForAnUnknownLayout) {
         SheetFixture s;
         s.Build(1, SheetFixture::kPageGrid);
         const host::Table before = s.Grid();
-        layout::BuildTitleBlock(s.job, code);
+        layout::BuildTitleBlock(*s.job, code);
         const host::Style& h1 = s.doc.GetStyle(host::StyleId::Heading1);
         const host::Style& h2 = s.doc.GetStyle(host::StyleId::Heading2);
         EXPECT_EQ(std::tuple(h1.font, h1.size, h1.bold), std::tuple(host::kFontHei, 20, true));

@@ -12,10 +12,11 @@
 #include "host/page_layout.h"
 #include "layout/generators.h"
 #include "layout/written_section.h"
+#include "settings/sheet_exam.h"
 
 using namespace varelo;
-using layout::SectionKind;
-using layout::WrittenSection;
+using exam::SectionKind;
+using exam::WrittenSection;
 
 namespace {
 
@@ -23,7 +24,7 @@ const char* const kLayouts[] = {"A3三栏", "A3双栏", "8开三栏", "8开双�
 
 struct Sheet {
     host::Application app;
-    layout::SheetForm form;
+    settings::SheetForm form;
     host::Document* doc = nullptr;
 
     // Groups of four-option items, then the sections.
@@ -36,11 +37,9 @@ struct Sheet {
     }
     bool Make() { return (doc = settings::OKButton_Click(app, form)) != nullptr; }
     host::Table& Grid() { return doc->Tables(1); }
-    int16_t Code() const { return settings::LayoutCode(form.cmbPage).value_or(0); }
-    layout::WrittenPlan Plan() {
-        return layout::PlanFormSections(
-            Code(), form, host::ResolveColumnWidths(Grid(), doc->pageSetup.TextWidth()));
-    }
+    int16_t Code() const { return exam::Code(*exam::ParseLayout(form.cmbPage)); }
+    settings::ValidExam Made() const { return settings::ExamOfForm(form); }
+    layout::WrittenPlan Plan() const { return Made().plan.written; }
 };
 
 WrittenSection Fill(int items, int blanks, double points = 2) {
@@ -94,7 +93,7 @@ std::vector<host::CellRect> CheckSheet(Sheet& sheet) {
         const WrittenSection& section = sheet.form.sections[s];
         const int headingColumn = columns[static_cast<size_t>(sp.pageColumn)].headingColumn;
         EXPECT_EQ(grid.At(sp.headingRow, headingColumn).Text(),
-                  layout::WrittenHeading(sheet.form, s, quiet));
+                  layout::WrittenHeading(sheet.Made().exam, s, quiet));
         taken.push_back(grid.CellArea(sp.headingRow, headingColumn));
         int squares = 0, counts = 0;
         for (const layout::WrittenItem& item : sp.items) {
@@ -163,7 +162,6 @@ std::vector<host::CellRect> CheckSheet(Sheet& sheet) {
                 ++printed[std::stoi(t)];
         }
     for (const auto& [number, times] : printed) EXPECT_EQ(times, 1) << number;
-    EXPECT_EQ(sheet.form.itemNo, expectedNumber);
     taken.resize(taken.size() - objective.size());
     return taken;
 }
@@ -171,7 +169,8 @@ std::vector<host::CellRect> CheckSheet(Sheet& sheet) {
 // The template's regions lie on what is printed: a box's frame, the rows of a fill-in item with
 // underlines at its foot, a composition part's 1.5 pt frame centred at the top of its block.
 void CheckRegions(Sheet& sheet) {
-    const layout::OmrTemplate t = layout::BuildOmrTemplate(*sheet.doc, sheet.form, sheet.Code());
+    const settings::ValidExam made = sheet.Made();
+    const layout::OmrTemplate t = layout::BuildOmrTemplate(*sheet.doc, made.exam, made.plan);
     const host::PageLayout pages = host::LayOutPages(*sheet.doc);
     const host::PlacedTable& pt = *pages.FirstTable();
     const host::Table& grid = *pt.table;
@@ -182,7 +181,7 @@ void CheckRegions(Sheet& sheet) {
     for (const layout::OmrRegion& region : t.regions) {
         SCOPED_TRACE(region.kind + " item " + std::to_string(region.item));
         const WrittenSection& s = sheet.form.sections.at(static_cast<size_t>(region.section - 1));
-        EXPECT_EQ(region.kind, layout::SectionKindName(s.kind));
+        EXPECT_EQ(region.kind, exam::SectionKindName(s.kind));
         const double x = region.rect.x * kPt, y = region.rect.y * kPt;
         const double w = region.rect.width * kPt, h = region.rect.height * kPt;
         // The grid slot whose top-left corner lies at (px, py) on the region's page.
@@ -246,7 +245,8 @@ TEST(WrittenSections, RandomListsThatFitLieWholeAndApartInEveryLayout) {
             }
             // Shortened until it fits: the lists that fit are the point here.
             while (!sections.empty() &&
-                   settings::ValidateSettings(Sheet(kLayouts[code - 1], groups, sections).form))
+                   std::holds_alternative<std::string>(settings::ValidateSettings(
+                       settings::DraftOf(Sheet(kLayouts[code - 1], groups, sections).form))))
                 sections.pop_back();
             if (sections.empty()) continue;
             SCOPED_TRACE(std::string(kLayouts[code - 1]) + " trial " + std::to_string(trial));
@@ -285,13 +285,13 @@ TEST(WrittenSections, HeadingsAndLabelsOfAnExam) {
     Sheet sheet("A3三栏", {60}, {Fill(10, 1), Answer(4, 20), Essay(600)});
     ASSERT_TRUE(sheet.Make());
     host::Application quiet;
-    EXPECT_EQ(layout::WrittenHeading(sheet.form, 0, quiet), "二、填空题 （每空2分共20分）");
-    EXPECT_EQ(layout::WrittenHeading(sheet.form, 1, quiet), "三、解答题 （每小题10分共40分）");
-    EXPECT_EQ(layout::WrittenHeading(sheet.form, 2, quiet), "四、作文 （共50分）");
+    const exam::Exam made = sheet.Made().exam;
+    EXPECT_EQ(layout::WrittenHeading(made, 0, quiet), "二、填空题 （每空2分共20分）");
+    EXPECT_EQ(layout::WrittenHeading(made, 1, quiet), "三、解答题 （每小题10分共40分）");
+    EXPECT_EQ(layout::WrittenHeading(made, 2, quiet), "四、作文 （共50分）");
     EXPECT_EQ(layout::AnswerLabelText(18, 7.5), "18.（7.5分）");
     CheckSheet(sheet);
     CheckRegions(sheet);
-    EXPECT_EQ(sheet.form.itemNo, 75);  // 60 + 10 + 4 + the composition
 }
 
 TEST(WrittenSections, ListsThatDoNotFitAreRefusedBeforeAnythingIsMade) {

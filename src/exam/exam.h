@@ -18,8 +18,8 @@ enum class Layout : int16_t { A3Three = 1, A3Two, EightKaiThree, EightKaiTwo, A4
 
 inline constexpr int kLayoutCount = 6;
 inline constexpr std::array<Layout, kLayoutCount> kLayouts = {
-    Layout::A3Three,       Layout::A3Two, Layout::EightKaiThree,
-    Layout::EightKaiTwo,   Layout::A4One, Layout::B5One};
+    Layout::A3Three,     Layout::A3Two, Layout::EightKaiThree,
+    Layout::EightKaiTwo, Layout::A4One, Layout::B5One};
 
 // "A3三栏", "A3双栏", "8开三栏", "8开双栏", "A4单栏", "B5单栏".
 const char* LayoutName(Layout layout);
@@ -93,6 +93,7 @@ struct Exam {
 // file or a sheet's settings part give it.
 struct GroupDraft {
     std::string number, name, items, options, labels, points;
+    friend bool operator==(const GroupDraft&, const GroupDraft&) = default;
 };
 
 struct ExamDraft {

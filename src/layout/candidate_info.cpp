@@ -4,7 +4,6 @@
 #include "host/border_pass.h"
 #include "host/constants.h"
 #include "host/errors.h"
-#include "host/numbers.h"
 #include "host/table.h"
 #include "layout/generators.h"
 #include "layout/notes_text.h"
@@ -67,16 +66,6 @@ static_assert(PartsFillBlocks(), "label, example, label and notes columns must f
 
 // The dialog asks for at most 12 digits; that many fit every layout beside the fields.
 constexpr int kMaxDigits = 12;
-
-// The host's conversion errors.
-constexpr int kErrOverflow = 6;
-constexpr int kErrTypeMismatch = 13;
-
-int16_t ReadDigitCount(const std::string& text) {
-    if (const auto n = host::ToInt16(text)) return *n;
-    if (host::ParseNumber(text)) throw host::HostError(kErrOverflow, "Overflow");
-    throw host::HostError(kErrTypeMismatch, "Type mismatch");
-}
 
 const host::CharFormat kBubble12{host::kFontBubble, 12, {}};
 
@@ -172,7 +161,7 @@ void FillAndNotes(host::Application& app, host::Table& t, const CandidateBand& b
 
 void BuildCandidateInfo(SheetJob& job, int16_t layoutCode) {
     const std::string notes = BuildNotesText();
-    const int16_t n = ReadDigitCount(job.form.txtExam_NO);
+    const int n = job.exam.digits.value;
     if (layoutCode < 1 || layoutCode > kLayoutCount) return;
     // Fewer than one digit has no grid; more than the dialog's limit runs into the fields.
     if (n < 1 || n > kMaxDigits)
@@ -190,7 +179,7 @@ void BuildCandidateInfo(SheetJob& job, int16_t layoutCode) {
     WritingLine(app, t, b.classLine);
 
     FillAndNotes(app, t, b, notes);
-    job.form.curRow = b.curRow;
+    job.curRow = b.curRow;
 }
 
 int16_t ObjectiveStartRow(int16_t layoutCode) {

@@ -5,18 +5,24 @@
 #include <utility>
 #include <vector>
 
+#include "exam/exam.h"
 #include "host/application.h"
 #include "host/document.h"
-#include "layout/sheet_form.h"
+#include "layout/sheet_plan.h"
 
 namespace varelo::layout {
 
 // What a region generator works on: the application (selection, options, clipboard,
-// messages), the sheet document, and the settings form it reads.
+// messages), the sheet document, the exam and its plan; and the generators' running state.
 struct SheetJob {
     host::Application& app;
     host::Document& doc;
-    SheetForm& form;
+    const exam::Exam& exam;
+    const SheetPlan& plan;
+
+    int16_t curRow = 0;     // grid row where the next objective group begins
+    int16_t curColumn = 0;  // the page column of curRow, counted from 0 in filling order
+    int16_t itemNo = 0;     // running item number
 };
 
 // Text added to a cell after its font is set, so an empty cell's mark carries the font too.
@@ -26,7 +32,7 @@ inline void PutText(host::Cell& cell, const host::CharFormat& format, const std:
 }
 
 // Layout codes 1..6: "A3三栏", "A3双栏", "8开三栏", "8开双栏", "A4单栏", "B5单栏".
-inline constexpr int kLayoutCount = 6;
+inline constexpr int kLayoutCount = exam::kLayoutCount;
 
 void BuildPageGrid(SheetJob& job, int16_t layoutCode);
 void BuildTitleBlock(SheetJob& job, int16_t layoutCode);

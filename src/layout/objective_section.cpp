@@ -49,12 +49,6 @@ std::string Utf8(char32_t cp) {
     return s;
 }
 
-int16_t CountOrThrow(const std::string& text) {
-    const std::optional<int16_t> value = host::ToInt16(text);
-    if (!value) throw host::HostError(13, "Type mismatch");
-    return *value;
-}
-
 bool FreeSingleCell(const host::Table& grid, int r, int c) {
     const host::CellRect area = grid.CellArea(r, c);
     return area.Rows() == 1 && area.Columns() == 1 && grid.At(r, c).Empty();
@@ -80,16 +74,12 @@ void CheckCellsAreFree(const host::Table& grid, const std::vector<PageColumn>& c
 }
 
 void BuildGroup(SheetJob& job, int16_t layoutCode, const std::vector<PageColumn>& columns,
-                const GroupPlacement& placed, const QuestionGrid::Row& group) {
+                const GroupPlacement& placed, const exam::ObjectiveGroup& group) {
     host::Table& grid = job.doc.Tables(1);
-    SheetForm& form = job.form;
-    const int itemCount = CountOrThrow(group[QuestionGrid::kItems]);
-    const int optionCount = CountOrThrow(group[QuestionGrid::kOptions]);
-    const OptionType type = ParseOptionType(group[QuestionGrid::kType]);
-    if ((type == OptionType::Digits && optionCount > 9) ||
-        (type == OptionType::TrueFalse && optionCount != 2))
-        InvalidArgument();
-    if (form.itemNo + itemCount > INT16_MAX) throw host::HostError(6, "Overflow");
+    const int itemCount = group.items.value;
+    const int optionCount = group.options.value;
+    const exam::OptionLabels type = group.labels;
+    if (job.itemNo + itemCount > INT16_MAX) throw host::HostError(6, "Overflow");
 
     const std::string heading = ObjectiveHeading(group, job.app);
     const PageColumn& first = columns[static_cast<size_t>(placed.pageColumn)];
@@ -113,7 +103,7 @@ void BuildGroup(SheetJob& job, int16_t layoutCode, const std::vector<PageColumn>
         const PageColumn& pc = columns[static_cast<size_t>(b.pageColumn)];
         for (int t = 0; t < b.itemCount; ++t) {
             const int column = pc.ItemColumn(t);
-            ++form.itemNo;
+            ++job.itemNo;
             if (!copied) {
                 for (int j = 1; j <= optionCount; ++j)
                     PutText(grid.At(b.row + j, column), kBubbleFormat, OptionLabel(type, j));
@@ -123,63 +113,38 @@ void BuildGroup(SheetJob& job, int16_t layoutCode, const std::vector<PageColumn>
                 job.app.clipboard.PasteInto(grid, b.row + 1, column);
             }
             PutText(grid.At(b.row, column),
-                    {host::kFontSong, ItemNumberSize(form.itemNo), std::nullopt},
-                    std::to_string(form.itemNo));
+                    {host::kFontSong, ItemNumberSize(job.itemNo), std::nullopt},
+                    std::to_string(job.itemNo));
         }
     }
-    form.curRow = static_cast<int16_t>(placed.blocks.back().row + optionCount + 2);
-    form.curColumn = static_cast<int16_t>(placed.blocks.back().pageColumn);
-}
-
-// A group that cannot be read or placed: its heading goes where the flow stands, then the
-// generator ends, as a failing step ends it.
-[[noreturn]] void FailGroup(SheetJob& job, int16_t layoutCode, const QuestionGrid::Row& group) {
-    host::Table& grid = job.doc.Tables(1);
-    const std::vector<PageColumn> columns = ObjectivePageColumns(layoutCode, job.form.curRow);
-    const PageColumn& column = columns.at(static_cast<size_t>(job.form.curColumn));
-    const int headingRow = job.form.curRow - 1;
-    const host::CellRect cells{headingRow, column.headingColumn, headingRow,
-                               column.headingColumn + kHeadingCells - 1};
-    grid.Merge(cells);
-    PutText(grid.At(cells.top, cells.left), kHeadingFormat, ObjectiveHeading(group, job.app));
-    const int items = CountOrThrow(group[QuestionGrid::kItems]);
-    const int options = CountOrThrow(group[QuestionGrid::kOptions]);
-    if (items < 0 || options < 1) InvalidArgument();
-    PastTheGrid();
+    job.curRow = static_cast<int16_t>(placed.blocks.back().row + optionCount + 2);
+    job.curColumn = static_cast<int16_t>(placed.blocks.back().pageColumn);
 }
 
 }  // namespace
 
-OptionType ParseOptionType(const std::string& text) {
-    if (text == "数字") return OptionType::Digits;
-    if (text == "判断") return OptionType::TrueFalse;
-    return OptionType::Letters;
-}
-
-std::string OptionLabel(OptionType type, int option) {
+std::string OptionLabel(exam::OptionLabels type, int option) {
     switch (type) {
-        case OptionType::Digits:
+        case exam::OptionLabels::Digits:
             return std::to_string(option);
-        case OptionType::TrueFalse:
+        case exam::OptionLabels::TrueFalse:
             return option == 1 ? "\u221A" : "\u00D7";  // √ and ×, drawn as bubbles by the font
-        case OptionType::Letters:
+        case exam::OptionLabels::Letters:
             break;
     }
     return Utf8(static_cast<char32_t>(64 + option));  // past "Z" in character-code order
 }
 
-std::string OptionValue(OptionType type, int option) {
-    if (type == OptionType::TrueFalse) return option == 1 ? "T" : "F";
+std::string OptionValue(exam::OptionLabels type, int option) {
+    if (type == exam::OptionLabels::TrueFalse) return option == 1 ? "T" : "F";
     return OptionLabel(type, option);
 }
 
-std::string ObjectiveHeading(const QuestionGrid::Row& group, host::Application& app) {
-    std::string number = group[QuestionGrid::kNumber];
-    const std::string& points = group[QuestionGrid::kPoints];
-    return ToChineseNumeral(number, app) + "、" + group[QuestionGrid::kName] + " （每小题" +
-           points + "分共" +
-           host::NumberToText(host::LeadingValue(points) *
-                              host::LeadingValue(group[QuestionGrid::kItems])) +
+std::string ObjectiveHeading(const exam::ObjectiveGroup& group, host::Application& app) {
+    // The total as the typed texts give it: "2.5" items of "1.50" points print 3.75.
+    std::string number = group.number;  // the numeral formatter works on its own copy
+    return ToChineseNumeral(number, app) + "、" + group.name + " （每小题" + group.points.text +
+           "分共" + host::NumberToText(group.points.value * host::LeadingValue(group.items.text)) +
            "分）";
 }
 
@@ -209,31 +174,16 @@ void FrameObjectiveGroup(SheetJob& job, const host::CellRect& box, int markColum
 }
 
 void BuildObjectiveSection(SheetJob& job, int16_t layoutCode) {
-    const std::vector<PageColumn> columns = ObjectivePageColumns(layoutCode, job.form.curRow);
+    const std::vector<PageColumn> columns = ObjectivePageColumns(layoutCode, job.curRow);
     if (columns.empty()) InvalidArgument();
-    const int rows = job.form.mfgQuestion.Rows();  // read once, as the list stood at the start
-    std::vector<QuestionGrid::Row> groups;
-    for (int r = 1; r < rows; ++r) groups.push_back(job.form.mfgQuestion.GetRow(r));
-    if (job.form.curRow < 2 || job.form.curRow > job.doc.Tables(1).Rows()) PastTheGrid();
-    job.form.curColumn = 0;
-
-    const ObjectivePlan plan =
-        PlanObjectiveSection(layoutCode, job.form.curRow, ReadableShapes(groups));
-    for (size_t g = 0; g < groups.size(); ++g) {
-        if (g >= plan.groups.size()) FailGroup(job, layoutCode, groups[g]);
-        BuildGroup(job, layoutCode, columns, plan.groups[g], groups[g]);
-    }
-}
-
-std::vector<GroupShape> ReadableShapes(const std::vector<QuestionGrid::Row>& groups) {
-    std::vector<GroupShape> shapes;
-    for (const QuestionGrid::Row& g : groups) {
-        const std::optional<int16_t> items = host::ToInt16(g[QuestionGrid::kItems]);
-        const std::optional<int16_t> options = host::ToInt16(g[QuestionGrid::kOptions]);
-        if (!items || !options || *items < 0 || *options < 1) break;
-        shapes.push_back({*items, *options});
-    }
-    return shapes;
+    if (job.curRow < 2 || job.curRow > job.doc.Tables(1).Rows()) PastTheGrid();
+    job.curColumn = 0;
+    // The plan the exam was checked with starts where the candidate information leaves curRow.
+    const ObjectivePlan& plan = job.plan.objective;
+    if (job.curRow != job.plan.objectiveStartRow || plan.groups.size() != job.exam.groups.size())
+        InvalidArgument();
+    for (size_t g = 0; g < job.exam.groups.size(); ++g)
+        BuildGroup(job, layoutCode, columns, plan.groups[g], job.exam.groups[g]);
 }
 
 }  // namespace varelo::layout

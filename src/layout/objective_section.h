@@ -14,21 +14,13 @@ namespace varelo::layout {
 // option rows and a spacer row), and an outer frame around box.
 void FrameObjectiveGroup(SheetJob& job, const host::CellRect& box, int markColumn, int optionCount);
 
-// How a group's options are labelled: the list's option-type texts.
-enum class OptionType { Letters, Digits, TrueFalse };
-OptionType ParseOptionType(const std::string& text);  // anything unknown reads as letters
-
 // What the cell of option j (from 1) holds, and what the scanner template calls it.
-std::string OptionLabel(OptionType type, int option);
-std::string OptionValue(OptionType type, int option);
+std::string OptionLabel(exam::OptionLabels type, int option);
+std::string OptionValue(exam::OptionLabels type, int option);
 
-// The heading of a group row: numeral, "、", name and points. An unreadable group number
-// shows its message through the application and leaves the numeral out.
-std::string ObjectiveHeading(const QuestionGrid::Row& group, host::Application& app);
-
-// Item counts and option counts of the leading groups whose counts can be read; the first
-// group that cannot be read ends the list, as it ends the generator.
-std::vector<GroupShape> ReadableShapes(const std::vector<QuestionGrid::Row>& groups);
+// The heading of a group: numeral, "、", name and points. An unreadable group number shows
+// its message through the application and leaves the numeral out.
+std::string ObjectiveHeading(const exam::ObjectiveGroup& group, host::Application& app);
 
 // The font size of an item number: numbers of three digits and more are set smaller, so they
 // keep clear of their neighbours in the narrow item columns.

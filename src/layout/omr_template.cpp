@@ -139,12 +139,6 @@ OmrBubble ExpectBubble(const host::Document& doc, const host::PlacedTable& pt, i
     return {value, ToMillimetres(g->box)};
 }
 
-int16_t Count(const std::string& text, const char* what) {
-    const std::optional<int16_t> n = host::ToInt16(text);
-    if (!n) throw OmrError(std::string("the ") + what + " \"" + text + "\" is not a whole number");
-    return *n;
-}
-
 bool FirstOrLastOnPage(const host::PlacedTable& pt, int r) {
     const int rows = pt.table->Rows();
     const int page = pt.RowPage(r);
@@ -172,8 +166,8 @@ void ReadMarks(const host::Document& doc, const host::PlacedTable& pt, OmrTempla
 }
 
 void ReadCandidateField(const host::Document& doc, const host::PlacedTable& pt,
-                        const SheetForm& form, int16_t code, OmrTemplate& out) {
-    const int16_t digits = Count(form.txtExam_NO, "digit count");
+                        const exam::Exam& exam, int16_t code, OmrTemplate& out) {
+    const int digits = exam.digits.value;
     const host::CellRect area = CandidateBubbleArea(code, digits);
     if (area.top == 0)
         throw OmrError("the digit count " + std::to_string(digits) +
@@ -195,22 +189,14 @@ void ReadCandidateField(const host::Document& doc, const host::PlacedTable& pt,
 }
 
 // Follows the objective section's flow: the plan the generator laid the groups out by.
-void ReadItems(const host::Document& doc, const host::PlacedTable& pt, const SheetForm& form,
-               int16_t code, OmrTemplate& out) {
+void ReadItems(const host::PlacedTable& pt, const host::Document& doc, const exam::Exam& exam,
+               const SheetPlan& sheet, int16_t code, OmrTemplate& out) {
     const host::Table& t = *pt.table;
-    const std::vector<QuestionGrid::Row> groups = form.mfgQuestion.Groups();
-    std::vector<GroupShape> shapes;
-    for (const QuestionGrid::Row& g : groups) {
-        const int itemCount = Count(g[QuestionGrid::kItems], "item count");
-        const int optionCount = Count(g[QuestionGrid::kOptions], "option count");
-        if (itemCount < 0 || optionCount < 1)
-            throw OmrError("a question group has no items or no options");
-        shapes.push_back({itemCount, optionCount});
-    }
-    const int startRow = ObjectiveStartRow(code);
-    const ObjectivePlan plan = PlanObjectiveSection(code, startRow, shapes);
-    if (!plan.fits) throw OmrError("the question list does not fit on the sheet");
-    const std::vector<PageColumn> columns = ObjectivePageColumns(code, startRow);
+    const std::vector<exam::ObjectiveGroup>& groups = exam.groups;
+    const ObjectivePlan& plan = sheet.objective;
+    if (!plan.fits || plan.groups.size() != groups.size())
+        throw OmrError("the question list does not fit on the sheet");
+    const std::vector<PageColumn> columns = ObjectivePageColumns(code, sheet.objectiveStartRow);
     const auto cellIsEmpty = [&](int row, int column) {
         return row > t.Rows() || column > t.Columns() || t.At(row, column).Empty();
     };
@@ -218,22 +204,20 @@ void ReadItems(const host::Document& doc, const host::PlacedTable& pt, const She
     // would tell of more items.
     const auto noFurtherItem = [&](int row, int column, int number) {
         return cellIsEmpty(row, column) ||
-               (!form.sections.empty() && t.At(row, column).Text() != std::to_string(number));
+               (!exam.sections.empty() && t.At(row, column).Text() != std::to_string(number));
     };
 
     int itemNo = 0;
     for (size_t gi = 0; gi < groups.size(); ++gi) {
-        const QuestionGrid::Row& g = groups[gi];
-        const OptionType type = ParseOptionType(g[QuestionGrid::kType]);
-        OmrGroup group{g[QuestionGrid::kNumber],
-                       g[QuestionGrid::kName],
-                       host::LeadingValue(g[QuestionGrid::kPoints]),
+        const exam::ObjectiveGroup& g = groups[gi];
+        const exam::OptionLabels type = g.labels;
+        OmrGroup group{g.number,
+                       g.name,
+                       g.points.value,
                        itemNo + 1,
-                       shapes[gi].items,
-                       shapes[gi].options,
-                       type == OptionType::TrueFalse ? "判断"
-                       : type == OptionType::Digits  ? "数字"
-                                                     : "字母"};
+                       g.items.value,
+                       g.options.value,
+                       exam::OptionLabelsName(type)};
         out.groups.push_back(group);
         const GroupPlacement& placed = plan.groups[gi];
         for (const ObjectiveBlock& b : placed.blocks) {
@@ -248,7 +232,7 @@ void ReadItems(const host::Document& doc, const host::PlacedTable& pt, const She
                     // Letters past "Z" follow character codes, so only the letters are checked
                     // by value.
                     const std::optional<Glyph> glyph = BubbleGlyph(doc, pt, b.row + j, column);
-                    const bool known = type != OptionType::Letters || j <= 26;
+                    const bool known = type != exam::OptionLabels::Letters || j <= 26;
                     const std::string label = OptionLabel(type, j);
                     if (!glyph || (known && glyph->text != label))
                         Mismatch(b.row + j, column,
@@ -311,25 +295,24 @@ host::PageRect CompositionFrame(const host::PlacedTable& pt, const WrittenItem& 
 
 // The written sections' items where the plan put them, each checked to hold its number, label
 // or grid.
-void ReadRegions(const host::Document& doc, const host::PlacedTable& pt, const SheetForm& form,
-                 int16_t code, OmrTemplate& out) {
-    if (form.sections.empty()) return;
+void ReadRegions(const host::PlacedTable& pt, const exam::Exam& exam, const SheetPlan& sheet,
+                 OmrTemplate& out) {
+    if (exam.sections.empty()) return;
     const host::Table& t = *pt.table;
-    // The widths the generator planned with.
-    const WrittenPlan plan =
-        PlanFormSections(code, form, host::ResolveColumnWidths(t, doc.pageSetup.TextWidth()));
-    if (!plan.fits) throw OmrError("the written sections do not fit on the sheet");
+    const WrittenPlan& plan = sheet.written;
+    if (!plan.fits || plan.sections.size() != exam.sections.size())
+        throw OmrError("the written sections do not fit on the sheet");
     for (size_t s = 0; s < plan.sections.size(); ++s) {
-        const WrittenSection& section = form.sections[s];
+        const exam::WrittenSection& section = exam.sections[s];
         for (const WrittenItem& item : plan.sections[s].items) {
-            OmrRegion region{SectionKindName(section.kind),
+            OmrRegion region{exam::SectionKindName(section.kind),
                              static_cast<int>(s) + 1,
                              item.number,
                              item.part,
                              section.points,
                              {}};
             switch (section.kind) {
-                case SectionKind::Fill: {
+                case exam::SectionKind::Fill: {
                     const std::string number = FillNumberText(item.number);
                     if (t.At(item.area.top + 1, item.area.left).Text() != number)
                         Mismatch(item.area.top + 1, item.area.left, "the number " + number);
@@ -337,14 +320,14 @@ void ReadRegions(const host::Document& doc, const host::PlacedTable& pt, const S
                     region.rect = ToMillimetres(AreaOnPage(pt, item.area));
                     break;
                 }
-                case SectionKind::Answer: {
+                case exam::SectionKind::Answer: {
                     const std::string label = AnswerLabelText(item.number, section.points);
                     if (t.At(item.area.top, item.area.left).Text() != label)
                         Mismatch(item.area.top, item.area.left, "the label " + label);
                     region.rect = ToMillimetres(AreaOnPage(pt, item.area));
                     break;
                 }
-                case SectionKind::Essay:
+                case exam::SectionKind::Essay:
                     region.rect = ToMillimetres(CompositionFrame(pt, item));
                     break;
             }
@@ -352,10 +335,6 @@ void ReadRegions(const host::Document& doc, const host::PlacedTable& pt, const S
         }
     }
 }
-
-// The layout names, by code.
-constexpr const char* kLayoutNames[] = {"A3三栏",  "A3双栏", "8开三栏",
-                                        "8开双栏", "A4单栏", "B5单栏"};
 
 // Rounds to a number of decimals; dividing by a power of ten gives the double nearest the
 // decimal, so the JSON shows it without a long tail.
@@ -501,31 +480,31 @@ void WriteAtomically(const std::string& path, const std::string& text) {
 }  // namespace
 
 OmrTemplate BuildOmrTemplate(const host::Document& doc, const host::PageLayout& pages,
-                             const SheetForm& form, int16_t layoutCode) {
-    if (layoutCode < 1 || layoutCode > kLayoutCount)
-        throw OmrError("the sheet has no known paper layout");
+                             const exam::Exam& exam, const SheetPlan& plan) {
+    const int16_t layoutCode = exam::Code(exam.layout);
     const host::PlacedTable* grid = pages.FirstTable();
     if (!grid || grid->table->Rows() != GridRows(layoutCode))
         throw OmrError("the sheet has no page grid of its layout " +
-                       std::string(kLayoutNames[layoutCode - 1]));
+                       std::string(exam::LayoutName(exam.layout)));
 
     OmrTemplate out;
-    out.layout = kLayoutNames[layoutCode - 1];
-    out.title = form.txtTitle;
-    out.subtitle = form.txtVice_Title;
+    out.layout = exam::LayoutName(exam.layout);
+    out.title = exam.title;
+    out.subtitle = exam.subtitle;
     for (int i = 0; i < pages.pageCount; ++i)
         out.pages.push_back(
             {pages.pageWidth * kMillimetresPerPoint, pages.pageHeight * kMillimetresPerPoint, {}});
     CheckGridPages(pages, layoutCode);
     ReadMarks(doc, *grid, out);
-    ReadCandidateField(doc, *grid, form, layoutCode, out);
-    ReadItems(doc, *grid, form, layoutCode, out);
-    ReadRegions(doc, *grid, form, layoutCode, out);
+    ReadCandidateField(doc, *grid, exam, layoutCode, out);
+    ReadItems(*grid, doc, exam, plan, layoutCode, out);
+    ReadRegions(*grid, exam, plan, out);
     return out;
 }
 
-OmrTemplate BuildOmrTemplate(const host::Document& doc, const SheetForm& form, int16_t layoutCode) {
-    return BuildOmrTemplate(doc, host::LayOutPages(doc), form, layoutCode);
+OmrTemplate BuildOmrTemplate(const host::Document& doc, const exam::Exam& exam,
+                             const SheetPlan& plan) {
+    return BuildOmrTemplate(doc, host::LayOutPages(doc), exam, plan);
 }
 
 std::string OmrTemplateJson(const OmrTemplate& t) {

@@ -5,9 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "exam/exam.h"
 #include "host/document.h"
 #include "host/page_layout.h"
-#include "layout/sheet_form.h"
+#include "layout/sheet_plan.h"
 
 // The scanner template of a sheet: where every positioning mark and every bubble lies on
 // the printed pages, taken from the same page geometry as the renderer and the .docx.
@@ -83,13 +84,14 @@ struct OmrTemplate {
 
 // Reads the template off a generated sheet: the marks are every cell of the page grid that
 // holds the mark character in the bubble font; the candidate field and the items stand where
-// the layout and the form's digit count and question list put them, and each cell is checked
-// to hold what the generators write there. Throws OmrError when the sheet does not match.
+// the exam's plan puts them, and each cell is checked to hold what the generators write there.
+// Throws OmrError when the sheet does not match.
 OmrTemplate BuildOmrTemplate(const host::Document& doc, const host::PageLayout& pages,
-                             const SheetForm& form, int16_t layoutCode);
+                             const exam::Exam& exam, const SheetPlan& plan);
 // The same with the page layout computed here (without font metrics, which the page grid
 // does not need: it is the body's first block).
-OmrTemplate BuildOmrTemplate(const host::Document& doc, const SheetForm& form, int16_t layoutCode);
+OmrTemplate BuildOmrTemplate(const host::Document& doc, const exam::Exam& exam,
+                             const SheetPlan& plan);
 
 enum class OmrFormat { Varelo, OmrChecker };
 

@@ -41,7 +41,7 @@ bool EndsWith(const std::string& s, const std::string& tail) {
 }
 
 // The title block: title paragraphs, then "SUBTITLE（答题卡）", then "命题人：SETTER".
-void ReadTitle(const host::Table& t, SheetForm& form) {
+void ReadTitle(const host::Table& t, exam::Exam& exam) {
     static const std::string kSubtitleTail = "（答题卡）", kSetter = "命题人：";
     for (int r = 1; r <= t.Rows(); ++r)
         for (int c = 1; c <= t.Columns(); ++c) {
@@ -52,14 +52,14 @@ void ReadTitle(const host::Table& t, SheetForm& form) {
             const std::string setter = content[n - 1].paragraph.Text();
             const std::string subtitle = content[n - 2].paragraph.Text();
             if (setter.rfind(kSetter, 0) != 0 || !EndsWith(subtitle, kSubtitleTail)) continue;
-            form.txtTitle.clear();
+            exam.title.clear();
             for (size_t i = 0; i + 2 < n; ++i) {
                 if (content[i].IsTable()) continue;
-                if (i > 0) form.txtTitle += "\r";
-                form.txtTitle += content[i].paragraph.Text();
+                if (i > 0) exam.title += "\r";
+                exam.title += content[i].paragraph.Text();
             }
-            form.txtVice_Title = subtitle.substr(0, subtitle.size() - kSubtitleTail.size());
-            form.txtName = setter.substr(kSetter.size());
+            exam.subtitle = subtitle.substr(0, subtitle.size() - kSubtitleTail.size());
+            exam.setter = setter.substr(kSetter.size());
             return;
         }
     CannotTell("no title block");
@@ -120,33 +120,30 @@ std::string GroupNumber(const std::string& numeral) {
 }
 
 // The option type and count of the bubbles below a number cell.
-std::optional<std::pair<OptionType, int>> ReadOptions(const host::Table& t, int numberRow,
-                                                      int column) {
-    for (const OptionType type : {OptionType::Letters, OptionType::Digits, OptionType::TrueFalse}) {
+std::optional<std::pair<exam::OptionLabels, int>> ReadOptions(const host::Table& t, int numberRow,
+                                                              int column) {
+    for (const exam::OptionLabels type :
+         {exam::OptionLabels::Letters, exam::OptionLabels::Digits, exam::OptionLabels::TrueFalse}) {
         int count = 0;
         while (CellText(t, numberRow + count + 1, column) == OptionLabel(type, count + 1) &&
-               (type != OptionType::Digits || count < 9) &&
-               (type != OptionType::TrueFalse || count < 2))
+               (type != exam::OptionLabels::Digits || count < 9) &&
+               (type != exam::OptionLabels::TrueFalse || count < 2))
             ++count;
         if (count > 0) return std::pair{type, count};
     }
     return std::nullopt;
 }
 
-const char* TypeName(OptionType type) {
-    return type == OptionType::TrueFalse ? "判断" : type == OptionType::Digits ? "数字" : "字母";
-}
-
-// A group found on the grid: its heading's place, and the list row it stands for.
+// A group found on the grid: its heading's place, the group and its first item number.
 struct FoundGroup {
     int pageColumn = 0, headingRow = 0;
-    QuestionGrid::Row row;
+    exam::ObjectiveGroup group;
     int firstItem = 0;
 };
 
 // The objective groups, heading by heading along the flow, each placed where the plan of the
 // groups before it says it would stand.
-std::vector<QuestionGrid::Row> ReadGroups(const host::Table& t, int16_t code) {
+std::vector<exam::ObjectiveGroup> ReadGroups(const host::Table& t, int16_t code) {
     const int startRow = ObjectiveStartRow(code);
     const std::vector<PageColumn> columns = ObjectivePageColumns(code, startRow);
     std::vector<FoundGroup> found;
@@ -184,15 +181,19 @@ std::vector<QuestionGrid::Row> ReadGroups(const host::Table& t, int16_t code) {
                        "without items, cannot be read from the grid)");
         FoundGroup g{static_cast<int>(ci),
                      headingRow,
-                     {GroupNumber(heading->numeral), heading->name, "",
-                      std::to_string(options->second), TypeName(options->first), heading->points},
+                     {GroupNumber(heading->numeral),
+                      heading->name,
+                      {},
+                      {options->second, std::to_string(options->second)},
+                      options->first,
+                      {host::LeadingValue(heading->points), heading->points}},
                      host::ToInt16(first).value_or(0)};
         if (!found.empty()) {
             FoundGroup& before = found.back();
             const int items = g.firstItem - before.firstItem;
             if (items < 1)
                 CannotTell("the item numbers do not run on at group \"" + heading->name + "\"");
-            before.row[QuestionGrid::kItems] = std::to_string(items);
+            before.group.items = {items, std::to_string(items)};
             shapes.back().items = items;
         }
         found.push_back(g);
@@ -220,7 +221,7 @@ std::vector<QuestionGrid::Row> ReadGroups(const host::Table& t, int16_t code) {
             std::to_string(last.firstItem + items))
             break;
     }
-    last.row[QuestionGrid::kItems] = std::to_string(items);
+    last.group.items = {items, std::to_string(items)};
 
     shapes.back().items = items;
     const ObjectivePlan plan = planFor(shapes);
@@ -230,9 +231,7 @@ std::vector<QuestionGrid::Row> ReadGroups(const host::Table& t, int16_t code) {
             for (int k = 0; k < b.itemCount; ++k) {
                 const int r = b.row + shapes[g].options + 1,
                           c = columns[static_cast<size_t>(b.pageColumn)].ItemColumn(k);
-                if (CellText(t, r, c) ==
-                    OptionLabel(ParseOptionType(found[g].row[QuestionGrid::kType]),
-                                shapes[g].options + 1))
+                if (CellText(t, r, c) == OptionLabel(found[g].group.labels, shapes[g].options + 1))
                     CannotTell("grid cell (" + std::to_string(r) + ", " + std::to_string(c) +
                                ") holds more options than the group's first item");
             }
@@ -251,31 +250,32 @@ std::vector<QuestionGrid::Row> ReadGroups(const host::Table& t, int16_t code) {
                     WrittenSectionsFollow();
             }
     }
-    std::vector<QuestionGrid::Row> rows;
-    for (const FoundGroup& g : found) rows.push_back(g.row);
-    return rows;
+    std::vector<exam::ObjectiveGroup> groups;
+    for (const FoundGroup& g : found) groups.push_back(g.group);
+    return groups;
 }
 
-SheetForm InferForCode(const host::Document& doc, const host::PageLayout& pages, int16_t code) {
+exam::Exam InferForCode(const host::Document& doc, const host::PageLayout& pages, int16_t code) {
     const host::Table& t = *pages.FirstTable()->table;
-    SheetForm form;
-    ReadTitle(t, form);
-    form.txtExam_NO = std::to_string(ReadDigits(t, code));
-    form.mfgQuestion.AddRow({"题号", "题型", "题数", "选项数", "选项类型", "每题分值"});
-    for (QuestionGrid::Row& row : ReadGroups(t, code)) form.mfgQuestion.AddRow(std::move(row));
+    exam::Exam exam;
+    exam.layout = static_cast<exam::Layout>(code);
+    ReadTitle(t, exam);
+    const int digits = ReadDigits(t, code);
+    exam.digits = {digits, std::to_string(digits)};
+    exam.groups = ReadGroups(t, code);
     CheckGridPages(pages, code);
-    // The form holds when the template built from it finds every cell it names.
-    form.cmbPage = BuildOmrTemplate(doc, pages, form, code).layout;
-    return form;
+    // The exam holds when the template built from it finds every cell it names.
+    BuildOmrTemplate(doc, pages, exam, PlanSheet(exam, doc.pageSetup.TextWidth()));
+    return exam;
 }
 
 }  // namespace
 
-SheetForm InferSheetForm(const host::Document& doc) {
+exam::Exam InferExam(const host::Document& doc) {
     const host::PageLayout pages = host::LayOutPages(doc);
     const host::PlacedTable* grid = pages.FirstTable();
     if (!grid) CannotTell("it has no page grid");
-    std::vector<SheetForm> forms;
+    std::vector<exam::Exam> forms;
     std::string why;
     for (int16_t code = 1; code <= kLayoutCount; ++code) {
         if (grid->table->Rows() != GridRows(code) ||

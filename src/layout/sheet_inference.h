@@ -2,22 +2,22 @@
 
 #include <cstdint>
 
+#include "exam/exam.h"
 #include "host/document.h"
 #include "host/page_layout.h"
-#include "layout/sheet_form.h"
 
 // The settings of a sheet read back from its page grid, for a sheet whose settings part an
 // office program dropped.
 namespace varelo::layout {
 
-// The form a generated sheet was made from, as far as its scanner template needs it: the
+// The exam a generated sheet was made from, as far as its scanner template needs it: the
 // paper layout, title and subtitle, the candidate number's digit count and the objective
-// groups (number, name, items, options, option type, points), read from the marks, the
-// candidate digits, the group headings, the item numbers and the option bubbles. The form is
+// groups (number, name, items, options, option labels, points), read from the marks, the
+// candidate digits, the group headings, the item numbers and the option bubbles. The exam is
 // checked by building the template from it. Throws OmrError, saying why, when the grid does
 // not tell them, or tells more than one layout, or holds written-answer sections (their
 // regions cannot be read from the grid).
-SheetForm InferSheetForm(const host::Document& doc);
+exam::Exam InferExam(const host::Document& doc);
 
 // Refuses (OmrError) a page grid that no longer lies on the pages as the layout prints it:
 // two pages, the second beginning at the layout's first row of page 2. An office program that

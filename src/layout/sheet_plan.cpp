@@ -33,4 +33,10 @@ void PlanSections(const exam::Exam& exam, SheetPlan& plan) {
                                        plan.writtenStart, exam.sections, plan.columnWidths);
 }
 
+SheetPlan PlanSheet(const exam::Exam& exam, double textWidth) {
+    SheetPlan plan = PlanObjectiveGroups(exam, textWidth);
+    if (!exam.sections.empty()) PlanSections(exam, plan);
+    return plan;
+}
+
 }  // namespace varelo::layout

@@ -27,4 +27,7 @@ SheetPlan PlanObjectiveGroups(const exam::Exam& exam, double textWidth);
 // Adds the written sections, once the groups fit: they start where the groups end.
 void PlanSections(const exam::Exam& exam, SheetPlan& plan);
 
+// Both, for an exam known to be valid.
+SheetPlan PlanSheet(const exam::Exam& exam, double textWidth);
+
 }  // namespace varelo::layout

@@ -51,11 +51,11 @@ void BuildTitleBlock(SheetJob& job, int16_t layoutCode) {
     host::Table& t = doc.Tables(1);
     t.Merge(block);
     host::Cell& cell = t.At(block.top, block.left);
-    cell.InsertAfter(job.form.txtTitle);
+    cell.InsertAfter(job.exam.title);
     cell.InsertParagraphAfter();
-    cell.InsertAfter(job.form.txtVice_Title + "（答题卡）");
+    cell.InsertAfter(job.exam.subtitle + "（答题卡）");
     cell.InsertParagraphAfter();
-    cell.InsertAfter("命题人：" + job.form.txtName);
+    cell.InsertAfter("命题人：" + job.exam.setter);
 
     for (host::Block& b : cell.content)
         if (!b.IsTable()) host::ApplyStyle(doc, b.paragraph, host::StyleId::Heading2);

@@ -13,8 +13,8 @@ namespace {
 constexpr double kGridRowCm = 0.42324;
 
 // Rows a fill-in item or an answer box takes.
-int ItemRows(const WrittenSection& s, int blanksPerLine) {
-    if (s.kind == SectionKind::Answer) return s.rows;
+int ItemRows(const exam::WrittenSection& s, int blanksPerLine) {
+    if (s.kind == exam::SectionKind::Answer) return s.rows;
     const int lines = (s.blanks + blanksPerLine - 1) / blanksPerLine;
     return lines * kFillLineRows;
 }
@@ -96,7 +96,7 @@ int CompositionBlockRows(int squareRows) {
 }
 
 WrittenPlan PlanWrittenSections(int16_t layoutCode, int startRow, const WrittenStart& start,
-                                const std::vector<WrittenSection>& sections,
+                                const std::vector<exam::WrittenSection>& sections,
                                 const std::vector<double>& columnWidths) {
     WrittenPlan plan;
     std::vector<PageColumn> columns = ObjectivePageColumns(layoutCode, startRow);
@@ -114,8 +114,8 @@ WrittenPlan PlanWrittenSections(int16_t layoutCode, int startRow, const WrittenS
     };
 
     for (size_t s = 0; s < sections.size(); ++s) {
-        const WrittenSection& section = sections[s];
-        const bool essay = section.kind == SectionKind::Essay;
+        const exam::WrittenSection& section = sections[s];
+        const bool essay = section.kind == exam::SectionKind::Essay;
         // Rows the first item needs in a page column: a whole fill-in item or answer box, one
         // row of squares of a composition.
         const auto firstNeeds = [&] {
@@ -179,17 +179,18 @@ WrittenPlan PlanWrittenSections(int16_t layoutCode, int startRow, const WrittenS
                 WrittenItem item{number,
                                  flow.Index(),
                                  {flow.Row(), c.boxLeft, flow.Row() + rows - 1, c.boxRight}};
-                if (section.kind == SectionKind::Fill) {
+                if (section.kind == exam::SectionKind::Fill) {
                     item.lines = rows / kFillLineRows;
                     item.blanksPerLine = (section.blanks + item.lines - 1) / item.lines;
                 }
                 placed.items.push_back(item);
                 // Fill-in lines follow each other (a line's free row parts them); a box keeps a
                 // spacer row below it.
-                flow.SetRow(flow.Row() + rows + (section.kind == SectionKind::Answer ? 1 : 0));
+                flow.SetRow(flow.Row() + rows +
+                            (section.kind == exam::SectionKind::Answer ? 1 : 0));
             }
             // The row below the section stays free for the next heading.
-            if (section.kind == SectionKind::Fill) flow.SetRow(flow.Row() + 1);
+            if (section.kind == exam::SectionKind::Fill) flow.SetRow(flow.Row() + 1);
         }
         plan.sections.push_back(std::move(placed));
     }

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "exam/exam.h"
 #include "host/table.h"
 #include "layout/objective_flow.h"
-#include "layout/sheet_form.h"
 
 // Where the written-answer sections go: on from where the objective section ends, through the
 // same page columns. A fill-in item or an answer box never splits; a composition grid continues
@@ -67,7 +67,7 @@ struct WrittenStart {
 // above is the first column's top), the page grid's resolved column widths in points (column 1
 // first) for the squares per row of a composition.
 WrittenPlan PlanWrittenSections(int16_t layoutCode, int startRow, const WrittenStart& start,
-                                const std::vector<WrittenSection>& sections,
+                                const std::vector<exam::WrittenSection>& sections,
                                 const std::vector<double>& columnWidths);
 
 // Blanks a fill-in line of a page column holds side by side.

@@ -88,52 +88,23 @@ void BuildCompositionPart(host::Table& grid, const WrittenItem& part) {
 
 }  // namespace
 
-const char* SectionKindName(SectionKind kind) {
-    switch (kind) {
-        case SectionKind::Answer:
-            return "解答";
-        case SectionKind::Essay:
-            return "作文";
-        case SectionKind::Fill:
-            break;
-    }
-    return "填空";
-}
-
-WrittenStart WrittenSectionsStart(int16_t layoutCode, const SheetForm& form) {
-    const int startRow = ObjectiveStartRow(layoutCode);
-    const std::vector<GroupShape> shapes = ReadableShapes(form.mfgQuestion.Groups());
-    if (shapes.empty()) return {0, startRow, 1};
-    const ObjectivePlan plan = PlanObjectiveSection(layoutCode, startRow, shapes);
-    int items = 0;
-    for (const GroupShape& g : shapes) items += g.items;
-    return {plan.nextPageColumn, plan.nextRow, items + 1};
-}
-
-WrittenPlan PlanFormSections(int16_t layoutCode, const SheetForm& form,
-                             const std::vector<double>& columnWidths) {
-    return PlanWrittenSections(layoutCode, ObjectiveStartRow(layoutCode),
-                               WrittenSectionsStart(layoutCode, form), form.sections, columnWidths);
-}
-
-std::string WrittenHeading(const SheetForm& form, size_t index, host::Application& app) {
-    const std::vector<QuestionGrid::Row> groups = form.mfgQuestion.Groups();
+std::string WrittenHeading(const exam::Exam& exam, size_t index, host::Application& app) {
+    const std::vector<exam::ObjectiveGroup>& groups = exam.groups;
     int last = 0;
     if (!groups.empty())
-        last = host::ToInt16(groups.back()[QuestionGrid::kNumber])
-                   .value_or(static_cast<int16_t>(groups.size()));
+        last = host::ToInt16(groups.back().number).value_or(static_cast<int16_t>(groups.size()));
     std::string number = std::to_string(last + 1 + static_cast<int>(index));
-    const WrittenSection& s = form.sections.at(index);
+    const exam::WrittenSection& s = exam.sections.at(index);
     std::string points;
     switch (s.kind) {
-        case SectionKind::Fill:
+        case exam::SectionKind::Fill:
             points = " （每空" + Points(s.points) + "分共" + Points(s.points * s.items * s.blanks) +
                      "分）";
             break;
-        case SectionKind::Answer:
+        case exam::SectionKind::Answer:
             points = " （每小题" + Points(s.points) + "分共" + Points(s.points * s.items) + "分）";
             break;
-        case SectionKind::Essay:
+        case exam::SectionKind::Essay:
             points = " （共" + Points(s.points) + "分）";
             break;
     }
@@ -148,9 +119,9 @@ std::string AnswerLabelText(int item, double points) {
     return std::to_string(item) + ".（" + Points(points) + "分）";
 }
 
-std::string WrittenRefusalMessage(const SheetForm& form, const WrittenRefusal& refusal) {
+std::string WrittenRefusalMessage(const exam::Exam& exam, const WrittenRefusal& refusal) {
     const std::string name =
-        "“" + form.sections.at(refusal.section).name + "”第" + std::to_string(refusal.item) + "题";
+        "“" + exam.sections.at(refusal.section).name + "”第" + std::to_string(refusal.item) + "题";
     return refusal.tallerThanColumn ? name + "比一栏还高，答题卡中放不下"
                                     : name + "在答题卡中放不下";
 }
@@ -171,9 +142,8 @@ host::CellRect AnswerLabelCells(const WrittenItem& box, const std::string& label
 
 void BuildWrittenSections(SheetJob& job, int16_t layoutCode) {
     host::Table& grid = job.doc.Tables(1);
-    const std::vector<double> widths =
-        host::ResolveColumnWidths(grid, job.doc.pageSetup.TextWidth());
-    const WrittenPlan plan = PlanFormSections(layoutCode, job.form, widths);
+    const std::vector<double>& widths = job.plan.columnWidths;
+    const WrittenPlan& plan = job.plan.written;
     const std::vector<PageColumn> columns =
         ObjectivePageColumns(layoutCode, ObjectiveStartRow(layoutCode));
     if (!plan.fits)
@@ -181,8 +151,8 @@ void BuildWrittenSections(SheetJob& job, int16_t layoutCode) {
 
     for (size_t s = 0; s < plan.sections.size(); ++s) {
         const SectionPlacement& placed = plan.sections[s];
-        const WrittenSection& section = job.form.sections[s];
-        const std::string heading = WrittenHeading(job.form, s, job.app);
+        const exam::WrittenSection& section = job.exam.sections[s];
+        const std::string heading = WrittenHeading(job.exam, s, job.app);
         const PageColumn& first = columns[static_cast<size_t>(placed.pageColumn)];
         const host::CellRect headingCells =
             HeadingCells(first, placed.headingRow, HeadingWidth(heading), widths)
@@ -194,19 +164,18 @@ void BuildWrittenSections(SheetJob& job, int16_t layoutCode) {
         for (const WrittenItem& item : placed.items) {
             const PageColumn& column = columns[static_cast<size_t>(item.pageColumn)];
             switch (section.kind) {
-                case SectionKind::Fill:
+                case exam::SectionKind::Fill:
                     BuildFillItem(job.app, grid, column, item, section.blanks);
                     break;
-                case SectionKind::Answer:
+                case exam::SectionKind::Answer:
                     BuildAnswerBox(job.app, grid, item, section.points, widths);
                     break;
-                case SectionKind::Essay:
+                case exam::SectionKind::Essay:
                     BuildCompositionPart(grid, item);
                     break;
             }
         }
-        if (!placed.items.empty())
-            job.form.itemNo = static_cast<int16_t>(placed.items.back().number);
+        if (!placed.items.empty()) job.itemNo = static_cast<int16_t>(placed.items.back().number);
     }
 }
 

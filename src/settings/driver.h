@@ -1,25 +1,19 @@
 #pragma once
 
-#include <cstdint>
-#include <optional>
-#include <string>
-
 #include "host/application.h"
-#include "layout/sheet_form.h"
+#include "settings/exam_validation.h"
+#include "settings/sheet_form.h"
 
 namespace varelo::settings {
 
-// Layout code (1..6) of a paper layout name, empty when the text names none.
-std::optional<int16_t> LayoutCode(const std::string& cmbPage);
+// Makes the sheet of a checked exam: closes open documents, creates the sheet document, sets up
+// its page, runs the generators in order, puts the exam (and the dialog's entry fields) into the
+// sheet's settings part, and enables the tools of every "Varelo" bar. Returns the sheet.
+host::Document& MakeSheet(host::Application& app, const ValidExam& valid, const GroupEntry& entry);
 
-// The refusal message for settings that cannot make a sheet, or empty when they can.
-// Checked after the title checks and before any document is touched.
-std::optional<std::string> ValidateSettings(const layout::SheetForm& form);
-
-// The dialog's OK handler: checks the titles and settings (showing the message and leaving
-// the dialog open on refusal), closes open documents, creates the sheet document, sets up
-// its page, runs the generators, enables the tools of every "Varelo" bar and unloads the
-// dialog. Returns the sheet document, or nullptr when refused.
-host::Document* OKButton_Click(host::Application& app, layout::SheetForm& form);
+// The dialog's OK handler: checks the titles and settings (showing the message and leaving the
+// dialog open on refusal), hides the dialog, makes the sheet and unloads the dialog. Returns
+// the sheet document, or nullptr when refused.
+host::Document* OKButton_Click(host::Application& app, SheetForm& form);
 
 }  // namespace varelo::settings

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "host/numbers.h"
+#include "settings/exam_validation.h"
 
 namespace varelo::settings {
 
@@ -14,8 +15,7 @@ namespace {
 
 constexpr char kTab = '\t';
 constexpr const char* kOptionTypes[] = {"字母", "数字", "判断"};
-const layout::QuestionGrid::Row kHeaders = {"题序",   "题名",     "小题数",
-                                            "选项数", "选项类型", "小题分值"};
+const QuestionGrid::Row kHeaders = {"题序", "题名", "小题数", "选项数", "选项类型", "小题分值"};
 
 // A tab typed or pasted into an entry field would shift every later column when the row
 // text is split at tabs; a blank keeps the six columns in place.
@@ -40,11 +40,11 @@ std::vector<std::string> SplitAtTabs(const std::string& text) {
 // unreadable (the list was changed by other means than this dialog), the largest readable
 // number takes its place, and failing that the new row's position. Empty when the next
 // number would pass the 16-bit range.
-std::optional<int16_t> NextGroupNumber(const layout::QuestionGrid& grid) {
+std::optional<int16_t> NextGroupNumber(const QuestionGrid& grid) {
     const int last = grid.Rows() - 1;
     if (last < 1) return 1;
     const auto numberAt = [&](int row) {
-        return host::ToInt16(grid.TextMatrix(row, layout::QuestionGrid::kNumber));
+        return host::ToInt16(grid.TextMatrix(row, QuestionGrid::kNumber));
     };
     int base = last;
     if (const auto n = numberAt(last)) {
@@ -61,15 +61,15 @@ std::optional<int16_t> NextGroupNumber(const layout::QuestionGrid& grid) {
 
 }  // namespace
 
-void Form_Load(layout::SheetForm& form) {
+void Form_Load(SheetForm& form) {
     // Nothing is kept between openings: every opening starts from the defaults.
-    form = layout::SheetForm{};
+    form = SheetForm{};
     form.mfgQuestion.SetRows(1);
     form.mfgQuestion.SetRow(0, kHeaders);
     form.loaded = true;
 }
 
-void chkO_Count_Click(layout::SheetForm& form) {
+void chkO_Count_Click(SheetForm& form) {
     if (form.chkO_Count) {
         form.txtO_CountEnabled = true;
     } else {
@@ -78,7 +78,7 @@ void chkO_Count_Click(layout::SheetForm& form) {
     }
 }
 
-void optOption_Click(layout::SheetForm& form) {
+void optOption_Click(SheetForm& form) {
     // A true-or-false item has its two bubbles; leaving that type, a locked count is 4 again.
     if (form.optOption == 2)
         form.txtO_Count = "2";
@@ -86,13 +86,10 @@ void optOption_Click(layout::SheetForm& form) {
         form.txtO_Count = "4";
 }
 
-void cmdAdd_Click(host::Application& app, layout::SheetForm& form) {
-    if (form.txtQuestion.empty()) {
-        app.ShowMessage("请输入客观题题名");
-        return;
-    }
-    if (form.txtQ_Count.empty()) {
-        app.ShowMessage("请输入客观题小题数");
+void cmdAdd_Click(host::Application& app, SheetForm& form) {
+    if (const std::optional<std::string> refusal =
+            RefuseGroupEntry(form.txtQuestion, form.txtQ_Count)) {
+        app.ShowMessage(*refusal);
         return;
     }
     const std::optional<int16_t> number = NextGroupNumber(form.mfgQuestion);
@@ -107,13 +104,13 @@ void cmdAdd_Click(host::Application& app, layout::SheetForm& form) {
         kOptionTypes[form.optOption == 1 || form.optOption == 2 ? form.optOption : 0] + kTab +
         WithoutTabs(form.txtXiaofen);
     const std::vector<std::string> parts = SplitAtTabs(text);
-    layout::QuestionGrid::Row row;
+    QuestionGrid::Row row;
     for (size_t c = 0; c < row.size() && c < parts.size(); ++c) row[c] = parts[c];
     if (form.mfgQuestion.Rows() == 0) form.mfgQuestion.AddRow(kHeaders);  // never loaded
     form.mfgQuestion.AddRow(row);
 }
 
-void cmdDel_Click(layout::SheetForm& form) {
+void cmdDel_Click(SheetForm& form) {
     const int row = form.selectedRow;
     if (row < 1 || row >= form.mfgQuestion.Rows()) return;  // the header row always stays
     form.mfgQuestion.RemoveRow(row);
@@ -121,7 +118,7 @@ void cmdDel_Click(layout::SheetForm& form) {
     if (form.selectedRow >= form.mfgQuestion.Rows()) form.selectedRow = -1;
 }
 
-void cmdCancel_Click(layout::SheetForm& form) {
+void cmdCancel_Click(SheetForm& form) {
     form.loaded = false;
     form.visible = false;
 }

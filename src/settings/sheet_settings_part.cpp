@@ -15,8 +15,6 @@ namespace varelo::settings {
 
 namespace {
 
-using layout::QuestionGrid;
-
 // The entry's option button by its index, as the list rows name the type.
 constexpr std::array<const char*, 3> kOptionTypes = {"字母", "数字", "判断"};
 
@@ -29,37 +27,26 @@ constexpr int kMaxGroups = 4096;
 
 constexpr const char* kRoot = "sheetSettings";
 
-// Written sections by their kind's name, as the part spells it.
-struct SectionKindName {
-    layout::SectionKind kind;
-    const char* name;
-};
-constexpr std::array<SectionKindName, 3> kSectionKinds = {{
-    {layout::SectionKind::Fill, "填空"},
-    {layout::SectionKind::Answer, "解答"},
-    {layout::SectionKind::Essay, "作文"},
-}};
-
 // A section's counts as attributes; which of them a kind writes.
 struct SectionCount {
     const char* attribute;
-    int layout::WrittenSection::*field;
+    int exam::WrittenSection::*field;
     bool fill, answer, essay;
 };
 constexpr std::array<SectionCount, 4> kSectionCounts = {{
-    {"items", &layout::WrittenSection::items, true, true, false},
-    {"blanks", &layout::WrittenSection::blanks, true, false, false},
-    {"rows", &layout::WrittenSection::rows, false, true, false},
-    {"chars", &layout::WrittenSection::chars, false, false, true},
+    {"items", &exam::WrittenSection::items, true, true, false},
+    {"blanks", &exam::WrittenSection::blanks, true, false, false},
+    {"rows", &exam::WrittenSection::rows, false, true, false},
+    {"chars", &exam::WrittenSection::chars, false, false, true},
 }};
 
-bool KindHasCount(layout::SectionKind kind, const SectionCount& c) {
+bool KindHasCount(exam::SectionKind kind, const SectionCount& c) {
     switch (kind) {
-        case layout::SectionKind::Fill:
+        case exam::SectionKind::Fill:
             return c.fill;
-        case layout::SectionKind::Answer:
+        case exam::SectionKind::Answer:
             return c.answer;
-        case layout::SectionKind::Essay:
+        case exam::SectionKind::Essay:
             return c.essay;
     }
     return false;
@@ -69,17 +56,21 @@ bool KindHasCount(layout::SectionKind kind, const SectionCount& c) {
 constexpr int kMaxSectionCount = INT16_MAX;
 constexpr int kMaxSections = 4096;
 
+// The section kinds the part knows, by their names.
+constexpr std::array<exam::SectionKind, 3> kSectionKinds = {
+    exam::SectionKind::Fill, exam::SectionKind::Answer, exam::SectionKind::Essay};
+
 // The dialog's text fields, by element name.
 struct TextField {
     const char* element;
-    std::string layout::SheetForm::*field;
+    std::string SheetForm::*field;
 };
 constexpr std::array<TextField, 5> kTextFields = {{
-    {"paper", &layout::SheetForm::cmbPage},
-    {"title", &layout::SheetForm::txtTitle},
-    {"subtitle", &layout::SheetForm::txtVice_Title},
-    {"setter", &layout::SheetForm::txtName},
-    {"digits", &layout::SheetForm::txtExam_NO},
+    {"paper", &SheetForm::cmbPage},
+    {"title", &SheetForm::txtTitle},
+    {"subtitle", &SheetForm::txtVice_Title},
+    {"setter", &SheetForm::txtName},
+    {"digits", &SheetForm::txtExam_NO},
 }};
 
 std::string_view LocalName(std::string_view qualified) {
@@ -116,7 +107,7 @@ pugi::xml_attribute Attribute(pugi::xml_node element, std::string_view name) {
 }
 
 // Text a form field may hold: the part is XML, so it is already free of what XML forbids.
-void ReadEntry(pugi::xml_node entry, layout::SheetForm& form) {
+void ReadEntry(pugi::xml_node entry, SheetForm& form) {
     if (const auto a = Attribute(entry, "name")) form.txtQuestion = a.value();
     if (const auto a = Attribute(entry, "items")) form.txtQ_Count = a.value();
     if (const auto a = Attribute(entry, "points")) form.txtXiaofen = a.value();
@@ -130,25 +121,26 @@ void ReadEntry(pugi::xml_node entry, layout::SheetForm& form) {
     }
 }
 
-std::string SectionLabel(size_t index, const layout::WrittenSection& s) {
+std::string SectionLabel(size_t index, const exam::WrittenSection& s) {
     return "Written section " + std::to_string(index + 1) + " (\"" + s.name + "\")";
 }
 
 // One section element: its kind is required, since every other value means something only
 // for a kind; a count or points left out takes the section's default, and a value that no
 // sheet can hold is refused rather than handed to the layout.
-layout::WrittenSection ReadSection(pugi::xml_node element, size_t index) {
-    layout::WrittenSection s;
+exam::WrittenSection ReadSection(pugi::xml_node element, size_t index) {
+    exam::WrittenSection s;
     const std::string_view kind = Attribute(element, "kind").value();
-    const auto known = std::find_if(kSectionKinds.begin(), kSectionKinds.end(),
-                                    [&](const SectionKindName& k) { return kind == k.name; });
+    const auto known =
+        std::find_if(kSectionKinds.begin(), kSectionKinds.end(),
+                     [&](exam::SectionKind k) { return kind == exam::SectionKindName(k); });
     if (known == kSectionKinds.end())
         throw SheetSettingsError("Written section " + std::to_string(index + 1) +
                                  " has the kind \"" + std::string(kind) +
                                  "\"; it must be 填空, 解答 or 作文.");
-    s.kind = known->kind;
+    s.kind = *known;
     if (const auto a = Attribute(element, "name")) s.name = a.value();
-    if (s.kind == layout::SectionKind::Essay) s.chars = 1;
+    if (s.kind == exam::SectionKind::Essay) s.chars = 1;
     for (const SectionCount& c : kSectionCounts) {
         const pugi::xml_attribute a = Attribute(element, c.attribute);
         if (!a || !KindHasCount(s.kind, c)) continue;
@@ -173,7 +165,7 @@ layout::WrittenSection ReadSection(pugi::xml_node element, size_t index) {
     return s;
 }
 
-layout::SheetForm FormFromXml(pugi::xml_node root) {
+SheetForm FormFromXml(pugi::xml_node root) {
     if (!IsSheetSettings(root))
         throw SheetSettingsError("The part does not hold a sheet's settings.");
     if (Attribute(root, "version").as_int(0) != kSheetSettingsVersion)
@@ -181,7 +173,7 @@ layout::SheetForm FormFromXml(pugi::xml_node root) {
                                  std::string(Attribute(root, "version").value()) +
                                  "\", which this program cannot read.");
 
-    layout::SheetForm form;
+    SheetForm form;
     Form_Load(form);
     for (const TextField& f : kTextFields)
         ForEachChild(root, f.element,
@@ -218,7 +210,7 @@ std::string PointsText(double points) {
 
 }  // namespace
 
-std::string SheetSettingsXml(const layout::SheetForm& form) {
+std::string SheetSettingsXml(const exam::Exam& exam, const GroupEntry& entry) {
     pugi::xml_document xml;
     pugi::xml_node decl = xml.append_child(pugi::node_declaration);
     decl.append_attribute("version") = "1.0";
@@ -227,31 +219,38 @@ std::string SheetSettingsXml(const layout::SheetForm& form) {
     pugi::xml_node root = xml.append_child(kRoot);
     root.append_attribute("xmlns") = kSheetSettingsNamespace;
     root.append_attribute("version") = kSheetSettingsVersion;
-    for (const TextField& f : kTextFields)
-        root.append_child(f.element).text() = host::XmlSafeText(form.*f.field).c_str();
+    // The texts as typed, in the order the dialog's fields have always been written.
+    const exam::ExamDraft draft = exam::DraftOf(exam);
+    for (const auto& [element, text] : {std::pair{"paper", &draft.layout},
+                                        {"title", &draft.title},
+                                        {"subtitle", &draft.subtitle},
+                                        {"setter", &draft.setter},
+                                        {"digits", &draft.digits}})
+        root.append_child(element).text() = host::XmlSafeText(*text).c_str();
 
-    pugi::xml_node entry = root.append_child("groupEntry");
-    entry.append_attribute("name") = host::XmlSafeText(form.txtQuestion).c_str();
-    entry.append_attribute("items") = host::XmlSafeText(form.txtQ_Count).c_str();
-    entry.append_attribute("options") = host::XmlSafeText(form.txtO_Count).c_str();
-    entry.append_attribute("fixedOptions") = form.chkO_Count;
-    const size_t type = static_cast<size_t>(form.optOption);
-    entry.append_attribute("type") = type < kOptionTypes.size() ? kOptionTypes[type] : "";
-    entry.append_attribute("points") = host::XmlSafeText(form.txtXiaofen).c_str();
+    pugi::xml_node e = root.append_child("groupEntry");
+    e.append_attribute("name") = host::XmlSafeText(entry.name).c_str();
+    e.append_attribute("items") = host::XmlSafeText(entry.items).c_str();
+    e.append_attribute("options") = host::XmlSafeText(entry.options).c_str();
+    e.append_attribute("fixedOptions") = entry.fixedOptions;
+    const size_t type = static_cast<size_t>(entry.labels);
+    e.append_attribute("type") = type < kOptionTypes.size() ? kOptionTypes[type] : "";
+    e.append_attribute("points") = host::XmlSafeText(entry.points).c_str();
 
     pugi::xml_node objective = root.append_child("objective");
-    for (const QuestionGrid::Row& row : form.mfgQuestion.Groups()) {
+    for (const exam::GroupDraft& g : draft.groups) {
         pugi::xml_node group = objective.append_child("group");
-        for (size_t c = 0; c < row.size(); ++c)
-            group.append_attribute(kGroupAttributes[c]) = host::XmlSafeText(row[c]).c_str();
+        const std::array<const std::string*, 6> texts = {&g.number,  &g.name,   &g.items,
+                                                         &g.options, &g.labels, &g.points};
+        for (size_t c = 0; c < texts.size(); ++c)
+            group.append_attribute(kGroupAttributes[c]) = host::XmlSafeText(*texts[c]).c_str();
     }
     // Left out when empty, so a sheet without sections keeps the settings it always had.
-    if (!form.sections.empty()) {
+    if (!exam.sections.empty()) {
         pugi::xml_node sections = root.append_child("sections");
-        for (const layout::WrittenSection& s : form.sections) {
+        for (const exam::WrittenSection& s : exam.sections) {
             pugi::xml_node section = sections.append_child("section");
-            for (const SectionKindName& k : kSectionKinds)
-                if (k.kind == s.kind) section.append_attribute("kind") = k.name;
+            section.append_attribute("kind") = exam::SectionKindName(s.kind);
             section.append_attribute("name") = host::XmlSafeText(s.name).c_str();
             for (const SectionCount& c : kSectionCounts)
                 if (KindHasCount(s.kind, c)) section.append_attribute(c.attribute) = s.*c.field;
@@ -269,7 +268,7 @@ std::string SheetSettingsXml(const layout::SheetForm& form) {
     return sink.out;
 }
 
-layout::SheetForm ParseSheetSettings(std::string_view text) {
+SheetForm ParseSheetSettings(std::string_view text) {
     pugi::xml_document xml;
     const pugi::xml_parse_result parsed =
         xml.load_buffer(text.data(), text.size(), pugi::parse_default | pugi::parse_ws_pcdata);
@@ -279,8 +278,9 @@ layout::SheetForm ParseSheetSettings(std::string_view text) {
     return FormFromXml(xml.document_element());
 }
 
-void AttachSheetSettings(host::Document& doc, const layout::SheetForm& form) {
-    host::CustomXmlPart part{SheetSettingsXml(form), kSheetSettingsItemId, kSheetSettingsNamespace};
+void AttachSheetSettings(host::Document& doc, const exam::Exam& exam, const GroupEntry& entry) {
+    host::CustomXmlPart part{SheetSettingsXml(exam, entry), kSheetSettingsItemId,
+                             kSheetSettingsNamespace};
     for (host::CustomXmlPart& existing : doc.customXml) {
         if (existing.schemaUri == kSheetSettingsNamespace ||
             existing.itemId == kSheetSettingsItemId) {
@@ -291,7 +291,7 @@ void AttachSheetSettings(host::Document& doc, const layout::SheetForm& form) {
     doc.customXml.push_back(std::move(part));
 }
 
-std::optional<layout::SheetForm> SheetSettingsOf(const host::Document& doc) {
+std::optional<SheetForm> SheetSettingsOf(const host::Document& doc) {
     for (const host::CustomXmlPart& part : doc.customXml) {
         pugi::xml_document xml;
         const bool wellFormed = xml.load_buffer(part.xml.data(), part.xml.size(),

@@ -9,8 +9,9 @@
 #include <string>
 #include <string_view>
 
+#include "exam/exam.h"
 #include "host/document.h"
-#include "layout/sheet_form.h"
+#include "settings/sheet_form.h"
 
 namespace varelo::settings {
 
@@ -25,20 +26,20 @@ class SheetSettingsError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// The part's XML for the dialog's values and question list.
-std::string SheetSettingsXml(const layout::SheetForm& form);
+// The part's XML for an exam, with the dialog's entry fields beside it.
+std::string SheetSettingsXml(const exam::Exam& exam, const GroupEntry& entry);
 
 // The dialog as the XML describes it, loaded (header row in place) and over the dialog's
 // defaults for anything left out. Elements and attributes it does not know are skipped, so
 // later additions of the same version stay readable. Throws SheetSettingsError for XML that
 // is not sheet settings of this version.
-layout::SheetForm ParseSheetSettings(std::string_view xml);
+SheetForm ParseSheetSettings(std::string_view xml);
 
-// Stores the form's settings part in the document, replacing the one it had.
-void AttachSheetSettings(host::Document& doc, const layout::SheetForm& form);
+// Stores the exam's settings part in the document, replacing the one it had.
+void AttachSheetSettings(host::Document& doc, const exam::Exam& exam, const GroupEntry& entry);
 
 // The settings the document carries, or nothing when it has no settings part. Throws
 // SheetSettingsError when it has one that cannot be read.
-std::optional<layout::SheetForm> SheetSettingsOf(const host::Document& doc);
+std::optional<SheetForm> SheetSettingsOf(const host::Document& doc);
 
 }  // namespace varelo::settings

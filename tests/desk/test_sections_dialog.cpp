@@ -11,8 +11,8 @@
 using namespace desk_harness;
 using varelo::desk::SectionsDialog;
 using varelo::desk::SettingsDialog;
-using varelo::layout::SectionKind;
-using varelo::layout::WrittenSection;
+using varelo::exam::SectionKind;
+using varelo::exam::WrittenSection;
 
 namespace {
 

@@ -15,11 +15,11 @@
 #include "host/docx/reader.h"
 #include "host/docx/writer.h"
 #include "layout/omr_template.h"
-#include "layout/sheet_inference.h"
 #include "office_support.h"
 #include "render/gui_app.h"
 #include "render/page_renderer.h"
 #include "settings/driver.h"
+#include "settings/sheet_exam.h"
 #include "settings/sheet_settings_part.h"
 #include "tools/tools.h"
 
@@ -95,17 +95,17 @@ TEST(OfficeResave, EveryLayoutResavedByLibreOfficeOpensEditsRendersAndKeepsItsTe
         ASSERT_FALSE(doc.ReadOnly()) << host::UnmodelledMessage(doc);
 
         // The settings came through, and the grid still gives the same template.
-        const std::optional<layout::SheetForm> form = settings::SheetSettingsOf(doc);
+        const std::optional<settings::SheetForm> form = settings::SheetSettingsOf(doc);
         ASSERT_TRUE(form.has_value());
-        const auto code = settings::LayoutCode(form->cmbPage);
-        ASSERT_TRUE(code.has_value());
-        ExpectSameTemplate(layout::BuildOmrTemplate(doc, *form, *code), templates[i], 0.1);
+        const settings::ValidExam made = settings::ExamOfForm(*form);
+        ExpectSameTemplate(layout::BuildOmrTemplate(doc, made.exam, made.plan), templates[i], 0.1);
         // Without them, as an office program may leave it, the grid tells the same template.
         std::vector<host::CustomXmlPart> settingsParts = std::move(doc.customXml);
         doc.customXml.clear();
-        const layout::SheetForm inferred = layout::InferSheetForm(doc);
-        EXPECT_EQ(inferred.mfgQuestion.Groups(), form->mfgQuestion.Groups());
-        ExpectSameTemplate(layout::BuildOmrTemplate(doc, inferred, *code), templates[i], 0.1);
+        const settings::ValidExam inferred = settings::ExamOfGrid(doc);
+        EXPECT_EQ(exam::DraftOf(inferred.exam).groups, exam::DraftOf(made.exam).groups);
+        ExpectSameTemplate(layout::BuildOmrTemplate(doc, inferred.exam, inferred.plan),
+                           templates[i], 0.1);
         doc.customXml = std::move(settingsParts);
         EXPECT_EQ(render::PageCount(doc), 2);
 

@@ -18,13 +18,13 @@
 namespace fs = std::filesystem;
 using namespace varelo;
 using namespace varelo::interop;
-using layout::SectionKind;
+using exam::SectionKind;
 
 namespace {
 
 struct SheetRequest {
     const char* layout;
-    std::vector<layout::WrittenSection> sections;
+    std::vector<exam::WrittenSection> sections;
 };
 
 constexpr int kDpi = 200;
@@ -85,13 +85,13 @@ TEST(LibreOffice, WrittenSectionsPrintOnTwoPagesWhereTheirRegionsSay) {
     ASSERT_FALSE(tmp.path().empty());
 
     const auto fill = [](int items, int blanks) {
-        return layout::WrittenSection{SectionKind::Fill, "填空题", items, blanks, 1, 0, 2};
+        return exam::WrittenSection{SectionKind::Fill, "填空题", items, blanks, 1, 0, 2};
     };
     const auto answer = [](int items, int rows) {
-        return layout::WrittenSection{SectionKind::Answer, "解答题", items, 1, rows, 0, 10};
+        return exam::WrittenSection{SectionKind::Answer, "解答题", items, 1, rows, 0, 10};
     };
     const auto essay = [](int chars) {
-        return layout::WrittenSection{SectionKind::Essay, "作文", 1, 1, 1, chars, 50};
+        return exam::WrittenSection{SectionKind::Essay, "作文", 1, 1, 1, chars, 50};
     };
     // The exam of the docs picture; a portrait sheet whose composition runs onto page 2; the
     // layout whose later page columns are narrower.
@@ -105,7 +105,7 @@ TEST(LibreOffice, WrittenSectionsPrintOnTwoPagesWhereTheirRegionsSay) {
     for (size_t i = 0; i < requests.size(); ++i) {
         const fixture::DialogSheet sheet(
             requests[i].layout, {fixture::kExampleGroup},
-            [&](layout::SheetForm& f) { f.sections = requests[i].sections; });
+            [&](settings::SheetForm& f) { f.sections = requests[i].sections; });
         ASSERT_NE(sheet.doc, nullptr) << requests[i].layout;
         templates.push_back(sheet.Template());
         files.push_back(tmp.path() / ("written-" + std::to_string(i + 1) + ".docx"));

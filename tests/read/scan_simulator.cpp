@@ -9,7 +9,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "dialog_sheet.h"
-#include "form_filling.h"
+#include "exam_request.h"
 #include "host/docx/writer.h"
 #include "interop/office_support.h"
 #include "read/scan_source.h"
@@ -45,16 +45,15 @@ void Darken(cv::Mat& page, const cv::Mat& mask, const cv::Rect& where, double da
 
 std::unique_ptr<Sheet> MakeSheet(const std::string& layoutName,
                                  const std::vector<cli::GroupEntry>& groups,
-                                 const std::vector<layout::WrittenSection>& sections) {
+                                 const std::vector<exam::WrittenSection>& sections) {
     auto sheet = std::make_unique<Sheet>();
-    fixture::OpenSettings(sheet->form, layoutName);
-    if (groups.empty()) cli::AddGroup(sheet->app, sheet->form, cli::DefaultGroup(sheet->form));
-    for (const cli::GroupEntry& g : groups) cli::AddGroup(sheet->app, sheet->form, g);
-    sheet->form.sections = sections;
-    sheet->doc = settings::OKButton_Click(sheet->app, sheet->form);
-    if (!sheet->doc) return nullptr;
-    sheet->omr = layout::BuildOmrTemplate(*sheet->doc, sheet->form,
-                                          settings::LayoutCode(sheet->form.cmbPage).value_or(0));
+    cli::ExamRequest request{layoutName, {}, {}, {}, {}, {}, sections};
+    if (!groups.empty()) request.groups = groups;
+    const auto checked = cli::CheckRequest(request);
+    const auto* made = std::get_if<cli::RequestedExam>(&checked);
+    if (!made) return nullptr;
+    sheet->doc = &settings::MakeSheet(sheet->app, made->valid, made->entry);
+    sheet->omr = layout::BuildOmrTemplate(*sheet->doc, made->valid.exam, made->valid.plan);
     return sheet;
 }
 

@@ -12,7 +12,6 @@
 
 #include "host/application.h"
 #include "layout/omr_template.h"
-#include "layout/sheet_form.h"
 #include "options.h"
 
 namespace varelo::scansim {
@@ -21,13 +20,12 @@ namespace varelo::scansim {
 // options, or the groups given.
 struct Sheet {
     host::Application app;
-    layout::SheetForm form;
     host::Document* doc = nullptr;
     layout::OmrTemplate omr;
 };
 std::unique_ptr<Sheet> MakeSheet(const std::string& layout,
                                  const std::vector<cli::GroupEntry>& groups = {},
-                                 const std::vector<layout::WrittenSection>& sections = {});
+                                 const std::vector<exam::WrittenSection>& sections = {});
 
 // The printed pages as 8-bit grey images at dpi: by Varelo's renderer, or by LibreOffice from
 // the .docx, every document with one start of the office program (work holds the files; empty

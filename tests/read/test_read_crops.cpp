@@ -177,7 +177,7 @@ TEST(CropNames, EveryCandidateNumberGivesANameEveryFileSystemTakes) {
 
 // The regions of a sheet with written sections come back from its template as written.
 TEST(ReadTemplateRegions, ComeBackFromTheTemplateOfASheetWithSections) {
-    using layout::SectionKind;
+    using exam::SectionKind;
     const auto sheet = scansim::MakeSheet("A3双栏", {},
                                           {{SectionKind::Fill, "填空题", 3, 2, 1, 0, 2},
                                            {SectionKind::Answer, "解答题", 2, 1, 20, 0, 10},

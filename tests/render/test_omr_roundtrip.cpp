@@ -117,7 +117,8 @@ class OmrRoundTrip : public ::testing::TestWithParam<const char*> {
         doc = fixture::MakeSheet(app, form, GetParam());
         ASSERT_NE(doc, nullptr);
         ASSERT_TRUE(app.messages.empty()) << app.messages.front();
-        sheet = layout::BuildOmrTemplate(*doc, form, *settings::LayoutCode(form.cmbPage));
+        const settings::ValidExam made = settings::ExamOfForm(form);
+        sheet = layout::BuildOmrTemplate(*doc, made.exam, made.plan);
 
         for (const std::string& path : render::ExportPng(*doc, (dir / "page").string(), kDpi)) {
             pages.emplace_back(QString::fromStdString(path));
@@ -144,7 +145,7 @@ class OmrRoundTrip : public ::testing::TestWithParam<const char*> {
 
     fs::path dir;
     host::Application app;
-    layout::SheetForm form;
+    settings::SheetForm form;
     host::Document* doc = nullptr;
     layout::OmrTemplate sheet;
     std::vector<QImage> pages;

@@ -24,7 +24,7 @@ class SheetRender : public ::testing::Test {
     static void SetUpTestSuite() {
         StartOffscreen();
         app = new host::Application;
-        layout::SheetForm form;
+        settings::SheetForm form;
         doc = fixture::MakeSheet(*app, form, "A3三栏");
         ASSERT_NE(doc, nullptr);
         // ctest runs the tests of this suite in parallel processes: each gets its own folder.

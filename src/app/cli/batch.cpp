@@ -14,16 +14,16 @@
 #include <nlohmann/json.hpp>
 #include <set>
 #include <thread>
+#include <variant>
 
+#include "exam_request.h"
 #include "file_clash.h"
-#include "form_filling.h"
 #include "host/docx/writer.h"
 #include "host/numbers.h"
 #include "host/printable.h"
 #include "layout/omr_template.h"
 #include "section_options.h"
 #include "settings/driver.h"
-#include "settings/form_handlers.h"
 
 namespace varelo::cli {
 
@@ -253,23 +253,13 @@ JobResult RunJob(const BatchJob& job, const JobFiles& files, const BatchSettings
     if (!job.error.empty()) return {{}, job.error};
     if ((files.pdf || files.png) && !settings.exporter)
         return {{}, "this build has no renderer, so no PDF or PNG can be written"};
+    std::variant<RequestedExam, std::string> checked =
+        CheckRequest({job.layout.value_or(kDefaultLayout), job.title, job.subtitle, job.setter,
+                      job.digits, job.groups, job.sections});
+    if (std::string* refusal = std::get_if<std::string>(&checked)) return {{}, *refusal};
+    const RequestedExam& made = std::get<RequestedExam>(checked);
     host::Application app;
-    layout::SheetForm form;
-    settings::Form_Load(form);
-    form.visible = true;
-    form.cmbPage = job.layout.value_or(kDefaultLayout);
-    if (job.title) form.txtTitle = *job.title;
-    if (job.subtitle) form.txtVice_Title = *job.subtitle;
-    if (job.setter) form.txtName = *job.setter;
-    if (job.digits) form.txtExam_NO = *job.digits;
-    const std::vector<GroupEntry> groups = job.groups.value_or(std::vector{DefaultGroup(form)});
-    for (const GroupEntry& g : groups)
-        if (!AddGroup(app, form, g))
-            return {{}, app.messages.empty() ? "refused" : app.messages.back()};
-    form.sections = job.sections;
-
-    const host::Document* doc = settings::OKButton_Click(app, form);
-    if (!doc) return {{}, app.messages.empty() ? "refused" : app.messages.back()};
+    const host::Document* doc = &settings::MakeSheet(app, made.valid, made.entry);
     JobResult result;
     try {
         host::SaveDocx(*doc, files.docx);
@@ -278,8 +268,8 @@ JobResult RunJob(const BatchJob& job, const JobFiles& files, const BatchSettings
             for (std::string& path : settings.exporter(*doc, files.pdf, files.png, settings.dpi))
                 result.written.push_back(std::move(path));
         if (files.omr) {
-            const layout::OmrTemplate t = layout::BuildOmrTemplate(
-                *doc, form, settings::LayoutCode(form.cmbPage).value_or(0));
+            const layout::OmrTemplate t =
+                layout::BuildOmrTemplate(*doc, made.valid.exam, made.valid.plan);
             const auto format =
                 settings.omrChecker ? layout::OmrFormat::OmrChecker : layout::OmrFormat::Varelo;
             for (std::string& path : layout::WriteOmrTemplate(t, *files.omr, format, settings.dpi))

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "host/document.h"
-#include "layout/sheet_form.h"
 #include "options.h"
+#include "settings/sheet_form.h"
 
 namespace varelo::cli {
 
@@ -17,7 +17,7 @@ namespace varelo::cli {
 struct BatchJob {
     std::optional<std::string> layout, title, subtitle, setter, digits;
     std::optional<std::vector<GroupEntry>> groups;  // absent: the dialog's default group
-    std::vector<layout::WrittenSection> sections;
+    std::vector<exam::WrittenSection> sections;
     std::optional<std::string> output;  // file name inside the output folder
     std::optional<bool> pdf, png, omr;  // override the command line's flags
     std::string error;  // why the job cannot run (an unknown key, a bad value); empty if it can

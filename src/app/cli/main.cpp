@@ -6,19 +6,21 @@
 #include <exception>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iomanip>
 #include <iostream>
 #include <mutex>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "batch.h"
 #include "command_files.h"
 #include "edit.h"
+#include "exam_request.h"
 #include "export_request.h"
-#include "form_filling.h"
 #include "host/application.h"
 #include "host/docx/reader.h"
 #include "host/docx/writer.h"
@@ -26,14 +28,12 @@
 #include "host/printable.h"
 #include "host/utf8.h"
 #include "layout/omr_template.h"
-#include "layout/sheet_form.h"
-#include "layout/sheet_inference.h"
 #include "module_loader.h"
 #include "options.h"
 #include "read/scan_limits.h"
 #include "read_command.h"
 #include "settings/driver.h"
-#include "settings/form_handlers.h"
+#include "settings/sheet_exam.h"
 #include "settings/sheet_settings_part.h"
 
 namespace {
@@ -92,13 +92,13 @@ struct OmrRequest {
     int dpi = 0;
 };
 
-// The scanner template of the sheet just made, from the form it was made from.
-int WriteOmrTemplate(const host::Document& doc, const layout::SheetForm& form,
-                     const OmrRequest& o) {
+// The scanner template of a sheet, from the exam it was made from.
+int WriteOmrTemplate(const host::Document& doc,
+                     const std::function<settings::ValidExam()>& examOfSheet, const OmrRequest& o) {
     if (!o.omr) return kOk;
     try {
-        const layout::OmrTemplate t =
-            layout::BuildOmrTemplate(doc, form, settings::LayoutCode(form.cmbPage).value_or(0));
+        const settings::ValidExam made = examOfSheet();
+        const layout::OmrTemplate t = layout::BuildOmrTemplate(doc, made.exam, made.plan);
         const auto format =
             o.omrChecker ? layout::OmrFormat::OmrChecker : layout::OmrFormat::Varelo;
         cli::MakeFolderFor(*o.omr);
@@ -126,23 +126,15 @@ int Generate(const cli::GenerateOptions& o) {
     host::Application app;
     app.messageSink = [](const std::string& text) { Complain(text); };
 
-    layout::SheetForm form;
-    settings::Form_Load(form);
-    form.visible = true;
-    form.cmbPage = o.layout;
-    if (o.title) form.txtTitle = *o.title;
-    if (o.subtitle) form.txtVice_Title = *o.subtitle;
-    if (o.setter) form.txtName = *o.setter;
-    if (o.digits) form.txtExam_NO = *o.digits;
-    if (o.groups.empty() && !o.noGroups) {
-        if (!cli::AddGroup(app, form, cli::DefaultGroup(form))) return kRefused;
+    cli::ExamRequest request{o.layout, o.title, o.subtitle, o.setter, o.digits, {}, o.sections};
+    if (!o.groups.empty() || o.noGroups) request.groups = o.groups;
+    std::variant<cli::RequestedExam, std::string> checked = cli::CheckRequest(request);
+    if (const std::string* refusal = std::get_if<std::string>(&checked)) {
+        app.ShowMessage(*refusal);
+        return kRefused;
     }
-    for (const cli::GroupEntry& g : o.groups)
-        if (!cli::AddGroup(app, form, g)) return kRefused;
-    form.sections = o.sections;
-
-    const host::Document* doc = settings::OKButton_Click(app, form);
-    if (!doc) return kRefused;
+    const cli::RequestedExam& made = std::get<cli::RequestedExam>(checked);
+    const host::Document* doc = &settings::MakeSheet(app, made.valid, made.entry);
 
     try {
         cli::MakeFolderFor(o.output);
@@ -153,7 +145,7 @@ int Generate(const cli::GenerateOptions& o) {
     }
     Announce(o.output);
     if (const int exported = Export(exporter, *doc, exports); exported != kOk) return exported;
-    return WriteOmrTemplate(*doc, form, {o.omr, o.omrChecker, o.dpi});
+    return WriteOmrTemplate(*doc, [&] { return made.valid; }, {o.omr, o.omrChecker, o.dpi});
 }
 
 // The batch's PDF and PNG pages through the render module. Qt's application starts in the main
@@ -282,7 +274,8 @@ int Edit(const std::vector<std::string>& args) {
         return kRefused;
     }
     // The template comes from the settings the sheet carries: without them nothing is written.
-    std::optional<layout::SheetForm> form;
+    std::optional<settings::SheetForm> form;
+    std::optional<settings::ValidExam> inferred;
     if (o.omr) {
         try {
             form = settings::SheetSettingsOf(*app.ActiveDocument());
@@ -293,7 +286,7 @@ int Edit(const std::vector<std::string>& args) {
         }
         // An office program may have dropped the settings: read them off the grid.
         if (!form) try {
-                form = layout::InferSheetForm(*app.ActiveDocument());
+                inferred = settings::ExamOfGrid(*app.ActiveDocument());
             } catch (const layout::OmrError& e) {
                 Complain("varelo edit: the scanner template of " + host::Quoted(o.input) +
                          " cannot be made: " + e.what() + ". Nothing was written");
@@ -316,7 +309,9 @@ int Edit(const std::vector<std::string>& args) {
     }
     Announce(o.output);
     if (const int exported = Export(exporter, doc, exports); exported != kOk) return exported;
-    return form ? WriteOmrTemplate(doc, *form, {o.omr, o.omrChecker, o.dpi}) : kOk;
+    if (!o.omr) return kOk;
+    return WriteOmrTemplate(doc, [&] { return form ? settings::ExamOfForm(*form) : *inferred; },
+                            {o.omr, o.omrChecker, o.dpi});
 }
 
 // varelo read: the command is in the read module, with OpenCV and poppler.

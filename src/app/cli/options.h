@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "host/table.h"
-#include "layout/sheet_form.h"
+#include "settings/sheet_form.h"
 
 namespace varelo::cli {
 
@@ -32,7 +32,7 @@ struct GenerateOptions {
     std::optional<std::string> title, subtitle, setter, digits;
     std::vector<GroupEntry> groups;
     bool noGroups = false;
-    std::vector<layout::WrittenSection> sections;  // --fill, --answer, --essay in order
+    std::vector<exam::WrittenSection> sections;  // --fill, --answer, --essay in order
     std::string output = kDefaultOutput;
     bool outputGiven = false;
     std::optional<std::string> pdf, png;

@@ -17,7 +17,7 @@ namespace varelo::cli {
 
 namespace {
 
-using layout::SectionKind;
+using exam::SectionKind;
 using nlohmann::json;
 
 std::optional<int> WholeNumber(const std::string& text) {
@@ -42,7 +42,7 @@ constexpr SectionForm kForms[] = {
     {SectionKind::Essay, "--essay", "作文", "NAME,CHARS,POINTS", "chars"},
 };
 
-void SetCount(layout::WrittenSection& s, int value) {
+void SetCount(exam::WrittenSection& s, int value) {
     switch (s.kind) {
         case SectionKind::Fill:
             s.blanks = value;
@@ -62,7 +62,7 @@ std::string Shown(const json& value) {
 
 }  // namespace
 
-layout::WrittenSection ParseSectionOption(const std::string& option, const std::string& value) {
+exam::WrittenSection ParseSectionOption(const std::string& option, const std::string& value) {
     const auto form = std::find_if(std::begin(kForms), std::end(kForms),
                                    [&](const SectionForm& f) { return option == f.option; });
     if (form == std::end(kForms)) throw UsageError("unknown option \"" + option + "\"");
@@ -74,7 +74,7 @@ layout::WrittenSection ParseSectionOption(const std::string& option, const std::
                           "\"");
     };
     if (f.size() != (essay ? 3u : 4u)) throw refuse();
-    layout::WrittenSection s;
+    exam::WrittenSection s;
     s.kind = form->kind;
     s.name = f[0];
     const std::optional<int> items = essay ? std::optional<int>(1) : WholeNumber(f[1]);
@@ -87,7 +87,7 @@ layout::WrittenSection ParseSectionOption(const std::string& option, const std::
     return s;
 }
 
-layout::WrittenSection ParseSectionObject(const json& object) {
+exam::WrittenSection ParseSectionObject(const json& object) {
     if (!object.is_object())
         throw JobFileError("\"sections\" must hold objects, not " + Shown(object));
     const auto kindIt = object.find("kind");
@@ -131,7 +131,7 @@ layout::WrittenSection ParseSectionObject(const json& object) {
                                Shown(needed(key)));
         return static_cast<int>(n);
     };
-    layout::WrittenSection s;
+    exam::WrittenSection s;
     s.kind = form->kind;
     const json& name = needed("name");
     if (!name.is_string()) throw JobFileError("\"name\" must be text, not " + Shown(name));

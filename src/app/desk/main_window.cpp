@@ -36,12 +36,12 @@
 #include "host/docx/writer.h"
 #include "host/errors.h"
 #include "host/registration.h"
-#include "layout/sheet_inference.h"
 #include "page_view.h"
 #include "render/export.h"
 #include "render/fonts.h"
 #include "render/page_renderer.h"
 #include "settings/driver.h"
+#include "settings/sheet_exam.h"
 #include "settings/sheet_settings_part.h"
 #include "settings_dialog.h"
 #include "tools/active_cells.h"
@@ -964,7 +964,7 @@ host::Document* MainWindow::GenerateExampleSheet() {
     return *sheet;
 }
 
-std::optional<layout::SheetForm> MainWindow::FormOf(const host::Document& doc) const {
+std::optional<settings::SheetForm> MainWindow::FormOf(const host::Document& doc) const {
     if (const auto it = sheetForms_.find(&doc); it != sheetForms_.end()) return it->second;
     try {
         return settings::SheetSettingsOf(doc);
@@ -976,7 +976,7 @@ std::optional<layout::SheetForm> MainWindow::FormOf(const host::Document& doc) c
 
 host::Document* MainWindow::NewFromSheetSettings() {
     host::Document* doc = app_.ActiveDocument();
-    const std::optional<layout::SheetForm> form = doc ? FormOf(*doc) : std::nullopt;
+    const std::optional<settings::SheetForm> form = doc ? FormOf(*doc) : std::nullopt;
     if (!form) {
         app_.ShowMessage("这份文档没有答题卡设置。");
         return nullptr;
@@ -986,8 +986,8 @@ host::Document* MainWindow::NewFromSheetSettings() {
     return sheet;
 }
 
-host::Document* MainWindow::RunSettingsDialog(const layout::SheetForm* prefill) {
-    std::optional<layout::SheetForm> made;
+host::Document* MainWindow::RunSettingsDialog(const settings::SheetForm* prefill) {
+    std::optional<settings::SheetForm> made;
     host::Document* sheet =
         ShowSettingsDialog(app_, this, [&made, prefill](SettingsDialog& dialog) {
             if (prefill) dialog.Prefill(*prefill);
@@ -1027,16 +1027,16 @@ bool MainWindow::ExportOmrTemplate() {
 
 bool MainWindow::WriteOmrTemplate(host::Document& doc, const QString& path,
                                   layout::OmrFormat format, int dpi) {
-    const std::optional<layout::SheetForm> made = FormOf(doc);
+    const std::optional<settings::SheetForm> made = FormOf(doc);
     if (!made && !StartsWithTable(doc)) {
         app_.ShowMessage("只有用答题卡设置生成的文档才能导出答题卡模板。");
         return false;
     }
     try {
         // An office program may have dropped the settings: read them off the grid.
-        const layout::SheetForm form = made ? *made : layout::InferSheetForm(doc);
-        const layout::OmrTemplate t =
-            layout::BuildOmrTemplate(doc, form, settings::LayoutCode(form.cmbPage).value_or(0));
+        const settings::ValidExam sheet =
+            made ? settings::ExamOfForm(*made) : settings::ExamOfGrid(doc);
+        const layout::OmrTemplate t = layout::BuildOmrTemplate(doc, sheet.exam, sheet.plan);
         layout::WriteOmrTemplate(t, path.toStdString(), format, dpi);
     } catch (const layout::OmrError& e) {
         // A sheet that does not match its settings is said as the template builder says it.

@@ -14,7 +14,7 @@
 #include "host/application.h"
 #include "host/connect.h"
 #include "layout/omr_template.h"
-#include "layout/sheet_form.h"
+#include "settings/sheet_form.h"
 
 class QAction;
 class QLabel;
@@ -81,7 +81,7 @@ class MainWindow : public QMainWindow {
     // was made from, or those its .docx carries); 设置 keeps opening with the defaults.
     host::Document* NewFromSheetSettings();
     // The settings a document was made from, if it has them.
-    std::optional<layout::SheetForm> FormOf(const host::Document& doc) const;
+    std::optional<settings::SheetForm> FormOf(const host::Document& doc) const;
 
     bool Print();
     // The pages as the printer will print them, in Qt's preview dialog.
@@ -145,7 +145,7 @@ class MainWindow : public QMainWindow {
                        const QString& suffix, QString* chosen = nullptr);
     // Shows the settings dialog, prefilled or with the defaults; a sheet it makes is
     // remembered with the form it was made from.
-    host::Document* RunSettingsDialog(const layout::SheetForm* prefill = nullptr);
+    host::Document* RunSettingsDialog(const settings::SheetForm* prefill = nullptr);
     // A tool that keeps an undo level when it changes the active document.
     host::Connect::ToolHandler Undoable(void (*tool)(host::Application&, bool&));
     void EnableTools();
@@ -165,7 +165,7 @@ class MainWindow : public QMainWindow {
     std::map<const host::CommandBarControl*, QAction*> actions_;
     // The settings each open sheet was made from: its scanner template needs the digit count
     // and the question list, which the dialog forgets when it closes.
-    std::map<const host::Document*, layout::SheetForm> sheetForms_;
+    std::map<const host::Document*, settings::SheetForm> sheetForms_;
     EditHistory history_;
     DeskState state_;
     FormatBar* formatBar_ = nullptr;

@@ -19,8 +19,8 @@ namespace varelo::desk {
 
 namespace {
 
-using layout::SectionKind;
-using layout::WrittenSection;
+using exam::SectionKind;
+using exam::WrittenSection;
 
 // Per kind: its name in the list, the captions of its own count and of its points, what a new
 // section of the kind starts from, and what the count's refusal says.

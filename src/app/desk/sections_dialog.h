@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "host/application.h"
-#include "layout/sheet_form.h"
+#include "settings/sheet_form.h"
 
 class QComboBox;
 class QLabel;
@@ -21,11 +21,11 @@ namespace varelo::desk {
 class SectionsDialog : public QDialog {
     Q_OBJECT
   public:
-    SectionsDialog(host::Application& app, std::vector<layout::WrittenSection> sections,
+    SectionsDialog(host::Application& app, std::vector<exam::WrittenSection> sections,
                    QWidget* parent = nullptr);
 
     // The list as it stands; the caller takes it when the dialog was accepted.
-    const std::vector<layout::WrittenSection>& Sections() const { return sections_; }
+    const std::vector<exam::WrittenSection>& Sections() const { return sections_; }
 
     void cmdAdd_Click();
     void cmdChange_Click();
@@ -41,13 +41,13 @@ class SectionsDialog : public QDialog {
   private:
     void Build();
     // The entry fields as a section, or nothing after saying what is wrong.
-    std::optional<layout::WrittenSection> EntrySection();
-    void ShowEntry(const layout::WrittenSection& s);
+    std::optional<exam::WrittenSection> EntrySection();
+    void ShowEntry(const exam::WrittenSection& s);
     void ShowList(int selected);
     int SelectedRow() const;
 
     host::Application& app_;
-    std::vector<layout::WrittenSection> sections_;
+    std::vector<exam::WrittenSection> sections_;
 
     QComboBox* cmbKind_;
     QLineEdit *txtName_, *txtItems_, *txtCount_, *txtPoints_;
@@ -58,6 +58,6 @@ class SectionsDialog : public QDialog {
 
 // One line telling what the list holds, for the settings dialog: "无", or
 // "填空题10题、解答题4题、作文600字".
-QString SectionsSummary(const std::vector<layout::WrittenSection>& sections);
+QString SectionsSummary(const std::vector<exam::WrittenSection>& sections);
 
 }  // namespace varelo::desk

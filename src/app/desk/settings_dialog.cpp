@@ -212,7 +212,7 @@ void SettingsDialog::WriteWidgets() {
                             : optOption0_)
         ->setChecked(true);
 
-    const layout::QuestionGrid& grid = form_.mfgQuestion;
+    const settings::QuestionGrid& grid = form_.mfgQuestion;
     QStringList headers;
     if (grid.Rows() > 0)
         for (const std::string& h : grid.GetRow(0)) headers << Q(h);
@@ -233,7 +233,7 @@ void SettingsDialog::WriteWidgets() {
     lblSections_->setToolTip(lblSections_->text());
 }
 
-void SettingsDialog::Prefill(const layout::SheetForm& form) {
+void SettingsDialog::Prefill(const settings::SheetForm& form) {
     const bool loaded = form_.loaded, visible = form_.visible;
     form_ = form;
     form_.loaded = loaded;

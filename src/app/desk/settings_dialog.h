@@ -4,7 +4,7 @@
 #include <functional>
 
 #include "host/application.h"
-#include "layout/sheet_form.h"
+#include "settings/sheet_form.h"
 
 class QCheckBox;
 class QComboBox;
@@ -25,9 +25,9 @@ class SettingsDialog : public QDialog {
     // Starts from the defaults with an empty question list (Form_Load).
     explicit SettingsDialog(host::Application& app, QWidget* parent = nullptr);
 
-    layout::SheetForm& Form() { return form_; }
+    settings::SheetForm& Form() { return form_; }
     // Shows the values and question list of a sheet made earlier instead of the defaults.
-    void Prefill(const layout::SheetForm& form);
+    void Prefill(const settings::SheetForm& form);
     // The sheet the OK button made, or nullptr.
     host::Document* Sheet() const { return sheet_; }
 
@@ -51,7 +51,7 @@ class SettingsDialog : public QDialog {
     void WriteWidgets();
 
     host::Application& app_;
-    layout::SheetForm form_;
+    settings::SheetForm form_;
     host::Document* sheet_ = nullptr;
 
     QLineEdit *txtTitle_, *txtVice_Title_, *txtName_, *txtExam_NO_;

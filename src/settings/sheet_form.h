@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
-namespace varelo::layout {
+#include "exam/exam.h"
+
+namespace varelo::settings {
 
 // The objective-question list: row 0 holds the headers, every further row one group
 // of six texts (number, name, item count, option count, option type, points).
@@ -33,21 +35,9 @@ class QuestionGrid {
     std::vector<Row> rows_;
 };
 
-// A written-answer section after the objective groups, in the order the list gives them.
-enum class SectionKind { Fill, Answer, Essay };  // "填空", "解答", "作文"
-
-struct WrittenSection {
-    SectionKind kind = SectionKind::Fill;
-    std::string name;   // heading text after the numeral, e.g. "填空题"
-    int items = 1;      // fill-in and answer sections; a composition is one item
-    int blanks = 1;     // fill-in: answer spaces per item
-    int rows = 1;       // answer: page-grid rows per item's box
-    int chars = 0;      // composition: at least this many squares
-    double points = 0;  // per blank (fill-in), per item (answer), in all (composition)
-};
-
-// The settings dialog's controls as the driver and the generators read them, and the
-// form-level state they share. Texts are UTF-8, exactly as typed.
+// The settings dialog's controls. OK turns their texts into an exam (exam_validation.h); the
+// entry fields, the group being typed, travel beside it into the sheet's settings part. Texts
+// are UTF-8, exactly as typed.
 struct SheetForm {
     std::string txtTitle = "中考试卷";
     std::string txtVice_Title = "英语";
@@ -65,15 +55,28 @@ struct SheetForm {
     int optOption = 0;  // 0 "字母", 1 "数字", 2 "判断"
 
     QuestionGrid mfgQuestion;
-    int selectedRow = -1;                  // the list row the user selected, -1 none
-    std::vector<WrittenSection> sections;  // laid out after the objective groups
+    int selectedRow = -1;                        // the list row the user selected, -1 none
+    std::vector<exam::WrittenSection> sections;  // laid out after the objective groups
 
     bool loaded = false;
     bool visible = false;
-
-    int16_t curRow = 0;     // grid row where the next objective group begins
-    int16_t curColumn = 0;  // the page column of curRow, counted from 0 in filling order
-    int16_t itemNo = 0;     // running item number
 };
 
-}  // namespace varelo::layout
+// The dialog's entry fields: the group last typed, kept in the sheet's settings part so that
+// the dialog reopened on a sheet shows it again.
+struct GroupEntry {
+    std::string name = "选择题";
+    std::string items = "30";
+    std::string points = "1";
+    bool fixedOptions = false;  // chkO_Count
+    std::string options = "4";
+    int labels = 0;  // the option button: 0 "字母", 1 "数字", 2 "判断"
+};
+
+GroupEntry EntryOf(const SheetForm& form);
+void SetEntry(SheetForm& form, const GroupEntry& entry);
+
+// The exam as the form's texts give it, before it is checked.
+exam::ExamDraft DraftOf(const SheetForm& form);
+
+}  // namespace varelo::settings
