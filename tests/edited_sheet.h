@@ -15,7 +15,8 @@ namespace varelo::fixture {
 // 21 rows x 13 columns a few rows below the top of page 2, in columns 3-15, which lie inside
 // the first page column of every layout.
 inline host::CellRect PageTwoBlock(int16_t code) {
-    const int firstRowOfPageTwo = layout::PageNumberBlock(code, 1).first + 2;
+    const int firstRowOfPageTwo =
+        layout::PageNumberBlock(static_cast<exam::Layout>(code), 1).first + 2;
     return {firstRowOfPageTwo + 4, 3, firstRowOfPageTwo + 24, 15};
 }
 

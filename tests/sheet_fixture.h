@@ -40,10 +40,11 @@ struct SheetFixture {
     // the page grid up to `last`. A code outside 1..6 runs them with the plan left empty.
     void Build(int16_t code, Upto last = kCandidateInfo) {
         Prepare(code);
-        if (last >= kPageGrid) layout::BuildPageGrid(*job, code);
-        if (last >= kTitleBlock) layout::BuildTitleBlock(*job, code);
-        if (last >= kCandidateInfo) layout::BuildCandidateInfo(*job, code);
-        if (last >= kObjectiveSection) layout::BuildObjectiveSection(*job, code);
+        const auto layout = static_cast<exam::Layout>(code);  // codes outside 1..6 too
+        if (last >= kPageGrid) layout::BuildPageGrid(*job, layout);
+        if (last >= kTitleBlock) layout::BuildTitleBlock(*job, layout);
+        if (last >= kCandidateInfo) layout::BuildCandidateInfo(*job, layout);
+        if (last >= kObjectiveSection) layout::BuildObjectiveSection(*job, layout);
     }
 
     // The job for the exam as it now stands, planned for the layout code.

@@ -169,7 +169,7 @@ TEST(CandidateInfo, BandPerLayoutAndDigitCount) {
             s.exam.digits = {n, std::to_string(n)};
             s.Build(b.code, SheetFixture::kTitleBlock);
             s.app.options = {host::kLineStyleNone, host::kLineWidth150pt, 0};
-            layout::BuildCandidateInfo(*s.job, b.code);
+            layout::BuildCandidateInfo(*s.job, static_cast<exam::Layout>(b.code));
             const host::Table& t = s.Grid();
             ExpectCandidateGrid(t, b, n);
             if (n == 12) {
@@ -180,7 +180,7 @@ TEST(CandidateInfo, BandPerLayoutAndDigitCount) {
             ExpectFields(t, b);
             ExpectFillAndNotes(t, b);
             EXPECT_EQ(s.job->curRow, b.curRow);
-            EXPECT_EQ(layout::ObjectiveStartRow(b.code), b.curRow);
+            EXPECT_EQ(layout::ObjectiveStartRow(static_cast<exam::Layout>(b.code)), b.curRow);
             EXPECT_EQ(s.app.options, host::BorderOptions{});
         }
 }
@@ -198,7 +198,7 @@ TEST(CandidateInfo, RefusedDigitCountOrUnknownLayoutWritesNothing) {
         const host::Table before = s.Grid();
         int thrown = 0;
         try {
-            layout::BuildCandidateInfo(*s.job, code);
+            layout::BuildCandidateInfo(*s.job, static_cast<exam::Layout>(code));
         } catch (const host::HostError& e) {
             thrown = e.Number();
         }

@@ -261,9 +261,9 @@ TEST_F(Driver, ObjectiveSectionMustFitBothPages) {
         EXPECT_TRUE(app.messages.empty());
         EXPECT_TRUE(GridHolds(*doc, std::to_string(c.largest)));
         EXPECT_FALSE(GridHolds(*doc, std::to_string(c.largest + 1)));
-        const int16_t code = exam::Code(*exam::ParseLayout(c.layout));
+        const exam::Layout paper = *exam::ParseLayout(c.layout);
         for (int page = 1; page <= 2; ++page) {
-            const auto [row, column] = layout::PageNumberBlock(code, page);
+            const auto [row, column] = layout::PageNumberBlock(paper, page);
             EXPECT_EQ(doc->Tables(1).At(row, column).Text(), std::to_string(page));
         }
 

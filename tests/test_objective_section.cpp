@@ -71,7 +71,7 @@ struct Sheet {
         job.curRow = static_cast<int16_t>(facts.startRow);
     }
     Table& Grid() { return doc.Tables(1); }
-    void Build() { BuildObjectiveSection(job, code); }
+    void Build() { BuildObjectiveSection(job, exam.layout); }
 };
 
 const char* const kNumerals[] = {"", "一", "二", "三"};

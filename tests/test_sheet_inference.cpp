@@ -95,7 +95,7 @@ TEST(SheetInference, AGridThatDoesNotTellIsRefusedWithTheReason) {
                 break;
             }
     host::Table& digits = digit.doc->Tables(1);
-    const host::CellRect area = layout::CandidateBubbleArea(5, 9);
+    const host::CellRect area = layout::CandidateBubbleArea(exam::Layout::A4One, 9);
     digits.At(area.top + 3, area.left).content = {host::Block()};
     heights.doc->Tables(1).Row(10).height += 40;
 

@@ -67,7 +67,7 @@ TEST(TitleBlock, HeadingStylesAreRedefinedAlsoForAnUnknownLayout) {
         SheetFixture s;
         s.Build(1, SheetFixture::kPageGrid);
         const host::Table before = s.Grid();
-        layout::BuildTitleBlock(*s.job, code);
+        layout::BuildTitleBlock(*s.job, static_cast<exam::Layout>(code));
         const host::Style& h1 = s.doc.GetStyle(host::StyleId::Heading1);
         const host::Style& h2 = s.doc.GetStyle(host::StyleId::Heading2);
         EXPECT_EQ(std::tuple(h1.font, h1.size, h1.bold), std::tuple(host::kFontHei, 20, true));

@@ -37,7 +37,7 @@ struct Sheet {
     }
     bool Make() { return (doc = settings::OKButton_Click(app, form)) != nullptr; }
     host::Table& Grid() { return doc->Tables(1); }
-    int16_t Code() const { return exam::Code(*exam::ParseLayout(form.cmbPage)); }
+    exam::Layout Layout() const { return *exam::ParseLayout(form.cmbPage); }
     settings::ValidExam Made() const { return settings::ExamOfForm(form); }
     layout::WrittenPlan Plan() const { return Made().plan.written; }
 };
@@ -70,8 +70,8 @@ std::vector<host::CellRect> CheckSheet(Sheet& sheet) {
     host::Table& grid = sheet.Grid();
     const layout::WrittenPlan plan = sheet.Plan();
     EXPECT_TRUE(plan.fits);
-    const int startRow = layout::ObjectiveStartRow(sheet.Code());
-    const auto columns = layout::ObjectivePageColumns(sheet.Code(), startRow);
+    const int startRow = layout::ObjectiveStartRow(sheet.Layout());
+    const auto columns = layout::ObjectivePageColumns(sheet.Layout(), startRow);
     const host::PageLayout pages = host::LayOutPages(*sheet.doc);
     host::Application quiet;
 
@@ -82,7 +82,7 @@ std::vector<host::CellRect> CheckSheet(Sheet& sheet) {
         shapes.push_back({std::stoi(g[2]), 4});
         objectiveItems += shapes.back().items;
     }
-    for (const auto& g : layout::PlanObjectiveSection(sheet.Code(), startRow, shapes).groups) {
+    for (const auto& g : layout::PlanObjectiveSection(sheet.Layout(), startRow, shapes).groups) {
         const auto& c = columns[static_cast<size_t>(g.pageColumn)];
         objective.push_back({g.headingRow, c.boxLeft, g.headingRow, c.boxRight});
         objective.insert(objective.end(), g.frames.begin(), g.frames.end());

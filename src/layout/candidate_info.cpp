@@ -159,7 +159,8 @@ void FillAndNotes(host::Application& app, host::Table& t, const CandidateBand& b
 
 }  // namespace
 
-void BuildCandidateInfo(SheetJob& job, int16_t layoutCode) {
+void BuildCandidateInfo(SheetJob& job, exam::Layout layout) {
+    const int16_t layoutCode = exam::Code(layout);
     const std::string notes = BuildNotesText();
     const int n = job.exam.digits.value;
     if (layoutCode < 1 || layoutCode > kLayoutCount) return;
@@ -182,11 +183,13 @@ void BuildCandidateInfo(SheetJob& job, int16_t layoutCode) {
     job.curRow = b.curRow;
 }
 
-int16_t ObjectiveStartRow(int16_t layoutCode) {
+int16_t ObjectiveStartRow(exam::Layout layout) {
+    const int16_t layoutCode = exam::Code(layout);
     return layoutCode >= 1 && layoutCode <= kLayoutCount ? kBands[layoutCode - 1].curRow : 0;
 }
 
-host::CellRect CandidateBubbleArea(int16_t layoutCode, int digits) {
+host::CellRect CandidateBubbleArea(exam::Layout layout, int digits) {
+    const int16_t layoutCode = exam::Code(layout);
     if (layoutCode < 1 || layoutCode > kLayoutCount || digits < 1 || digits > kMaxDigits)
         return {0, 0, 0, 0};
     const CandidateBand& b = kBands[layoutCode - 1];

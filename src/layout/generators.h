@@ -34,23 +34,23 @@ inline void PutText(host::Cell& cell, const host::CharFormat& format, const std:
 // Layout codes 1..6: "A3三栏", "A3双栏", "8开三栏", "8开双栏", "A4单栏", "B5单栏".
 inline constexpr int kLayoutCount = exam::kLayoutCount;
 
-void BuildPageGrid(SheetJob& job, int16_t layoutCode);
-void BuildTitleBlock(SheetJob& job, int16_t layoutCode);
-void BuildCandidateInfo(SheetJob& job, int16_t layoutCode);
-void BuildObjectiveSection(SheetJob& job, int16_t layoutCode);
+void BuildPageGrid(SheetJob& job, exam::Layout layout);
+void BuildTitleBlock(SheetJob& job, exam::Layout layout);
+void BuildCandidateInfo(SheetJob& job, exam::Layout layout);
+void BuildObjectiveSection(SheetJob& job, exam::Layout layout);
 // The form's written-answer sections after the objective section; refuses (before writing
 // anything) a list that does not fit.
-void BuildWrittenSections(SheetJob& job, int16_t layoutCode);
+void BuildWrittenSections(SheetJob& job, exam::Layout layout);
 
 // Per-layout figures the driver's fit check needs; 0 for a code outside 1..6.
-int GridRows(int16_t layoutCode);               // rows of the page grid
-int16_t ObjectiveStartRow(int16_t layoutCode);  // curRow after the candidate information
+int GridRows(exam::Layout layout);               // rows of the page grid
+int16_t ObjectiveStartRow(exam::Layout layout);  // curRow after the candidate information
 // Top-left slot (row, column) of the 2 x 3 page-number block of page 1 or 2; {0, 0} outside 1..6.
-std::pair<int, int> PageNumberBlock(int16_t layoutCode, int page);
+std::pair<int, int> PageNumberBlock(exam::Layout layout, int page);
 // The page grid's column widths in points for a text width in points; empty outside 1..6.
-std::vector<double> PageGridColumnWidths(int16_t layoutCode, double textWidth);
+std::vector<double> PageGridColumnWidths(exam::Layout layout, double textWidth);
 // The bubble area of the candidate-number grid for a digit count: the digit d of every column
 // stands in row top + d. Empty (all zero) outside codes 1..6 and digit counts 1..12.
-host::CellRect CandidateBubbleArea(int16_t layoutCode, int digits);
+host::CellRect CandidateBubbleArea(exam::Layout layout, int digits);
 
 }  // namespace varelo::layout

@@ -63,17 +63,18 @@ bool FullWidth(char32_t cp) {
 
 }  // namespace
 
-std::vector<PageColumn> ObjectivePageColumns(int16_t layoutCode, int startRow) {
+std::vector<PageColumn> ObjectivePageColumns(exam::Layout layout, int startRow) {
+    const int16_t layoutCode = exam::Code(layout);
     if (layoutCode < 1 || layoutCode > kLayoutCount) return {};
-    const ObjectiveLayout& layout = kLayouts[static_cast<size_t>(layoutCode - 1)];
+    const ObjectiveLayout& table = kLayouts[static_cast<size_t>(layoutCode - 1)];
     std::vector<PageColumn> out;
     for (int page = 1; page <= 2; ++page) {
-        const int top = page == 1 ? 1 : layout.page1Rows + 1;
-        const int bottom = page == 1 ? layout.page1Rows : GridRows(layoutCode);
+        const int top = page == 1 ? 1 : table.page1Rows + 1;
+        const int bottom = page == 1 ? table.page1Rows : GridRows(layout);
         // The page's last row holds corner marks in the mark columns: no option row beside them.
         int lastRow = bottom - 1;
-        const auto [numberRow, numberColumn] = PageNumberBlock(layoutCode, page);
-        for (const ColumnSpan& span : layout.columns) {
+        const auto [numberRow, numberColumn] = PageNumberBlock(layout, page);
+        for (const ColumnSpan& span : table.columns) {
             if (span.boxLeft == 0) continue;
             PageColumn c{page,
                          out.empty() ? startRow - 1 : top,
@@ -94,15 +95,16 @@ std::vector<PageColumn> ObjectivePageColumns(int16_t layoutCode, int startRow) {
     return out;
 }
 
-int ObjectiveMarkColumn(int16_t layoutCode) {
+int ObjectiveMarkColumn(exam::Layout layout) {
+    const int16_t layoutCode = exam::Code(layout);
     return layoutCode >= 1 && layoutCode <= kLayoutCount
                ? kLayouts[static_cast<size_t>(layoutCode - 1)].markColumn
                : 0;
 }
 
-ObjectivePlan PlanObjectiveSection(int16_t layoutCode, int startRow,
+ObjectivePlan PlanObjectiveSection(exam::Layout layout, int startRow,
                                    const std::vector<GroupShape>& groups) {
-    const std::vector<PageColumn> columns = ObjectivePageColumns(layoutCode, startRow);
+    const std::vector<PageColumn> columns = ObjectivePageColumns(layout, startRow);
     ObjectivePlan plan;
     plan.nextRow = startRow;
     if (columns.empty()) {

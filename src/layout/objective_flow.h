@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "exam/exam.h"
 #include "host/table.h"
 
 // Where the objective groups go: blocks flow down the page columns of page 1, then page 2,
@@ -28,10 +29,10 @@ struct PageColumn {
 
 // The page columns of a layout in the order the section fills them; empty outside 1..6.
 // The first starts at the row above startRow, where the first heading goes.
-std::vector<PageColumn> ObjectivePageColumns(int16_t layoutCode, int startRow);
+std::vector<PageColumn> ObjectivePageColumns(exam::Layout layout, int startRow);
 
 // The column beside every option row that holds its positioning mark; 0 outside 1..6.
-int ObjectiveMarkColumn(int16_t layoutCode);
+int ObjectiveMarkColumn(exam::Layout layout);
 
 // A group as far as the flow is concerned.
 struct GroupShape {
@@ -61,7 +62,7 @@ struct ObjectivePlan {
 };
 
 // Lays the groups out from startRow (the first group's number row) on.
-ObjectivePlan PlanObjectiveSection(int16_t layoutCode, int startRow,
+ObjectivePlan PlanObjectiveSection(exam::Layout layout, int startRow,
                                    const std::vector<GroupShape>& groups);
 
 // The width a heading needs: 10.5 pt for each full-width character, 5.25 pt for any other.

@@ -73,7 +73,7 @@ void CheckCellsAreFree(const host::Table& grid, const std::vector<PageColumn>& c
     }
 }
 
-void BuildGroup(SheetJob& job, int16_t layoutCode, const std::vector<PageColumn>& columns,
+void BuildGroup(SheetJob& job, exam::Layout layout, const std::vector<PageColumn>& columns,
                 const GroupPlacement& placed, const exam::ObjectiveGroup& group) {
     host::Table& grid = job.doc.Tables(1);
     const int itemCount = group.items.value;
@@ -90,7 +90,7 @@ void BuildGroup(SheetJob& job, int16_t layoutCode, const std::vector<PageColumn>
                      host::ResolveColumnWidths(grid, job.doc.pageSetup.TextWidth()))
             .value_or(host::CellRect{placed.headingRow, first.headingColumn, placed.headingRow,
                                      first.headingColumn + kHeadingCells - 1});
-    const int markColumn = ObjectiveMarkColumn(layoutCode);
+    const int markColumn = ObjectiveMarkColumn(layout);
     CheckCellsAreFree(grid, columns, placed, headingCells, markColumn, optionCount);
 
     grid.Merge(headingCells);
@@ -173,8 +173,8 @@ void FrameObjectiveGroup(SheetJob& job, const host::CellRect& box, int markColum
     host::BorderPass(job.app, grid, box, host::BorderSet::Outline());
 }
 
-void BuildObjectiveSection(SheetJob& job, int16_t layoutCode) {
-    const std::vector<PageColumn> columns = ObjectivePageColumns(layoutCode, job.curRow);
+void BuildObjectiveSection(SheetJob& job, exam::Layout layout) {
+    const std::vector<PageColumn> columns = ObjectivePageColumns(layout, job.curRow);
     if (columns.empty()) InvalidArgument();
     if (job.curRow < 2 || job.curRow > job.doc.Tables(1).Rows()) PastTheGrid();
     job.curColumn = 0;
@@ -183,7 +183,7 @@ void BuildObjectiveSection(SheetJob& job, int16_t layoutCode) {
     if (job.curRow != job.plan.objectiveStartRow || plan.groups.size() != job.exam.groups.size())
         InvalidArgument();
     for (size_t g = 0; g < job.exam.groups.size(); ++g)
-        BuildGroup(job, layoutCode, columns, plan.groups[g], job.exam.groups[g]);
+        BuildGroup(job, layout, columns, plan.groups[g], job.exam.groups[g]);
 }
 
 }  // namespace varelo::layout

@@ -166,9 +166,9 @@ void ReadMarks(const host::Document& doc, const host::PlacedTable& pt, OmrTempla
 }
 
 void ReadCandidateField(const host::Document& doc, const host::PlacedTable& pt,
-                        const exam::Exam& exam, int16_t code, OmrTemplate& out) {
+                        const exam::Exam& exam, OmrTemplate& out) {
     const int digits = exam.digits.value;
-    const host::CellRect area = CandidateBubbleArea(code, digits);
+    const host::CellRect area = CandidateBubbleArea(exam.layout, digits);
     if (area.top == 0)
         throw OmrError("the digit count " + std::to_string(digits) +
                        " has no candidate-number grid");
@@ -190,13 +190,14 @@ void ReadCandidateField(const host::Document& doc, const host::PlacedTable& pt,
 
 // Follows the objective section's flow: the plan the generator laid the groups out by.
 void ReadItems(const host::PlacedTable& pt, const host::Document& doc, const exam::Exam& exam,
-               const SheetPlan& sheet, int16_t code, OmrTemplate& out) {
+               const SheetPlan& sheet, OmrTemplate& out) {
     const host::Table& t = *pt.table;
     const std::vector<exam::ObjectiveGroup>& groups = exam.groups;
     const ObjectivePlan& plan = sheet.objective;
     if (!plan.fits || plan.groups.size() != groups.size())
         throw OmrError("the question list does not fit on the sheet");
-    const std::vector<PageColumn> columns = ObjectivePageColumns(code, sheet.objectiveStartRow);
+    const std::vector<PageColumn> columns =
+        ObjectivePageColumns(exam.layout, sheet.objectiveStartRow);
     const auto cellIsEmpty = [&](int row, int column) {
         return row > t.Rows() || column > t.Columns() || t.At(row, column).Empty();
     };
@@ -481,9 +482,8 @@ void WriteAtomically(const std::string& path, const std::string& text) {
 
 OmrTemplate BuildOmrTemplate(const host::Document& doc, const host::PageLayout& pages,
                              const exam::Exam& exam, const SheetPlan& plan) {
-    const int16_t layoutCode = exam::Code(exam.layout);
     const host::PlacedTable* grid = pages.FirstTable();
-    if (!grid || grid->table->Rows() != GridRows(layoutCode))
+    if (!grid || grid->table->Rows() != GridRows(exam.layout))
         throw OmrError("the sheet has no page grid of its layout " +
                        std::string(exam::LayoutName(exam.layout)));
 
@@ -494,10 +494,10 @@ OmrTemplate BuildOmrTemplate(const host::Document& doc, const host::PageLayout& 
     for (int i = 0; i < pages.pageCount; ++i)
         out.pages.push_back(
             {pages.pageWidth * kMillimetresPerPoint, pages.pageHeight * kMillimetresPerPoint, {}});
-    CheckGridPages(pages, layoutCode);
+    CheckGridPages(pages, exam.layout);
     ReadMarks(doc, *grid, out);
-    ReadCandidateField(doc, *grid, exam, layoutCode, out);
-    ReadItems(*grid, doc, exam, plan, layoutCode, out);
+    ReadCandidateField(doc, *grid, exam, out);
+    ReadItems(*grid, doc, exam, plan, out);
     ReadRegions(*grid, exam, plan, out);
     return out;
 }

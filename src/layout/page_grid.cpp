@@ -140,7 +140,8 @@ void WritePageNumbers(host::Application& app, host::Table& t, const PageGrid& g)
 
 }  // namespace
 
-void BuildPageGrid(SheetJob& job, int16_t layoutCode) {
+void BuildPageGrid(SheetJob& job, exam::Layout layout) {
+    const int16_t layoutCode = exam::Code(layout);
     if (const PageGrid* g = GridFor(layoutCode)) {
         WritePageNumbers(job.app, MakeGrid(job.doc, *g), *g);
     }
@@ -149,12 +150,14 @@ void BuildPageGrid(SheetJob& job, int16_t layoutCode) {
                                  host::CentimetersToPoints(kRowHeightCm));
 }
 
-int GridRows(int16_t layoutCode) {
+int GridRows(exam::Layout layout) {
+    const int16_t layoutCode = exam::Code(layout);
     const PageGrid* g = GridFor(layoutCode);
     return g ? g->rows : 0;
 }
 
-std::vector<double> PageGridColumnWidths(int16_t layoutCode, double textWidth) {
+std::vector<double> PageGridColumnWidths(exam::Layout layout, double textWidth) {
+    const int16_t layoutCode = exam::Code(layout);
     const PageGrid* g = GridFor(layoutCode);
     if (!g) return {};
     host::Table row(1, g->columns);  // one row resolves the widths as the whole grid does
@@ -162,7 +165,8 @@ std::vector<double> PageGridColumnWidths(int16_t layoutCode, double textWidth) {
     return host::ResolveColumnWidths(row, textWidth);
 }
 
-std::pair<int, int> PageNumberBlock(int16_t layoutCode, int page) {
+std::pair<int, int> PageNumberBlock(exam::Layout layout, int page) {
+    const int16_t layoutCode = exam::Code(layout);
     const PageGrid* g = GridFor(layoutCode);
     if (!g || page < 1 || page > 2) return {0, 0};
     const Corner& at = g->pageNumbers[static_cast<size_t>(page - 1)];

@@ -72,10 +72,10 @@ bool DigitColumn(const host::Table& t, const host::CellRect& area, int c) {
 }
 
 // The digit count whose bubble columns are all there, with none beside them.
-int ReadDigits(const host::Table& t, int16_t code) {
+int ReadDigits(const host::Table& t, exam::Layout layout) {
     std::optional<int> found;
     for (int d = 1; d <= kMaxDigits; ++d) {
-        const host::CellRect area = CandidateBubbleArea(code, d);
+        const host::CellRect area = CandidateBubbleArea(layout, d);
         // A column beside them that begins with the digit 0 is one of them, damaged or not.
         if (area.top == 0 || CellText(t, area.top, area.left - 1) == "0") continue;
         bool all = true;
@@ -143,9 +143,9 @@ struct FoundGroup {
 
 // The objective groups, heading by heading along the flow, each placed where the plan of the
 // groups before it says it would stand.
-std::vector<exam::ObjectiveGroup> ReadGroups(const host::Table& t, int16_t code) {
-    const int startRow = ObjectiveStartRow(code);
-    const std::vector<PageColumn> columns = ObjectivePageColumns(code, startRow);
+std::vector<exam::ObjectiveGroup> ReadGroups(const host::Table& t, exam::Layout layout) {
+    const int startRow = ObjectiveStartRow(layout);
+    const std::vector<PageColumn> columns = ObjectivePageColumns(layout, startRow);
     std::vector<FoundGroup> found;
     std::vector<GroupShape> shapes;
     size_t ci = 0;
@@ -157,7 +157,7 @@ std::vector<exam::ObjectiveGroup> ReadGroups(const host::Table& t, int16_t code)
         return std::nullopt;
     };
     const auto planFor = [&](const std::vector<GroupShape>& s) {
-        return PlanObjectiveSection(code, startRow, s);
+        return PlanObjectiveSection(layout, startRow, s);
     };
     for (;;) {
         // The next heading along the flow.
@@ -255,15 +255,16 @@ std::vector<exam::ObjectiveGroup> ReadGroups(const host::Table& t, int16_t code)
     return groups;
 }
 
-exam::Exam InferForCode(const host::Document& doc, const host::PageLayout& pages, int16_t code) {
+exam::Exam InferForLayout(const host::Document& doc, const host::PageLayout& pages,
+                          exam::Layout layout) {
     const host::Table& t = *pages.FirstTable()->table;
     exam::Exam exam;
-    exam.layout = static_cast<exam::Layout>(code);
+    exam.layout = layout;
     ReadTitle(t, exam);
-    const int digits = ReadDigits(t, code);
+    const int digits = ReadDigits(t, layout);
     exam.digits = {digits, std::to_string(digits)};
-    exam.groups = ReadGroups(t, code);
-    CheckGridPages(pages, code);
+    exam.groups = ReadGroups(t, layout);
+    CheckGridPages(pages, layout);
     // The exam holds when the template built from it finds every cell it names.
     BuildOmrTemplate(doc, pages, exam, PlanSheet(exam, doc.pageSetup.TextWidth()));
     return exam;
@@ -277,17 +278,17 @@ exam::Exam InferExam(const host::Document& doc) {
     if (!grid) CannotTell("it has no page grid");
     std::vector<exam::Exam> forms;
     std::string why;
-    for (int16_t code = 1; code <= kLayoutCount; ++code) {
-        if (grid->table->Rows() != GridRows(code) ||
-            static_cast<int>(PageGridColumnWidths(code, doc.pageSetup.TextWidth()).size()) !=
+    for (const exam::Layout layout : exam::kLayouts) {
+        if (grid->table->Rows() != GridRows(layout) ||
+            static_cast<int>(PageGridColumnWidths(layout, doc.pageSetup.TextWidth()).size()) !=
                 grid->table->Columns())
             continue;
         // A layout whose candidate field is not there is no more than a weak reason.
         bool candidateField = false;
         try {
-            ReadDigits(*grid->table, code);
+            ReadDigits(*grid->table, layout);
             candidateField = true;
-            forms.push_back(InferForCode(doc, pages, code));
+            forms.push_back(InferForLayout(doc, pages, layout));
         } catch (const OmrError& e) {
             if (why.empty() || candidateField) why = e.what();
         }
@@ -298,10 +299,10 @@ exam::Exam InferExam(const host::Document& doc) {
     CannotTell("its table is the page grid of no paper layout");
 }
 
-void CheckGridPages(const host::PageLayout& pages, int16_t layoutCode) {
+void CheckGridPages(const host::PageLayout& pages, exam::Layout layout) {
     const host::PlacedTable* grid = pages.FirstTable();
     int secondPage = 0;
-    for (const PageColumn& c : ObjectivePageColumns(layoutCode, ObjectiveStartRow(layoutCode)))
+    for (const PageColumn& c : ObjectivePageColumns(layout, ObjectiveStartRow(layout)))
         if (c.page == 2) {
             secondPage = c.firstRow;
             break;

@@ -22,6 +22,6 @@ exam::Exam InferExam(const host::Document& doc);
 // Refuses (OmrError) a page grid that no longer lies on the pages as the layout prints it:
 // two pages, the second beginning at the layout's first row of page 2. An office program that
 // changed row heights moves every bubble below the change, which the cells alone do not show.
-void CheckGridPages(const host::PageLayout& pages, int16_t layoutCode);
+void CheckGridPages(const host::PageLayout& pages, exam::Layout layout);
 
 }  // namespace varelo::layout

@@ -13,11 +13,10 @@ std::vector<GroupShape> GroupShapes(const exam::Exam& exam) {
 
 SheetPlan PlanObjectiveGroups(const exam::Exam& exam, double textWidth) {
     SheetPlan plan;
-    const int16_t code = exam::Code(exam.layout);
-    plan.columnWidths = PageGridColumnWidths(code, textWidth);
-    plan.objectiveStartRow = ObjectiveStartRow(code);
+    plan.columnWidths = PageGridColumnWidths(exam.layout, textWidth);
+    plan.objectiveStartRow = ObjectiveStartRow(exam.layout);
     const std::vector<GroupShape> shapes = GroupShapes(exam);
-    plan.objective = PlanObjectiveSection(code, plan.objectiveStartRow, shapes);
+    plan.objective = PlanObjectiveSection(exam.layout, plan.objectiveStartRow, shapes);
     // Without groups the sections start where the first group would stand.
     plan.writtenStart = {0, plan.objectiveStartRow, 1};
     if (!shapes.empty()) {
@@ -29,8 +28,8 @@ SheetPlan PlanObjectiveGroups(const exam::Exam& exam, double textWidth) {
 }
 
 void PlanSections(const exam::Exam& exam, SheetPlan& plan) {
-    plan.written = PlanWrittenSections(exam::Code(exam.layout), plan.objectiveStartRow,
-                                       plan.writtenStart, exam.sections, plan.columnWidths);
+    plan.written = PlanWrittenSections(exam.layout, plan.objectiveStartRow, plan.writtenStart,
+                                       exam.sections, plan.columnWidths);
 }
 
 SheetPlan PlanSheet(const exam::Exam& exam, double textWidth) {

@@ -39,7 +39,8 @@ void DefineHeading(host::Style& s, const char* font, double size, bool bold) {
 
 }  // namespace
 
-void BuildTitleBlock(SheetJob& job, int16_t layoutCode) {
+void BuildTitleBlock(SheetJob& job, exam::Layout layout) {
+    const int16_t layoutCode = exam::Code(layout);
     host::Document& doc = job.doc;
     DefineHeading(doc.GetStyle(host::StyleId::Heading1), host::kFontHei, 20, true);
     DefineHeading(doc.GetStyle(host::StyleId::Heading2), host::kFontSong, 17, false);

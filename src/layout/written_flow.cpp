@@ -95,11 +95,11 @@ int CompositionBlockRows(int squareRows) {
     return static_cast<int>(std::ceil(height / host::CentimetersToPoints(kGridRowCm) - 1e-9));
 }
 
-WrittenPlan PlanWrittenSections(int16_t layoutCode, int startRow, const WrittenStart& start,
+WrittenPlan PlanWrittenSections(exam::Layout layout, int startRow, const WrittenStart& start,
                                 const std::vector<exam::WrittenSection>& sections,
                                 const std::vector<double>& columnWidths) {
     WrittenPlan plan;
-    std::vector<PageColumn> columns = ObjectivePageColumns(layoutCode, startRow);
+    std::vector<PageColumn> columns = ObjectivePageColumns(layout, startRow);
     if (columns.empty() || start.pageColumn < 0 ||
         start.pageColumn >= static_cast<int>(columns.size())) {
         plan.fits = sections.empty();

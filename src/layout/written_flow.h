@@ -66,7 +66,7 @@ struct WrittenStart {
 // The layout's page columns (startRow: the objective section's first number row, whose row
 // above is the first column's top), the page grid's resolved column widths in points (column 1
 // first) for the squares per row of a composition.
-WrittenPlan PlanWrittenSections(int16_t layoutCode, int startRow, const WrittenStart& start,
+WrittenPlan PlanWrittenSections(exam::Layout layout, int startRow, const WrittenStart& start,
                                 const std::vector<exam::WrittenSection>& sections,
                                 const std::vector<double>& columnWidths);
 

@@ -140,12 +140,11 @@ host::CellRect AnswerLabelCells(const WrittenItem& box, const std::string& label
     return cells;
 }
 
-void BuildWrittenSections(SheetJob& job, int16_t layoutCode) {
+void BuildWrittenSections(SheetJob& job, exam::Layout layout) {
     host::Table& grid = job.doc.Tables(1);
     const std::vector<double>& widths = job.plan.columnWidths;
     const WrittenPlan& plan = job.plan.written;
-    const std::vector<PageColumn> columns =
-        ObjectivePageColumns(layoutCode, ObjectiveStartRow(layoutCode));
+    const std::vector<PageColumn> columns = ObjectivePageColumns(layout, ObjectiveStartRow(layout));
     if (!plan.fits)
         throw host::HostError(host::kErrInvalidArgument, "Invalid procedure call or argument");
 

@@ -15,9 +15,10 @@ namespace {
 constexpr exam::Layout kEightKaiThreeColumns = exam::Layout::EightKaiThree;
 
 // A failing generator leaves what it wrote so far; the sheet goes on with the next one.
-void Run(void (*generator)(layout::SheetJob&, int16_t), layout::SheetJob& job, int16_t code) {
+void Run(void (*generator)(layout::SheetJob&, exam::Layout), layout::SheetJob& job,
+         exam::Layout layout) {
     try {
-        generator(job, code);  // a fresh copy of the code for every call
+        generator(job, layout);  // a fresh copy of the layout for every call
     } catch (const host::HostError&) {
     }
 }
@@ -37,15 +38,14 @@ host::Document& MakeSheet(host::Application& app, const ValidExam& valid, const 
 
     layout::SheetJob job{app, doc, exam, valid.plan};
     job.itemNo = 0;
-    const int16_t code = exam::Code(exam.layout);
     const bool yields = exam.layout == kEightKaiThreeColumns;
     for (auto* generator :
          {&layout::BuildPageGrid, &layout::BuildTitleBlock, &layout::BuildCandidateInfo}) {
-        Run(generator, job, code);
+        Run(generator, job, exam.layout);
         if (yields) app.DoEvents();
     }
-    if (!exam.groups.empty()) Run(&layout::BuildObjectiveSection, job, code);
-    if (!exam.sections.empty()) Run(&layout::BuildWrittenSections, job, code);
+    if (!exam.groups.empty()) Run(&layout::BuildObjectiveSection, job, exam.layout);
+    if (!exam.sections.empty()) Run(&layout::BuildWrittenSections, job, exam.layout);
     // The sheet carries what it was made from, so it can be reopened with its settings.
     AttachSheetSettings(doc, exam, entry);
 

@@ -27,9 +27,10 @@ std::variant<exam::ObjectiveGroup, std::string> TypedGroup(const exam::GroupDraf
     // The heading prints points x items; a total past what a number can hold would print as
     // nonsense, so such points are refused rather than written.
     const double points = host::LeadingValue(g.points);
-    if (!std::isfinite(points * host::LeadingValue(g.items))) return "客观题小题分值太大，无法计算总分";
-    return exam::ObjectiveGroup{g.number,        g.name, {*items, g.items}, {*options, g.options},
-                                labels,          {points, g.points}};
+    if (!std::isfinite(points * host::LeadingValue(g.items)))
+        return "客观题小题分值太大，无法计算总分";
+    return exam::ObjectiveGroup{
+        g.number, g.name, {*items, g.items}, {*options, g.options}, labels, {points, g.points}};
 }
 
 // Counts of a written section that a sheet can print: whole numbers a 16-bit count holds.
@@ -54,7 +55,7 @@ std::optional<std::string> RefuseSectionValues(const exam::WrittenSection& s) {
 bool HeadingFits(const exam::Exam& e, const layout::SheetPlan& plan, int pageColumn, int row,
                  const std::string& heading) {
     const std::vector<layout::PageColumn> columns =
-        layout::ObjectivePageColumns(exam::Code(e.layout), plan.objectiveStartRow);
+        layout::ObjectivePageColumns(e.layout, plan.objectiveStartRow);
     return layout::HeadingCells(columns[static_cast<size_t>(pageColumn)], row,
                                 layout::HeadingWidth(heading), plan.columnWidths)
         .has_value();

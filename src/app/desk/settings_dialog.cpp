@@ -92,8 +92,8 @@ void SettingsDialog::Build() {
     cmbPage_ = Make<QComboBox>(paper, "cmbPage", Tw(120, 240, 1575, 315));
     cmbPage_->setEditable(true);
     cmbPage_->setInsertPolicy(QComboBox::NoInsert);
-    for (const char* name : {"A3三栏", "A3双栏", "8开三栏", "8开双栏", "A4单栏", "B5单栏"})
-        cmbPage_->addItem(QString::fromUtf8(name));
+    for (const exam::Layout layout : exam::kLayouts)
+        cmbPage_->addItem(QString::fromUtf8(exam::LayoutName(layout)));
 
     QGroupBox* digits = Frame(this, "准考证号位数：", Tw(5880, 720, 1815, 615));
     txtExam_NO_ = Make<QLineEdit>(digits, "txtExam_NO", Tw(120, 240, 975, 270));
