@@ -9,16 +9,16 @@
 #include <string_view>
 #include <vector>
 
-#include "host/application.h"
-#include "host/docx/package_reader.h"
-#include "host/docx/parts.h"
-#include "host/docx/reader.h"
-#include "host/docx/writer.h"
-#include "host/docx/xml.h"
-#include "host/local_time_zone.h"
-#include "settings/driver.h"
-#include "settings/form_handlers.h"
-#include "settings/sheet_form.h"
+#include "app/desk/addin/form_handlers.h"
+#include "app/desk/addin/sheet_form.h"
+#include "base/local_time_zone.h"
+#include "compose/driver.h"
+#include "doc/application.h"
+#include "docx/package_reader.h"
+#include "docx/parts.h"
+#include "docx/reader.h"
+#include "docx/writer.h"
+#include "docx/xml.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <string>
 
-#include "host/document.h"
+#include "doc/document.h"
 #include "render/export.h"
 #include "render/gui_app.h"
 #include "render/page_renderer.h"

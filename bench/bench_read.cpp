@@ -13,9 +13,9 @@
 #include <random>
 #include <string>
 
-#include "read/scan_reading.h"
 #include "read/scan_simulator.h"
-#include "read/scan_source.h"
+#include "scan/scan_reading.h"
+#include "scan/scan_source.h"
 
 namespace {
 

@@ -12,13 +12,13 @@
 #include <memory>
 #include <stdexcept>
 
-#include "host/application.h"
+#include "app/desk/addin/form_handlers.h"
+#include "app/desk/addin/sheet_form.h"
+#include "compose/driver.h"
+#include "doc/application.h"
 #include "render/export.h"
 #include "render/gui_app.h"
 #include "render/page_renderer.h"
-#include "settings/driver.h"
-#include "settings/form_handlers.h"
-#include "settings/sheet_form.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 #include <stdexcept>
 #include <string>
 
-#include "host/application.h"
-#include "host/docx/writer.h"
-#include "settings/driver.h"
-#include "settings/form_handlers.h"
-#include "settings/sheet_form.h"
+#include "app/desk/addin/form_handlers.h"
+#include "app/desk/addin/sheet_form.h"
+#include "compose/driver.h"
+#include "doc/application.h"
+#include "docx/writer.h"
 
 namespace {
 

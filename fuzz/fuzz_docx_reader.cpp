@@ -15,10 +15,10 @@
 #include <string>
 #include <string_view>
 
-#include "host/document.h"
-#include "host/docx/reader.h"
-#include "host/docx/writer.h"
-#include "host/table.h"
+#include "doc/document.h"
+#include "doc/table.h"
+#include "docx/reader.h"
+#include "docx/writer.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <string_view>
 
-#include "host/application.h"
-#include "host/numbers.h"
-#include "layout/chinese_numeral.h"
+#include "base/numbers.h"
+#include "compose/chinese_numeral.h"
+#include "doc/application.h"
 
 namespace {
 

@@ -19,13 +19,13 @@
 #include <string_view>
 #include <vector>
 
-#include "read/answer_key.h"
-#include "read/read_error.h"
-#include "read/scan_pictures.h"
-#include "read/scan_reading.h"
-#include "read/scan_source.h"
-#include "read/sheet_results.h"
-#include "read/template_file.h"
+#include "base/read_error.h"
+#include "omr/template_file.h"
+#include "scan/scan_pictures.h"
+#include "scan/scan_reading.h"
+#include "scan/scan_source.h"
+#include "scan/sheet_results.h"
+#include "scores/answer_key.h"
 
 namespace {
 

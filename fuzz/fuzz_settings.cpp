@@ -12,13 +12,13 @@
 #include <variant>
 #include <vector>
 
-#include "host/application.h"
-#include "host/docx/writer.h"
-#include "host/numbers.h"
-#include "layout/omr_template.h"
-#include "settings/driver.h"
-#include "settings/form_handlers.h"
-#include "settings/sheet_form.h"
+#include "app/desk/addin/form_handlers.h"
+#include "app/desk/addin/sheet_form.h"
+#include "base/numbers.h"
+#include "compose/driver.h"
+#include "compose/template_reading.h"
+#include "doc/application.h"
+#include "docx/writer.h"
 
 namespace {
 

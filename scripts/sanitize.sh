@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the core (host, settings, layout, tools, CLI) with clang under AddressSanitizer and
-# UndefinedBehaviorSanitizer in build-asan/ and runs the unit tests there. Any sanitizer
+# Builds the core (base, exam, doc, docx, omr, compose, edit, the add-in, the CLI) with clang
+# under AddressSanitizer and UndefinedBehaviorSanitizer in build-asan/ and runs the unit tests there. Any sanitizer
 # report fails the run. The Qt renderer and desktop are left out (VARELO_GUI=OFF): Qt's own
 # libraries are not instrumented, and the normal build (scripts/test.sh) exercises them.
 #   scripts/sanitize.sh             setup + build + ctest -L unit

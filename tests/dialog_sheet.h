@@ -9,15 +9,15 @@
 #include <string>
 #include <vector>
 
-#include "host/application.h"
-#include "host/document.h"
-#include "host/table.h"
-#include "layout/omr_template.h"
-#include "settings/driver.h"
-#include "settings/form_handlers.h"
-#include "settings/page_setup.h"
-#include "settings/sheet_exam.h"
-#include "settings/sheet_form.h"
+#include "app/desk/addin/form_handlers.h"
+#include "app/desk/addin/sheet_form.h"
+#include "compose/driver.h"
+#include "compose/page_setup.h"
+#include "compose/sheet_exam.h"
+#include "compose/template_reading.h"
+#include "doc/application.h"
+#include "doc/document.h"
+#include "doc/table.h"
 
 namespace varelo::fixture {
 
@@ -94,7 +94,7 @@ struct DialogSheet {
     host::Table& Grid() { return doc->Tables(1); }
     // The scanner template from the sheet's form, for its own layout or for the layout `code`.
     layout::OmrTemplate Template(int16_t code = 0) const {
-        settings::ValidExam made = settings::ExamOfForm(form);
+        settings::ValidExam made = settings::ExamOfSettings(settings::DraftOf(form));
         if (code != 0 && code != Code()) {
             made.exam.layout = static_cast<exam::Layout>(code);
             made.plan = layout::PlanSheet(made.exam, settings::TextWidth(made.exam.layout));

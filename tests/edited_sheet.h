@@ -6,9 +6,9 @@
 
 #include <cstdint>
 
+#include "compose/generators.h"
 #include "dialog_sheet.h"
-#include "layout/generators.h"
-#include "tools/tools.h"
+#include "edit/tools.h"
 
 namespace varelo::fixture {
 

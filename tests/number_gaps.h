@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "host/page_layout.h"
-#include "host/table.h"
+#include "doc/page_layout.h"
+#include "doc/table.h"
 
 namespace varelo::testing {
 

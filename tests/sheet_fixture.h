@@ -3,13 +3,13 @@
 #include <cstdint>
 #include <memory>
 
+#include "compose/generators.h"
+#include "compose/page_setup.h"
+#include "compose/sheet_plan.h"
+#include "doc/application.h"
+#include "doc/document.h"
+#include "doc/table.h"
 #include "exam/exam.h"
-#include "host/application.h"
-#include "host/document.h"
-#include "host/table.h"
-#include "layout/generators.h"
-#include "layout/sheet_plan.h"
-#include "settings/page_setup.h"
 
 namespace varelo::fixture {
 

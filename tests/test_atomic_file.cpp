@@ -14,10 +14,10 @@
 #include <thread>
 #include <vector>
 
-#include "host/atomic_file.h"
-#include "host/docx/writer.h"
-#include "host/registration.h"
-#include "layout/omr_template.h"
+#include "app/desk/addin/registration.h"
+#include "base/atomic_file.h"
+#include "docx/writer.h"
+#include "omr/omr_template.h"
 #include "temp_dir.h"
 
 namespace fs = std::filesystem;

@@ -4,8 +4,8 @@
 #include <tuple>
 #include <vector>
 
-#include "host/errors.h"
-#include "layout/notes_text.h"
+#include "compose/notes_text.h"
+#include "doc/errors.h"
 #include "sheet_fixture.h"
 
 using namespace varelo;

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "host/application.h"
-#include "layout/chinese_numeral.h"
+#include "compose/chinese_numeral.h"
+#include "doc/application.h"
 
 using varelo::host::Application;
 using varelo::layout::ToChineseNumeral;

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "base/printable.h"
 #include "batch.h"
 #include "cli_run.h"
-#include "host/printable.h"
 #include "options.h"
 #include "temp_dir.h"
 

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "host/application.h"
-#include "host/geometry.h"
-#include "host/units.h"
-#include "tools/tools.h"
+#include "base/units.h"
+#include "doc/application.h"
+#include "doc/geometry.h"
+#include "edit/tools.h"
 
 using namespace varelo::host;
 using namespace varelo::tools;

@@ -4,8 +4,8 @@
 #include <fstream>
 #include <memory>
 
+#include "app/desk/addin/connect.h"
 #include "dialog_sheet.h"
-#include "host/connect.h"
 
 using namespace varelo;
 using host::Application;

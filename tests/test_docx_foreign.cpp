@@ -11,12 +11,12 @@
 #include <utility>
 #include <vector>
 
+#include "docx/reader.h"
+#include "docx/sliver_columns.h"
+#include "docx/writer.h"
+#include "docx/xml.h"
+#include "docx/zip.h"
 #include "docx_test_util.h"
-#include "host/docx/reader.h"
-#include "host/docx/sliver_columns.h"
-#include "host/docx/writer.h"
-#include "host/docx/xml.h"
-#include "host/docx/zip.h"
 
 using namespace varelo::host;
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "host/docx/package_reader.h"
-#include "host/docx/reader.h"
-#include "host/docx/xml.h"
+#include "docx/package_reader.h"
+#include "docx/reader.h"
+#include "docx/xml.h"
 
 using namespace varelo::host;
 

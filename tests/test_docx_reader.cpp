@@ -7,18 +7,18 @@
 #include <map>
 #include <string>
 
+#include "base/units.h"
 #include "dialog_sheet.h"
+#include "doc/application.h"
+#include "doc/border_pass.h"
+#include "docx/parts.h"
+#include "docx/read_body.h"
+#include "docx/reader.h"
+#include "docx/style_sheet.h"
+#include "docx/writer.h"
+#include "docx/xml.h"
+#include "docx/zip.h"
 #include "docx_test_util.h"
-#include "host/application.h"
-#include "host/border_pass.h"
-#include "host/docx/parts.h"
-#include "host/docx/read_body.h"
-#include "host/docx/reader.h"
-#include "host/docx/style_sheet.h"
-#include "host/docx/writer.h"
-#include "host/docx/xml.h"
-#include "host/docx/zip.h"
-#include "host/units.h"
 
 namespace fs = std::filesystem;
 using namespace varelo::host;

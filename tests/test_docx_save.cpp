@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "doc/table.h"
+#include "docx/writer.h"
 #include "docx_test_util.h"
-#include "host/docx/writer.h"
-#include "host/table.h"
 #include "temp_dir.h"
 
 namespace fs = std::filesystem;

@@ -10,15 +10,15 @@
 #include <string>
 #include <vector>
 
+#include "base/units.h"
 #include "dialog_sheet.h"
+#include "doc/application.h"
+#include "doc/block_hx_font.h"
+#include "doc/border_pass.h"
+#include "docx/reader.h"
+#include "docx/writer.h"
 #include "docx_grid.h"
 #include "docx_test_util.h"
-#include "host/application.h"
-#include "host/block_hx_font.h"
-#include "host/border_pass.h"
-#include "host/docx/reader.h"
-#include "host/docx/writer.h"
-#include "host/units.h"
 
 using namespace varelo::host;
 using varelo::testing::Fragment;

@@ -7,8 +7,8 @@
 #include <random>
 #include <string>
 
+#include "docx/zip.h"
 #include "docx_test_util.h"
-#include "host/docx/zip.h"
 
 using namespace varelo::host::docx;
 

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "base/units.h"
+#include "compose/generators.h"
 #include "dialog_sheet.h"
-#include "host/units.h"
-#include "layout/generators.h"
 
 using namespace varelo;
 using host::CentimetersToPoints;

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "doc/document.h"
 #include "edit.h"
 #include "edited_sheet.h"
-#include "host/document.h"
 #include "options.h"
 
 using namespace varelo;

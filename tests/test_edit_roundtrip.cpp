@@ -5,11 +5,11 @@
 #include <memory>
 #include <string>
 
+#include "docx/reader.h"
+#include "docx/writer.h"
 #include "docx_test_util.h"
+#include "edit/tools.h"
 #include "edited_sheet.h"
-#include "host/docx/reader.h"
-#include "host/docx/writer.h"
-#include "tools/tools.h"
 
 using namespace varelo;
 using fixture::EditedSheet;

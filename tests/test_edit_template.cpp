@@ -6,8 +6,8 @@
 #include <filesystem>
 
 #include "cli_run.h"
-#include "host/docx/reader.h"
-#include "host/docx/writer.h"
+#include "docx/reader.h"
+#include "docx/writer.h"
 #include "temp_dir.h"
 
 namespace fs = std::filesystem;

@@ -6,10 +6,10 @@
 #include <variant>
 #include <vector>
 
+#include "compose/sheet_settings_part.h"
 #include "dialog_sheet.h"
+#include "doc/application.h"
 #include "exam_request.h"
-#include "host/application.h"
-#include "settings/sheet_settings_part.h"
 
 using namespace varelo;
 

@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "host/application.h"
-#include "settings/form_handlers.h"
-#include "settings/sheet_form.h"
+#include "app/desk/addin/form_handlers.h"
+#include "app/desk/addin/sheet_form.h"
+#include "doc/application.h"
 
 using namespace varelo;
 using settings::cmdAdd_Click;

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "host/numbers.h"
+#include "base/numbers.h"
 
 using namespace varelo::host;
 

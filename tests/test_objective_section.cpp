@@ -5,10 +5,10 @@
 #include <utility>
 #include <vector>
 
+#include "compose/generators.h"
+#include "compose/sheet_plan.h"
+#include "doc/errors.h"
 #include "exam/exam.h"
-#include "host/errors.h"
-#include "layout/generators.h"
-#include "layout/sheet_plan.h"
 
 using namespace varelo::host;
 using namespace varelo::layout;

@@ -147,7 +147,7 @@ TEST(OmrTemplate, RefusesASheetThatDoesNotMatchItsForm) {
     EXPECT_TRUE(refused("9", "31", "4", 1));
     EXPECT_TRUE(refused("9", "30", "5", 1));
     EXPECT_TRUE(refused("9", "30", "4", 2));  // another layout of the same grid size
-    const settings::ValidExam made = settings::ExamOfForm(sheet.form);
+    const settings::ValidExam made = settings::ExamOfSettings(settings::DraftOf(sheet.form));
     EXPECT_THROW(layout::BuildOmrTemplate(host::Document{}, made.exam, made.plan),
                  layout::OmrError);
 }

@@ -4,8 +4,8 @@
 #include <tuple>
 #include <vector>
 
-#include "host/errors.h"
-#include "host/units.h"
+#include "base/units.h"
+#include "doc/errors.h"
 #include "sheet_fixture.h"
 
 using namespace varelo;

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "dialog_sheet.h"
-#include "host/geometry.h"
-#include "host/page_layout.h"
+#include "doc/geometry.h"
+#include "doc/page_layout.h"
 
 using namespace varelo;
 

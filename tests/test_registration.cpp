@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "host/registration.h"
+#include "app/desk/addin/registration.h"
 
 using namespace varelo::host;
 namespace fs = std::filesystem;

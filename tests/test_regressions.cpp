@@ -6,13 +6,13 @@
 #include <optional>
 #include <string>
 
+#include "base/numbers.h"
+#include "doc/document.h"
+#include "doc/table.h"
+#include "docx/reader.h"
+#include "docx/writer.h"
+#include "docx/zip.h"
 #include "docx_test_util.h"
-#include "host/document.h"
-#include "host/docx/reader.h"
-#include "host/docx/writer.h"
-#include "host/docx/zip.h"
-#include "host/numbers.h"
-#include "host/table.h"
 
 using namespace varelo;
 

@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "dialog_sheet.h"
+#include "doc/border_pass.h"
+#include "docx/writer.h"
 #include "docx_grid.h"
 #include "docx_test_util.h"
-#include "host/border_pass.h"
-#include "host/docx/writer.h"
-#include "tools/tools.h"
+#include "edit/tools.h"
 
 using namespace varelo;
 using varelo::testing::DocxCell;

@@ -5,10 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "compose/sheet_exam.h"
+#include "compose/sheet_inference.h"
+#include "compose/template_reading.h"
 #include "dialog_sheet.h"
 #include "edited_sheet.h"
-#include "layout/sheet_inference.h"
-#include "settings/sheet_exam.h"
 
 using namespace varelo;
 
@@ -67,7 +68,7 @@ TEST(SheetInference, TheGridGivesBackTheTemplateItsSettingsGave) {
         EXPECT_EQ(got.title, "期末考试");
         EXPECT_EQ(got.subtitle, "数学");
         EXPECT_EQ(got.groups, settings::DraftOf(sheet.form).groups);
-        const settings::ValidExam made = settings::ExamOfForm(sheet.form);
+        const settings::ValidExam made = settings::ExamOfSettings(settings::DraftOf(sheet.form));
         EXPECT_EQ(
             layout::OmrTemplateJson(
                 layout::BuildOmrTemplate(*sheet.doc, inferred.exam, inferred.plan)),
@@ -115,6 +116,6 @@ TEST(SheetInference, AGridThatDoesNotTellIsRefusedWithTheReason) {
         EXPECT_NE(Refusal(c.doc).find(c.reason), std::string::npos) << Refusal(c.doc);
     }
     // The settings do not save a grid an office program moved.
-    const settings::ValidExam made = settings::ExamOfForm(heights.form);
+    const settings::ValidExam made = settings::ExamOfSettings(settings::DraftOf(heights.form));
     EXPECT_THROW(layout::BuildOmrTemplate(*heights.doc, made.exam, made.plan), layout::OmrError);
 }

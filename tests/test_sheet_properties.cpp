@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "compose/chinese_numeral.h"
 #include "dialog_sheet.h"
+#include "doc/constants.h"
+#include "doc/page_layout.h"
+#include "docx/writer.h"
 #include "docx_test_util.h"
-#include "host/constants.h"
-#include "host/docx/writer.h"
-#include "host/page_layout.h"
-#include "layout/chinese_numeral.h"
 
 using namespace varelo;
 

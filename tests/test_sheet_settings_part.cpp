@@ -5,14 +5,14 @@
 #include <string>
 #include <variant>
 
+#include "app/desk/addin/form_handlers.h"
+#include "app/desk/addin/sheet_form.h"
+#include "compose/driver.h"
+#include "compose/sheet_settings_part.h"
+#include "doc/application.h"
+#include "docx/reader.h"
+#include "docx/writer.h"
 #include "docx_test_util.h"
-#include "host/application.h"
-#include "host/docx/reader.h"
-#include "host/docx/writer.h"
-#include "settings/driver.h"
-#include "settings/form_handlers.h"
-#include "settings/sheet_form.h"
-#include "settings/sheet_settings_part.h"
 
 using namespace varelo;
 using varelo::testing::ParseXml;
@@ -127,7 +127,8 @@ TEST(SheetSettingsPart, AGeneratedSheetReopensWithTheDialogItWasMadeFrom) {
               std::string::npos);
 
     const std::unique_ptr<host::Document> reopened = host::OpenDocxBytes(bytes);
-    const std::optional<settings::SheetForm> settings = settings::SheetSettingsOf(*reopened);
+    const std::optional<settings::SheetForm> settings =
+        settings::FormOf(*settings::SheetSettingsOf(*reopened));
     ASSERT_TRUE(settings.has_value());
     settings::SheetForm expected = form;
     expected.txtVice_Title = "数学";  // XML cannot carry U+0001
@@ -165,11 +166,11 @@ TEST(SheetSettingsPart, WhatIsNotVersionOneSheetSettingsIsRefusedWithItsReason) 
 }
 
 TEST(SheetSettingsPart, LaterAdditionsAreSkippedAndMissingValuesTakeTheDefaults) {
-    const settings::SheetForm form = settings::ParseSheetSettings(
+    const settings::SheetForm form = settings::FormOf(settings::ParseSheetSettings(
         "<s:sheetSettings xmlns:s=\"urn:varelo:sheet-settings\" version=\"1\" extra=\"x\">"
         "<s:title>月考</s:title><s:sections><s:fill name=\"填空\"/></s:sections>"
         "<s:objective><s:group number=\"1\" name=\"判断\" items=\"5\" options=\"2\" "
-        "type=\"判断\" points=\"1\" blocks=\"1\"/></s:objective></s:sheetSettings>");
+        "type=\"判断\" points=\"1\" blocks=\"1\"/></s:objective></s:sheetSettings>"));
     settings::SheetForm defaults;
     settings::Form_Load(defaults);
     EXPECT_EQ(form.txtTitle, "月考");
@@ -181,10 +182,10 @@ TEST(SheetSettingsPart, LaterAdditionsAreSkippedAndMissingValuesTakeTheDefaults)
               (settings::QuestionGrid::Row{"1", "判断", "5", "2", "判断", "1"}));
 
     // A section keeps only the counts of its kind; what it leaves out takes the default.
-    const settings::SheetForm sections = settings::ParseSheetSettings(
+    const settings::SheetForm sections = settings::FormOf(settings::ParseSheetSettings(
         "<sheetSettings xmlns=\"urn:varelo:sheet-settings\" version=\"1\"><sections>"
         "<section kind=\"作文\" items=\"7\" rows=\"9\"/><section kind=\"解答\" name=\"x\" "
-        "chars=\"800\" points=\"6\" later=\"1\"/></sections></sheetSettings>");
+        "chars=\"800\" points=\"6\" later=\"1\"/></sections></sheetSettings>"));
     ExpectSameSections(sections.sections, {{exam::SectionKind::Essay, "", 1, 1, 1, 1, 0},
                                            {exam::SectionKind::Answer, "x", 1, 1, 1, 0, 6}});
 

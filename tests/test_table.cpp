@@ -2,10 +2,10 @@
 
 #include <functional>
 
-#include "host/border_pass.h"
-#include "host/errors.h"
-#include "host/geometry.h"
-#include "host/table.h"
+#include "doc/border_pass.h"
+#include "doc/errors.h"
+#include "doc/geometry.h"
+#include "doc/table.h"
 
 using namespace varelo::host;
 

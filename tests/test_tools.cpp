@@ -2,10 +2,10 @@
 
 #include <memory>
 
-#include "host/application.h"
-#include "host/units.h"
-#include "tools/active_cells.h"
-#include "tools/tools.h"
+#include "base/units.h"
+#include "doc/application.h"
+#include "edit/active_cells.h"
+#include "edit/tools.h"
 
 using namespace varelo::host;
 using namespace varelo::tools;

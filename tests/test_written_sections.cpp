@@ -7,12 +7,13 @@
 #include <tuple>
 #include <vector>
 
+#include "compose/generators.h"
+#include "compose/sheet_exam.h"
+#include "compose/template_reading.h"
+#include "compose/written_section.h"
 #include "dialog_sheet.h"
-#include "host/geometry.h"
-#include "host/page_layout.h"
-#include "layout/generators.h"
-#include "layout/written_section.h"
-#include "settings/sheet_exam.h"
+#include "doc/geometry.h"
+#include "doc/page_layout.h"
 
 using namespace varelo;
 using exam::SectionKind;
@@ -38,7 +39,7 @@ struct Sheet {
     bool Make() { return (doc = settings::OKButton_Click(app, form)) != nullptr; }
     host::Table& Grid() { return doc->Tables(1); }
     exam::Layout Layout() const { return *exam::ParseLayout(form.cmbPage); }
-    settings::ValidExam Made() const { return settings::ExamOfForm(form); }
+    settings::ValidExam Made() const { return settings::ExamOfSettings(settings::DraftOf(form)); }
     layout::WrittenPlan Plan() const { return Made().plan.written; }
 };
 

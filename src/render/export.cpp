@@ -12,7 +12,7 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "host/atomic_file.h"
+#include "base/atomic_file.h"
 #include "render/gui_app.h"
 #include "render/page_renderer.h"
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "host/document.h"
+#include "doc/document.h"
 
 class QPrinter;
 

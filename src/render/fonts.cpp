@@ -10,8 +10,8 @@
 #include <set>
 #include <utility>
 
-#include "host/block_hx_font.h"
-#include "host/constants.h"
+#include "doc/block_hx_font.h"
+#include "doc/constants.h"
 
 namespace varelo::render {
 

@@ -8,8 +8,8 @@
 #include <numeric>
 #include <span>
 
-#include "host/geometry.h"
-#include "host/page_layout.h"
+#include "doc/geometry.h"
+#include "doc/page_layout.h"
 #include "render/text_layout.h"
 
 namespace varelo::render {

@@ -7,8 +7,8 @@
 #include <optional>
 #include <vector>
 
-#include "host/document.h"
-#include "host/table.h"
+#include "doc/document.h"
+#include "doc/table.h"
 
 class QPainter;
 

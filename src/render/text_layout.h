@@ -3,8 +3,8 @@
 #include <QString>
 #include <vector>
 
-#include "host/content.h"
-#include "host/document.h"
+#include "doc/content.h"
+#include "doc/document.h"
 #include "render/fonts.h"
 
 class QPainter;

@@ -5,8 +5,8 @@
 #include <QToolBar>
 #include <filesystem>
 
+#include "app/desk/addin/registration.h"
 #include "desk_harness.h"
-#include "host/registration.h"
 #include "page_view.h"
 #include "render/page_renderer.h"
 #include "temp_dir.h"

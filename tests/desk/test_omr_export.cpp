@@ -5,8 +5,8 @@
 #include <nlohmann/json.hpp>
 
 #include "desk_harness.h"
-#include "host/docx/reader.h"
-#include "host/docx/writer.h"
+#include "docx/reader.h"
+#include "docx/writer.h"
 #include "temp_dir.h"
 
 using namespace varelo;

@@ -8,9 +8,9 @@
 
 #include "desk_harness.h"
 #include "dialog_sheet.h"
-#include "host/docx/writer.h"
-#include "host/docx/xml.h"
-#include "host/docx/zip.h"
+#include "docx/writer.h"
+#include "docx/xml.h"
+#include "docx/zip.h"
 #include "page_view.h"
 #include "temp_dir.h"
 

@@ -4,9 +4,9 @@
 #include <QPushButton>
 #include <QTableWidget>
 
+#include "compose/sheet_settings_part.h"
 #include "desk_harness.h"
 #include "sections_dialog.h"
-#include "settings/sheet_settings_part.h"
 
 using namespace desk_harness;
 using varelo::desk::SectionsDialog;
@@ -107,7 +107,8 @@ TEST(SectionsDialog, EditsTheFormsSectionsAndTheSheetCarriesThem) {
     EXPECT_TRUE(desk.messages.empty());
     const auto settings = varelo::settings::SheetSettingsOf(*desk.app().ActiveDocument());
     ASSERT_TRUE(settings.has_value());
-    EXPECT_EQ(Names(settings->sections), (std::vector<std::string>{"填空题", "解答题", "作文"}));
+    EXPECT_EQ(Names(settings->draft.sections),
+              (std::vector<std::string>{"填空题", "解答题", "作文"}));
 }
 
 TEST(SectionsDialog, RefusesEntriesNoSheetCanPrintWithTheReason) {

@@ -17,8 +17,8 @@
 
 #include "cell_editor.h"
 #include "desk_harness.h"
+#include "docx/reader.h"
 #include "format_bar.h"
-#include "host/docx/reader.h"
 #include "page_view.h"
 #include "translations.h"
 

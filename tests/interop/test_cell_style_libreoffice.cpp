@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "dialog_sheet.h"
+#include "docx/writer.h"
+#include "docx/zip.h"
 #include "docx_test_util.h"
-#include "host/docx/writer.h"
-#include "host/docx/zip.h"
 #include "office_support.h"
 
 namespace fs = std::filesystem;

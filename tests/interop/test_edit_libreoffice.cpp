@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "docx/reader.h"
+#include "docx/writer.h"
 #include "edited_sheet.h"
-#include "host/docx/reader.h"
-#include "host/docx/writer.h"
 #include "office_support.h"
 
 namespace fs = std::filesystem;

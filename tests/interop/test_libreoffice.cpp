@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "base/units.h"
 #include "dialog_sheet.h"
-#include "host/docx/writer.h"
-#include "host/units.h"
+#include "docx/writer.h"
 #include "office_support.h"
 
 namespace fs = std::filesystem;

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "dialog_sheet.h"
-#include "host/docx/writer.h"
-#include "host/page_layout.h"
+#include "doc/page_layout.h"
+#include "docx/writer.h"
 #include "office_support.h"
 #include "render/gui_app.h"
 #include "render/page_renderer.h"

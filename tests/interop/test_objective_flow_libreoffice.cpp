@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "dialog_sheet.h"
-#include "host/docx/writer.h"
-#include "host/page_layout.h"
+#include "doc/page_layout.h"
+#include "docx/writer.h"
 #include "number_gaps.h"
 #include "office_support.h"
 

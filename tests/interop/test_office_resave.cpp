@@ -10,18 +10,18 @@
 #include <string>
 #include <vector>
 
+#include "compose/driver.h"
+#include "compose/sheet_exam.h"
+#include "compose/sheet_settings_part.h"
+#include "compose/template_reading.h"
+#include "doc/application.h"
+#include "docx/reader.h"
+#include "docx/writer.h"
+#include "edit/tools.h"
 #include "edited_sheet.h"
-#include "host/application.h"
-#include "host/docx/reader.h"
-#include "host/docx/writer.h"
-#include "layout/omr_template.h"
 #include "office_support.h"
 #include "render/gui_app.h"
 #include "render/page_renderer.h"
-#include "settings/driver.h"
-#include "settings/sheet_exam.h"
-#include "settings/sheet_settings_part.h"
-#include "tools/tools.h"
 
 namespace fs = std::filesystem;
 using namespace varelo;
@@ -95,9 +95,9 @@ TEST(OfficeResave, EveryLayoutResavedByLibreOfficeOpensEditsRendersAndKeepsItsTe
         ASSERT_FALSE(doc.ReadOnly()) << host::UnmodelledMessage(doc);
 
         // The settings came through, and the grid still gives the same template.
-        const std::optional<settings::SheetForm> form = settings::SheetSettingsOf(doc);
+        const std::optional<settings::SavedSettings> form = settings::SheetSettingsOf(doc);
         ASSERT_TRUE(form.has_value());
-        const settings::ValidExam made = settings::ExamOfForm(*form);
+        const settings::ValidExam made = settings::ExamOfSettings(form->draft);
         ExpectSameTemplate(layout::BuildOmrTemplate(doc, made.exam, made.plan), templates[i], 0.1);
         // Without them, as an office program may leave it, the grid tells the same template.
         std::vector<host::CustomXmlPart> settingsParts = std::move(doc.customXml);

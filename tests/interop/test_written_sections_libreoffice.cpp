@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "dialog_sheet.h"
-#include "host/docx/writer.h"
+#include "docx/writer.h"
 #include "office_support.h"
 
 namespace fs = std::filesystem;

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "read/scan_reading.h"
 #include "read/scan_simulator.h"
-#include "read/sheet_results.h"
+#include "scan/scan_reading.h"
+#include "scan/sheet_results.h"
 
 using namespace varelo;
 

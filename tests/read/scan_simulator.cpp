@@ -8,13 +8,14 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "compose/template_reading.h"
 #include "dialog_sheet.h"
+#include "docx/writer.h"
 #include "exam_request.h"
-#include "host/docx/writer.h"
 #include "interop/office_support.h"
-#include "read/scan_source.h"
 #include "render/gui_app.h"
 #include "render/page_renderer.h"
+#include "scan/scan_source.h"
 
 namespace varelo::scansim {
 

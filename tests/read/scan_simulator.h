@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "host/application.h"
-#include "layout/omr_template.h"
+#include "doc/application.h"
+#include "omr/omr_template.h"
 #include "options.h"
 
 namespace varelo::scansim {

@@ -7,13 +7,13 @@
 #include <nlohmann/json.hpp>
 #include <opencv2/imgcodecs.hpp>
 
-#include "read/answer_key.h"
-#include "read/read_error.h"
-#include "read/scan_pictures.h"
+#include "base/read_error.h"
+#include "omr/template_file.h"
 #include "read/scan_simulator.h"
-#include "read/scan_source.h"
-#include "read/sheet_results.h"
-#include "read/template_file.h"
+#include "scan/scan_pictures.h"
+#include "scan/scan_source.h"
+#include "scan/sheet_results.h"
+#include "scores/answer_key.h"
 
 using namespace varelo;
 using nlohmann::json;

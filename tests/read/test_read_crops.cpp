@@ -12,8 +12,8 @@
 #include <set>
 #include <sstream>
 
+#include "omr/template_file.h"
 #include "read/scan_simulator.h"
-#include "read/template_file.h"
 #include "read_command.h"
 #include "read_crops.h"
 

@@ -4,12 +4,12 @@
 
 #include <nlohmann/json.hpp>
 
-#include "host/numbers.h"
-#include "read/answer_key.h"
-#include "read/read_error.h"
+#include "base/numbers.h"
+#include "base/read_error.h"
+#include "omr/template_file.h"
 #include "read/scan_simulator.h"
-#include "read/sheet_results.h"
-#include "read/template_file.h"
+#include "scan/sheet_results.h"
+#include "scores/answer_key.h"
 
 using namespace varelo;
 

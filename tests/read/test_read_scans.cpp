@@ -7,10 +7,10 @@
 #include <map>
 #include <random>
 
-#include "read/scan_reading.h"
 #include "read/scan_simulator.h"
-#include "read/sheet_results.h"
 #include "read_crops.h"
+#include "scan/scan_reading.h"
+#include "scan/sheet_results.h"
 
 using namespace varelo;
 namespace fs = std::filesystem;

@@ -16,8 +16,8 @@
 #include <sstream>
 #include <thread>
 
-#include "host/docx/reader.h"
-#include "host/errors.h"
+#include "doc/errors.h"
+#include "docx/reader.h"
 #include "options.h"
 #include "read/scan_simulator.h"
 #include "read_command.h"

@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "host/document.h"
-#include "host/table.h"
+#include "doc/document.h"
+#include "doc/table.h"
 #include "render/gui_app.h"
 #include "render/page_renderer.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "dialog_sheet.h"
-#include "host/page_layout.h"
+#include "doc/page_layout.h"
 #include "number_gaps.h"
 #include "render/render_support.h"
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "compose/template_reading.h"
 #include "dialog_sheet.h"
 #include "render/export.h"
 #include "render/render_support.h"
@@ -117,7 +118,7 @@ class OmrRoundTrip : public ::testing::TestWithParam<const char*> {
         doc = fixture::MakeSheet(app, form, GetParam());
         ASSERT_NE(doc, nullptr);
         ASSERT_TRUE(app.messages.empty()) << app.messages.front();
-        const settings::ValidExam made = settings::ExamOfForm(form);
+        const settings::ValidExam made = settings::ExamOfSettings(settings::DraftOf(form));
         sheet = layout::BuildOmrTemplate(*doc, made.exam, made.plan);
 
         for (const std::string& path : render::ExportPng(*doc, (dir / "page").string(), kDpi)) {

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "host/border_pass.h"
+#include "doc/border_pass.h"
 #include "render/page_renderer.h"
 #include "render/render_support.h"
 

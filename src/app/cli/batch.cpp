@@ -16,14 +16,14 @@
 #include <thread>
 #include <variant>
 
+#include "base/numbers.h"
+#include "base/printable.h"
+#include "compose/driver.h"
+#include "compose/template_reading.h"
+#include "docx/writer.h"
 #include "exam_request.h"
 #include "file_clash.h"
-#include "host/docx/writer.h"
-#include "host/numbers.h"
-#include "host/printable.h"
-#include "layout/omr_template.h"
 #include "section_options.h"
-#include "settings/driver.h"
 
 namespace varelo::cli {
 

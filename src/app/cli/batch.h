@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "host/document.h"
+#include "doc/document.h"
+#include "exam/exam.h"
 #include "options.h"
-#include "settings/sheet_form.h"
 
 namespace varelo::cli {
 

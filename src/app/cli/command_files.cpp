@@ -3,9 +3,9 @@
 #include <filesystem>
 #include <vector>
 
+#include "base/atomic_file.h"
+#include "base/printable.h"
 #include "file_clash.h"
-#include "host/atomic_file.h"
-#include "host/printable.h"
 
 namespace varelo::cli {
 

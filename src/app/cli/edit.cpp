@@ -1,7 +1,7 @@
 #include "edit.h"
 
-#include "host/errors.h"
-#include "tools/tools.h"
+#include "doc/errors.h"
+#include "edit/tools.h"
 
 namespace varelo::cli {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "host/application.h"
+#include "doc/application.h"
 #include "options.h"
 
 namespace varelo::cli {

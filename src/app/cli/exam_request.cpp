@@ -19,8 +19,8 @@ int LabelsButton(const std::string& labels) {
 
 // The entry fields after the group was typed in: a count left empty stays unfixed, at 4, or at
 // 2 for true-or-false items.
-settings::GroupEntry EntryFor(const GroupEntry& g) {
-    settings::GroupEntry e;
+exam::GroupEntry EntryFor(const GroupEntry& g) {
+    exam::GroupEntry e;
     e.name = g.name;
     e.items = g.items;
     e.points = g.points;
@@ -33,20 +33,19 @@ settings::GroupEntry EntryFor(const GroupEntry& g) {
 }  // namespace
 
 GroupEntry DefaultGroup() {
-    const settings::GroupEntry dialog;
+    const exam::GroupEntry dialog;
     return {dialog.name, dialog.items, "", dialog.points};
 }
 
 std::variant<RequestedExam, std::string> CheckRequest(const ExamRequest& r) {
-    const settings::SheetForm dialog;  // the dialog's defaults
     exam::ExamDraft draft{r.layout,
-                          r.title.value_or(dialog.txtTitle),
-                          r.subtitle.value_or(dialog.txtVice_Title),
-                          r.setter.value_or(dialog.txtName),
-                          r.digits.value_or(dialog.txtExam_NO),
+                          r.title.value_or(exam::kDefaultTitle),
+                          r.subtitle.value_or(exam::kDefaultSubtitle),
+                          r.setter.value_or(exam::kDefaultSetter),
+                          r.digits.value_or(exam::kDefaultDigits),
                           {},
                           r.sections};
-    settings::GroupEntry entry;
+    exam::GroupEntry entry;
     const std::vector<GroupEntry> groups = r.groups.value_or(std::vector{DefaultGroup()});
     for (const GroupEntry& g : groups) {
         if (std::optional<std::string> refusal = settings::RefuseGroupEntry(g.name, g.items))

@@ -5,10 +5,10 @@
 #include <variant>
 #include <vector>
 
+#include "compose/exam_validation.h"
+#include "exam/dialog_defaults.h"
 #include "exam/exam.h"
 #include "options.h"
-#include "settings/exam_validation.h"
-#include "settings/sheet_form.h"
 
 namespace varelo::cli {
 
@@ -24,7 +24,7 @@ struct ExamRequest {
 // The checked exam, with the entry fields the dialog would show after its groups were added.
 struct RequestedExam {
     settings::ValidExam valid;
-    settings::GroupEntry entry;
+    exam::GroupEntry entry;
 };
 
 // Checks the request as the dialog checks what is typed into it: each group as 添加 does, in

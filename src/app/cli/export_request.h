@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "host/document.h"
+#include "doc/document.h"
 #include "options.h"
 
 namespace varelo::cli {

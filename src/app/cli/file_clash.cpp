@@ -12,7 +12,7 @@
 #include <optional>
 #include <utility>
 
-#include "host/printable.h"
+#include "base/printable.h"
 
 namespace varelo::cli {
 

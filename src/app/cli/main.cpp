@@ -16,25 +16,25 @@
 #include <variant>
 #include <vector>
 
+#include "base/local_time_zone.h"
+#include "base/printable.h"
+#include "base/utf8.h"
 #include "batch.h"
 #include "command_files.h"
+#include "compose/driver.h"
+#include "compose/sheet_exam.h"
+#include "compose/sheet_settings_part.h"
+#include "compose/template_reading.h"
+#include "doc/application.h"
+#include "docx/reader.h"
+#include "docx/writer.h"
 #include "edit.h"
 #include "exam_request.h"
 #include "export_request.h"
-#include "host/application.h"
-#include "host/docx/reader.h"
-#include "host/docx/writer.h"
-#include "host/local_time_zone.h"
-#include "host/printable.h"
-#include "host/utf8.h"
-#include "layout/omr_template.h"
 #include "module_loader.h"
 #include "options.h"
-#include "read/scan_limits.h"
 #include "read_command.h"
-#include "settings/driver.h"
-#include "settings/sheet_exam.h"
-#include "settings/sheet_settings_part.h"
+#include "scan/scan_limits.h"
 
 namespace {
 
@@ -274,7 +274,7 @@ int Edit(const std::vector<std::string>& args) {
         return kRefused;
     }
     // The template comes from the settings the sheet carries: without them nothing is written.
-    std::optional<settings::SheetForm> form;
+    std::optional<settings::SavedSettings> form;
     std::optional<settings::ValidExam> inferred;
     if (o.omr) {
         try {
@@ -310,8 +310,9 @@ int Edit(const std::vector<std::string>& args) {
     Announce(o.output);
     if (const int exported = Export(exporter, doc, exports); exported != kOk) return exported;
     if (!o.omr) return kOk;
-    return WriteOmrTemplate(doc, [&] { return form ? settings::ExamOfForm(*form) : *inferred; },
-                            {o.omr, o.omrChecker, o.dpi});
+    return WriteOmrTemplate(
+        doc, [&] { return form ? settings::ExamOfSettings(form->draft) : *inferred; },
+        {o.omr, o.omrChecker, o.dpi});
 }
 
 // varelo read: the command is in the read module, with OpenCV and poppler.

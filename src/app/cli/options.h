@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "host/table.h"
-#include "settings/sheet_form.h"
+#include "doc/table.h"
+#include "exam/exam.h"
 
 namespace varelo::cli {
 

@@ -21,17 +21,17 @@
 #include <string_view>
 #include <thread>
 
+#include "base/atomic_file.h"
+#include "base/printable.h"
+#include "base/read_error.h"
 #include "file_clash.h"
-#include "host/atomic_file.h"
-#include "host/printable.h"
+#include "omr/template_file.h"
 #include "options.h"
-#include "read/answer_key.h"
-#include "read/read_error.h"
-#include "read/scan_pictures.h"
-#include "read/scan_source.h"
-#include "read/sheet_results.h"
-#include "read/template_file.h"
 #include "read_crops.h"
+#include "scan/scan_pictures.h"
+#include "scan/scan_source.h"
+#include "scan/sheet_results.h"
+#include "scores/answer_key.h"
 
 namespace varelo::cli {
 

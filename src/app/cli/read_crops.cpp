@@ -10,9 +10,9 @@
 #include <regex>
 #include <thread>
 
-#include "host/atomic_file.h"
-#include "read/read_error.h"
-#include "read/scan_pictures.h"
+#include "base/atomic_file.h"
+#include "base/read_error.h"
+#include "scan/scan_pictures.h"
 
 namespace varelo::cli {
 

@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "file_clash.h"
-#include "layout/omr_template.h"
-#include "read/scan_reading.h"
-#include "read/scan_source.h"
-#include "read/sheet_results.h"
+#include "omr/omr_template.h"
+#include "scan/scan_reading.h"
+#include "scan/scan_source.h"
+#include "scan/sheet_results.h"
 
 // The pictures of the written answers that `varelo read --crops DIR` cuts from the scans.
 namespace varelo::cli {

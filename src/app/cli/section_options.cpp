@@ -8,9 +8,9 @@
 #include <optional>
 #include <vector>
 
+#include "base/numbers.h"
+#include "base/printable.h"
 #include "batch.h"
-#include "host/numbers.h"
-#include "host/printable.h"
 #include "options.h"
 
 namespace varelo::cli {

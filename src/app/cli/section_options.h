@@ -3,7 +3,7 @@
 #include <nlohmann/json_fwd.hpp>
 #include <string>
 
-#include "settings/sheet_form.h"
+#include "exam/exam.h"
 
 namespace varelo::cli {
 

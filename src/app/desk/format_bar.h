@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "host/table.h"
+#include "doc/table.h"
 
 class QComboBox;
 

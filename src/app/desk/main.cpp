@@ -8,8 +8,8 @@
 #include <iostream>
 #include <string>
 
-#include "host/local_time_zone.h"
-#include "host/registration.h"
+#include "app/desk/addin/registration.h"
+#include "base/local_time_zone.h"
 #include "main_window.h"
 #include "page_view.h"
 #include "settings_dialog.h"

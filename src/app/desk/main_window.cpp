@@ -29,23 +29,24 @@
 #include <iostream>
 #include <optional>
 
+#include "app/desk/addin/registration.h"
 #include "cell_editor.h"
 #include "chinese_reasons.h"
+#include "compose/driver.h"
+#include "compose/sheet_exam.h"
+#include "compose/sheet_settings_part.h"
+#include "compose/template_reading.h"
+#include "doc/errors.h"
+#include "docx/reader.h"
+#include "docx/writer.h"
+#include "edit/active_cells.h"
+#include "edit/tools.h"
 #include "format_bar.h"
-#include "host/docx/reader.h"
-#include "host/docx/writer.h"
-#include "host/errors.h"
-#include "host/registration.h"
 #include "page_view.h"
 #include "render/export.h"
 #include "render/fonts.h"
 #include "render/page_renderer.h"
-#include "settings/driver.h"
-#include "settings/sheet_exam.h"
-#include "settings/sheet_settings_part.h"
 #include "settings_dialog.h"
-#include "tools/active_cells.h"
-#include "tools/tools.h"
 
 namespace varelo::desk {
 
@@ -967,7 +968,8 @@ host::Document* MainWindow::GenerateExampleSheet() {
 std::optional<settings::SheetForm> MainWindow::FormOf(const host::Document& doc) const {
     if (const auto it = sheetForms_.find(&doc); it != sheetForms_.end()) return it->second;
     try {
-        return settings::SheetSettingsOf(doc);
+        if (const auto saved = settings::SheetSettingsOf(doc)) return settings::FormOf(*saved);
+        return std::nullopt;
     } catch (const settings::SheetSettingsError& e) {
         std::cerr << "varelo-desk：答题卡设置无法读取：" << e.what() << "\n";
         return std::nullopt;
@@ -1035,7 +1037,7 @@ bool MainWindow::WriteOmrTemplate(host::Document& doc, const QString& path,
     try {
         // An office program may have dropped the settings: read them off the grid.
         const settings::ValidExam sheet =
-            made ? settings::ExamOfForm(*made) : settings::ExamOfGrid(doc);
+            made ? settings::ExamOfSettings(settings::DraftOf(*made)) : settings::ExamOfGrid(doc);
         const layout::OmrTemplate t = layout::BuildOmrTemplate(doc, sheet.exam, sheet.plan);
         layout::WriteOmrTemplate(t, path.toStdString(), format, dpi);
     } catch (const layout::OmrError& e) {

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "app/desk/addin/connect.h"
+#include "app/desk/addin/sheet_form.h"
 #include "desk_state.h"
-#include "edit_history.h"
-#include "host/application.h"
-#include "host/connect.h"
-#include "layout/omr_template.h"
-#include "settings/sheet_form.h"
+#include "doc/application.h"
+#include "edit/edit_history.h"
+#include "omr/omr_template.h"
 
 class QAction;
 class QLabel;

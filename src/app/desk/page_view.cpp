@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "host/errors.h"
+#include "doc/errors.h"
 
 namespace varelo::desk {
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <optional>
 
-#include "host/application.h"
+#include "doc/application.h"
 #include "render/page_renderer.h"
 
 namespace varelo::desk {

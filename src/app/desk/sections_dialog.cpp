@@ -12,8 +12,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "base/numbers.h"
 #include "dialog_widgets.h"
-#include "host/numbers.h"
 
 namespace varelo::desk {
 

@@ -4,8 +4,8 @@
 #include <optional>
 #include <vector>
 
-#include "host/application.h"
-#include "settings/sheet_form.h"
+#include "app/desk/addin/sheet_form.h"
+#include "doc/application.h"
 
 class QComboBox;
 class QLabel;

@@ -13,10 +13,10 @@
 #include <QTableWidget>
 #include <cmath>
 
+#include "app/desk/addin/form_handlers.h"
+#include "compose/driver.h"
 #include "dialog_widgets.h"
 #include "sections_dialog.h"
-#include "settings/driver.h"
-#include "settings/form_handlers.h"
 
 namespace varelo::desk {
 

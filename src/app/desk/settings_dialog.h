@@ -3,8 +3,8 @@
 #include <QDialog>
 #include <functional>
 
-#include "host/application.h"
-#include "settings/sheet_form.h"
+#include "app/desk/addin/sheet_form.h"
+#include "doc/application.h"
 
 class QCheckBox;
 class QComboBox;

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "compose/sheet_plan.h"
+#include "doc/application.h"
+#include "doc/document.h"
+#include "exam/exam.h"
+
+namespace varelo::layout {
+
+// What a region generator works on: the application (selection, options, clipboard,
+// messages), the sheet document, the exam and its plan; and the generators' running state.
+struct SheetJob {
+    host::Application& app;
+    host::Document& doc;
+    const exam::Exam& exam;
+    const SheetPlan& plan;
+
+    int16_t curRow = 0;     // grid row where the next objective group begins
+    int16_t curColumn = 0;  // the page column of curRow, counted from 0 in filling order
+    int16_t itemNo = 0;     // running item number
+};
+
+// Text added to a cell after its font is set, so an empty cell's mark carries the font too.
+inline void PutText(host::Cell& cell, const host::CharFormat& format, const std::string& text) {
+    cell.ApplyCharFormat(format);
+    cell.InsertAfter(text);
+}
+
+// Layout codes 1..6: "A3三栏", "A3双栏", "8开三栏", "8开双栏", "A4单栏", "B5单栏".
+inline constexpr int kLayoutCount = exam::kLayoutCount;
+
+void BuildPageGrid(SheetJob& job, exam::Layout layout);
+void BuildTitleBlock(SheetJob& job, exam::Layout layout);
+void BuildCandidateInfo(SheetJob& job, exam::Layout layout);
+void BuildObjectiveSection(SheetJob& job, exam::Layout layout);
+// The form's written-answer sections after the objective section; refuses (before writing
+// anything) a list that does not fit.
+void BuildWrittenSections(SheetJob& job, exam::Layout layout);
+
+// Per-layout figures the driver's fit check needs; 0 for a code outside 1..6.
+int GridRows(exam::Layout layout);               // rows of the page grid
+int16_t ObjectiveStartRow(exam::Layout layout);  // curRow after the candidate information
+// Top-left slot (row, column) of the 2 x 3 page-number block of page 1 or 2; {0, 0} outside 1..6.
+std::pair<int, int> PageNumberBlock(exam::Layout layout, int page);
+// The page grid's column widths in points for a text width in points; empty outside 1..6.
+std::vector<double> PageGridColumnWidths(exam::Layout layout, double textWidth);
+// The bubble area of the candidate-number grid for a digit count: the digit d of every column
+// stands in row top + d. Empty (all zero) outside codes 1..6 and digit counts 1..12.
+host::CellRect CandidateBubbleArea(exam::Layout layout, int digits);
+
+}  // namespace varelo::layout

@@ -1,0 +1,403 @@
+#include "scan/sheet_results.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <nlohmann/json.hpp>
+
+#include "base/numbers.h"
+#include "base/printable.h"
+
+namespace varelo::read {
+
+namespace {
+
+// Whether any bubble lies beyond page 1, so page-2 scans belong to sheets.
+// A sheet is read from two scans when page 2 holds bubbles or written answers: either belongs
+// to the candidate whose number page 1 shows.
+bool TwoPageSheets(const layout::OmrTemplate& t) {
+    for (size_t p = 2; p <= t.pages.size(); ++p)
+        if (layout::PageHasBubbles(t, static_cast<int>(p))) return true;
+    for (const layout::OmrRegion& r : t.regions)
+        if (r.rect.page > 1) return true;
+    return false;
+}
+
+void Merge(BubbleReadings& into, const BubbleReadings& from) {
+    const auto merge = [](auto& a, const auto& b) {
+        for (size_t i = 0; i < a.size(); ++i)
+            for (size_t j = 0; j < a[i].size(); ++j)
+                if (b[i][j].read) a[i][j] = b[i][j];
+    };
+    merge(into.candidate, from.candidate);
+    merge(into.items, from.items);
+}
+
+void Note(std::string& reason, const std::string& what) {
+    if (!reason.empty()) reason += "; ";
+    reason += what;
+}
+
+// The candidate number, answers and status of one sheet from its bubbles. Returns whether
+// some bubbles were not read, being on a page that was not scanned.
+bool ReadOff(const layout::OmrTemplate& t, const BubbleReadings& r, const AnswerKey* key,
+             SheetResult& sheet) {
+    bool unread = false;
+    std::vector<std::string> doubtful;
+    for (size_t c = 0; c < r.candidate.size(); ++c) {
+        std::string filled;
+        for (size_t d = 0; d < r.candidate[c].size(); ++d) {
+            const BubbleReading& b = r.candidate[c][d];
+            unread = unread || !b.read;
+            if (b.decision == Decision::Filled) filled += t.candidateColumns[c][d].value;
+            if (b.read && b.decision == Decision::Doubtful)
+                doubtful.push_back("digit " + t.candidateColumns[c][d].value + " of column " +
+                                   std::to_string(c + 1));
+        }
+        sheet.candidate += filled.size() == 1 ? filled : "?";
+    }
+    sheet.groupScores.assign(key ? t.groups.size() : 0, 0.0);
+    for (size_t i = 0; i < r.items.size(); ++i) {
+        const layout::OmrItem& item = t.items[i];
+        std::string filled;
+        for (size_t o = 0; o < r.items[i].size(); ++o) {
+            const BubbleReading& b = r.items[i][o];
+            unread = unread || !b.read;
+            if (b.decision == Decision::Filled) filled += item.options[o].value;
+            if (b.read && b.decision == Decision::Doubtful)
+                doubtful.push_back(item.options[o].value + " of item " +
+                                   std::to_string(item.number));
+        }
+        sheet.answers.push_back(filled);
+        if (key) {
+            const auto k = key->find(item.number);
+            if (k != key->end() && k->second == filled) {
+                sheet.groupScores[static_cast<size_t>(item.group - 1)] += item.points;
+                sheet.total += item.points;
+            }
+        }
+    }
+    sheet.status = SheetStatus::Ok;
+    if (sheet.candidate.find('?') != std::string::npos) {
+        sheet.status = SheetStatus::Review;
+        Note(sheet.reason, "a candidate-number column has no or several digits filled");
+    }
+    if (!doubtful.empty()) {
+        sheet.status = SheetStatus::Review;
+        std::string list;
+        for (size_t i = 0; i < doubtful.size() && i < 5; ++i) list += (i ? ", " : "") + doubtful[i];
+        if (doubtful.size() > 5) list += ", ...";
+        Note(sheet.reason, "doubtful bubbles: " + list);
+    }
+    return unread;
+}
+
+// What pairing makes of one scan.
+struct Pairing {
+    std::optional<size_t> partner;  // the other page of its sheet
+    std::vector<size_t> maybe;      // the scans it may belong with, when the order does not tell
+};
+
+// Pairs page 1s with page 2s by the order of the stack: each sheet's pages follow one another,
+// page 1 first as documented, or page 2 first in a stack fed face down. A run of scans that
+// alternate between the pages, with an even count, pairs whole in the order its first page
+// tells, and any other way would leave a page of it alone: it tells its own order, unless an
+// unreadable scan on both sides could be the pages that pair it the other way. A run with an odd
+// count leaves a page alone either way, so it takes the order of the stack's other runs when
+// they all agree. Otherwise its page 2s are not paired and name the page 1s they may belong to.
+std::vector<Pairing> PairPages(const std::vector<ScanReading>& scans, bool twoPageSheets) {
+    std::vector<Pairing> out(scans.size());
+    if (!twoPageSheets) return out;
+    const auto page = [&](size_t i) {
+        return scans[i].error.empty() ? scans[i].registration.page : 0;
+    };
+    const auto unreadable = [&](size_t i) { return i < scans.size() && !scans[i].error.empty(); };
+    struct Run {
+        size_t first, end;
+        bool decisive;
+    };
+    std::vector<Run> runs;
+    for (size_t i = 0; i < scans.size();) {
+        size_t end = i + 1;
+        if (page(i) == 1 || page(i) == 2)
+            while (end < scans.size() && page(end) == 3 - page(end - 1)) ++end;
+        if (end - i >= 2)
+            runs.push_back(
+                {i, end, (end - i) % 2 == 0 && !(i > 0 && unreadable(i - 1) && unreadable(end))});
+        i = end;
+    }
+    // 1: page 1 first; 2: page 2 first; 0: the stack's runs do not tell, or disagree.
+    int stackFirst = -1;
+    for (const Run& r : runs)
+        if (r.decisive)
+            stackFirst = stackFirst == -1 || stackFirst == page(r.first) ? page(r.first) : 0;
+    for (const Run& r : runs) {
+        const int first = stackFirst == 0 ? 0
+                          : r.decisive    ? page(r.first)
+                                          : std::max(stackFirst, 0);
+        for (size_t i = r.first; i < r.end; ++i) {
+            if (page(i) != 2) continue;
+            if (first != 0) {
+                // The page 1 of a sheet fed face up is before its page 2, face down after it.
+                const size_t own = first == 1 ? i - 1 : i + 1;
+                if (own >= r.first && own < r.end) out[i].partner = own, out[own].partner = i;
+                continue;
+            }
+            for (const size_t p : {i - 1, i + 1})
+                if (p >= r.first && p < r.end) {
+                    out[i].maybe.push_back(p);
+                    out[p].maybe.push_back(i);
+                }
+        }
+    }
+    return out;
+}
+
+std::string Names(const std::vector<ScanReading>& scans, const std::vector<size_t>& which) {
+    std::string out;
+    for (size_t k = 0; k < which.size(); ++k)
+        out += (k == 0 ? "" : k + 1 == which.size() ? " or " : ", ") + scans[which[k]].name;
+    return out;
+}
+
+// Two sheets with one candidate number: a sheet scanned twice, or a candidate who filled another's
+// number. Either way a person must look, and the reader cannot tell which sheet is wrong.
+void MarkSharedCandidateNumbers(const std::vector<ScanReading>& scans,
+                                std::vector<SheetResult>& sheets) {
+    std::map<std::string, std::vector<SheetResult*>> byCandidate;
+    for (SheetResult& s : sheets)
+        if ((s.status == SheetStatus::Ok || s.status == SheetStatus::Review) &&
+            !s.candidate.empty() && s.candidate.find('?') == std::string::npos)
+            byCandidate[s.candidate].push_back(&s);
+    for (const auto& [candidate, shared] : byCandidate) {
+        if (shared.size() < 2) continue;
+        for (SheetResult* s : shared) {
+            std::string others;
+            for (const SheetResult* o : shared)
+                if (o != s) others += (others.empty() ? "" : ", ") + scans[o->scan].name;
+            s->status = SheetStatus::Review;
+            Note(s->reason, "the same candidate number as " + others);
+        }
+    }
+}
+
+// Whether the row is a sheet read off its bubbles, not a page 2 or a scan that failed.
+bool ReadSheet(const layout::OmrTemplate& t, const SheetResult& s) {
+    return (s.status == SheetStatus::Ok || s.status == SheetStatus::Review) &&
+           s.answers.size() == t.items.size();
+}
+
+// A text cell: shown as text (a scan named "=1+2.png" is no formula), quoted when it must be.
+std::string CsvField(const std::string& text) {
+    const std::string s = host::SpreadsheetText(text);
+    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
+    std::string out = "\"";
+    for (const char ch : s) {
+        if (ch == '"') out += '"';
+        out += ch;
+    }
+    return out + "\"";
+}
+
+nlohmann::ordered_json Point(const cv::Point2d& p) {
+    return {{"x", std::round(p.x * 100) / 100}, {"y", std::round(p.y * 100) / 100}};
+}
+
+// A score as the number the CSV shows: 0.1 + 0.2 is 0.3 there, so it is 0.3 here too, not
+// 0.30000000000000004. NumberToText's 15 digits hold every sum of points the template allows.
+// A whole score stays a float (3.0), as every score is one.
+nlohmann::ordered_json Score(double v) {
+    const auto decimal = nlohmann::ordered_json::parse(host::NumberToText(v), nullptr, false);
+    if (decimal.is_number_float()) return decimal;
+    return decimal.is_number() ? nlohmann::ordered_json(decimal.get<double>())
+                               : nlohmann::ordered_json(v);  // a locale's decimal comma
+}
+
+double Round3(double v) {
+    return std::round(v * 1000) / 1000;
+}
+
+nlohmann::ordered_json BubbleJson(const BubbleReading& b) {
+    return {{"x", std::round(b.centre.x * 10) / 10},
+            {"y", std::round(b.centre.y * 10) / 10},
+            {"darkness", Round3(b.darkness)},
+            {"decision", DecisionName(b.decision)},
+            {"confidence", Round3(b.confidence)}};
+}
+
+}  // namespace
+
+const char* StatusName(SheetStatus s) {
+    switch (s) {
+        case SheetStatus::Ok:
+            return "ok";
+        case SheetStatus::Review:
+            return "review";
+        case SheetStatus::Page2:
+            return "page2";
+        case SheetStatus::Error:
+            break;
+    }
+    return "error";
+}
+
+std::vector<SheetResult> AssembleSheets(const layout::OmrTemplate& t,
+                                        const std::vector<ScanReading>& scans,
+                                        const AnswerKey* key) {
+    const bool twoPageSheets = TwoPageSheets(t);
+    const std::vector<Pairing> pairing = PairPages(scans, twoPageSheets);
+    std::vector<SheetResult> out;
+    for (size_t i = 0; i < scans.size(); ++i) {
+        const ScanReading& s = scans[i];
+        const Pairing& p = pairing[i];
+        if (s.error.empty() && s.registration.page != 1 && p.partner) continue;  // in its sheet
+        SheetResult sheet;
+        sheet.scan = i;
+        if (!s.error.empty()) {
+            sheet.reason = s.error;
+        } else if (s.registration.page != 1) {
+            sheet.status = SheetStatus::Page2;
+            if (!p.maybe.empty()) {
+                sheet.status = SheetStatus::Review;
+                sheet.reason =
+                    "page 2 of " + Names(scans, p.maybe) + ": the order of the scans does not tell";
+            } else if (twoPageSheets) {
+                sheet.reason = "no scan of page 1 next to it";
+            }
+        } else {
+            sheet.scan2 = p.partner;
+            BubbleReadings readings = s.bubbles;
+            if (p.partner) Merge(readings, scans[*p.partner].bubbles);
+            const bool unread = ReadOff(t, readings, key, sheet);
+            if (twoPageSheets && !p.partner) {
+                sheet.status = SheetStatus::Review;
+                Note(sheet.reason, p.maybe.empty()
+                                       ? "page 2 missing"
+                                       : "page 2 missing, or it is " + Names(scans, p.maybe) +
+                                             ": the order of the scans does not tell");
+            } else if (unread) {
+                sheet.status = SheetStatus::Review;
+                Note(sheet.reason, "some bubbles are on no page scanned, so they are unread");
+            }
+        }
+        for (const std::optional<size_t> scan : {std::optional<size_t>(i), sheet.scan2})
+            if (scan && !scans[*scan].registration.doubt.empty()) {
+                sheet.status = SheetStatus::Review;
+                Note(sheet.reason, scans[*scan].name + ": " + scans[*scan].registration.doubt);
+            }
+        out.push_back(std::move(sheet));
+    }
+    MarkSharedCandidateNumbers(scans, out);
+    return out;
+}
+
+std::string ResultsCsv(const layout::OmrTemplate& t, const std::vector<ScanReading>& scans,
+                       const std::vector<SheetResult>& sheets, bool withKey) {
+    const bool twoPageSheets = TwoPageSheets(t);
+    std::string out = "\xEF\xBB\xBF";  // so spreadsheet programs on Chinese systems read UTF-8
+    out += "scan";
+    if (twoPageSheets) out += ",scan2";
+    out += ",status,candidate";
+    for (const layout::OmrItem& item : t.items) out += "," + std::to_string(item.number);
+    if (withKey) {
+        for (size_t g = 0; g < t.groups.size(); ++g) out += ",group" + std::to_string(g + 1);
+        out += ",total";
+    }
+    out += ",reason\r\n";
+    for (const SheetResult& s : sheets) {
+        out += CsvField(scans[s.scan].name);
+        if (twoPageSheets) out += "," + (s.scan2 ? CsvField(scans[*s.scan2].name) : "");
+        out += std::string(",") + StatusName(s.status) + "," + s.candidate;
+        // A hand-made template's labels may hold a comma or a quote.
+        for (size_t i = 0; i < t.items.size(); ++i)
+            out += "," + (i < s.answers.size() ? CsvField(s.answers[i]) : "");
+        if (withKey) {
+            const bool scored = ReadSheet(t, s);
+            for (size_t g = 0; g < t.groups.size(); ++g)
+                out += "," + (scored ? host::NumberToText(s.groupScores[g]) : "");
+            out += "," + (scored ? host::NumberToText(s.total) : "");
+        }
+        out += "," + CsvField(s.reason) + "\r\n";
+    }
+    return out;
+}
+
+std::string ResultsJson(const layout::OmrTemplate& t, const std::vector<ScanReading>& scans,
+                        const std::vector<SheetResult>& sheets) {
+    using Json = nlohmann::ordered_json;
+    Json scanList = Json::array();
+    for (const ScanReading& s : scans) {
+        Json j{{"scan", s.name}};
+        if (!s.error.empty()) {
+            j["error"] = s.error;
+            scanList.push_back(j);
+            continue;
+        }
+        const Registration& r = s.registration;
+        j["page"] = r.page;
+        j["upsideDown"] = r.upsideDown;
+        j["paperLevel"] = r.paper;
+        j["transform"] =
+            Json{{"from", "template mm"},
+                 {"to", "scan px"},
+                 {"matrix",
+                  {{Round3(r.toScan(0, 0)), Round3(r.toScan(0, 1)), Round3(r.toScan(0, 2))},
+                   {Round3(r.toScan(1, 0)), Round3(r.toScan(1, 1)), Round3(r.toScan(1, 2))}}}};
+        const std::vector<layout::OmrMark>& marks = t.pages[static_cast<size_t>(r.page - 1)].marks;
+        Json markList = Json::array();
+        for (const FoundMark& m : r.marks)
+            markList.push_back(Json{{"mark", m.index + 1},
+                                    {"kind", marks[m.index].corner ? "corner" : "row"},
+                                    {"found", Point(m.centre)},
+                                    {"rowCorrection", Point(m.correction)}});
+        j["marksFound"] = markList.size();
+        j["marksExpected"] = marks.size();
+        j["marks"] = markList;
+        Json candidate = Json::array();
+        for (size_t c = 0; c < t.candidateColumns.size(); ++c)
+            for (size_t d = 0; d < t.candidateColumns[c].size(); ++d)
+                if (s.bubbles.candidate[c][d].read) {
+                    // The digit the bubble stands for, whatever its place in the column.
+                    Json b{{"column", c + 1}, {"digit", std::stoi(t.candidateColumns[c][d].value)}};
+                    b.update(BubbleJson(s.bubbles.candidate[c][d]));
+                    candidate.push_back(b);
+                }
+        Json items = Json::array();
+        for (size_t i = 0; i < t.items.size(); ++i)
+            for (size_t o = 0; o < t.items[i].options.size(); ++o)
+                if (s.bubbles.items[i][o].read) {
+                    Json b{{"item", t.items[i].number}, {"label", t.items[i].options[o].value}};
+                    b.update(BubbleJson(s.bubbles.items[i][o]));
+                    items.push_back(b);
+                }
+        j["candidateBubbles"] = candidate;
+        j["itemBubbles"] = items;
+        scanList.push_back(j);
+    }
+    Json sheetList = Json::array();
+    for (const SheetResult& s : sheets) {
+        Json j{{"scan", scans[s.scan].name}};
+        if (s.scan2) j["scan2"] = scans[*s.scan2].name;
+        j["status"] = StatusName(s.status);
+        if (!s.reason.empty()) j["reason"] = s.reason;
+        if (ReadSheet(t, s)) {
+            j["candidate"] = s.candidate;
+            Json answers = Json::object();
+            for (size_t i = 0; i < t.items.size(); ++i)
+                answers[std::to_string(t.items[i].number)] = s.answers[i];
+            j["answers"] = answers;
+            if (!s.groupScores.empty()) {
+                Json groupScores = Json::array();
+                for (const double g : s.groupScores) groupScores.push_back(Score(g));
+                j["groupScores"] = groupScores;
+                j["total"] = Score(s.total);
+            }
+        }
+        sheetList.push_back(j);
+    }
+    return Json{{"scans", scanList}, {"sheets", sheetList}}.dump(2, ' ', false,
+                                                                 Json::error_handler_t::replace) +
+           "\n";
+}
+
+}  // namespace varelo::read
