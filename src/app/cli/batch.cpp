@@ -5,18 +5,16 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <map>
-#include <mutex>
 #include <nlohmann/json.hpp>
 #include <set>
-#include <thread>
 #include <variant>
 
 #include "base/numbers.h"
+#include "base/parallel_for.h"
 #include "base/printable.h"
 #include "compose/driver.h"
 #include "compose/template_reading.h"
@@ -373,25 +371,12 @@ std::vector<JobResult> RunJobs(const std::vector<BatchJob>& jobs, const BatchSet
     }
     FailClashingJobs(files, settings.jobFile, results);
 
-    unsigned threads = settings.threads;
-    if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
-    threads = static_cast<unsigned>(std::min<size_t>(threads, std::max<size_t>(1, jobs.size())));
-    std::atomic<size_t> next{0}, done{0};
-    std::mutex progressMutex;
-    const auto work = [&] {
-        for (size_t i = next++; i < jobs.size(); i = next++) {
+    host::ParallelFor(
+        jobs.size(), settings.threads,
+        [&](size_t i) {
             if (results[i].ok()) results[i] = RunJob(jobs[i], files[i], settings);
-            const size_t finished = ++done;
-            if (progress) {
-                const std::lock_guard lock(progressMutex);
-                progress(finished, jobs.size());
-            }
-        }
-    };
-    std::vector<std::thread> pool;
-    for (unsigned t = 1; t < threads; ++t) pool.emplace_back(work);
-    work();
-    for (std::thread& t : pool) t.join();
+        },
+        progress);
     return results;
 }
 

@@ -1,5 +1,4 @@
 // The varelo command line: builds an answer sheet through the settings dialog's own handlers.
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -17,6 +16,7 @@
 #include <vector>
 
 #include "base/local_time_zone.h"
+#include "base/parallel_for.h"
 #include "base/printable.h"
 #include "base/utf8.h"
 #include "batch.h"
@@ -219,12 +219,8 @@ int Batch(const std::vector<std::string>& args) {
         if (entry) settings.exporter = BatchExporter(entry);
     }
 
-    const bool terminal = isatty(STDERR_FILENO) != 0;
     const auto start = std::chrono::steady_clock::now();
-    const auto results = cli::RunJobs(jobs, settings, [&](size_t done, size_t total) {
-        if (terminal) std::cerr << "\rwriting sheets: " << done << '/' << total << std::flush;
-    });
-    if (terminal && !jobs.empty()) std::cerr << '\n';
+    const auto results = cli::RunJobs(jobs, settings, host::TerminalProgress("writing sheets"));
     size_t failed = 0;
     for (size_t i = 0; i < results.size(); ++i) {
         if (results[i].ok()) continue;

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -13,7 +12,6 @@
 #include <iomanip>
 #include <iostream>
 #include <limits>
-#include <mutex>
 #include <new>
 #include <opencv2/core/utility.hpp>
 #include <opencv2/imgcodecs.hpp>
@@ -22,6 +20,7 @@
 #include <thread>
 
 #include "base/atomic_file.h"
+#include "base/parallel_for.h"
 #include "base/printable.h"
 #include "base/read_error.h"
 #include "file_clash.h"
@@ -319,64 +318,48 @@ int RunRead(const std::vector<std::string>& args) {
     // Scans are read side by side, each on one core.
     cv::setNumThreads(0);
     const auto start = std::chrono::steady_clock::now();
-    const bool terminal = isatty(STDERR_FILENO) != 0;
     std::vector<read::ScanReading> readings(sources.size());
     std::vector<std::string> pictureErrors(sources.size());
-    unsigned threads = o.threads != 0 ? o.threads : DefaultThreads();
-    threads = static_cast<unsigned>(std::min<size_t>(threads, std::max<size_t>(1, sources.size())));
-    std::atomic<size_t> next{0}, done{0};
-    std::mutex progress;
-    const auto work = [&] {
-        for (size_t i = next++; i < sources.size(); i = next++) {
-            const std::string name = sources[i].Name();
-            cv::Mat grey;
-            try {
-                grey = read::LoadScan(sources[i], kPdfDpi);
-                readings[i] = read::ReadScan(t, name, grey);
-            } catch (const read::ReadError& e) {
-                readings[i].name = name;
-                readings[i].error = e.what();
-            } catch (const cv::Exception& e) {
-                // A fault of OpenCV on this scan fails the scan, not the run.
-                readings[i].name = name;
-                readings[i].error = e.code == cv::Error::StsNoMem
-                                        ? "not enough memory to read the scan"
-                                        : std::string(e.what());
-            } catch (const std::bad_alloc&) {
-                readings[i].name = name;
-                readings[i].error = "not enough memory to read the scan";
+    const unsigned threads = o.threads != 0 ? o.threads : DefaultThreads();
+    const auto work = [&](size_t i) {
+        const std::string name = sources[i].Name();
+        cv::Mat grey;
+        try {
+            grey = read::LoadScan(sources[i], kPdfDpi);
+            readings[i] = read::ReadScan(t, name, grey);
+        } catch (const read::ReadError& e) {
+            readings[i].name = name;
+            readings[i].error = e.what();
+        } catch (const cv::Exception& e) {
+            // A fault of OpenCV on this scan fails the scan, not the run.
+            readings[i].name = name;
+            readings[i].error = e.code == cv::Error::StsNoMem ? "not enough memory to read the scan"
+                                                              : std::string(e.what());
+        } catch (const std::bad_alloc&) {
+            readings[i].name = name;
+            readings[i].error = "not enough memory to read the scan";
+        }
+        try {
+            if (!o.review.empty() && !grey.empty()) {
+                const std::string status = ScanStatus(readings[i]);
+                SavePng(fs::path(o.review) / PictureName(sources[i], i),
+                        read::ReviewPicture(t, readings[i], grey, status));
             }
-            try {
-                if (!o.review.empty() && !grey.empty()) {
-                    const std::string status = ScanStatus(readings[i]);
-                    SavePng(fs::path(o.review) / PictureName(sources[i], i),
-                            read::ReviewPicture(t, readings[i], grey, status));
-                }
-                if (!o.aligned.empty() && readings[i].error.empty()) {
-                    SavePng(fs::path(o.aligned) / PictureName(sources[i], i),
-                            read::AlignedPage(t, readings[i], grey, o.dpi));
-                }
-            } catch (const cv::Exception& e) {
-                pictureErrors[i] = e.what();
-            } catch (const read::ReadError& e) {
-                pictureErrors[i] = e.what();
-            } catch (const host::SaveError& e) {
-                pictureErrors[i] = e.what();
-            } catch (const std::bad_alloc&) {
-                pictureErrors[i] = "not enough memory to draw the pictures";
+            if (!o.aligned.empty() && readings[i].error.empty()) {
+                SavePng(fs::path(o.aligned) / PictureName(sources[i], i),
+                        read::AlignedPage(t, readings[i], grey, o.dpi));
             }
-            const size_t finished = ++done;
-            if (terminal) {
-                const std::lock_guard lock(progress);
-                std::cerr << "\rreading scans: " << finished << '/' << sources.size() << std::flush;
-            }
+        } catch (const cv::Exception& e) {
+            pictureErrors[i] = e.what();
+        } catch (const read::ReadError& e) {
+            pictureErrors[i] = e.what();
+        } catch (const host::SaveError& e) {
+            pictureErrors[i] = e.what();
+        } catch (const std::bad_alloc&) {
+            pictureErrors[i] = "not enough memory to draw the pictures";
         }
     };
-    std::vector<std::thread> pool;
-    for (unsigned k = 1; k < threads; ++k) pool.emplace_back(work);
-    work();
-    for (std::thread& th : pool) th.join();
-    if (terminal && !sources.empty()) std::cerr << '\n';
+    host::ParallelFor(sources.size(), threads, work, host::TerminalProgress("reading scans"));
 
     const std::vector<read::SheetResult> sheets =
         read::AssembleSheets(t, readings, o.key.empty() ? nullptr : &key);

@@ -1,16 +1,15 @@
 #include "read_crops.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <map>
 #include <new>
 #include <opencv2/imgcodecs.hpp>
 #include <regex>
-#include <thread>
 
 #include "base/atomic_file.h"
+#include "base/parallel_for.h"
 #include "base/read_error.h"
 #include "scan/scan_pictures.h"
 
@@ -94,38 +93,30 @@ std::vector<std::string> WriteCrops(const layout::OmrTemplate& t,
     std::vector<std::vector<const CropFile*>> perScan(scans.size());
     for (const CropFile& c : crops) perScan[c.scan].push_back(&c);
     std::vector<std::string> errors(scans.size());
-    std::atomic<size_t> next{0};
-    const auto work = [&] {
-        for (size_t i = next++; i < scans.size(); i = next++) {
-            if (perScan[i].empty()) continue;
-            try {
-                const cv::Mat grey = read::LoadScan(sources[i], pdfDpi);
-                for (const CropFile* c : perScan[i]) {
-                    const cv::Mat picture =
-                        read::RegionPicture(t.regions[c->region], scans[i], grey, dpi);
-                    std::vector<uchar> bytes;
-                    if (!cv::imencode(".png", picture, bytes))
-                        throw host::SaveError("cannot encode " + c->name);
-                    host::SaveFileAtomically(
-                        (fs::path(dir) / c->name).string(),
-                        std::string_view(reinterpret_cast<const char*>(bytes.data()),
-                                         bytes.size()));
-                }
-            } catch (const read::ReadError& e) {
-                errors[i] = e.what();
-            } catch (const cv::Exception& e) {
-                errors[i] = e.what();
-            } catch (const host::SaveError& e) {
-                errors[i] = e.what();
-            } catch (const std::bad_alloc&) {
-                errors[i] = "not enough memory to cut the pictures";
+    host::ParallelFor(scans.size(), threads, [&](size_t i) {
+        if (perScan[i].empty()) return;
+        try {
+            const cv::Mat grey = read::LoadScan(sources[i], pdfDpi);
+            for (const CropFile* c : perScan[i]) {
+                const cv::Mat picture =
+                    read::RegionPicture(t.regions[c->region], scans[i], grey, dpi);
+                std::vector<uchar> bytes;
+                if (!cv::imencode(".png", picture, bytes))
+                    throw host::SaveError("cannot encode " + c->name);
+                host::SaveFileAtomically(
+                    (fs::path(dir) / c->name).string(),
+                    std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
             }
+        } catch (const read::ReadError& e) {
+            errors[i] = e.what();
+        } catch (const cv::Exception& e) {
+            errors[i] = e.what();
+        } catch (const host::SaveError& e) {
+            errors[i] = e.what();
+        } catch (const std::bad_alloc&) {
+            errors[i] = "not enough memory to cut the pictures";
         }
-    };
-    std::vector<std::thread> pool;
-    for (unsigned k = 1; k < threads; ++k) pool.emplace_back(work);
-    work();
-    for (std::thread& th : pool) th.join();
+    });
     return errors;
 }
 
