@@ -1,64 +1,30 @@
 #include "main_window.h"
 
-#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
-#include <QCloseEvent>
-#include <QComboBox>
-#include <QDir>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QImage>
-#include <QInputDialog>
 #include <QLabel>
-#include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPainter>
-#include <QPrintDialog>
-#include <QPrintPreviewDialog>
-#include <QPrinter>
-#include <QRegularExpression>
-#include <QScrollBar>
 #include <QStatusBar>
-#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <algorithm>
-#include <filesystem>
 #include <iostream>
-#include <optional>
 
 #include "app/desk/addin/registration.h"
 #include "cell_editor.h"
-#include "chinese_reasons.h"
-#include "compose/driver.h"
-#include "compose/sheet_exam.h"
-#include "compose/sheet_settings_part.h"
-#include "compose/template_reading.h"
 #include "doc/errors.h"
-#include "docx/reader.h"
-#include "docx/writer.h"
 #include "edit/active_cells.h"
 #include "edit/tools.h"
 #include "format_bar.h"
 #include "page_view.h"
-#include "render/export.h"
-#include "render/fonts.h"
-#include "render/page_renderer.h"
-#include "settings_dialog.h"
+#include "window_text.h"
 
 namespace varelo::desk {
 
 namespace {
-
-bool StartsWithTable(const host::Document& doc) {
-    return !doc.body.empty() && doc.body.front().IsTable();
-}
-
-QString Q(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 // A button face and its mask as one icon: the mask's black is the face, its white is clear.
 QIcon ButtonIcon(const host::Picture& picture, const host::Picture& mask) {
@@ -98,30 +64,6 @@ Qt::ToolBarArea ToolBarArea(int position) {
         default:
             return Qt::TopToolBarArea;
     }
-}
-
-Qt::Alignment QtAlignment(host::Alignment a) {
-    switch (a) {
-        case host::Alignment::Center:
-            return Qt::AlignHCenter;
-        case host::Alignment::Right:
-            return Qt::AlignRight;
-        case host::Alignment::Justify:
-            return Qt::AlignJustify;
-        default:
-            return Qt::AlignLeft;
-    }
-}
-
-// Whether two paths name one file; a file that is gone is compared by its absolute path.
-bool SameFile(const std::string& a, const std::string& b) {
-    if (a.empty() || b.empty()) return false;
-    std::error_code ec;
-    if (std::filesystem::equivalent(a, b, ec)) return true;
-    const auto absoluteA = std::filesystem::weakly_canonical(a, ec);
-    if (ec) return false;
-    const auto absoluteB = std::filesystem::weakly_canonical(b, ec);
-    return !ec && absoluteA == absoluteB;
 }
 
 }  // namespace
@@ -325,77 +267,9 @@ QString MainWindow::SelectionStatus() const {
                                                   : QStringLiteral("选定 %1（表中表）").arg(at);
 }
 
-bool MainWindow::SelectGridCells(const QString& cells) {
-    host::Document* doc = app_.ActiveDocument();
-    if (!doc || doc->TableCount() == 0) return false;
-    // R1,C1:R2,C2 or R,C, as the status bar shows it and `varelo edit --select` takes it.
-    static const QRegularExpression form(
-        QStringLiteral("^\\s*(\\d{1,5})\\s*[,，]\\s*(\\d{1,5})\\s*(?:[:：]\\s*(\\d{1,5})\\s*[,，]"
-                       "\\s*(\\d{1,5})\\s*)?$"));
-    const QRegularExpressionMatch m = form.match(cells);
-    if (!m.hasMatch()) return false;
-    const int r1 = m.captured(1).toInt(), c1 = m.captured(2).toInt();
-    const int r2 = m.captured(3).isEmpty() ? r1 : m.captured(3).toInt();
-    const int c2 = m.captured(4).isEmpty() ? c1 : m.captured(4).toInt();
-    host::Table& grid = doc->Tables(1);
-    try {
-        app_.selection.SelectCells(grid, {r1, c1, r2, c2});
-    } catch (const host::HostError&) {
-        return false;
-    }
-    view_->Invalidate();
-    if (const auto rect =
-            view_->CellOnScreen(grid, grid.CellArea(std::min(r1, r2), std::min(c1, c2))))
-        view_->verticalScrollBar()->setValue(view_->verticalScrollBar()->value() + rect->top() -
-                                             view_->viewport()->height() / 3);
-    UpdateStatus();
-    UpdateFormatBar();
-    return true;
-}
-
-void MainWindow::AskForCells() {
-    host::Document* doc = app_.ActiveDocument();
-    if (!doc || doc->TableCount() == 0) return;
-    bool ok = false;
-    const QString cells =
-        QInputDialog::getText(this, QStringLiteral("选定单元格"),
-                              QStringLiteral("页面网格的行和列（如 95,3:98,21，共 %1 行 %2 列）：")
-                                  .arg(doc->Tables(1).Rows())
-                                  .arg(doc->Tables(1).Columns()),
-                              QLineEdit::Normal, QString(), &ok);
-    if (ok && !SelectGridCells(cells)) app_.ShowMessage("请输入页面网格中的单元格，如 95,3:98,21");
-}
-
 void MainWindow::UpdateStatus() {
     pageLabel_->setText(PageStatus());
     selectionLabel_->setText(SelectionStatus());
-}
-
-void MainWindow::UpdateFormatBar() {
-    const auto cells = tools::FindActiveCells(app_);
-    if (!cells) {
-        formatBar_->Show(nullptr, nullptr);
-        return;
-    }
-    host::Cell& cell = cells->table->At(cells->rect.top, cells->rect.left);
-    const host::Paragraph& p = cell.FirstParagraph();
-    const host::CharFormat font =
-        cells->doc->Resolve(p, p.runs.empty() ? p.markFormat : p.runs.front().format);
-    const host::Alignment alignment = p.format.alignment;
-    formatBar_->Show(&font, &alignment);
-}
-
-void MainWindow::RebuildRecentMenu() {
-    recentMenu_->clear();
-    const QStringList files = state_.RecentFiles();
-    for (int i = 0; i < files.size(); ++i) {
-        QAction* a = recentMenu_->addAction(
-            QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(files[i]).fileName()), this,
-            [this, path = files[i]] { OpenFile(path); });
-        a->setToolTip(files[i]);
-        a->setData(files[i]);
-    }
-    recentMenu_->setEnabled(!files.isEmpty());
 }
 
 void MainWindow::LoadAddIns(const std::string& recordFile) {
@@ -592,82 +466,6 @@ bool MainWindow::Redo() {
     return true;
 }
 
-bool MainWindow::BeginCellEdit(const QString& typed) {
-    EndCellEdit(true);
-    const auto cells = tools::FindActiveCells(app_);
-    if (!cells) return false;
-    const host::CellRect area = cells->table->CellArea(cells->rect.top, cells->rect.left);
-    host::Cell& cell = cells->table->At(area.top, area.left);
-    // Composition paper is a table of squares, written on by hand, not typed into.
-    for (const host::Block& b : cell.content)
-        if (b.IsTable()) return false;
-    const std::optional<QRect> rect = view_->CellOnScreen(*cells->table, area);
-    if (!rect) return false;
-    const host::Paragraph& p = cell.FirstParagraph();
-    const host::CharFormat format =
-        cells->doc->Resolve(p, p.runs.empty() ? p.markFormat : p.runs.front().format);
-    QFont font = render::Face(format.font.value_or(""), format.bold.value_or(false)).font;
-    font.setPixelSize(std::max(1, static_cast<int>(format.size.value_or(10.5) * view_->Zoom())));
-    QString text = Q(cell.Text());
-    text.replace(u'\r', u'\n');
-    editTarget_ = {cells->doc, cells->table, area};
-    editor_->Begin(*rect, typed.isEmpty() ? text : typed, font, QtAlignment(p.format.alignment));
-    return true;
-}
-
-void MainWindow::EndCellEdit(bool keep) {
-    if (editor_ && editor_->Editing()) editor_->Finish(keep);
-}
-
-void MainWindow::PlaceEditor() {
-    if (!editor_->Editing()) return;
-    if (const auto rect = view_->CellOnScreen(*editTarget_.table, editTarget_.area))
-        editor_->move(rect->topLeft());
-}
-
-void MainWindow::CommitCellText(const QString& text) {
-    view_->setFocus();
-    const EditTarget target = std::exchange(editTarget_, {});
-    host::Document* doc = app_.ActiveDocument();
-    // The cell must still be the one typed into: same document, same table, same cell.
-    const auto cells = tools::FindActiveCells(app_);
-    if (!doc || doc != target.doc || !cells || cells->table != target.table) return;
-    host::Table& table = *cells->table;
-    if (target.area.bottom > table.Rows() || target.area.right > table.Columns() ||
-        table.CellArea(target.area.top, target.area.left) != target.area)
-        return;
-    const bool changed = history_.Record(
-        app_, [&] { table.At(target.area.top, target.area.left).SetText(text.toStdString()); });
-    if (!changed) return;
-    doc->saved = false;
-    DocumentsChanged();
-}
-
-bool MainWindow::ChangeSelectedCells(
-    const std::function<void(host::Cell&, bool holdsBubbles)>& change) {
-    EndCellEdit(true);
-    const auto cells = tools::FindActiveCells(app_);
-    if (!cells) return false;
-    const bool changed = history_.Record(app_, [&] {
-        for (const host::CellRect& a : cells->table->CellsIn(cells->rect))
-            change(cells->table->At(a.top, a.left), tools::HoldsBubblesOrMarks(*cells->table, a));
-    });
-    if (!changed) return false;
-    cells->doc->saved = false;
-    DocumentsChanged();
-    return true;
-}
-
-bool MainWindow::ApplyFont(const host::CharFormat& format) {
-    return ChangeSelectedCells([&](host::Cell& cell, bool holdsBubbles) {
-        if (!holdsBubbles) cell.ApplyCharFormat(format);
-    });
-}
-
-bool MainWindow::ApplyAlignment(host::Alignment alignment) {
-    return ChangeSelectedCells([&](host::Cell& cell, bool) { cell.SetAlignment(alignment); });
-}
-
 void MainWindow::EnableTools() {
     for (auto& bar : app_.commandBars.All()) {
         if (bar->name != host::kBarName) continue;
@@ -675,54 +473,6 @@ void MainWindow::EnableTools() {
         for (int i = 2; i <= last; ++i) bar->Control(i).enabled = true;
     }
     app_.commandBars.NotifyChanged();
-}
-
-bool MainWindow::Open() {
-    const QString path = QFileDialog::getOpenFileName(
-        this, QStringLiteral("打开"), state_.LastFolder(), QStringLiteral("Word 文档 (*.docx)"));
-    return !path.isEmpty() && OpenFile(path);
-}
-
-bool MainWindow::OpenFile(const QString& path) {
-    const std::string file = path.toStdString();
-    // A sheet that is open already is shown rather than loaded twice, so two copies can never
-    // be saved over each other.
-    for (int i = 1; i <= app_.DocumentCount(); ++i) {
-        host::Document& open = app_.Documents(i);
-        if (SameFile(open.path, file)) {
-            app_.Activate(open);
-            EnableTools();
-            return true;
-        }
-    }
-    EndCellEdit(true);
-    std::unique_ptr<host::Document> doc;
-    try {
-        doc = host::OpenDocx(file);
-    } catch (const host::OpenError& e) {
-        std::cerr << "varelo-desk: " << e.what() << "\n";
-        if (!QFileInfo::exists(path)) {
-            state_.Forget(QFileInfo(path).absoluteFilePath());
-            RebuildRecentMenu();
-        }
-        app_.ShowMessage("无法打开文件：" + QFileInfo(path).fileName().toStdString() + "。" +
-                         ChineseOpenReason(e.what()));
-        return false;
-    }
-    state_.Used(path);
-    RebuildRecentMenu();
-    const bool readOnly = doc->ReadOnly();
-    const std::string lost = ChineseUnmodelled(doc->unmodelled);
-    app_.AdoptDocument(std::move(doc));
-    // Tools are normally enabled by generating a sheet; a sheet read back is finished with
-    // the same tools, so opening one enables them too.
-    EnableTools();
-    // Said now rather than at the first save, so no work is done on a sheet that cannot keep it.
-    if (readOnly)
-        app_.ShowMessage("此文档含有本程序无法保留的内容（" + lost +
-                         "），以只读方式打开：可以查看、导出 PDF 和扫描模板，但保存会丢失这些内容，"
-                         "因此不能保存。");
-    return true;
 }
 
 void MainWindow::ShowMessage(const std::string& text) {
@@ -742,314 +492,6 @@ bool MainWindow::AskToConfirm(const std::string& question) {
                     parent);
     box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
-}
-
-host::SaveChoice MainWindow::AskToSave(host::Document& doc) {
-    view_->Invalidate();
-    QWidget* parent = QApplication::activeModalWidget() ? QApplication::activeModalWidget() : this;
-    QMessageBox box(QMessageBox::NoIcon, QString(),
-                    QStringLiteral("是否保存对“%1”的更改？").arg(Q(doc.name)),
-                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
-    box.setDefaultButton(QMessageBox::Save);
-    // The word processor's wording; Qt's stock button says 丢弃.
-    box.button(QMessageBox::Discard)->setText(QStringLiteral("不保存(&N)"));
-    switch (box.exec()) {
-        case QMessageBox::Save: {
-            QString path = Q(doc.path);
-            if (path.isEmpty())
-                path = AskForPath(QStringLiteral("另存为"),
-                                  StartIn(Q(doc.name) + QStringLiteral(".docx")),
-                                  QStringLiteral("Word 文档 (*.docx)"), QStringLiteral("docx"));
-            if (path.isEmpty() || !SaveDocument(doc, path)) return host::SaveChoice::Cancel;
-            return host::SaveChoice::Save;
-        }
-        case QMessageBox::Discard:
-            return host::SaveChoice::DontSave;
-        default:
-            return host::SaveChoice::Cancel;
-    }
-}
-
-QString MainWindow::AskForPath(const QString& caption, const QString& suggested,
-                               const QString& filters, const QString& suffix, QString* chosen) {
-    QFileDialog dialog(this, caption, suggested, filters);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    // The dialog adds the suffix before it asks about replacing a file: a name typed without
-    // it must not replace the file that has it unasked.
-    dialog.setDefaultSuffix(suffix);
-    if (chosen && !chosen->isEmpty()) dialog.selectNameFilter(*chosen);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    if (chosen) *chosen = dialog.selectedNameFilter();
-    const QString path = dialog.selectedFiles().front();
-    state_.UsedFolder(path);
-    return path;
-}
-
-QString MainWindow::StartIn(const QString& fileName) const {
-    return QDir(state_.LastFolder()).filePath(fileName);
-}
-
-bool MainWindow::SaveDocument(host::Document& doc, const QString& path) {
-    // Two documents kept in one file would overwrite each other's work at every save.
-    for (int i = 1; i <= app_.DocumentCount(); ++i) {
-        const host::Document& other = app_.Documents(i);
-        if (&other == &doc || !SameFile(other.path, path.toStdString())) continue;
-        app_.ShowMessage("无法保存文件：“" + QFileInfo(path).fileName().toStdString() +
-                         "”已在本窗口中打开。请另选文件名，或先关闭那份文档。");
-        return false;
-    }
-    const std::string named = "“" + QFileInfo(path).fileName().toStdString() + "”。";
-    if (doc.ReadOnly()) {
-        app_.ShowMessage("无法保存文件：" + named + "此文档含有本程序无法保留的内容（" +
-                         ChineseUnmodelled(doc.unmodelled) + "），保存会丢失这些内容。");
-        return false;
-    }
-    try {
-        host::SaveDocx(doc, path.toStdString());
-    } catch (const std::exception& e) {
-        std::cerr << "varelo-desk: " << e.what() << "\n";
-        app_.ShowMessage("无法保存文件：" + named +
-                         ChineseWriteReason(e.what()).value_or("无法写入该文件。"));
-        return false;
-    }
-    doc.path = path.toStdString();
-    doc.name = QFileInfo(path).fileName().toStdString();
-    doc.saved = true;
-    state_.Used(path);
-    RebuildRecentMenu();
-    DocumentsChanged();
-    return true;
-}
-
-bool MainWindow::New() {
-    EndCellEdit(true);
-    app_.AddDocument();
-    DocumentsChanged();
-    return true;
-}
-
-bool MainWindow::Save() {
-    EndCellEdit(true);
-    host::Document* doc = app_.ActiveDocument();
-    if (!doc) return false;
-    if (doc->path.empty()) return SaveAs();
-    return SaveDocument(*doc, Q(doc->path));
-}
-
-bool MainWindow::SaveAs() {
-    EndCellEdit(true);
-    host::Document* doc = app_.ActiveDocument();
-    if (!doc) return false;
-    const QString suggested =
-        doc->path.empty() ? StartIn(Q(doc->name) + QStringLiteral(".docx")) : Q(doc->path);
-    QString path = AskForPath(QStringLiteral("另存为"), suggested,
-                              QStringLiteral("Word 文档 (*.docx)"), QStringLiteral("docx"));
-    if (path.isEmpty()) return false;
-    if (!path.endsWith(QStringLiteral(".docx"), Qt::CaseInsensitive))
-        path += QStringLiteral(".docx");
-    return SaveDocument(*doc, path);
-}
-
-bool MainWindow::ExportPdf() {
-    host::Document* doc = app_.ActiveDocument();
-    if (!doc) return false;
-    QString path =
-        AskForPath(QStringLiteral("导出 PDF"),
-                   StartIn(QFileInfo(Q(doc->name)).completeBaseName() + QStringLiteral(".pdf")),
-                   QStringLiteral("PDF (*.pdf)"), QStringLiteral("pdf"));
-    if (path.isEmpty()) return false;
-    if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) path += QStringLiteral(".pdf");
-    try {
-        render::ExportPdf(*doc, path.toStdString());
-    } catch (const std::exception& e) {
-        std::cerr << "varelo-desk: " << e.what() << "\n";
-        app_.ShowMessage("无法导出 PDF：“" + QFileInfo(path).fileName().toStdString() + "”。" +
-                         ChineseWriteReason(e.what()).value_or("无法写入该文件。"));
-        return false;
-    }
-    return true;
-}
-
-void MainWindow::SetUpPrinter(QPrinter& printer, const host::Document& doc) {
-    const host::PageSetup& ps = doc.pageSetup;
-    const bool landscape = ps.pageWidth > ps.pageHeight;
-    printer.setPageSize(QPageSize(
-        landscape ? QSizeF(ps.pageHeight, ps.pageWidth) : QSizeF(ps.pageWidth, ps.pageHeight),
-        QPageSize::Point));
-    printer.setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
-    printer.setFullPage(true);
-    printer.setDocName(Q(doc.name));
-}
-
-void MainWindow::PaintPages(QPrinter& printer, const host::Document& doc) {
-    // A print dialog (also the preview's) knows only standard papers and puts its default in
-    // place of the sheet's own (8开 is none of them); pages are drawn at their true size, so
-    // any other paper cuts them.
-    SetUpPrinter(printer, doc);
-    const render::PageRenderer renderer(doc);
-    QPainter painter;
-    if (!painter.begin(&printer)) {
-        app_.ShowMessage("无法打印。");
-        return;
-    }
-    const double scale = printer.resolution() / 72.0;
-    const int from = printer.fromPage() > 0 ? printer.fromPage() - 1 : 0;
-    const int to = printer.toPage() > 0 ? std::min(printer.toPage(), renderer.PageCount())
-                                        : renderer.PageCount();
-    for (int i = from; i < to; ++i) {
-        if (i > from) printer.newPage();
-        painter.save();
-        painter.scale(scale, scale);
-        renderer.Draw(painter, i);
-        painter.restore();
-    }
-    painter.end();
-}
-
-bool MainWindow::Print() {
-    EndCellEdit(true);
-    host::Document* doc = app_.ActiveDocument();
-    if (!doc) return false;
-    QPrinter printer(QPrinter::HighResolution);
-    SetUpPrinter(printer, *doc);
-    QPrintDialog dialog(&printer, this);
-    if (dialog.exec() != QDialog::Accepted) return false;
-    PaintPages(printer, *doc);
-    return true;
-}
-
-bool MainWindow::PrintPreview() {
-    EndCellEdit(true);
-    host::Document* doc = app_.ActiveDocument();
-    if (!doc) return false;
-    QPrinter printer(QPrinter::HighResolution);
-    SetUpPrinter(printer, *doc);
-    QPrintPreviewDialog dialog(&printer, this);
-    dialog.setObjectName(QStringLiteral("printPreview"));
-    dialog.setWindowTitle(QStringLiteral("打印预览 - %1").arg(Q(doc->name)));
-    connect(&dialog, &QPrintPreviewDialog::paintRequested, this,
-            [this, doc](QPrinter* p) { PaintPages(*p, *doc); });
-    dialog.resize(1000, 760);
-    return dialog.exec() == QDialog::Accepted;
-}
-
-bool MainWindow::CloseDocument() {
-    host::Document* doc = app_.ActiveDocument();
-    return doc && app_.CloseDocument(*doc);
-}
-
-void MainWindow::closeEvent(QCloseEvent* event) {
-    if (app_.DocumentCount() > 0 && !app_.CloseAllDocuments()) {
-        event->ignore();
-        return;
-    }
-    event->accept();
-}
-
-host::Document* MainWindow::GenerateExampleSheet() {
-    auto sheet = std::make_shared<host::Document*>(nullptr);
-    // The dialog is modal: fill it in once its event loop runs.
-    QTimer::singleShot(0, this, [sheet] {
-        auto* dialog = qobject_cast<SettingsDialog*>(QApplication::activeModalWidget());
-        if (!dialog) return;
-        dialog->findChild<QComboBox*>(QStringLiteral("cmbPage"))
-            ->setCurrentText(QStringLiteral("A3三栏"));
-        dialog->findChild<QAbstractButton*>(QStringLiteral("cmdAdd"))->click();
-        dialog->findChild<QAbstractButton*>(QStringLiteral("OKButton"))->click();
-        *sheet = dialog->Sheet();
-    });
-    if (addIn_ && addIn_->cbbButton)
-        ClickControl(addIn_->cbbButton);
-    else
-        RunSettingsDialog();
-    return *sheet;
-}
-
-std::optional<settings::SheetForm> MainWindow::FormOf(const host::Document& doc) const {
-    if (const auto it = sheetForms_.find(&doc); it != sheetForms_.end()) return it->second;
-    try {
-        if (const auto saved = settings::SheetSettingsOf(doc)) return settings::FormOf(*saved);
-        return std::nullopt;
-    } catch (const settings::SheetSettingsError& e) {
-        std::cerr << "varelo-desk：答题卡设置无法读取：" << e.what() << "\n";
-        return std::nullopt;
-    }
-}
-
-host::Document* MainWindow::NewFromSheetSettings() {
-    host::Document* doc = app_.ActiveDocument();
-    const std::optional<settings::SheetForm> form = doc ? FormOf(*doc) : std::nullopt;
-    if (!form) {
-        app_.ShowMessage("这份文档没有答题卡设置。");
-        return nullptr;
-    }
-    host::Document* sheet = RunSettingsDialog(&*form);
-    view_->Invalidate();
-    return sheet;
-}
-
-host::Document* MainWindow::RunSettingsDialog(const settings::SheetForm* prefill) {
-    std::optional<settings::SheetForm> made;
-    host::Document* sheet =
-        ShowSettingsDialog(app_, this, [&made, prefill](SettingsDialog& dialog) {
-            if (prefill) dialog.Prefill(*prefill);
-            // Accepted right after the OK handler made the sheet, with the form still filled in.
-            connect(&dialog, &QDialog::accepted, &dialog,
-                    [&made, &dialog] { made = dialog.Form(); });
-        });
-    if (sheet && made) sheetForms_[sheet] = *made;
-    DocumentsChanged();
-    return sheet;
-}
-
-bool MainWindow::ExportOmrTemplate() {
-    host::Document* doc = app_.ActiveDocument();
-    if (!doc) return false;
-    const QString varelo = QStringLiteral("Varelo 答题卡模板 (*.json)");
-    const QString omrChecker = QStringLiteral("OMRChecker 模板，每页一个文件 (*.json)");
-    QString chosen = varelo;
-    QString path = AskForPath(
-        QStringLiteral("导出答题卡模板"),
-        StartIn(QFileInfo(Q(doc->name)).completeBaseName() + QStringLiteral("-omr.json")),
-        varelo + QStringLiteral(";;") + omrChecker, QStringLiteral("json"), &chosen);
-    if (path.isEmpty()) return false;
-    if (!path.endsWith(QStringLiteral(".json"), Qt::CaseInsensitive))
-        path += QStringLiteral(".json");
-    int dpi = 150;
-    if (chosen == omrChecker) {
-        bool ok = false;
-        dpi = QInputDialog::getInt(this, QStringLiteral("导出答题卡模板"),
-                                   QStringLiteral("扫描分辨率（dpi）："), dpi, 10, 1200, 10, &ok);
-        if (!ok) return false;
-    }
-    return WriteOmrTemplate(
-        *doc, path,
-        chosen == omrChecker ? layout::OmrFormat::OmrChecker : layout::OmrFormat::Varelo, dpi);
-}
-
-bool MainWindow::WriteOmrTemplate(host::Document& doc, const QString& path,
-                                  layout::OmrFormat format, int dpi) {
-    const std::optional<settings::SheetForm> made = FormOf(doc);
-    if (!made && !StartsWithTable(doc)) {
-        app_.ShowMessage("只有用答题卡设置生成的文档才能导出答题卡模板。");
-        return false;
-    }
-    try {
-        // An office program may have dropped the settings: read them off the grid.
-        const settings::ValidExam sheet =
-            made ? settings::ExamOfSettings(settings::DraftOf(*made)) : settings::ExamOfGrid(doc);
-        const layout::OmrTemplate t = layout::BuildOmrTemplate(doc, sheet.exam, sheet.plan);
-        layout::WriteOmrTemplate(t, path.toStdString(), format, dpi);
-    } catch (const layout::OmrError& e) {
-        // A sheet that does not match its settings is said as the template builder says it.
-        const std::optional<std::string> reason = ChineseWriteReason(e.what());
-        if (reason) std::cerr << "varelo-desk: " << e.what() << "\n";
-        app_.ShowMessage("无法导出答题卡模板：" +
-                         (reason ? "“" + QFileInfo(path).fileName().toStdString() + "”。" + *reason
-                                 : std::string(e.what())));
-        return false;
-    }
-    return true;
 }
 
 }  // namespace varelo::desk

@@ -19,7 +19,6 @@
 class QAction;
 class QLabel;
 class QMenu;
-class QPrinter;
 class QToolBar;
 
 namespace varelo::desk {
@@ -27,6 +26,7 @@ namespace varelo::desk {
 class CellEditor;
 class FormatBar;
 class PageView;
+class SheetPrinter;
 
 // The window that stands in for the word processor: it owns the application object, shows
 // the active document, mirrors the host's command bars as toolbars, and hosts the add-in.
@@ -132,8 +132,8 @@ class MainWindow : public QMainWindow {
     void AskForCells();
     void UpdateFormatBar();
     void RebuildRecentMenu();
-    void SetUpPrinter(QPrinter& printer, const host::Document& doc);
-    void PaintPages(QPrinter& printer, const host::Document& doc);
+    // Prints the sheets, with messages shown as the window shows them.
+    SheetPrinter Printer();
     void PlaceEditor();
     void CommitCellText(const QString& text);
     // Runs `change` on each cell the selection touches, as one undo level.

@@ -1,0 +1,73 @@
+#include "sheet_printer.h"
+
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <algorithm>
+
+#include "render/page_renderer.h"
+
+namespace varelo::desk {
+
+SheetPrinter::SheetPrinter(QWidget* parent, std::function<void(const std::string&)> tell)
+    : parent_(parent), tell_(std::move(tell)) {}
+
+void SheetPrinter::SetUp(QPrinter& printer, const host::Document& doc) {
+    const host::PageSetup& ps = doc.pageSetup;
+    const bool landscape = ps.pageWidth > ps.pageHeight;
+    printer.setPageSize(QPageSize(
+        landscape ? QSizeF(ps.pageHeight, ps.pageWidth) : QSizeF(ps.pageWidth, ps.pageHeight),
+        QPageSize::Point));
+    printer.setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+    printer.setFullPage(true);
+    printer.setDocName(QString::fromStdString(doc.name));
+}
+
+void SheetPrinter::PaintPages(QPrinter& printer, const host::Document& doc) const {
+    // A print dialog (also the preview's) knows only standard papers and puts its default in
+    // place of the sheet's own (8开 is none of them); pages are drawn at their true size, so
+    // any other paper cuts them.
+    SetUp(printer, doc);
+    const render::PageRenderer renderer(doc);
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        tell_("无法打印。");
+        return;
+    }
+    const double scale = printer.resolution() / 72.0;
+    const int from = printer.fromPage() > 0 ? printer.fromPage() - 1 : 0;
+    const int to = printer.toPage() > 0 ? std::min(printer.toPage(), renderer.PageCount())
+                                        : renderer.PageCount();
+    for (int i = from; i < to; ++i) {
+        if (i > from) printer.newPage();
+        painter.save();
+        painter.scale(scale, scale);
+        renderer.Draw(painter, i);
+        painter.restore();
+    }
+    painter.end();
+}
+
+bool SheetPrinter::Print(const host::Document& doc) const {
+    QPrinter printer(QPrinter::HighResolution);
+    SetUp(printer, doc);
+    QPrintDialog dialog(&printer, parent_);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    PaintPages(printer, doc);
+    return true;
+}
+
+bool SheetPrinter::Preview(const host::Document& doc) const {
+    QPrinter printer(QPrinter::HighResolution);
+    SetUp(printer, doc);
+    QPrintPreviewDialog dialog(&printer, parent_);
+    dialog.setObjectName(QStringLiteral("printPreview"));
+    dialog.setWindowTitle(QStringLiteral("打印预览 - %1").arg(QString::fromStdString(doc.name)));
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
+                     [this, &doc](QPrinter* p) { PaintPages(*p, doc); });
+    dialog.resize(1000, 760);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+}  // namespace varelo::desk

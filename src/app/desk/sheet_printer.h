@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <string>
+
+#include "doc/document.h"
+
+class QPrinter;
+class QWidget;
+
+namespace varelo::desk {
+
+// Printing a sheet: the print dialog, the print preview and the sheet's own paper.
+class SheetPrinter {
+  public:
+    // parent: the dialogs' parent; tell: shows the user a message.
+    SheetPrinter(QWidget* parent, std::function<void(const std::string&)> tell);
+
+    // Asks the print dialog and prints; false when it is cancelled.
+    bool Print(const host::Document& doc) const;
+    // The pages as the printer will print them, in Qt's preview dialog ("printPreview").
+    bool Preview(const host::Document& doc) const;
+
+    // The sheet's paper size and orientation, the whole page and the document's name.
+    static void SetUp(QPrinter& printer, const host::Document& doc);
+    // Draws the pages in the printer's range at their true size.
+    void PaintPages(QPrinter& printer, const host::Document& doc) const;
+
+  private:
+    QWidget* parent_;
+    std::function<void(const std::string&)> tell_;
+};
+
+}  // namespace varelo::desk
