@@ -198,11 +198,8 @@ TEST(DocxReader, CountsWhatTheBodyHoldsAsItReadsIt) {
 
 TEST(DocxReader, ElementNamesAreComparedExactly) {
     EXPECT_TRUE(docx::Named("w:p", "w:p"));
-    EXPECT_TRUE(docx::Named("w:p", std::string_view("w:p")));
-    for (const char* other : {"", "w", "w:", "p", "wp", "W:p", "x:p", "w:pPr", "w:p2", "w:p "}) {
+    for (const char* other : {"", "w", "w:", "p", "wp", "W:p", "x:p", "w:pPr", "w:p2", "w:p "})
         EXPECT_FALSE(docx::Named(other, "w:p")) << other;
-        EXPECT_FALSE(docx::Named(other, std::string_view("w:p"))) << other;
-    }
 }
 
 // The embedded font is the writer's to make: the reader neither needs nor trusts the part,

@@ -34,7 +34,7 @@ constexpr double kFillTolerance = 0.005;
 // An integer attribute within [lo, hi], or nothing.
 template <typename Text>
 std::optional<long> Int(pugi::xml_node n, const Text& name, long lo, long hi) {
-    const pugi::xml_attribute a = Attribute(n, name);
+    const pugi::xml_attribute a = n.attribute(name);
     if (!a) return std::nullopt;
     const long long v = a.as_llong(lo - 1);
     if (v < lo || v > hi) return std::nullopt;
@@ -47,14 +47,14 @@ double Points(long twips) {
 
 Border ReadBorder(pugi::xml_node b) {
     Border border;
-    border.lineStyle = static_cast<int16_t>(ParseBorderVal(AttributeValue(b, "w:val")));
+    border.lineStyle = static_cast<int16_t>(ParseBorderVal(b.attribute("w:val").value()));
     border.lineWidth = static_cast<int16_t>(Int(b, "w:sz", 0, 96).value_or(kLineWidth050pt));
-    border.color = ParseColor(AttributeValue(b, "w:color"));
+    border.color = ParseColor(b.attribute("w:color").value());
     return border;
 }
 
 PreferredWidth ReadWidth(pugi::xml_node w) {
-    const std::string_view type = AttributeValue(w, "w:type");
+    const std::string_view type = w.attribute("w:type").value();
     if (type == "pct") {
         if (const auto v = Int(w, "w:w", 0, 50000)) return {PreferredWidthType::Percent, *v / 50.0};
     } else if (type == "dxa") {
@@ -115,11 +115,11 @@ constexpr Unmodelled kUnmodelled[] = {
     {"w:lnNumType", "line numbers"},
 };
 
-// An element the reader may have found, tested inline; a cell's properties keep several.
+// An element the reader may have found; a cell's properties keep several.
 struct Element {
     pugi::xml_node node = kNoNode;
 
-    explicit operator bool() const { return !IsNull(node); }
+    explicit operator bool() const { return !node.empty(); }
     const pugi::xml_node* operator->() const { return &node; }
 };
 
@@ -138,7 +138,7 @@ Element Find(pugi::xml_node parent, const char (&name)[N]) {
 
 // A property's w:val; empty when there is no such property.
 const char* Val(const Element& e) {
-    return e ? AttributeValue(e.node, "w:val") : "";
+    return e ? e.node.attribute("w:val").value() : "";
 }
 
 PreferredWidth ReadWidth(const Element& w) {
@@ -154,7 +154,7 @@ template <typename Other>
 ParagraphProperties ReadParagraphProperties(pugi::xml_node pPr, Other&& other) {
     ParagraphProperties p;
     for (const pugi::xml_node n : Children(pPr)) {
-        const char* name = Name(n);
+        const char* name = n.name();
         if (Named(name, "w:pStyle"))
             First(p.style, n);
         else if (Named(name, "w:jc"))
@@ -179,7 +179,7 @@ template <typename Other>
 CharProperties ReadCharProperties(pugi::xml_node rPr, Other&& other) {
     CharProperties p;
     for (const pugi::xml_node n : Children(rPr)) {
-        const char* name = Name(n);
+        const char* name = n.name();
         if (Named(name, "w:rFonts"))
             First(p.fonts, n);
         else if (Named(name, "w:sz"))
@@ -203,7 +203,7 @@ void ReadParagraphFormat(const ParagraphProperties& p, ParagraphFormat& f) {
         if (const auto v = Int(spacing, "w:before", 0, kMaxTwips)) f.spaceBefore = Points(*v);
         if (const auto v = Int(spacing, "w:after", 0, kMaxTwips)) f.spaceAfter = Points(*v);
         if (const auto v = Int(spacing, "w:line", 0, kMaxTwips))
-            ParseLineSpacing(*v, AttributeValue(spacing, "w:lineRule"), f);
+            ParseLineSpacing(*v, spacing.attribute("w:lineRule").value(), f);
     }
     if (p.jc)
         if (const auto jc = ParseJc(Val(p.jc))) f.alignment = *jc;
@@ -215,7 +215,7 @@ CharFormat ReadCharFormat(const CharProperties& p) {
         for (const char* attr : {"w:eastAsia", "w:ascii", "w:hAnsi"}) {
             // Cleaned as the writer cleans it, so a name of nothing but invalid characters
             // counts as no name rather than an empty one that would be written back.
-            std::string name = CleanFontName(AttributeValue(p.fonts.node, attr));
+            std::string name = CleanFontName(p.fonts.node.attribute(attr).value());
             if (!name.empty()) {
                 f.font = std::move(name);
                 break;
@@ -235,7 +235,7 @@ struct CellBorders {
 CellBorders ReadCellBorderNodes(pugi::xml_node tcBorders) {
     CellBorders b;
     for (const pugi::xml_node n : Children(tcBorders)) {
-        const char* name = Name(n);
+        const char* name = n.name();
         if (Named(name, "w:top"))
             First(b.top, n);
         else if (Named(name, "w:left"))
@@ -264,7 +264,7 @@ struct CellProperties {
 CellProperties ReadCellProperties(pugi::xml_node tcPr) {
     CellProperties p;
     for (const pugi::xml_node n : Children(tcPr)) {
-        const char* name = Name(n);
+        const char* name = n.name();
         if (Named(name, "w:tcW"))
             First(p.width, n);
         else if (Named(name, "w:vMerge"))
@@ -389,7 +389,7 @@ class BodyReader {
         // The body is a story: it ends with a paragraph.
         if (content.empty() || content.back().IsTable()) AddEmptyParagraph(content);
         doc_.body = std::move(content);
-        ReadSection(Child(body, "w:sectPr"));
+        ReadSection(body.child("w:sectPr"));
         for (Block& b : doc_.body)
             if (b.IsTable()) FillStatedWidth(*b.table, doc_.pageSetup.TextWidth());
         return extent_;
@@ -420,7 +420,7 @@ class BodyReader {
     // The paragraphs and tables of a story, appended to content.
     void ReadStory(pugi::xml_node parent, int depth, bool inCell, Content& content) {
         for (const pugi::xml_node n : Children(parent)) {
-            const char* name = Name(n);
+            const char* name = n.name();
             if (Named(name, "w:p")) {
                 CountParagraph();
                 ReadParagraph(n, inCell, content.emplace_back().paragraph);
@@ -428,8 +428,8 @@ class BodyReader {
                 if (depth >= kMaxDocxTableDepth)
                     OverLimit(kMaxDocxTableDepth, "levels of tables nested in tables");
                 content.emplace_back(ReadTable(n, depth + 1));
-            } else if (Named(name, "w:tcPr") || (Named(name, "w:sectPr") && depth == 0 && !inCell &&
-                                                 IsNull(NextSibling(n)))) {
+            } else if (Named(name, "w:tcPr") ||
+                       (Named(name, "w:sectPr") && depth == 0 && !inCell && !n.next_sibling())) {
                 // Read by the cell and the section.
             } else {
                 Unknown(n);
@@ -505,7 +505,7 @@ class BodyReader {
         if (pPr.rPr)
             para.markFormat.MergeFrom(ReadCharFormat(ReadCharProperties(pPr.rPr.node, kIgnore)));
         for (const pugi::xml_node n : Children(p)) {
-            const char* name = Name(n);
+            const char* name = n.name();
             if (Named(name, "w:r"))
                 ReadRun(n, base, para);
             else if (!Named(name, "w:pPr"))
@@ -522,7 +522,7 @@ class BodyReader {
         run.format.MergeFrom(styles_.Character(Val(rPr.style)));
         run.format.MergeFrom(ReadCharFormat(rPr));
         for (const pugi::xml_node c : Children(r)) {
-            const char* name = Name(c);
+            const char* name = c.name();
             if (Named(name, "w:t")) {
                 for (const pugi::xml_node t : Children(c))
                     if (const pugi::xml_node_type type = t.type();
@@ -531,7 +531,7 @@ class BodyReader {
             } else if (Named(name, "w:tab") || Named(name, "w:ptab")) {
                 run.text += '\t';
             } else if (Named(name, "w:br") || Named(name, "w:cr")) {
-                const std::string_view type = AttributeValue(c, "w:type");
+                const std::string_view type = c.attribute("w:type").value();
                 if (type == "page" || type == "column") Unknown(c, "page and column breaks");
                 run.text += "\r\n";
             } else if (Named(name, "w:noBreakHyphen")) {
@@ -549,8 +549,8 @@ class BodyReader {
 
     // Character formatting the surface has no place for.
     void NoteUnmodelledFormat(pugi::xml_node f) {
-        const char* name = Name(f);
-        const auto val = [&] { return std::string_view(AttributeValue(f, "w:val")); };
+        const char* name = f.name();
+        const auto val = [&] { return std::string_view(f.attribute("w:val").value()); };
         bool shown;
         if (Named(name, "w:i") || Named(name, "w:strike") || Named(name, "w:dstrike") ||
             Named(name, "w:caps") || Named(name, "w:vanish")) {
@@ -616,7 +616,7 @@ class BodyReader {
         row.first = stated.cells.size();
         Element trPr;
         for (const pugi::xml_node n : Children(tr)) {
-            const char* name = Name(n);
+            const char* name = n.name();
             if (Named(name, "w:tc")) {
                 RawCell& raw = stated.cells.emplace_back();
                 raw.tc = n;
@@ -624,10 +624,10 @@ class BodyReader {
                 int emptyParagraphs = 0;
                 bool more = false;
                 for (const pugi::xml_node c : Children(n)) {
-                    const char* child = Name(c);
+                    const char* child = c.name();
                     if (Named(child, "w:tcPr"))
                         First(tcPr, c);
-                    else if (Named(child, "w:p") && IsNull(FirstChild(c)))
+                    else if (Named(child, "w:p") && !c.first_child())
                         ++emptyParagraphs;
                     else
                         more = true;
@@ -652,7 +652,7 @@ class BodyReader {
         row.end = stated.cells.size();
         Element before;
         for (const pugi::xml_node n : Children(trPr.node)) {
-            const char* name = Name(n);
+            const char* name = n.name();
             if (Named(name, "w:trHeight"))
                 First(row.height, n);
             else if (Named(name, "w:gridBefore"))
@@ -666,7 +666,7 @@ class BodyReader {
         Element properties, grid;
         std::vector<pugi::xml_node> trs;
         for (const pugi::xml_node n : Children(tbl)) {
-            const char* name = Name(n);
+            const char* name = n.name();
             if (Named(name, "w:tr"))
                 trs.push_back(n);
             else if (Named(name, "w:tblPr"))
@@ -809,7 +809,7 @@ class BodyReader {
         if (!height) return;
         const pugi::xml_node h = height.node;
         f.height = Points(Int(h, "w:val", 0, kMaxTwips).value_or(0));
-        const std::string_view rule = AttributeValue(h, "w:hRule");
+        const std::string_view rule = h.attribute("w:hRule").value();
         f.heightRule = rule == "exact"  ? RowHeightRule::Exactly
                        : rule == "auto" ? RowHeightRule::Auto
                                         : RowHeightRule::AtLeast;
@@ -896,7 +896,7 @@ class BodyReader {
         if (!w || !h) Damaged("the page size is missing or out of range");
         ps.pageWidth = Points(*w);
         ps.pageHeight = Points(*h);
-        ps.orientation = std::string_view(AttributeValue(size, "w:orient")) == "landscape"
+        ps.orientation = std::string_view(size.attribute("w:orient").value()) == "landscape"
                              ? Orientation::Landscape
                              : Orientation::Portrait;
         ps.paperSize =
@@ -924,7 +924,7 @@ class BodyReader {
 
         const pugi::xml_node grid = sect.child("w:docGrid");
         ps.layoutMode =
-            ParseDocGridType(AttributeValue(grid, "w:type")).value_or(kLayoutModeDefault);
+            ParseDocGridType(grid.attribute("w:type").value()).value_or(kLayoutModeDefault);
         // The writer rounds the pitch down; the most lines with that pitch give it back.
         const long pitch = Int(grid, "w:linePitch", 1, kMaxTwips).value_or(0);
         const long height = TextHeightTwips(ps);

@@ -283,53 +283,12 @@ int ParseColor(std::string_view v) {
 }
 
 bool OnOff(pugi::xml_node element) {
-    if (IsNull(element)) return false;
-    const pugi::xml_attribute val = Attribute(element, "w:val");
-    if (record::Of(val) == nullptr) return true;
-    const std::string_view v = AttributeValue(element, "w:val");
+    if (!element) return false;
+    const pugi::xml_attribute val = element.attribute("w:val");
+    if (!val) return true;
+    const std::string_view v = val.value();
     return !(v == "0" || v == "false" || v == "off");
 }
-
-namespace record {
-namespace {
-
-// Whether the records of n and everything under it read as the accessors give them.
-bool ReadsAsAccessors(pugi::xml_node n) {
-    const void* r = Of(n);
-    const char* name = Field<const char*>(r, kNodeName);
-    if (name ? name != n.name() : *n.name() != '\0') return false;
-    if (Field<const void*>(r, kNodeFirstChild) != Of(n.first_child()) ||
-        Field<const void*>(r, kNodeNextSibling) != Of(n.next_sibling()) ||
-        Field<const void*>(r, kNodeFirstAttribute) != Of(n.first_attribute()))
-        return false;
-    for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute())
-        if (Field<const char*>(Of(a), kAttributeName) != a.name() ||
-            Field<const char*>(Of(a), kAttributeValue) != a.value() ||
-            Field<const void*>(Of(a), kAttributeNext) != Of(a.next_attribute()))
-            return false;
-    for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling())
-        if (!ReadsAsAccessors(c)) return false;
-    return true;
-}
-
-bool LayoutIsTheLibrarys() {
-#ifdef PUGIXML_COMPACT
-    return false;  // records of packed references
-#else
-    pugi::xml_document doc;
-    const char* sample = "<a x=\"1\" y=\"\"><b z=\"2\"/>text<c/><d><e w=\"3\"/></d> </a>";
-    if (!doc.load_string(sample, pugi::parse_default | pugi::parse_ws_pcdata)) return false;
-    // Any null link read where the accessors give one, or the reverse, would show here.
-    return doc.first_child().first_child().next_sibling() && ReadsAsAccessors(doc);
-#endif
-}
-
-}  // namespace
-
-// Dynamically initialised: anything read before start-up is over goes through the accessors.
-const bool kReadable = LayoutIsTheLibrarys();
-
-}  // namespace record
 
 namespace {
 struct StringWriter : pugi::xml_writer {
