@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/units.h"
+#include "compose/page_setup.h"
 #include "dialog_sheet.h"
 #include "doc/application.h"
 #include "doc/block_hx_font.h"
@@ -30,16 +31,7 @@ namespace {
 
 // The page the driver sets up for "A3三栏".
 void SetUpA3(Document& doc) {
-    PageSetup& ps = doc.pageSetup;
-    ps.orientation = Orientation::Landscape;
-    ps.pageWidth = CentimetersToPoints(42);
-    ps.pageHeight = CentimetersToPoints(29.7);
-    ps.topMargin = ps.bottomMargin = ps.leftMargin = ps.rightMargin = CentimetersToPoints(1);
-    ps.gutter = 0;
-    ps.headerDistance = ps.footerDistance = 0;
-    ps.paperSize = kPaperCustom;
-    ps.layoutMode = kLayoutModeLineGrid;
-    ps.linesPage = 48;
+    varelo::settings::SetUpPage(doc.pageSetup, varelo::exam::Layout::A3Three);
 }
 
 std::string DocumentPart(const Document& doc) {

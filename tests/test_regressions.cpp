@@ -1,4 +1,5 @@
-// Faults found by fuzzing and sanitizers, each named after what it found.
+// Faults found by fuzzing and sanitizers, each named after what it found. Inputs that found a
+// fault are also kept under tests/regressions/<fuzz target>/ and run through that target.
 #include <gtest/gtest.h>
 
 #include <map>

@@ -21,36 +21,6 @@ host::CharFormat Look(const host::Document& doc, const host::Paragraph& p) {
 
 }  // namespace
 
-TEST(TitleBlock, MergedBlockHoldsThreeCentredLinesInTheirFonts) {
-    const std::vector<std::pair<int16_t, CellRect>> blocks{{1, {2, 3, 8, 21}}, {2, {2, 3, 8, 31}},
-                                                           {3, {2, 3, 8, 20}}, {4, {2, 3, 8, 27}},
-                                                           {5, {1, 3, 7, 26}}, {6, {1, 3, 7, 24}}};
-    for (const auto& [code, block] : blocks) {
-        SCOPED_TRACE(code);
-        SheetFixture s;
-        s.Build(code, SheetFixture::kTitleBlock);
-        const host::Table& t = s.Grid();
-        ASSERT_EQ(t.CellArea(block.top, block.left), block);
-        const host::Cell& cell = t.At(block.top, block.left);
-        EXPECT_EQ(cell.Text(), "中考试卷\r英语（答题卡）\r命题人：王老师");
-
-        const std::vector<host::CharFormat> looks{
-            {host::kFontSong, 17, false}, {host::kFontHei, 20, false}, {host::kFontKai, 10, false}};
-        ASSERT_EQ(cell.content.size(), looks.size());
-        for (size_t i = 0; i < looks.size(); ++i) {
-            const host::Paragraph& p = cell.content[i].paragraph;
-            EXPECT_EQ(p.style, host::StyleId::Heading2);
-            EXPECT_EQ(p.format.alignment, host::Alignment::Center);
-            EXPECT_EQ(p.format.lineSpacingRule, host::LineSpacingRule::Single);
-            EXPECT_EQ(p.format.spaceBefore + p.format.spaceAfter, 0);
-            EXPECT_EQ(Look(s.doc, p), looks[i]) << i;
-        }
-        // The cells around the block are untouched.
-        EXPECT_TRUE(t.At(block.bottom + 1, block.left).Empty());
-        EXPECT_EQ(t.CellArea(block.top, block.right + 1).Columns(), 1);
-    }
-}
-
 TEST(TitleBlock, EmptySetterNameLeavesTheLabelInItsFont) {
     SheetFixture s;
     s.exam.setter = "";
