@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "base/numbers.h"
+#include "base/units.h"
 #include "compose/generators.h"
 #include "compose/objective_flow.h"
 #include "compose/objective_section.h"
@@ -17,7 +18,7 @@ namespace varelo::layout {
 
 namespace {
 
-constexpr double kMillimetresPerPoint = 25.4 / 72.0;
+using host::kMillimetresPerPoint;
 
 // The bubble font's metrics in em (fonts/block_hx.py): every glyph advances one em, its line
 // box runs 0.8 above and 0.2 below the baseline without leading, and the bubble, like the

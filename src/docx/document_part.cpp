@@ -18,6 +18,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/units.h"
 #include "doc/geometry.h"
 #include "docx/parts.h"
 #include "docx/xml.h"
@@ -64,10 +65,10 @@ LineValue LineSpacingValue(const ParagraphFormat& f) {
 void ParseLineSpacing(long line, std::string_view rule, ParagraphFormat& f) {
     if (rule == "exact") {
         f.lineSpacingRule = LineSpacingRule::Exactly;
-        f.lineSpacing = line / 20.0;
+        f.lineSpacing = TwipsToPoints(line);
     } else if (rule == "atLeast") {
         f.lineSpacingRule = LineSpacingRule::AtLeast;
-        f.lineSpacing = line / 20.0;
+        f.lineSpacing = TwipsToPoints(line);
     } else if (line == 240) {
         f.lineSpacingRule = LineSpacingRule::Single;
         f.lineSpacing = 12;
@@ -79,7 +80,7 @@ void ParseLineSpacing(long line, std::string_view rule, ParagraphFormat& f) {
         f.lineSpacing = 24;
     } else {
         f.lineSpacingRule = LineSpacingRule::Multiple;
-        f.lineSpacing = line / 20.0;
+        f.lineSpacing = TwipsToPoints(line);
     }
 }
 
@@ -92,7 +93,7 @@ PreferredWidth AsWritten(const PreferredWidth& w) {
         case PreferredWidthType::Percent:
             return {w.type, FiftiethsOfPercent(w.value) / 50.0};
         case PreferredWidthType::Points:
-            return {w.type, Twips(w.value) / 20.0};
+            return {w.type, TwipsToPoints(Twips(w.value))};
         case PreferredWidthType::Auto:
             break;
     }
@@ -100,8 +101,8 @@ PreferredWidth AsWritten(const PreferredWidth& w) {
 }
 
 double FileTextWidth(const PageSetup& ps) {
-    return (Twips(ps.pageWidth) - Twips(ps.leftMargin) - Twips(ps.rightMargin) - Twips(ps.gutter)) /
-           20.0;
+    return TwipsToPoints(Twips(ps.pageWidth) - Twips(ps.leftMargin) - Twips(ps.rightMargin) -
+                         Twips(ps.gutter));
 }
 
 // The table's resolved column widths, through the one geometry, on a one-row stand-in
@@ -574,7 +575,8 @@ class DocumentWriter {
         for (const Block& b : cell.content) nested = nested || b.IsTable();
         // A nested table measures its percentages against the cell's width inside its padding.
         const double inner = nested ? CellWidth(t, widths, a.top, a.left) -
-                                          Twips(t.leftPadding) / 20.0 - Twips(t.rightPadding) / 20.0
+                                          TwipsToPoints(Twips(t.leftPadding)) -
+                                          TwipsToPoints(Twips(t.rightPadding))
                                     : 0;
         CellContent(cell.content, std::max(0.0, inner));
         out_ += "</w:tc>";

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/units.h"
 #include "doc/table.h"
 #include "docx/parts.h"
 #include "docx/reader.h"
@@ -42,7 +43,7 @@ std::optional<long> Int(pugi::xml_node n, const Text& name, long lo, long hi) {
 }
 
 double Points(long twips) {
-    return static_cast<double>(twips) / 20.0;
+    return TwipsToPoints(twips);
 }
 
 Border ReadBorder(pugi::xml_node b) {

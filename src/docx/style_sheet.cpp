@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "base/units.h"
 #include "docx/read_body.h"
 #include "docx/xml.h"
 
@@ -149,7 +150,8 @@ void ReadTableStyle(pugi::xml_node tblPr, TableStyle& style) {
         if (!m && kLogicalSides[side]) m = mar.child(kLogicalSides[side]);
         if (!m) continue;
         const long long twips = m.attribute("w:w").as_llong(-1);
-        if (twips >= 0 && twips <= 31680) style.margins[side] = static_cast<double>(twips) / 20.0;
+        if (twips >= 0 && twips <= 31680)
+            style.margins[side] = TwipsToPoints(static_cast<long>(twips));
     }
     const pugi::xml_node borders = tblPr.child("w:tblBorders");
     for (int side = 0; side < 6; ++side) {

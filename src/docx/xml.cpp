@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/units.h"
 #include "base/utf8.h"
 #include "base/xml_text.h"
 
@@ -63,7 +64,7 @@ std::string CleanFontName(std::string_view name) {
 }
 
 long Twips(double points) {
-    return std::lround(points * 20.0);
+    return std::lround(points * kTwipsPerPoint);
 }
 long HalfPoints(double points) {
     return std::lround(points * 2.0);

@@ -14,6 +14,7 @@
 #include <optional>
 
 #include "base/atomic_file.h"
+#include "base/units.h"
 
 namespace varelo::layout {
 
@@ -21,7 +22,7 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-constexpr double kMillimetresPerPoint = 25.4 / 72.0;
+using host::kMillimetresPerPoint;
 
 // Rounds to a number of decimals; dividing by a power of ten gives the double nearest the
 // decimal, so the JSON shows it without a long tail.
@@ -233,7 +234,7 @@ std::string OmrTemplateJson(const OmrTemplate& t) {
 
 std::vector<std::string> OmrCheckerJson(const OmrTemplate& t, int dpi) {
     if (dpi < 1) throw OmrError("the resolution must be a positive number of dots per inch");
-    const double scale = dpi / 25.4;  // px per mm
+    const double scale = host::PixelsPerMillimetre(dpi);
 
     // All bubbles are one glyph at one size; take the first for the common bubble size.
     const OmrBubble* sample = nullptr;

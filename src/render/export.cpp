@@ -13,6 +13,7 @@
 #include <stdexcept>
 
 #include "base/atomic_file.h"
+#include "base/units.h"
 #include "render/gui_app.h"
 #include "render/page_renderer.h"
 
@@ -89,7 +90,7 @@ void ExportPdf(const host::Document& doc, const std::string& path) {
         QPainter painter;
         if (!painter.begin(&writer))
             throw std::runtime_error("cannot write " + path + ": the PDF could not be started");
-        const double scale = kPdfResolution / 72.0;
+        const double scale = host::PixelsPerPoint(kPdfResolution);
         for (int i = 0; i < renderer.PageCount(); ++i) {
             if (i > 0 && !writer.newPage())
                 throw std::runtime_error("cannot write " + path + ": a page could not be added");
@@ -109,7 +110,7 @@ std::vector<std::string> ExportPng(const host::Document& doc, const std::string&
     if (dpi < 1 || dpi > kMaxDpi)
         throw std::runtime_error("the resolution must be between 1 and " + std::to_string(kMaxDpi) +
                                  " dpi");
-    const double scale = dpi / 72.0;
+    const double scale = host::PixelsPerPoint(dpi);
     const double w = std::round(doc.pageSetup.pageWidth * scale),
                  h = std::round(doc.pageSetup.pageHeight * scale);
     if (w > 32767 || h > 32767 || w * h > kMaxImagePixels)

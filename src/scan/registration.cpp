@@ -37,6 +37,34 @@ constexpr const char* kNoMarksInTemplate = "the template has no marks";
 
 constexpr double kPi = 3.14159265358979323846;
 
+// A blob has a mark's size when its box is within these shares of the mark's sides, plus two
+// pixels for the edges the reduction blurs; its ink within these shares of the mark's area; and
+// when its ink fills this much of its box, which a ring or a stroke does not.
+constexpr double kBlobSideMin = 0.65, kBlobSideMax = 1.5;
+constexpr double kBlobEdgePixels = 2;
+constexpr double kBlobAreaMin = 0.55, kBlobAreaMax = 1.6;
+constexpr double kBlobFillMin = 0.65;
+
+// Three corner marks fix an affine map; each is tried as each of the few blobs farthest out
+// towards its corner of the scan, which leaves room for a speck or two beyond it.
+constexpr size_t kCornerMarks = 3;
+constexpr size_t kCandidatesPerCorner = 3;
+
+// The blob grid's cells: at most about this many, so a large scan's grid stays small.
+constexpr double kMaxGridCells = 1e5;
+// A map that sends a point this far out, or to no number at all, is degenerate: nothing there.
+constexpr double kFarOff = 1e9;
+
+// A spoiled mark is looked for in two strips, at these shares of its width from its left and
+// this share wide, over its middle half in height.
+constexpr double kStripLefts[] = {0.15, 0.65};
+constexpr double kStripWidth = 0.2;
+constexpr double kStripTop = 0.25, kStripBottom = 0.75;
+
+// A row mark corrects the places whose centre is within this of its own, in mm: rows of the
+// grid stand more than a millimetre apart.
+constexpr double kRowReachMm = 0.5;
+
 struct Blob {
     cv::Point2d centre;  // work pixels
 };
@@ -69,9 +97,12 @@ std::vector<Blob> MarkLikeBlobs(const cv::Mat& work, double paper, double markW,
         const int w = stats.at<int>(i, cv::CC_STAT_WIDTH);
         const int h = stats.at<int>(i, cv::CC_STAT_HEIGHT);
         const int area = stats.at<int>(i, cv::CC_STAT_AREA);
-        if (w < markW * 0.65 || w > markW * 1.5 + 2 || h < markH * 0.65 || h > markH * 1.5 + 2)
+        if (w < markW * kBlobSideMin || w > markW * kBlobSideMax + kBlobEdgePixels ||
+            h < markH * kBlobSideMin || h > markH * kBlobSideMax + kBlobEdgePixels)
             continue;
-        if (area < expected * 0.55 || area > expected * 1.6 || area < 0.65 * w * h) continue;
+        if (area < expected * kBlobAreaMin || area > expected * kBlobAreaMax ||
+            area < kBlobFillMin * w * h)
+            continue;
         out.push_back({{centroids.at<double>(i, 0), centroids.at<double>(i, 1)}});
     }
     return out;
@@ -130,7 +161,7 @@ class BlobGrid {
         : blobs_(blobs),
           tolerance_(tolerance),
           // Cells no smaller than the tolerance, and at most about 100 000 of them.
-          cell_(std::max(tolerance, std::sqrt(area.area() / 1e5))),
+          cell_(std::max(tolerance, std::sqrt(area.area() / kMaxGridCells))),
           columns_(static_cast<int>(area.width / cell_) + 1),
           rows_(static_cast<int>(area.height / cell_) + 1),
           cells_(static_cast<size_t>(columns_) * static_cast<size_t>(rows_)) {
@@ -141,7 +172,7 @@ class BlobGrid {
 
     // The blob nearest to p within the tolerance (the later of equals), or -1.
     int Nearest(const cv::Point2d& p) const {
-        if (!(std::abs(p.x) < 1e9 && std::abs(p.y) < 1e9)) return -1;
+        if (!(std::abs(p.x) < kFarOff && std::abs(p.y) < kFarOff)) return -1;
         int best = -1;
         double bestDistance = tolerance_;
         const int column = static_cast<int>(std::floor(p.x / cell_));
@@ -217,14 +248,14 @@ Hypothesis Judge(const layout::OmrTemplate& t, int p, bool upsideDown, const cv:
 // down the place of a missing mark fits between them or darkens one.
 double InkAt(const cv::Mat& grey, double paper, const cv::Matx23d& m, const layout::OmrRect& r) {
     double ink = 1;
-    for (const double left : {0.15, 0.65}) {
-        const double x0 = r.x + r.width * left, x1 = x0 + r.width * 0.2;
-        const double y0 = r.y + r.height * 0.25, y1 = r.y + r.height * 0.75;
+    for (const double left : kStripLefts) {
+        const double x0 = r.x + r.width * left, x1 = x0 + r.width * kStripWidth;
+        const double y0 = r.y + r.height * kStripTop, y1 = r.y + r.height * kStripBottom;
         std::vector<cv::Point2f> corners;
         for (const cv::Point2d& p :
              {cv::Point2d(x0, y0), cv::Point2d(x1, y0), cv::Point2d(x0, y1), cv::Point2d(x1, y1)}) {
             const cv::Point2d q = Apply(m, p);
-            if (!(std::abs(q.x) < 1e9 && std::abs(q.y) < 1e9)) return 0;
+            if (!(std::abs(q.x) < kFarOff && std::abs(q.y) < kFarOff)) return 0;
             corners.emplace_back(static_cast<float>(q.x), static_cast<float>(q.y));
         }
         const cv::Rect strip = cv::boundingRect(corners) & cv::Rect(0, 0, grey.cols, grey.rows);
@@ -264,7 +295,7 @@ cv::Point2d Registration::Locate(double xMm, double yMm) const {
     cv::Point2d p = Apply(toScan, {xMm, yMm});
     const std::pair<double, cv::Point2d>* nearest = nullptr;
     for (const auto& row : rows)
-        if (std::abs(row.first - yMm) < 0.5 &&
+        if (std::abs(row.first - yMm) < kRowReachMm &&
             (!nearest || std::abs(row.first - yMm) < std::abs(nearest->first - yMm)))
             nearest = &row;
     if (nearest) p += nearest->second;
@@ -305,7 +336,7 @@ Registration RegisterAtScale(const layout::OmrTemplate& t, const cv::Mat& grey, 
     const layout::OmrRect& markRect = first.marks.front().rect;
     const std::vector<Blob> blobs =
         MarkLikeBlobs(work, out.paper, markRect.width * workPerMm, markRect.height * workPerMm);
-    if (blobs.size() < 3) {
+    if (blobs.size() < kCornerMarks) {
         out.reason = "no positioning marks found (a blank page, or not a sheet?)";
         return out;
     }
@@ -318,13 +349,13 @@ Registration RegisterAtScale(const layout::OmrTemplate& t, const cv::Mat& grey, 
         std::vector<cv::Point2d> corners;
         for (const layout::OmrMark& m : page.marks)
             if (m.corner) corners.push_back(Centre(m.rect));
-        if (corners.size() != 3) continue;
+        if (corners.size() != kCornerMarks) continue;
         const std::vector<cv::Point2d> foreignMarks = ForeignMarks(t, p);
         const double radius = kCornerSearchShare * std::max(page.width, page.height) * workPerMm;
         for (const bool upsideDown : {false, true}) {
             // For each corner, the three blobs farthest out towards its corner of the scan.
-            std::array<std::vector<int>, 3> candidates;
-            for (size_t k = 0; k < 3; ++k) {
+            std::array<std::vector<int>, kCornerMarks> candidates;
+            for (size_t k = 0; k < kCornerMarks; ++k) {
                 cv::Point2d seen = corners[k];
                 if (upsideDown) seen = {page.width - seen.x, page.height - seen.y};
                 const cv::Point2d towards(seen.x < page.width / 2 ? -1 : 1,
@@ -343,7 +374,7 @@ Registration RegisterAtScale(const layout::OmrTemplate& t, const cv::Mat& grey, 
                     return blobs[static_cast<size_t>(a)].centre.dot(towards) >
                            blobs[static_cast<size_t>(b)].centre.dot(towards);
                 });
-                if (c.size() > 3) c.resize(3);
+                if (c.size() > kCandidatesPerCorner) c.resize(kCandidatesPerCorner);
             }
             for (const int a : candidates[0])
                 for (const int b : candidates[1])

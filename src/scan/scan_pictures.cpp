@@ -5,6 +5,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "base/read_error.h"
+#include "base/units.h"
 
 namespace varelo::read {
 
@@ -81,7 +82,7 @@ constexpr double kMaxPicturePixels = 300e6;
 // page at dpi: every output pixel's centre taken through the page's affine map into the scan.
 cv::Mat RegisteredArea(const Registration& r, const cv::Mat& grey, double x, double y, double width,
                        double height, int dpi) {
-    const double mmPerPixel = 25.4 / dpi;
+    const double mmPerPixel = host::MillimetresPerPixel(dpi);
     const cv::Matx33d toMm(mmPerPixel, 0, x + mmPerPixel / 2, 0, mmPerPixel, y + mmPerPixel / 2, 0,
                            0, 1);
     const cv::Matx33d toScan(r.toScan(0, 0), r.toScan(0, 1), r.toScan(0, 2), r.toScan(1, 0),

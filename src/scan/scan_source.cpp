@@ -20,6 +20,7 @@
 
 #include "base/file_kind.h"
 #include "base/read_error.h"
+#include "base/units.h"
 #include "scan/animated_png.h"
 
 namespace varelo::read {
@@ -161,7 +162,7 @@ cv::Mat RenderPdfPage(poppler::document& doc, int pageNumber, int pdfDpi) {
     if (!page) throw ReadError("the PDF has no page " + std::to_string(pageNumber));
     // Sized before rasterising: poppler would allocate a poster-sized page whole.
     const poppler::rectf box = page->page_rect();
-    const double pixelsPerPoint = pdfDpi / 72.0;
+    const double pixelsPerPoint = host::PixelsPerPoint(pdfDpi);
     if (!(box.width() * pixelsPerPoint * box.height() * pixelsPerPoint <= kMaxScanPixels))
         TooLarge("the PDF page at " + std::to_string(pdfDpi) + " dpi");
     poppler::page_renderer renderer;

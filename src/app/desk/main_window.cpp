@@ -14,6 +14,7 @@
 #include <iostream>
 
 #include "app/desk/addin/registration.h"
+#include "base/units.h"
 #include "cell_editor.h"
 #include "doc/errors.h"
 #include "edit/active_cells.h"
@@ -207,7 +208,8 @@ void MainWindow::BuildMenus() {
         ->setShortcut(QKeySequence::ZoomIn);
     view->addAction(QStringLiteral("缩小(&O)"), this, [this] { view_->ZoomBy(0.8); })
         ->setShortcut(QKeySequence::ZoomOut);
-    view->addAction(QStringLiteral("实际大小(&A)"), this, [this] { view_->SetZoom(96.0 / 72.0); });
+    view->addAction(QStringLiteral("实际大小(&A)"), this,
+                    [this] { view_->SetZoom(host::PixelsPerPoint(96)); });
     view->addAction(QStringLiteral("适合宽度(&W)"), this, [this] { view_->FitWidth(); });
     view->addAction(QStringLiteral("整页(&P)"), this, [this] { view_->FitPage(); });
     view->addSeparator();

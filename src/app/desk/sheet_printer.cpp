@@ -6,6 +6,7 @@
 #include <QPrinter>
 #include <algorithm>
 
+#include "base/units.h"
 #include "render/page_renderer.h"
 
 namespace varelo::desk {
@@ -35,7 +36,7 @@ void SheetPrinter::PaintPages(QPrinter& printer, const host::Document& doc) cons
         tell_("无法打印。");
         return;
     }
-    const double scale = printer.resolution() / 72.0;
+    const double scale = host::PixelsPerPoint(printer.resolution());
     const int from = printer.fromPage() > 0 ? printer.fromPage() - 1 : 0;
     const int to = printer.toPage() > 0 ? std::min(printer.toPage(), renderer.PageCount())
                                         : renderer.PageCount();
