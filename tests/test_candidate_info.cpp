@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "compose/notes_text.h"
@@ -21,21 +23,28 @@ std::vector<std::string> Paragraphs(const host::Cell& cell) {
 
 }  // namespace
 
-// The objective section starts where the candidate band ends, whatever the digit count, and the
-// band leaves the border options as it found them.
-TEST(CandidateInfo, BandEndsWhereTheObjectiveSectionStartsAndRestoresTheBorderOptions) {
-    for (int16_t code = 1; code <= exam::kLayoutCount; ++code)
-        for (const int n : {1, 9, 12}) {
-            SCOPED_TRACE(std::to_string(code) + ": " + std::to_string(n));
-            SheetFixture s;
-            s.exam.digits = {n, std::to_string(n)};
-            s.Build(code, SheetFixture::kTitleBlock);
-            s.app.options = {host::kLineStyleNone, host::kLineWidth150pt, 0};
-            const auto layout = static_cast<exam::Layout>(code);
-            layout::BuildCandidateInfo(*s.job, layout);
-            EXPECT_EQ(s.job->curRow, layout::ObjectiveStartRow(layout));
-            EXPECT_EQ(s.app.options, host::BorderOptions{});
-        }
+// The digit count moves only the number grid: with any count from 1 to 12 the fields and the
+// fill-and-notes block stand where they stand with 9, whole, and the band ends on the same row.
+TEST(CandidateInfo, DigitCountLeavesTheFieldsAndTheNotesWhereTheyAre) {
+    const auto band = [](int16_t code, int digits) {
+        SheetFixture s;
+        s.exam.digits = {digits, std::to_string(digits)};
+        s.Build(code);
+        std::map<std::string, host::CellRect> labels;
+        const host::Table& t = s.Grid();
+        for (int r = 1; r <= t.Rows(); ++r)
+            for (int c = 1; c <= t.Columns(); ++c)
+                if (t.IsAnchor(r, c))
+                    for (const char* label : {"姓名", "班级", "填涂样例", "注意事项"})
+                        if (t.At(r, c).Text() == label) labels[label] = t.CellArea(r, c);
+        return std::pair(labels, s.job->curRow);
+    };
+    for (int16_t code = 1; code <= exam::kLayoutCount; ++code) {
+        const auto nine = band(code, 9);
+        ASSERT_EQ(nine.first.size(), 4u) << code;
+        for (int digits = 1; digits <= 12; ++digits)
+            EXPECT_EQ(band(code, digits), nine) << code << ": " << digits;
+    }
 }
 
 TEST(CandidateInfo, RefusedDigitCountOrUnknownLayoutWritesNothing) {
