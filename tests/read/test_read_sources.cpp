@@ -19,34 +19,16 @@
 #include "doc/errors.h"
 #include "docx/reader.h"
 #include "options.h"
+#include "read/results_csv.h"
 #include "read/scan_simulator.h"
 #include "read_command.h"
 
 using namespace varelo;
+using varelo::testing::CsvRows;
+using varelo::testing::Slurp;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-// The CSV's rows, cells split at commas (the cells checked hold none).
-std::vector<std::vector<std::string>> CsvRows(const fs::path& p) {
-    std::vector<std::vector<std::string>> rows;
-    std::istringstream in(Slurp(p).substr(3));
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        std::vector<std::string> cells;
-        std::istringstream cellsIn(line);
-        for (std::string cell; std::getline(cellsIn, cell, ',');) cells.push_back(cell);
-        rows.push_back(cells);
-    }
-    return rows;
-}
 
 uint32_t Be32(const std::string& s, size_t at) {
     uint32_t v = 0;
