@@ -208,6 +208,27 @@ TEST_F(ReadSources, UnreadablePdfsAreErrorRowsAndRunsWithNothingReadTouchNoResul
         EXPECT_EQ(Slurp(csv), "kept") << folder;
         EXPECT_FALSE(said.empty()) << folder;
     }
+    // A blank page decodes but shows no marks: its review picture must not replace the
+    // earlier run's either.
+    fs::create_directories(dir / "blank");
+    cv::imwrite((dir / "blank" / "page.png").string(), cv::Mat(400, 300, CV_8UC1, cv::Scalar(255)));
+    const fs::path review = dir / "review";
+    fs::create_directories(review);
+    std::ofstream(review / "1-page.png") << "kept";
+    EXPECT_EQ(Run({tmpl.string(), (dir / "blank").string(), "-o", csv.string(), "--review",
+                   review.string()},
+                  said),
+              1);
+    EXPECT_EQ(Slurp(csv), "kept");
+    EXPECT_EQ(Slurp(review / "1-page.png"), "kept");
+    // Beside a scan that reads, the blank page's picture is drawn after all.
+    cv::imwrite((dir / "blank" / "sheet.png").string(), FilledScan());
+    EXPECT_EQ(Run({tmpl.string(), (dir / "blank").string(), "-o", csv.string(), "--review",
+                   review.string()},
+                  said),
+              1);
+    EXPECT_EQ(Slurp(review / "1-page.png").substr(1, 3), "PNG");
+    EXPECT_TRUE(fs::exists(review / "2-sheet.png"));
 }
 
 TEST_F(ReadSources, LoopsPipesAndDevicesAreRefusedByTheirType) {

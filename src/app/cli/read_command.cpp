@@ -320,6 +320,9 @@ int RunRead(const std::vector<std::string>& args) {
     const auto start = std::chrono::steady_clock::now();
     std::vector<read::ScanReading> readings(sources.size());
     std::vector<std::string> pictureErrors(sources.size());
+    // The review picture of a scan that could not be read waits until something was read: a
+    // run that reads nothing writes nothing.
+    std::vector<char> reviewLater(sources.size(), 0);
     const unsigned threads = o.threads != 0 ? o.threads : DefaultThreads();
     const auto work = [&](size_t i) {
         const std::string name = sources[i].Name();
@@ -340,7 +343,9 @@ int RunRead(const std::vector<std::string>& args) {
             readings[i].error = "not enough memory to read the scan";
         }
         try {
-            if (!o.review.empty() && !grey.empty()) {
+            if (!o.review.empty() && !grey.empty() && !readings[i].error.empty()) {
+                reviewLater[i] = 1;
+            } else if (!o.review.empty() && !grey.empty()) {
                 const std::string status = ScanStatus(readings[i]);
                 SavePng(fs::path(o.review) / PictureName(sources[i], i),
                         read::ReviewPicture(t, readings[i], grey, status));
@@ -396,6 +401,16 @@ int RunRead(const std::vector<std::string>& args) {
         std::cerr << "varelo read: none of the " << sources.size()
                   << " scans could be read; nothing was written\n";
         return kRefused;
+    }
+    for (size_t i = 0; i < sources.size(); ++i) {
+        if (!reviewLater[i]) continue;
+        try {
+            const cv::Mat grey = read::LoadScan(sources[i], kPdfDpi);
+            SavePng(fs::path(o.review) / PictureName(sources[i], i),
+                    read::ReviewPicture(t, readings[i], grey, ScanStatus(readings[i])));
+        } catch (const std::exception& e) {
+            pictureErrors[i] = e.what();
+        }
     }
     bool failed = errors > 0;
     for (size_t i = 0; i < pictureErrors.size(); ++i)
