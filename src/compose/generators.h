@@ -38,7 +38,7 @@ void BuildPageGrid(SheetJob& job, exam::Layout layout);
 void BuildTitleBlock(SheetJob& job, exam::Layout layout);
 void BuildCandidateInfo(SheetJob& job, exam::Layout layout);
 void BuildObjectiveSection(SheetJob& job, exam::Layout layout);
-// The form's written-answer sections after the objective section; refuses (before writing
+// The exam's written-answer sections after the objective section; refuses (before writing
 // anything) a list that does not fit.
 void BuildWrittenSections(SheetJob& job, exam::Layout layout);
 

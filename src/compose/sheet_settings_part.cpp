@@ -105,7 +105,7 @@ pugi::xml_attribute Attribute(pugi::xml_node element, std::string_view name) {
     return {};
 }
 
-// Text a form field may hold: the part is XML, so it is already free of what XML forbids.
+// Text an entry field may hold: the part is XML, so it is already free of what XML forbids.
 void ReadEntry(pugi::xml_node element, exam::GroupEntry& entry) {
     if (const auto a = Attribute(element, "name")) entry.name = a.value();
     if (const auto a = Attribute(element, "items")) entry.items = a.value();

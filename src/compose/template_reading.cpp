@@ -161,7 +161,7 @@ void ReadCandidateField(const host::Document& doc, const host::PlacedTable& pt,
     if (area.top == 0)
         throw OmrError("the digit count " + std::to_string(digits) +
                        " has no candidate-number grid");
-    // A sheet made with more digits than the form says would lose its leading columns.
+    // A sheet made with more digits than the exam says would lose its leading columns.
     if (area.left > 1) {
         const std::optional<Glyph> before = BubbleGlyph(doc, pt, area.top, area.left - 1);
         if (before && before->text == "0")
@@ -233,7 +233,7 @@ void ReadItems(const host::PlacedTable& pt, const host::Document& doc, const exa
             }
         }
         // Where a further item of this group would stand must be empty, or the sheet holds
-        // more items than the form says. After a full block that place is the next group's.
+        // more items than the exam says. After a full block that place is the next group's.
         const ObjectiveBlock& last = placed.blocks.back();
         const PageColumn& pc = columns[static_cast<size_t>(last.pageColumn)];
         const bool full = last.itemCount == pc.itemsPerBlock;

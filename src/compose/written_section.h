@@ -18,7 +18,7 @@ std::string WrittenHeading(const exam::Exam& exam, size_t index, host::Applicati
 std::string FillNumberText(int item);
 std::string AnswerLabelText(int item, double points);
 
-// Why the form's sections cannot be laid out, fit to show the user; empty when they can.
+// Why the exam's sections cannot be laid out, fit to show the user; empty when they can.
 std::string WrittenRefusalMessage(const exam::Exam& exam, const WrittenRefusal& refusal);
 
 // Page-grid cells of an answer box's label in the box's first row.

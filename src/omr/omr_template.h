@@ -60,7 +60,7 @@ struct OmrItem {
 // A written answer's area as printed, for marking systems that cut it from the scans.
 struct OmrRegion {
     std::string kind;  // "填空", "解答" or "作文"
-    int section = 0;   // 1-based index into the form's written sections
+    int section = 0;   // 1-based index into the exam's written sections
     int item = 0;      // the item number printed on the sheet
     int part = 0;      // a composition split over page columns: 1, 2, ...; otherwise 0
     double points = 0;
