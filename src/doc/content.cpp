@@ -21,10 +21,10 @@ std::string Paragraph::Text() const {
 
 void Paragraph::Append(const std::string& text) {
     if (text.empty()) return;
-    if (!runs.empty() && runs.back().format == markFormat) {
+    if (!runs.empty() && !runs.back().picture && runs.back().format == markFormat) {
         runs.back().text += text;
     } else {
-        runs.push_back(Run{text, markFormat});
+        runs.push_back(Run{text, markFormat, nullptr});
     }
 }
 

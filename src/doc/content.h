@@ -25,10 +25,28 @@ struct CharFormat {
     bool operator==(const CharFormat&) const = default;
 };
 
+// A picture standing inline in a paragraph: the image file as the package stores it and the
+// size it is shown at. Shared between copies of a document: it never changes once made.
+struct InlinePicture {
+    std::string data;              // the image file's bytes (PNG or JPEG)
+    std::string contentType;       // "image/png" or "image/jpeg"
+    double width = 0, height = 0;  // points
+    std::string description;       // the alternative text
+    bool operator==(const InlinePicture&) const = default;
+};
+
 struct Run {
     std::string text;
     CharFormat format;
-    bool operator==(const Run&) const = default;
+    std::shared_ptr<const InlinePicture>
+        picture;  // when set, the run is this picture and has no text
+
+    // Pictures compare by what they hold, not by which copy.
+    bool operator==(const Run& other) const {
+        return text == other.text && format == other.format &&
+               (picture == other.picture ||
+                (picture && other.picture && *picture == *other.picture));
+    }
 };
 
 struct ParagraphFormat {
@@ -52,7 +70,7 @@ struct Paragraph {
     std::string Text() const;
     bool Empty() const {
         for (const Run& r : runs)
-            if (!r.text.empty()) return false;
+            if (!r.text.empty() || r.picture) return false;
         return true;
     }
     // Appends text at the end with the mark's format (joins the last run when formats agree).

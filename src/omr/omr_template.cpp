@@ -217,19 +217,32 @@ std::string OmrTemplateJson(const OmrTemplate& t) {
         region["rect"] = RectJson(r.rect);
         regions.push_back(std::move(region));
     }
-    const Json doc{
-        {"format", "varelo-omr-template"},
-        {"version", 1},
-        {"unit", "mm"},
-        {"layout", t.layout},
-        {"title", t.title},
-        {"subtitle", t.subtitle},
-        {"pages", pages},
-        {"candidateNumber", {{"digits", t.candidateColumns.size()}, {"columns", columns}}},
-        {"groups", groups},
-        {"items", items},
-        {"regions", regions}};
+    Json doc{{"format", "varelo-omr-template"},
+             {"version", 1},
+             {"unit", "mm"},
+             {"layout", t.layout},
+             {"title", t.title},
+             {"subtitle", t.subtitle},
+             {"pages", pages},
+             {"candidateNumber", {{"digits", t.candidateColumns.size()}, {"columns", columns}}},
+             {"groups", groups},
+             {"items", items},
+             {"regions", regions}};
+    // Written only for a sheet that prints codes: templates without them stay as they were.
+    if (!t.pageCodes.empty()) {
+        Json codes = Json::array();
+        for (const OmrRect& r : t.pageCodes)
+            codes.push_back(Json{{"page", r.page}, {"rect", RectJson(r)}});
+        doc["examId"] = t.examId;
+        doc["pageCodes"] = codes;
+    }
     return Dump(doc);
+}
+
+const OmrRect* PageCodeOf(const OmrTemplate& t, int page) {
+    for (const OmrRect& r : t.pageCodes)
+        if (r.page == page) return &r;
+    return nullptr;
 }
 
 std::vector<std::string> OmrCheckerJson(const OmrTemplate& t, int dpi) {

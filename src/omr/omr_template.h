@@ -76,7 +76,14 @@ struct OmrTemplate {
     std::vector<OmrGroup> groups;
     std::vector<OmrItem> items;
     std::vector<OmrRegion> regions;  // in item order
+    // The printed page codes (codes/page_code.h): the exam's id and, per page that prints one,
+    // the square its QR code stands in. Empty on a sheet without codes.
+    std::string examId;
+    std::vector<OmrRect> pageCodes;  // in page order
 };
+
+// The square of the page's code, or null when the page prints none.
+const OmrRect* PageCodeOf(const OmrTemplate& t, int page);
 
 enum class OmrFormat { Varelo, OmrChecker };
 

@@ -266,6 +266,26 @@ layout::OmrTemplate Parse(const json& root) {
             t.regions.push_back(std::move(region));
         }
     }
+
+    // Page codes also came later in the same version: a template without them has none.
+    if (root.contains("pageCodes")) {
+        t.examId = Text(root, "examId", "root");
+        if (t.examId.size() != 16 ||
+            t.examId.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+            Bad("examId", "must be 16 hexadecimal digits");
+        const json& codes = Array(root, "pageCodes", "root");
+        Count(codes.size(), t.pages.size(), "pageCodes");
+        for (size_t i = 0; i < codes.size(); ++i) {
+            const std::string where = At("pageCodes", i);
+            const int page = Whole(codes[i], "page", where);
+            if (page < 1 || static_cast<size_t>(page) > t.pages.size())
+                Bad(where + ".page", "is not a page");
+            if (layout::PageCodeOf(t, page)) Bad(where + ".page", "repeats a page");
+            layout::OmrRect rect = Rect(codes[i], page, where);
+            RefuseOffPage(rect, t.pages[static_cast<size_t>(page - 1)], where);
+            t.pageCodes.push_back(rect);
+        }
+    }
     return t;
 }
 
