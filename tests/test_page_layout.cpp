@@ -53,7 +53,7 @@ TEST(PageLayout, RowsAndLinesMoveWholeToTheNextPage) {
     host::Paragraph p;
     p.format.lineSpacingRule = host::LineSpacingRule::Exactly;
     p.format.lineSpacing = 20;
-    p.runs.push_back({"a\r\nb", {}});
+    p.runs.push_back({"a\r\nb", {}, nullptr});
     doc.body.insert(doc.body.begin() + 1, host::Block(p));  // two lines after the table
 
     std::vector<std::string> measured;
