@@ -76,4 +76,9 @@ void Application::ShowMessage(const std::string& text) {
     if (messageSink) messageSink(text);
 }
 
+void Application::Notice(const std::string& text) {
+    notices.push_back(text);
+    if (noticeSink) noticeSink(text);
+}
+
 }  // namespace varelo::host

@@ -60,6 +60,11 @@ class Application {
     // Where messages go; without a sink they are only recorded.
     std::function<void(const std::string&)> messageSink;
     std::vector<std::string> messages;  // every message shown, in order
+    // A line for the status bar: why a tool did less than was asked, where that needs no box
+    // of its own (or adds the reason to one).
+    void Notice(const std::string& text);
+    std::function<void(const std::string&)> noticeSink;
+    std::vector<std::string> notices;  // every notice given, in order
 
     // A yes/no question before a change that cannot be seen undone on paper; true goes on.
     // Without a handler the answer is yes.

@@ -29,6 +29,11 @@ bool ConfirmLosingBubbles(host::Application& app, const host::Table& table,
 inline constexpr const char* kLosesBubbles =
     "选定区域中有填涂框或定位标记，合并后它们将无法识别。仍要继续吗？";
 
+// Why the merge and 作文 tools refused a selection (a notice, beside their own message).
+inline constexpr const char* kCutsMergedCell = "所选区域跨过了已合并的单元格";
+inline constexpr const char* kBlockTooSmall = "所选区域太小：行数和列数都要超过 10";
+inline constexpr const char* kBlockTooNarrow = "所选区域的宽度或高度排不出作文方格";
+
 // Tells a window that follows the application that something changed.
 void NotifyChanged(host::Application& app);
 

@@ -38,6 +38,7 @@ void cbbZuwen_Click(host::Application& app, bool& /*cancelDefault*/) {
     const int rows = selection.RowsCount();
     const int columns = selection.ColumnsCount();
     if (columns <= kMinimumBlock || rows <= kMinimumBlock) {
+        app.Notice(kBlockTooSmall);
         app.ShowMessage(kUnsuitableBlock);
         return;
     }
@@ -45,6 +46,7 @@ void cbbZuwen_Click(host::Application& app, bool& /*cancelDefault*/) {
     const host::CellRect& rect = cells->rect;
     // A block that cuts a merged cell cannot become one cell: refused before anything changes.
     if (table.CutsMergedCell(rect)) {
+        app.Notice(kCutsMergedCell);
         app.ShowMessage(kUnsuitableBlock);
         return;
     }
@@ -53,6 +55,7 @@ void cbbZuwen_Click(host::Application& app, bool& /*cancelDefault*/) {
     // Sized before anything changes, so a block too small for one square stays as it was.
     const CompositionSize size = ComputeCompositionSize(rows, columns, firstCellWidth);
     if (!size.Fits()) {
+        app.Notice(kBlockTooNarrow);
         app.ShowMessage(kUnsuitableBlock);
         return;
     }

@@ -93,9 +93,9 @@ void cbbHebing_Click(host::Application& app, bool& /*cancelDefault*/) {
         return;
     }
     // A merge the host will refuse loses nothing, so it needs no question.
-    if (!cells->table->CutsMergedCell(cells->rect) &&
-        !ConfirmLosingBubbles(app, *cells->table, cells->rect))
-        return;
+    const bool refused = cells->table->CutsMergedCell(cells->rect);
+    if (!refused && !ConfirmLosingBubbles(app, *cells->table, cells->rect)) return;
+    if (refused) app.Notice(kCutsMergedCell);
     // Each step that the host refuses is skipped; the user sees no error.
     bool changed = false;
     try {
@@ -104,10 +104,12 @@ void cbbHebing_Click(host::Application& app, bool& /*cancelDefault*/) {
     } catch (const host::HostError&) {
     }
     try {
-        app.selection.FirstCell().verticalAlignment = host::CellVAlign::Center;
-        changed = true;
+        host::CellVAlign& align = app.selection.FirstCell().verticalAlignment;
+        changed = changed || align != host::CellVAlign::Center;
+        align = host::CellVAlign::Center;
     } catch (const host::HostError&) {
     }
+    // A cell already centred by an earlier click is no change to save or undo.
     if (!changed) return;
     cells->doc->saved = false;
     NotifyChanged(app);

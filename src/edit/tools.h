@@ -17,12 +17,14 @@ void cbbBox_Click(host::Application& app, bool& cancelDefault);
 // "直线&L": a single 0.5 pt line under the selected cells; other borders stay.
 void cbbLine_Click(host::Application& app, bool& cancelDefault);
 // "合并单元格&M": merges the selected cells and centres the result vertically. Fewer than two
-// cells: the message "请先选择要合并的区域". A merge the host refuses is skipped silently.
+// cells: the message "请先选择要合并的区域". A merge the host refuses (the selection cuts a
+// merged cell) is skipped with a notice saying so; the centring still happens.
 void cbbHebing_Click(host::Application& app, bool& cancelDefault);
 // "网格&G": shows or hides the non-printing table gridlines.
 void cbbGrid_Click(host::Application& app, bool& cancelDefault);
 // "作文&C": turns the selected block into composition paper (see composition.h). A block
-// that cuts a merged cell is refused with "请先选定合适的区域" before anything changes.
+// that cannot hold the grid is refused with "请先选定合适的区域" before anything changes, the
+// reason given as a notice.
 void cbbZuwen_Click(host::Application& app, bool& cancelDefault);
 
 }  // namespace varelo::tools

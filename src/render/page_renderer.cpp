@@ -272,6 +272,19 @@ void DrawContent(QPainter& painter, const host::Document& doc, const ContentLayo
     }
 }
 
+// Whether a line of text lies mostly below the foot of the cell's box.
+bool HidesText(const ContentLayout& content, QPointF origin, const QRectF& box) {
+    for (const BlockLayout& bl : content.blocks) {
+        if (bl.block->IsTable() || !bl.paragraph.visible) continue;
+        double top = origin.y() + bl.top + bl.paragraph.spaceBefore;
+        for (const TextLine& line : bl.paragraph.lines) {
+            if (!line.pieces.empty() && top + line.height / 2 > box.bottom()) return true;
+            top += line.height;
+        }
+    }
+    return false;
+}
+
 void DrawTablePart(QPainter& painter, const host::Document& doc, const TablePart& part,
                    const RenderOptions& options) {
     const host::Table& t = *part.table;
@@ -300,6 +313,14 @@ void DrawTablePart(QPainter& painter, const host::Document& doc, const TablePart
         painter.setClipRect(box.rect, Qt::IntersectClip);
         painter.setPen(Qt::black);
         DrawContent(painter, doc, content, origin, options);
+        if (options.markHiddenText && HidesText(content, origin, box.rect)) {
+            const double side = std::min({4.0, box.rect.width(), box.rect.height()});
+            const QPointF corner = box.rect.bottomRight();
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(QColor(220, 40, 40));
+            painter.drawPolygon(
+                QPolygonF({corner, corner - QPointF(side, 0), corner - QPointF(0, side)}));
+        }
         painter.restore();
     });
     DrawEdges(painter, part, [](const host::Border& b) -> std::optional<QPen> {

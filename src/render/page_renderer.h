@@ -19,6 +19,9 @@ struct RenderOptions {
     // Dashed non-printing lines on every cell edge that has no border (the view's
     // table-gridlines flag).
     bool showGridlines = false;
+    // A small mark in the corner of a cell whose text runs past its foot, so text an exact row
+    // height hides is not taken for text that is not there.
+    bool markHiddenText = false;
     // Cells to highlight: a rectangle of one table of the document (top-level or nested).
     const host::Table* selectionTable = nullptr;
     host::CellRect selection;

@@ -109,7 +109,7 @@ TEST(DeskWindow, MissingMaskIsReportedAtStartUpAndTheAddInStillConnects) {
     EXPECT_EQ(bar->controls.size(), 1u);
 }
 
-TEST(DeskWindow, OkGeneratesTheExampleSheetAndClosingAnyDocumentDisablesTheTools) {
+TEST(DeskWindow, OkGeneratesTheExampleSheetAndTheToolsFollowTheActiveSheet) {
     Desk desk;
     host::Document* sheet = desk.window->GenerateExampleSheet();
     ASSERT_NE(sheet, nullptr);
@@ -119,22 +119,29 @@ TEST(DeskWindow, OkGeneratesTheExampleSheetAndClosingAnyDocumentDisablesTheTools
     EXPECT_EQ(desk.toolsEnabled(), kOn);
     EXPECT_TRUE(desk.messages.empty());
 
-    // An unrelated document closes: the tools go off, the settings button stays.
+    // An unrelated document closes: the sheet shows again, with its tools.
     desk.app().AddDocument();
-    EXPECT_TRUE(desk.window->CloseDocument());
     EXPECT_EQ(desk.toolsEnabled(), kOff);
+    EXPECT_TRUE(desk.window->CloseDocument());
+    EXPECT_EQ(desk.toolsEnabled(), kOn);
     EXPECT_TRUE(desk.action(1)->isEnabled());
 
     // Generating again closes the modified sheet, asking about it first.
+    sheet->saved = false;
+    const std::string name = sheet->name;
     ASSERT_NE(desk.window->GenerateExampleSheet(), nullptr);
-    EXPECT_EQ(desk.askedToSave, (std::vector<std::string>{"文档1"}));
+    EXPECT_EQ(desk.askedToSave, (std::vector<std::string>{name}));
     EXPECT_EQ(desk.app().DocumentCount(), 1);
     EXPECT_EQ(desk.toolsEnabled(), kOn);
 
-    // Keeping a modified document open still leaves the tools off: the close was announced.
+    // Keeping a modified sheet open keeps its tools; closing the last sheet turns them off.
+    desk.app().ActiveDocument()->saved = false;
     desk.answer = host::SaveChoice::Cancel;
     EXPECT_FALSE(desk.window->CloseDocument());
     EXPECT_EQ(desk.app().DocumentCount(), 1);
+    EXPECT_EQ(desk.toolsEnabled(), kOn);
+    desk.answer = host::SaveChoice::DontSave;
+    EXPECT_TRUE(desk.window->CloseDocument());
     EXPECT_EQ(desk.toolsEnabled(), kOff);
 }
 

@@ -258,6 +258,7 @@ int Edit(const std::vector<std::string>& args) {
     if (exports.Any() && !exporter) return kUsage;  // refuse before reading anything
     host::Application app;
     app.messageSink = [](const std::string& text) { Complain(text); };
+    app.noticeSink = [](const std::string& text) { Complain(text); };
     try {
         app.AdoptDocument(host::OpenDocx(o.input));
     } catch (const host::OpenError& e) {

@@ -3,6 +3,9 @@
 #include <QActionGroup>
 #include <QComboBox>
 #include <QLineEdit>
+#include <optional>
+
+#include "doc/constants.h"
 
 namespace varelo::desk {
 
@@ -12,10 +15,32 @@ QString Q(const std::string& s) {
     return QString::fromStdString(s);
 }
 
-// Sizes offered in the list; any other can be typed.
+// Sizes offered in the list, by their Chinese names and in points; any other can be typed.
+constexpr std::pair<const char*, double> kNamedSizes[] = {
+    {"初号", 42},  {"小初", 36},  {"一号", 26},  {"小一", 24}, {"二号", 22},   {"小二", 18},
+    {"三号", 16},  {"小三", 15},  {"四号", 14},  {"小四", 12}, {"五号", 10.5}, {"小五", 9},
+    {"六号", 7.5}, {"小六", 6.5}, {"七号", 5.5}, {"八号", 5}};
 constexpr double kSizes[] = {9, 10, 10.5, 12, 14, 15, 16, 18, 20, 22, 24, 26, 28, 36};
 
 }  // namespace
+
+std::optional<double> FormatBar::SizeOf(const QString& text) {
+    const QString t = text.trimmed();
+    for (const auto& [name, points] : kNamedSizes)
+        if (t == QString::fromUtf8(name)) return points;
+    bool ok = false;
+    const double size = t.toDouble(&ok);
+    if (!ok || size < 1 || size > 1638) return std::nullopt;
+    return size;
+}
+
+QString FormatBar::SizeName(double points) {
+    for (const auto& [name, size] : kNamedSizes)
+        if (size == points) return QString::fromUtf8(name);
+    return QString::number(points);
+}
+
+namespace {}  // namespace
 
 const std::vector<std::string>& FormatBar::SheetFonts() {
     static const std::vector<std::string> fonts{"宋体", "黑体", "楷体_GB2312"};
@@ -31,9 +56,10 @@ FormatBar::FormatBar(QWidget* parent) : QToolBar(QStringLiteral("格式"), paren
     addWidget(fontBox_);
     sizeBox_ = new QComboBox(this);
     sizeBox_->setObjectName(QStringLiteral("sizeBox"));
-    sizeBox_->setToolTip(QStringLiteral("字号（磅）"));
+    sizeBox_->setToolTip(QStringLiteral("字号（号数或磅）"));
     sizeBox_->setEditable(true);
     sizeBox_->setInsertPolicy(QComboBox::NoInsert);
+    for (const auto& [name, points] : kNamedSizes) sizeBox_->addItem(QString::fromUtf8(name));
     for (double s : kSizes) sizeBox_->addItem(QString::number(s));
     sizeBox_->setMinimumContentsLength(4);
     addWidget(sizeBox_);
@@ -48,13 +74,19 @@ FormatBar::FormatBar(QWidget* parent) : QToolBar(QStringLiteral("格式"), paren
     addSeparator();
     auto* group = new QActionGroup(this);
     group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);  // none: no cell
-    const std::pair<host::Alignment, const char*> kinds[] = {
-        {host::Alignment::Left, "左对齐"},
-        {host::Alignment::Center, "居中"},
-        {host::Alignment::Right, "右对齐"},
-        {host::Alignment::Justify, "两端对齐"}};
-    for (const auto& [alignment, name] : kinds) {
+    const struct {
+        host::Alignment alignment;
+        const char* name;
+        Qt::Key key;
+    } kinds[] = {{host::Alignment::Left, "左对齐", Qt::Key_L},
+                 {host::Alignment::Center, "居中", Qt::Key_E},
+                 {host::Alignment::Right, "右对齐", Qt::Key_R},
+                 {host::Alignment::Justify, "两端对齐", Qt::Key_J}};
+    for (const auto& [alignment, name, key] : kinds) {
         QAction* a = addAction(QString::fromUtf8(name));
+        a->setShortcut(QKeySequence(Qt::CTRL | key));
+        a->setToolTip(QStringLiteral("%1 (%2)").arg(
+            QString::fromUtf8(name), a->shortcut().toString(QKeySequence::NativeText)));
         a->setCheckable(true);
         group->addAction(a);
         alignments_.emplace_back(alignment, a);
@@ -74,11 +106,10 @@ FormatBar::FormatBar(QWidget* parent) : QToolBar(QStringLiteral("格式"), paren
         fontPicked(f);
     });
     const auto pickSize = [this] {
-        bool ok = false;
-        const double size = sizeBox_->currentText().toDouble(&ok);
-        if (showing_ || !fontPicked || !ok || size < 1 || size > 1638) return;
+        const std::optional<double> size = SizeOf(sizeBox_->currentText());
+        if (showing_ || !fontPicked || !size) return;
         host::CharFormat f;
-        f.size = size;
+        f.size = *size;
         fontPicked(f);
     };
     connect(sizeBox_, &QComboBox::activated, this, pickSize);
@@ -104,8 +135,11 @@ void FormatBar::Show(const host::CharFormat* font, const host::Alignment* alignm
         const QString name = Q(font->font.value_or(""));
         const int index = fontBox_->findText(name);
         fontBox_->setCurrentIndex(index);
-        if (index < 0) fontBox_->setPlaceholderText(name);
-        sizeBox_->setEditText(font->size ? QString::number(*font->size) : QString());
+        // The bubble font's name means nothing to a teacher: say what it draws.
+        if (index < 0)
+            fontBox_->setPlaceholderText(
+                font->font == host::kFontBubble ? QStringLiteral("答题卡符号") : name);
+        sizeBox_->setEditText(font->size ? SizeName(*font->size) : QString());
         bold_->setChecked(font->bold.value_or(false));
     }
     for (auto& [a, action] : alignments_) action->setChecked(alignment && a == *alignment);

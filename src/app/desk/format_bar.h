@@ -2,6 +2,7 @@
 
 #include <QToolBar>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "doc/table.h"
@@ -20,6 +21,11 @@ class FormatBar : public QToolBar {
 
     // The fonts a sheet uses; other names are shown but not offered.
     static const std::vector<std::string>& SheetFonts();
+
+    // A size as typed or picked: a Chinese size name (五号, 小四, ...) or points.
+    static std::optional<double> SizeOf(const QString& text);
+    // Points as the box shows them: by the Chinese name when one has that size.
+    static QString SizeName(double points);
 
     // What the selection's first cell holds; nothing selected leaves the bar off.
     void Show(const host::CharFormat* font, const host::Alignment* alignment);

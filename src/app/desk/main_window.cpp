@@ -1,9 +1,13 @@
 #include "main_window.h"
 
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -134,10 +138,16 @@ MainWindow::MainWindow(std::string addinFolder, QString stateFile, QWidget* pare
             });
 
     app_.messageSink = [this](const std::string& text) { ShowMessage(text); };
+    app_.noticeSink = [this](const std::string& text) {
+        statusBar()->showMessage(Q(text), kNoticeMilliseconds);
+    };
     app_.askToSave = [this](host::Document& doc) { return AskToSave(doc); };
     // Typing not yet ended belongs to the document: it is kept before a close looks for
     // changes to save, whatever closes it (Ctrl+W, the window, a new sheet being made).
-    app_.documentBeforeClose.push_back([this](host::Document&, bool&) { EndCellEdit(true); });
+    app_.documentBeforeClose.push_back([this](host::Document&, bool& cancel) {
+        EndCellEdit(true);
+        if (keepDocumentsOpen_) cancel = true;
+    });
     app_.askToConfirm = [this](const std::string& question) { return AskToConfirm(question); };
     app_.processPendingEvents = [this] {
         view_->Invalidate();
@@ -146,17 +156,42 @@ MainWindow::MainWindow(std::string addinFolder, QString stateFile, QWidget* pare
     app_.documentsChanged = [this] { DocumentsChanged(); };
     app_.commandBars.observers.push_back([this] { SyncCommandBars(); });
     DocumentsChanged();
+    qApp->installEventFilter(this);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::ShortcutOverride) return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    // The cell editor keeps its own undo while typing; other windows are not ours.
+    if (!widget || widget == editor_ || widget->window() != this ||
+        !(qobject_cast<QLineEdit*>(widget) || qobject_cast<QComboBox*>(widget) ||
+          qobject_cast<QAbstractSpinBox*>(widget)))
+        return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    // What a box needs of the keyboard stays with it.
+    for (const auto kept :
+         {QKeySequence::Copy, QKeySequence::Cut, QKeySequence::Paste, QKeySequence::SelectAll})
+        if (key->matches(kept)) return false;
+    const QKeySequence pressed(key->keyCombination());
+    for (const QAction* a : findChildren<QAction*>())
+        if (a->isEnabled() && a->shortcuts().contains(pressed)) {
+            event->ignore();  // not overridden: the shortcut runs
+            return true;
+        }
+    return false;
 }
 
 MainWindow::~MainWindow() {
     DisconnectAddIn();
     app_.messageSink = nullptr;
+    app_.noticeSink = nullptr;
     app_.askToSave = nullptr;
     app_.askToConfirm = nullptr;
     app_.processPendingEvents = nullptr;
     app_.documentsChanged = nullptr;
     app_.documentBeforeClose.clear();
     app_.commandBars.observers.clear();
+    qApp->removeEventFilter(this);
 }
 
 void MainWindow::BuildMenus() {
@@ -230,6 +265,50 @@ void MainWindow::BuildMenus() {
         view->addAction(QString::fromUtf8(m.text), this,
                         [this, page = m.page] { view_->ShowPage(page()); })
             ->setShortcut(m.key);
+
+    windowMenu_ = menuBar()->addMenu(QStringLiteral("窗口(&W)"));
+    windowMenu_->setObjectName(QStringLiteral("windowMenu"));
+    nextDocumentAction_ = new QAction(QStringLiteral("下一个文档(&N)"), this);
+    nextDocumentAction_->setObjectName(QStringLiteral("nextDocumentAction"));
+    nextDocumentAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Tab));
+    connect(nextDocumentAction_, &QAction::triggered, this, [this] { ShowNextDocument(); });
+    addAction(nextDocumentAction_);  // its key works with the menu closed
+}
+
+void MainWindow::RebuildWindowMenu() {
+    // Later, not now: the entry clicked may be the one running this.
+    for (QAction* a : windowMenu_->actions()) {
+        windowMenu_->removeAction(a);
+        if (a != nextDocumentAction_) a->deleteLater();
+    }
+    windowMenu_->addAction(nextDocumentAction_);
+    windowMenu_->addSeparator();
+    const host::Document* active = app_.ActiveDocument();
+    for (int i = 1; i <= app_.DocumentCount(); ++i) {
+        host::Document& doc = app_.Documents(i);
+        QAction* a = windowMenu_->addAction(QStringLiteral("&%1 %2").arg(i).arg(Q(doc.name)), this,
+                                            [this, &doc] {
+                                                for (int j = 1; j <= app_.DocumentCount(); ++j)
+                                                    if (&app_.Documents(j) == &doc) {
+                                                        EndCellEdit(true);
+                                                        app_.Activate(doc);
+                                                        return;
+                                                    }
+                                            });
+        a->setCheckable(true);
+        a->setChecked(&doc == active);
+    }
+    nextDocumentAction_->setEnabled(app_.DocumentCount() > 1);
+}
+
+void MainWindow::ShowNextDocument() {
+    const int count = app_.DocumentCount();
+    if (count < 2) return;
+    int at = 0;
+    for (int i = 1; i <= count; ++i)
+        if (&app_.Documents(i) == app_.ActiveDocument()) at = i;
+    EndCellEdit(true);
+    app_.Activate(app_.Documents(at % count + 1));
 }
 
 void MainWindow::BuildStatusBar() {
@@ -405,19 +484,22 @@ void MainWindow::DocumentsChanged() {
     for (QAction* a :
          {saveAction_, saveAsAction_, exportPdfAction_, printAction_, previewAction_, closeAction_})
         a->setEnabled(doc != nullptr);
-    // Forget the settings of sheets that are gone; their addresses may come back.
-    for (auto it = sheetForms_.begin(); it != sheetForms_.end();) {
-        bool open = false;
+    // Forget sheets that are gone; their addresses may come back.
+    const auto isOpen = [this](const host::Document* d) {
         for (int i = 1; i <= app_.DocumentCount(); ++i)
-            open = open || &app_.Documents(i) == it->first;
-        it = open ? std::next(it) : sheetForms_.erase(it);
-    }
+            if (&app_.Documents(i) == d) return true;
+        return false;
+    };
+    std::erase_if(sheetForms_, [&](const auto& entry) { return !isOpen(entry.first); });
+    std::erase_if(openedSheets_, [&](const host::Document* d) { return !isOpen(d); });
+    SyncTools();
     const bool hasSettings = doc && FormOf(*doc);
     // A sheet whose settings an office program dropped still has its page grid to read.
     exportOmrAction_->setEnabled(hasSettings || (doc && StartsWithTable(*doc)));
     newFromSettingsAction_->setEnabled(hasSettings);
     history_.ForgetClosed(app_);
     UpdateUndoAction();
+    RebuildWindowMenu();
     // The grid under the pointer went with the last document.
     if (!doc) pointer_.clear();
     pointerLabel_->setText(pointer_);
@@ -428,6 +510,16 @@ void MainWindow::DocumentsChanged() {
 host::Connect::ToolHandler MainWindow::Undoable(void (*tool)(host::Application&, bool&)) {
     return [this, tool](host::Application& app, bool& cancelDefault) {
         EndCellEdit(true);
+        // The tools act on cells of a table; on any other selection they would do nothing
+        // without a word.
+        if (!tools::FindActiveCells(app)) {
+            const host::Document* doc = app.ActiveDocument();
+            if (doc && doc->TableCount() == 0)
+                app.ShowMessage("此文档中没有表格：这些工具只作用于表格中的单元格。");
+            else if (doc)
+                app.ShowMessage("请先在表格中选定单元格。");
+            return;
+        }
         history_.Record(app, [&] {
             try {
                 tool(app, cancelDefault);
@@ -468,13 +560,20 @@ bool MainWindow::Redo() {
     return true;
 }
 
-void MainWindow::EnableTools() {
+void MainWindow::SyncTools() {
+    const host::Document* doc = app_.ActiveDocument();
+    const bool on = doc && (sheetForms_.count(doc) || openedSheets_.count(doc));
+    bool changed = false;
     for (auto& bar : app_.commandBars.All()) {
         if (bar->name != host::kBarName) continue;
         const int last = std::min<int>(6, static_cast<int>(bar->controls.size()));
-        for (int i = 2; i <= last; ++i) bar->Control(i).enabled = true;
+        for (int i = 2; i <= last; ++i)
+            if (bar->Control(i).enabled != on) {
+                bar->Control(i).enabled = on;
+                changed = true;
+            }
     }
-    app_.commandBars.NotifyChanged();
+    if (changed) app_.commandBars.NotifyChanged();
 }
 
 void MainWindow::ShowMessage(const std::string& text) {

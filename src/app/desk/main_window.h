@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -78,7 +79,8 @@ class MainWindow : public QMainWindow {
     bool WriteOmrTemplate(host::Document& doc, const QString& path, layout::OmrFormat format,
                           int dpi);
     // 按此卡设置新建: the settings dialog prefilled with the active sheet's settings (those it
-    // was made from, or those its .docx carries); 设置 keeps opening with the defaults.
+    // was made from, or those its .docx carries); the new sheet opens beside the earlier one,
+    // which stays open. 设置 keeps opening with the defaults and closing what is open.
     host::Document* NewFromSheetSettings();
     // The settings a document was made from, if it has them.
     std::optional<settings::SheetForm> FormOf(const host::Document& doc) const;
@@ -94,6 +96,8 @@ class MainWindow : public QMainWindow {
     bool CanUndo();
     bool CanRedo();
     static constexpr size_t kUndoLevels = EditHistory::kLevels;
+    // How long a tool's notice stays on the status bar.
+    static constexpr int kNoticeMilliseconds = 15000;
 
     // Typing in cells: opens the in-place editor on the selection's first cell (`typed`
     // replaces its text), and ends it, keeping the text or not.
@@ -112,6 +116,8 @@ class MainWindow : public QMainWindow {
 
     DeskState& State() { return state_; }
     QMenu* RecentMenu() { return recentMenu_; }
+    // 窗口: one entry per open document, the active one checked.
+    QMenu* WindowMenu() { return windowMenu_; }
     // The status bar's texts: page, cell under the pointer, selection.
     QString PageStatus() const;
     QString PointerStatus() const;
@@ -119,6 +125,9 @@ class MainWindow : public QMainWindow {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    // Lets the window's shortcuts (undo, redo, alignment, the tools) through a box of the format
+    // bar or the status bar that has the keyboard, which would otherwise take them as editing.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void BuildMenus();
@@ -132,6 +141,9 @@ class MainWindow : public QMainWindow {
     void AskForCells();
     void UpdateFormatBar();
     void RebuildRecentMenu();
+    void RebuildWindowMenu();
+    // Ctrl+Tab: the next open document, round to the first.
+    void ShowNextDocument();
     // Prints the sheets, with messages shown as the window shows them.
     SheetPrinter Printer();
     void PlaceEditor();
@@ -148,7 +160,8 @@ class MainWindow : public QMainWindow {
     host::Document* RunSettingsDialog(const settings::SheetForm* prefill = nullptr);
     // A tool that keeps an undo level when it changes the active document.
     host::Connect::ToolHandler Undoable(void (*tool)(host::Application&, bool&));
-    void EnableTools();
+    // The tools are on exactly while a sheet (made here or opened) is the active document.
+    void SyncTools();
     void UpdateUndoAction();
     QString StartIn(const QString& fileName) const;
 
@@ -166,7 +179,11 @@ class MainWindow : public QMainWindow {
     // The settings each open sheet was made from: its scanner template needs the digit count
     // and the question list, which the dialog forgets when it closes.
     std::map<const host::Document*, settings::SheetForm> sheetForms_;
+    // Sheets opened from a file: finished with the same tools as those made here.
+    std::set<const host::Document*> openedSheets_;
     EditHistory history_;
+    // While set, closes are refused: 按此卡设置新建 keeps the sheet it starts from.
+    bool keepDocumentsOpen_ = false;
     DeskState state_;
     FormatBar* formatBar_ = nullptr;
     CellEditor* editor_ = nullptr;
@@ -181,6 +198,8 @@ class MainWindow : public QMainWindow {
         *previewAction_, *closeAction_;
     QAction *undoAction_, *redoAction_, *newFromSettingsAction_;
     QMenu* recentMenu_ = nullptr;
+    QMenu* windowMenu_ = nullptr;
+    QAction* nextDocumentAction_ = nullptr;
     QLabel *pageLabel_, *pointerLabel_, *selectionLabel_;
     QString pointer_;
 };

@@ -120,7 +120,7 @@ void MainWindow::EndCellEdit(bool keep) {
 void MainWindow::PlaceEditor() {
     if (!editor_->Editing()) return;
     if (const auto rect = view_->CellOnScreen(*editTarget_.table, editTarget_.area))
-        editor_->move(rect->topLeft());
+        editor_->MoveTo(rect->topLeft());
 }
 
 void MainWindow::CommitCellText(const QString& text) {

@@ -69,7 +69,6 @@ bool MainWindow::OpenFile(const QString& path) {
         host::Document& open = app_.Documents(i);
         if (SameFile(open.path, file)) {
             app_.Activate(open);
-            EnableTools();
             return true;
         }
     }
@@ -91,10 +90,9 @@ bool MainWindow::OpenFile(const QString& path) {
     RebuildRecentMenu();
     const bool readOnly = doc->ReadOnly();
     const std::string lost = ChineseUnmodelled(doc->unmodelled);
+    // A sheet read back is finished with the same tools as one made here.
+    openedSheets_.insert(doc.get());
     app_.AdoptDocument(std::move(doc));
-    // Tools are normally enabled by generating a sheet; a sheet read back is finished with
-    // the same tools, so opening one enables them too.
-    EnableTools();
     // Said now rather than at the first save, so no work is done on a sheet that cannot keep it.
     if (readOnly)
         app_.ShowMessage("此文档含有本程序无法保留的内容（" + lost +
@@ -301,9 +299,14 @@ bool MainWindow::CloseDocument() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (app_.DocumentCount() > 0 && !app_.CloseAllDocuments()) {
-        event->ignore();
-        return;
+    // One document at a time, each shown while it is asked about; 取消 on any question stops
+    // the quit there, leaving the rest open.
+    while (app_.DocumentCount() > 0) {
+        host::Document& doc = app_.ActiveDocument() ? *app_.ActiveDocument() : app_.Documents(1);
+        if (!app_.CloseDocument(doc)) {
+            event->ignore();
+            return;
+        }
     }
     event->accept();
 }

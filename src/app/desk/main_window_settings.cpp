@@ -51,6 +51,11 @@ host::Document* MainWindow::NewFromSheetSettings() {
         app_.ShowMessage("这份文档没有答题卡设置。");
         return nullptr;
     }
+    keepDocumentsOpen_ = true;
+    struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{keepDocumentsOpen_};
     host::Document* sheet = RunSettingsDialog(&*form);
     view_->Invalidate();
     return sheet;

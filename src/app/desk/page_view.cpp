@@ -149,6 +149,7 @@ void PageView::paintEvent(QPaintEvent* event) {
     const double zoom = Zoom();
     render::RenderOptions options;
     options.showGridlines = app_.view.tableGridlines;
+    options.markHiddenText = true;
     if (app_.selection.InTable()) {
         options.selectionTable = app_.selection.GetTable();
         options.selection = app_.selection.Rect();

@@ -30,15 +30,6 @@ constexpr std::array<ToolButton, 5> kToolButtons{{
     {"显示（隐藏）线框", "网格&G", "显示或隐藏虚线框", 0},
 }};
 
-// The DocumentBeforeClose handler as registered with the application. It holds the add-in
-// weakly, so a handler left behind after the add-in is gone does nothing.
-struct CloseSink {
-    std::weak_ptr<Connect*> owner;
-    void operator()(Document& doc, bool& cancel) const {
-        if (auto self = owner.lock()) (*self)->wdApp_DocumentBeforeClose(doc, cancel);
-    }
-};
-
 }  // namespace
 
 Connect::Connect(std::string addinFolder)
@@ -52,7 +43,6 @@ Connect::~Connect() {
 void Connect::OnConnection(Application& app, int /*connectMode*/) {
     application = &app;
     wdApp = &app;
-    app.documentBeforeClose.push_back(CloseSink{self_});
     CreateBar();
 }
 
@@ -159,7 +149,7 @@ void Connect::BindControl(int index, CommandBarControl& control) {
     };
 }
 
-// Detaches this add-in from the host: click handlers on its buttons and its close handler.
+// Detaches this add-in from the host: the click handlers on its buttons.
 // Only controls still present in the host are touched, so a bar removed by someone else is
 // never reached through a stale pointer.
 void Connect::Unbind() {
@@ -169,9 +159,6 @@ void Connect::Unbind() {
         for (auto& control : bar->controls)
             for (const CommandBarControl* m : mine)
                 if (control.get() == m) control->onClick = nullptr;
-    for (auto& handler : application->documentBeforeClose)
-        if (const auto* sink = handler.target<CloseSink>(); sink && sink->owner.lock() == self_)
-            handler = nullptr;
 }
 
 void Connect::RunTool(const ToolHandler& tool, bool& cancelDefault) {
@@ -196,18 +183,6 @@ void Connect::cbbHebing_Click(CommandBarControl&, bool& cancelDefault) {
 }
 void Connect::cbbGrid_Click(CommandBarControl&, bool& cancelDefault) {
     RunTool(gridTool, cancelDefault);
-}
-
-void Connect::wdApp_DocumentBeforeClose(Document&, bool&) {
-    if (!wdApp) return;
-    for (auto& bar : wdApp->commandBars.All()) {
-        if (bar->name != kBarName) continue;
-        // A bar whose building failed part-way has fewer controls; closing must still work.
-        const int last = std::min<int>(6, static_cast<int>(bar->controls.size()));
-        for (int i = 2; i <= last; ++i) bar->Control(i).enabled = false;
-        wdApp->commandBars.NotifyChanged();
-        return;
-    }
 }
 
 }  // namespace varelo::host

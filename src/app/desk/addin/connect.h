@@ -14,6 +14,8 @@ inline constexpr const char* kBarName = "Varelo";
 
 // The add-in's entry point: the host drives it through the five calls below. On connection it
 // builds (or reuses) the command bar "Varelo" with the settings button and five editing tools.
+// The tools are enabled by the host exactly while a sheet is its active document: a close
+// (which may be cancelled, or leave another sheet showing) does not switch them off here.
 // The core has no windows and the tools live in a library that depends on this one, so what the
 // buttons do is supplied by whoever hosts the add-in (the desktop, or a test).
 class Connect {
@@ -42,8 +44,6 @@ class Connect {
     void cbbZuwen_Click(CommandBarControl& ctrl, bool& cancelDefault);
     void cbbHebing_Click(CommandBarControl& ctrl, bool& cancelDefault);
     void cbbGrid_Click(CommandBarControl& ctrl, bool& cancelDefault);
-    // Disables the five tools of the first "Varelo" bar whenever any document closes.
-    void wdApp_DocumentBeforeClose(Document& doc, bool& cancel);
 
     const std::string& AddinFolder() const { return addinFolder_; }
 
@@ -71,7 +71,7 @@ class Connect {
     void RunTool(const ToolHandler& tool, bool& cancelDefault);
 
     std::string addinFolder_;
-    // Lets the close handler registered with the application outlive a disconnection safely.
+    // Lets click handlers left on the host's buttons outlive a disconnection safely.
     std::shared_ptr<Connect*> self_;
 };
 
