@@ -17,27 +17,30 @@ ALLOWED = {
     "docx": {"doc", "base"},
     "omr": {"base"},
     "codes": {"base"},
+    "tables": {"base"},
     "compose": {"exam", "doc", "omr", "codes", "base"},
     "edit": {"compose", "exam", "doc", "omr", "codes", "base"},
     "scores": {"omr", "base"},
     "scan": {"scores", "omr", "codes", "base"},
     "render": {"doc", "base"},
     "app/desk/addin": {"edit", "compose", "exam", "doc", "omr", "codes", "base"},
-    "app/cli": {"edit", "compose", "exam", "doc", "docx", "omr", "codes", "scores", "scan",
-                "render", "base"},
+    "app/cli": {"edit", "compose", "exam", "doc", "docx", "omr", "codes", "tables", "scores",
+                "scan", "render", "base"},
     "app/desk": {"app/desk/addin", "edit", "compose", "exam", "doc", "docx", "omr", "codes",
-                 "scores", "scan", "render", "base"},
+                 "tables", "scores", "scan", "render", "base"},
 }
 # The library each folder builds, as src/CMakeLists.txt names it.
 LIBRARY = {"base": "varelo_base", "exam": "varelo_exam", "doc": "varelo_doc",
            "docx": "varelo_docx", "omr": "varelo_omr", "codes": "varelo_codes",
+           "tables": "varelo_tables",
            "compose": "varelo_compose",
            "edit": "varelo_edit", "scores": "varelo_scores", "scan": "varelo_scan",
            "render": "varelo_render", "app/desk/addin": "varelo_addin"}
 # Libraries from outside that only some folders may link: the scan reader keeps clear of the
 # document surface's XML and zip libraries, and nothing but render and the desktop links Qt.
 FORBIDDEN_LINKS = {"scan": {"pugixml", "LIBZIP"}, "scores": {"pugixml", "LIBZIP", "Qt6"},
-                   "compose": {"Qt6", "LIBZIP"}, "exam": {"pugixml", "LIBZIP", "Qt6"}}
+                   "compose": {"Qt6", "LIBZIP"}, "exam": {"pugixml", "LIBZIP", "Qt6"},
+                   "tables": {"Qt6"}}
 
 
 def folder_of(path):

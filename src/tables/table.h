@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstddef>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace varelo::tables {
+
+// A table that cannot be used, or a row of it; what() names the file, the row and, where it
+// applies, the column, fit to show the teacher who keeps the file.
+class TableError : public std::runtime_error {
+  public:
+    // row and column count from 1; 0 when the fault is not in one.
+    TableError(const std::string& file, size_t row, size_t column, const std::string& reason);
+    const std::string& file() const { return file_; }
+    size_t row() const { return row_; }
+    size_t column() const { return column_; }
+
+  private:
+    std::string file_;
+    size_t row_, column_;
+};
+
+struct Row {
+    // As the spreadsheet program numbers it: a CSV's record (its line, unless a quoted cell
+    // spans lines), a worksheet's row. Rows a worksheet leaves out are not in the table.
+    size_t number = 0;
+    // UTF-8, exactly as typed or shown: numbers keep their text ("007", "1.50").
+    std::vector<std::string> cells;
+
+    // Whether every cell is empty or white space.
+    bool Blank() const;
+    // The cell in column (from 1), empty past the row's end.
+    std::string_view Cell(size_t column) const;
+};
+
+struct Table {
+    std::string file;  // what names it in messages
+    std::vector<Row> rows;
+};
+
+// What a table may hold, whatever its format: beyond them it is refused, so a hostile file
+// costs bounded time and memory. Excel's own limits for rows, columns and a cell's text.
+inline constexpr size_t kMaxRowNumber = 1048576;
+inline constexpr size_t kMaxColumns = 16384;
+inline constexpr size_t kMaxCellCharacters = 32767;
+// Cells held in all, the empty ones filling a worksheet's gaps included.
+inline constexpr size_t kMaxCells = 4000000;
+// Any one part of an .xlsx, unpacked.
+inline constexpr size_t kMaxXlsxPartBytes = 256 << 20;
+
+// A CSV file (UTF-8 with or without byte-order mark, or GB18030; RFC 4180 quoting; CRLF, LF
+// or CR line ends) or the first visible worksheet of an .xlsx workbook, told apart by the
+// bytes, not the name. The file is read through the bounded input reader (64 MB).
+// Throws TableError.
+Table ReadTable(const std::string& path);
+
+// The same from bytes in memory; file names them in messages.
+Table ReadTableBytes(std::string_view bytes, const std::string& file);
+
+// "A", "B", ..., "Z", "AA", ...: a column as spreadsheets name it (column from 1).
+std::string ColumnName(size_t column);
+
+}  // namespace varelo::tables
