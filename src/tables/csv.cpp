@@ -79,8 +79,8 @@ std::string DecodeText(std::string_view bytes, const std::string& file) {
     const size_t notUtf8 = FirstNonUtf8(bytes);
     if (notUtf8 == kNone) return std::string(bytes);
     if (marked)
-        throw TableError(file, LineAt(bytes, notUtf8), 0,
-                         "the file says it is UTF-8, but this line is not UTF-8 text");
+        throw TableError::AtLine(file, LineAt(bytes, notUtf8),
+                                 "the file says it is UTF-8, but this line is not UTF-8 text");
     size_t notGb = kNone;
     std::string text = FromGb18030(bytes, notGb);
     if (notGb == kNone) {
@@ -89,9 +89,9 @@ std::string DecodeText(std::string_view bytes, const std::string& file) {
         return text;
     }
     // The encoding the file was written in reads further than the other one.
-    throw TableError(file, LineAt(bytes, std::max(notUtf8, notGb)), 0,
-                     "this line is neither UTF-8 nor GB18030 text: save the file as CSV "
-                     "(UTF-8) again");
+    throw TableError::AtLine(file, LineAt(bytes, std::max(notUtf8, notGb)),
+                             "this line is neither UTF-8 nor GB18030 text: save the file as CSV "
+                             "(UTF-8) again");
 }
 
 std::vector<Row> ParseCsv(std::string_view text, const std::string& file) {

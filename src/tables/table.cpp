@@ -31,6 +31,13 @@ TableError::TableError(const std::string& file, size_t row, size_t column,
       row_(row),
       column_(column) {}
 
+TableError::TableError(const std::string& file, size_t row, const std::string& message)
+    : std::runtime_error(message), file_(file), row_(row), column_(0) {}
+
+TableError TableError::AtLine(const std::string& file, size_t line, const std::string& reason) {
+    return TableError(file, line, host::Quoted(file) + ", line " + std::to_string(line) + ": " + reason);
+}
+
 bool Row::Blank() const {
     for (const std::string& cell : cells)
         if (cell.find_first_not_of(" \t\r\n") != std::string::npos) return false;

@@ -14,11 +14,14 @@ class TableError : public std::runtime_error {
   public:
     // row and column count from 1; 0 when the fault is not in one.
     TableError(const std::string& file, size_t row, size_t column, const std::string& reason);
+    // A fault in the bytes of a text file, found before its rows are: row() is the line.
+    static TableError AtLine(const std::string& file, size_t line, const std::string& reason);
     const std::string& file() const { return file_; }
     size_t row() const { return row_; }
     size_t column() const { return column_; }
 
   private:
+    TableError(const std::string& file, size_t row, const std::string& message);
     std::string file_;
     size_t row_, column_;
 };
@@ -49,7 +52,7 @@ inline constexpr size_t kMaxCellCharacters = 32767;
 // Cells held in all, the empty ones filling a worksheet's gaps included.
 inline constexpr size_t kMaxCells = 4000000;
 // Any one part of an .xlsx, unpacked.
-inline constexpr size_t kMaxXlsxPartBytes = 256 << 20;
+inline constexpr size_t kMaxXlsxPartBytes = 64 << 20;
 
 // A CSV file (UTF-8 with or without byte-order mark, or GB18030; RFC 4180 quoting; CRLF, LF
 // or CR line ends) or the first visible worksheet of an .xlsx workbook, told apart by the
