@@ -13,6 +13,8 @@
 #include "compose/driver.h"
 #include "doc/application.h"
 #include "docx/writer.h"
+#include "roster_fixture.h"
+#include "tables/roster.h"
 
 namespace {
 
@@ -88,5 +90,26 @@ void BM_PeakHeapOfOneSheet(benchmark::State& state) {
     state.counters["peak_heap_MB"] = static_cast<double>(peak) / (1024.0 * 1024.0);
 }
 BENCHMARK(BM_PeakHeapOfOneSheet)->Unit(benchmark::kMillisecond);
+
+// A roster of 5,000 students read from its bytes: the table and the students it gives.
+void BM_PeakHeapOfRoster(benchmark::State& state, bool xlsx) {
+    const std::string bytes =
+        xlsx ? bench::RosterXlsx(5000) : bench::Gb18030Of(bench::RosterCsv(5000));
+    long long peak = 0;
+    for (auto _ : state) {
+        const long long base = liveBytes.load();
+        peakBytes.store(base);
+        {
+            const tables::Roster roster =
+                tables::ReadRoster(tables::ReadTableBytes(bytes, "roster"), 10);
+            benchmark::DoNotOptimize(roster.students.data());
+        }
+        peak = std::max(peak, peakBytes.load() - base);
+    }
+    state.counters["peak_heap_MB"] = static_cast<double>(peak) / (1024.0 * 1024.0);
+    state.counters["file_KB"] = static_cast<double>(bytes.size()) / 1024.0;
+}
+BENCHMARK_CAPTURE(BM_PeakHeapOfRoster, csv_gb18030, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_PeakHeapOfRoster, xlsx, true)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -120,7 +120,7 @@ Roster ReadRoster(const Table& table, int digits) {
                           : ""));
         if (s.number.size() > width)
             fail(host::Quoted(host::Shortened(s.number)) + " has " +
-                 std::to_string(s.number.size()) + " digits, more than the sheet's " +
+                 std::to_string(s.number.size()) + " digits; the sheet's 考号 has " +
                  std::to_string(width));
         s.number.insert(0, width - s.number.size(), '0');
         const auto [it, added] = rowOf.emplace(s.number, row.number);
