@@ -35,7 +35,8 @@ TableError::TableError(const std::string& file, size_t row, const std::string& m
     : std::runtime_error(message), file_(file), row_(row), column_(0) {}
 
 TableError TableError::AtLine(const std::string& file, size_t line, const std::string& reason) {
-    return TableError(file, line, host::Quoted(file) + ", line " + std::to_string(line) + ": " + reason);
+    return TableError(file, line,
+                      host::Quoted(file) + ", line " + std::to_string(line) + ": " + reason);
 }
 
 bool Row::Blank() const {
@@ -76,7 +77,7 @@ Table ReadTable(const std::string& path) {
     try {
         bytes = read::ReadInputFile(path, "the table");
     } catch (const read::ReadError& e) {
-        throw TableError(path, 0, 0, e.what());
+        throw TableError(path, 0, e.what());  // names the file already
     }
     return ReadTableBytes(bytes, path);
 }

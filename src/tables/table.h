@@ -10,6 +10,8 @@ namespace varelo::tables {
 
 // A table that cannot be used, or a row of it; what() names the file, the row and, where it
 // applies, the column, fit to show the teacher who keeps the file.
+struct Table;
+
 class TableError : public std::runtime_error {
   public:
     // row and column count from 1; 0 when the fault is not in one.
@@ -21,6 +23,7 @@ class TableError : public std::runtime_error {
     size_t column() const { return column_; }
 
   private:
+    friend Table ReadTable(const std::string& path);
     TableError(const std::string& file, size_t row, const std::string& message);
     std::string file_;
     size_t row_, column_;
@@ -30,7 +33,9 @@ struct Row {
     // As the spreadsheet program numbers it: a CSV's record (its line, unless a quoted cell
     // spans lines), a worksheet's row. Rows a worksheet leaves out are not in the table.
     size_t number = 0;
-    // UTF-8, exactly as typed or shown: numbers keep their text ("007", "1.50").
+    // UTF-8. A CSV's cells exactly as written ("007", "1.50"); a worksheet's as the workbook
+    // stores them: text as typed, a number as its digits (1.5 for a cell shown as 1.50, a
+    // date's serial number), TRUE or FALSE, a formula's last result.
     std::vector<std::string> cells;
 
     // Whether every cell is empty or white space.
@@ -51,8 +56,9 @@ inline constexpr size_t kMaxColumns = 16384;
 inline constexpr size_t kMaxCellCharacters = 32767;
 // Cells held in all, the empty ones filling a worksheet's gaps included.
 inline constexpr size_t kMaxCells = 4000000;
-// Any one part of an .xlsx, unpacked.
-inline constexpr size_t kMaxXlsxPartBytes = 64 << 20;
+// Any one part of an .xlsx, unpacked (as for a .docx): parsed whole, a part costs about ten
+// times its size.
+inline constexpr size_t kMaxXlsxPartBytes = 32 << 20;
 
 // A CSV file (UTF-8 with or without byte-order mark, or GB18030; RFC 4180 quoting; CRLF, LF
 // or CR line ends) or the first visible worksheet of an .xlsx workbook, told apart by the

@@ -304,8 +304,13 @@ std::vector<Row> ReadXlsx(std::string_view bytes, const std::string& file) {
     if (const std::string part = OfType(targets, types, "/sharedStrings"); !part.empty()) {
         if (const std::optional<Xml> strings = package.Parse(part)) {
             const pugi::xml_node root = strings->doc.document_element();
-            for (pugi::xml_node si = Child(root, "si"); si; si = Next(si, "si"))
+            for (pugi::xml_node si = Child(root, "si"); si; si = Next(si, "si")) {
+                if (shared.size() == kMaxCells)
+                    throw TableError(file, 0, 0,
+                                     "the workbook has more than " + std::to_string(kMaxCells) +
+                                         " shared strings");
                 shared.push_back(StringItem(si));
+            }
         }
     }
 
