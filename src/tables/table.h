@@ -8,10 +8,10 @@
 
 namespace varelo::tables {
 
-// A table that cannot be used, or a row of it; what() names the file, the row and, where it
-// applies, the column, fit to show the teacher who keeps the file.
 struct Table;
 
+// A table that cannot be used, or a row of it; what() names the file, the row and, where it
+// applies, the column, fit to show the teacher who keeps the file.
 class TableError : public std::runtime_error {
   public:
     // row and column count from 1; 0 when the fault is not in one.

@@ -3,11 +3,12 @@
 // and formula results as their text, booleans), placed by their references.
 #include <zip.h>
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <pugixml.hpp>
-#include <unordered_map>
 
+#include "base/printable.h"
 #include "base/utf8.h"
 #include "tables/formats.h"
 
@@ -233,10 +234,9 @@ class Package {
     }
 
     // The parts a part's relationships point at, by id; types by id in types.
-    std::unordered_map<std::string, std::string> Relationships(
-        const std::string& part,
-        std::unordered_map<std::string, std::string>* types = nullptr) const {
-        std::unordered_map<std::string, std::string> targets;
+    std::map<std::string, std::string> Relationships(
+        const std::string& part, std::map<std::string, std::string>* types = nullptr) const {
+        std::map<std::string, std::string> targets;
         const std::string dir = Directory(part);
         const std::string name = dir + "_rels/" + part.substr(dir.size()) + ".rels";
         const std::optional<Xml> rels = Parse(name);
@@ -257,9 +257,8 @@ class Package {
 };
 
 // The part of the relationship of the given type ("…/officeDocument"), or empty.
-std::string OfType(const std::unordered_map<std::string, std::string>& targets,
-                   const std::unordered_map<std::string, std::string>& types,
-                   std::string_view type) {
+std::string OfType(const std::map<std::string, std::string>& targets,
+                   const std::map<std::string, std::string>& types, std::string_view type) {
     for (const auto& [id, t] : types)
         if (t.ends_with(type)) return targets.at(id);
     return {};
@@ -270,7 +269,7 @@ std::string OfType(const std::unordered_map<std::string, std::string>& targets,
 std::vector<Row> ReadXlsx(std::string_view bytes, const std::string& file) {
     const Package package(bytes, file);
 
-    std::unordered_map<std::string, std::string> types;
+    std::map<std::string, std::string> types;
     const auto roots = package.Relationships("", &types);
     std::string workbookPart = OfType(roots, types, "/officeDocument");
     if (workbookPart.empty()) workbookPart = "xl/workbook.xml";
@@ -325,8 +324,9 @@ std::vector<Row> ReadXlsx(std::string_view bytes, const std::string& file) {
         if (const pugi::xml_attribute a = r.attribute("r")) {
             const std::optional<size_t> n = Digits(a.value());
             if (!n || *n == 0)
-                throw TableError(file, lastRow + 1, 0,
-                                 "the worksheet numbers a row \"" + std::string(a.value()) + "\"");
+                throw TableError(
+                    file, lastRow + 1, 0,
+                    "the worksheet numbers a row " + host::Quoted(host::Shortened(a.value())));
             number = *n;
         }
         if (number <= lastRow)
@@ -342,7 +342,7 @@ std::vector<Row> ReadXlsx(std::string_view bytes, const std::string& file) {
                 if (!n)
                     throw TableError(
                         file, number, 0,
-                        "the worksheet names a cell \"" + std::string(a.value()) + "\"");
+                        "the worksheet names a cell " + host::Quoted(host::Shortened(a.value())));
                 column = *n;
             }
             if (column <= row.cells.size())
