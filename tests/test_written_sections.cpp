@@ -96,6 +96,18 @@ std::vector<host::CellRect> CheckSheet(Sheet& sheet) {
         EXPECT_EQ(grid.At(sp.headingRow, headingColumn).Text(),
                   layout::WrittenHeading(sheet.Made().exam, s, quiet));
         taken.push_back(grid.CellArea(sp.headingRow, headingColumn));
+        // A heading right below a fill-in section has an empty row between it and the last
+        // line: no text there and no underline along the heading's top.
+        if (s > 0 && sheet.form.sections[s - 1].kind == SectionKind::Fill &&
+            plan.sections[s - 1].items.back().pageColumn == sp.pageColumn) {
+            const layout::PageColumn& c = columns[static_cast<size_t>(sp.pageColumn)];
+            EXPECT_GE(sp.headingRow - plan.sections[s - 1].items.back().area.bottom, 2);
+            for (int col = c.boxLeft; col <= c.boxRight; ++col)
+                EXPECT_TRUE(grid.At(sp.headingRow - 1, col).Empty() &&
+                            !grid.HorizontalEdge(sp.headingRow, col).Visible())
+                    << "heading of section " << s + 1 << " touches the line above, column "
+                    << col;
+        }
         int squares = 0, counts = 0;
         for (const layout::WrittenItem& item : sp.items) {
             SCOPED_TRACE("item " + std::to_string(item.number));

@@ -97,7 +97,7 @@ int CompositionBlockRows(int squareRows) {
 
 WrittenPlan PlanWrittenSections(exam::Layout layout, int startRow, const WrittenStart& start,
                                 const std::vector<exam::WrittenSection>& sections,
-                                const std::vector<double>& columnWidths) {
+                                const std::vector<double>& columnWidths, int rowsBelowFill) {
     WrittenPlan plan;
     std::vector<PageColumn> columns = ObjectivePageColumns(layout, startRow);
     if (columns.empty() || start.pageColumn < 0 ||
@@ -189,8 +189,10 @@ WrittenPlan PlanWrittenSections(exam::Layout layout, int startRow, const Written
                 flow.SetRow(flow.Row() + rows +
                             (section.kind == exam::SectionKind::Answer ? 1 : 0));
             }
-            // The row below the section stays free for the next heading.
-            if (section.kind == exam::SectionKind::Fill) flow.SetRow(flow.Row() + 1);
+            // The next heading stands clear of the last line: the row below it is the
+            // heading's, after the rows kept empty.
+            if (section.kind == exam::SectionKind::Fill)
+                flow.SetRow(flow.Row() + 1 + rowsBelowFill);
         }
         plan.sections.push_back(std::move(placed));
     }

@@ -20,6 +20,11 @@ inline constexpr int kFillLineRows = 2;
 inline constexpr int kFillNumberCells = 2;
 // The narrowest blank, in cells; a line holds as many blanks as this leaves room for.
 inline constexpr int kFillMinBlankCells = 3;
+// Empty page-grid rows between a fill-in section's last line and the heading that follows it:
+// the heading's text fills its row to the top, so without one it touches the last underline.
+inline constexpr int kRowsBelowFill = 1;
+// As sheets were laid out before that row was kept; their scanner template is read by it.
+inline constexpr int kRowsBelowFillEarlier = 0;
 // The paragraph a cell must hold after a composition grid, in points: kept to one point, so
 // the grid's block ends right below the grid.
 inline constexpr double kClosingParagraphPt = 1;
@@ -65,10 +70,11 @@ struct WrittenStart {
 
 // The layout's page columns (startRow: the objective section's first number row, whose row
 // above is the first column's top), the page grid's resolved column widths in points (column 1
-// first) for the squares per row of a composition.
+// first) for the squares per row of a composition; the empty rows kept below a fill-in section.
 WrittenPlan PlanWrittenSections(exam::Layout layout, int startRow, const WrittenStart& start,
                                 const std::vector<exam::WrittenSection>& sections,
-                                const std::vector<double>& columnWidths);
+                                const std::vector<double>& columnWidths,
+                                int rowsBelowFill = kRowsBelowFill);
 
 // Blanks a fill-in line of a page column holds side by side.
 int FillBlanksPerLine(const PageColumn& column);

@@ -466,6 +466,14 @@ class DocumentWriter {
         return Shown(first);
     }
 
+    // Whether the vertical edge at grid column `edge` is alike in every row of a merged cell.
+    static bool SameAllDown(const host::Table& t, const CellRect& a, int edge) {
+        for (int r = a.top + 1; r <= a.bottom; ++r)
+            if (!(Shown(t.VerticalEdge(r, edge)) == Shown(t.VerticalEdge(a.top, edge))))
+                return false;
+        return true;
+    }
+
     void BorderOut(const char* side, const Border& b) {
         if (!b.Visible()) return;
         out_ += "<w:";
@@ -534,6 +542,14 @@ class DocumentWriter {
         if (r == a.bottom) p.bottom = HorizontalBorder(t, a.bottom + 1, a);
         p.left = Shown(t.VerticalEdge(r, a.left));
         p.right = Shown(t.VerticalEdge(r, a.right + 1));
+        if (r == a.top && a.Rows() > 1) {
+            // LibreOffice draws the side a vertical merge states in its first row down to
+            // the last row that states one, through rows between that state none (the gap
+            // between two boxes beside a page column's gutter). Where the side is not the same
+            // all down, the cell across, which states it row by row too, draws it alone.
+            if (a.left > 1 && !SameAllDown(t, a, a.left)) p.left = Border{};
+            if (a.right < t.Columns() && !SameAllDown(t, a, a.right + 1)) p.right = Border{};
+        }
         p.vAlign = cell.verticalAlignment;
         // Most cells of a page grid are one empty paragraph, often in the format of their
         // neighbour: such a cell's whole text is kept and reused.

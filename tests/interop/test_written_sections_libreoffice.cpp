@@ -14,6 +14,7 @@
 #include "dialog_sheet.h"
 #include "docx/writer.h"
 #include "office_support.h"
+#include "print_ink.h"
 
 namespace fs = std::filesystem;
 using namespace varelo;
@@ -54,26 +55,6 @@ std::optional<double> LineNear(const QImage& image, bool vertical, double at, do
     }
     if (count == 0) return std::nullopt;
     return sum / count / kPxPerMm;
-}
-
-// Where LibreOffice printed a positioning mark: the centre of the ink around the template's
-// rectangle.
-std::optional<std::pair<double, double>> MarkCentre(const QImage& image, const layout::OmrRect& r) {
-    constexpr double kAround = 1.5;
-    double sx = 0, sy = 0;
-    int n = 0;
-    for (int y = static_cast<int>((r.y - kAround) * kPxPerMm);
-         y <= static_cast<int>((r.y + r.height + kAround) * kPxPerMm); ++y)
-        for (int x = static_cast<int>((r.x - kAround) * kPxPerMm);
-             x <= static_cast<int>((r.x + r.width + kAround) * kPxPerMm); ++x)
-            if (x >= 0 && y >= 0 && x < image.width() && y < image.height() &&
-                qGray(image.pixel(x, y)) < 128) {
-                sx += x + 0.5;
-                sy += y + 0.5;
-                ++n;
-            }
-    if (n == 0) return std::nullopt;
-    return std::make_pair(sx / n / kPxPerMm, sy / n / kPxPerMm);
 }
 
 }  // namespace
@@ -148,7 +129,7 @@ TEST(LibreOffice, WrittenSectionsPrintOnTwoPagesWhereTheirRegionsSay) {
             int n = 0;
             for (const layout::OmrMark& mark : templates[i].pages[p].marks) {
                 if (!mark.corner) continue;
-                const auto centre = MarkCentre(pages[p], mark.rect);
+                const auto centre = MarkCentre(pages[p], mark.rect, kPxPerMm);
                 ASSERT_TRUE(centre.has_value()) << "no corner mark printed on page " << p + 1;
                 dx += centre->first - mark.rect.CenterX();
                 dy += centre->second - mark.rect.CenterY();
