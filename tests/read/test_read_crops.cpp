@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "omr/template_file.h"
+#include "read/results_csv.h"
 #include "read/scan_simulator.h"
 #include "read_command.h"
 #include "read_crops.h"
@@ -109,23 +110,56 @@ TEST_F(ReadCrops, EveryRegionOfEveryScanIsCutAndNamedAfterItsCandidate) {
     }
 
     const fs::path crops = dir / "crops";
-    ASSERT_EQ(cli::RunRead({(dir / "omr.json").string(), (dir / "scans").string(), "-o",
-                            (dir / "results.csv").string(), "--crops", crops.string(), "--dpi",
-                            "100", "--threads", "2"}),
-              0);
-    EXPECT_EQ(FilesIn(crops), (std::set<std::string>{"123456789_31.png", "123456789_32-1.png",
-                                                     "123456789_32-2.png", "1-12345678x_31.png",
-                                                     "2-246813579_31.png", "3-246813579_31.png"}));
+    ::testing::internal::CaptureStdout();
+    const int status = cli::RunRead({(dir / "omr.json").string(), (dir / "scans").string(), "-o",
+                                     (dir / "results.csv").string(), "--crops", crops.string(),
+                                     "--dpi", "100", "--threads", "2"});
+    const std::string summary = ::testing::internal::GetCapturedStdout();
+    ASSERT_EQ(status, 0);
+    // d2 is read with its page 1 and counted as such; a, b and c go to review for their numbers.
+    EXPECT_NE(summary.find("5 scans: 1 read, 3 to review, 1 page 2 read with their page 1, 0 "
+                           "page 2 read alone, 0 errors"),
+              std::string::npos)
+        << summary;
+    // One folder per item, for marking one question for every candidate; a composition whole
+    // and in its parts.
+    EXPECT_EQ(FilesIn(crops), (std::set<std::string>{"31", "32", "crops.csv"}));
+    EXPECT_EQ(FilesIn(crops / "31"), (std::set<std::string>{"123456789.png", "1-12345678x.png",
+                                                            "2-246813579.png", "3-246813579.png"}));
+    EXPECT_EQ(FilesIn(crops / "32"), (std::set<std::string>{"123456789.png", "parts"}));
+    EXPECT_EQ(FilesIn(crops / "32" / "parts"),
+              (std::set<std::string>{"123456789-1.png", "123456789-2.png"}));
     // Only the file name stands in for the unread digit: the results keep it as read.
     std::stringstream csv;
     csv << std::ifstream(dir / "results.csv").rdbuf();
     EXPECT_NE(csv.str().find(",12345678?"), std::string::npos) << csv.str();
 
+    // The index: by item, then in the order of the sheets, with the scans each is cut from.
+    const std::string index = varelo::testing::Slurp(crops / "crops.csv");
+    EXPECT_EQ(index.substr(0, 3), "\xEF\xBB\xBF");
+    std::vector<std::string> rows;
+    for (const std::vector<std::string>& row : varelo::testing::CsvRows(crops / "crops.csv")) {
+        std::string line = row.at(0) + "," + row.at(1) + ",";
+        for (const char* scan : {"a.png", "b.png", "c.png", "d1.png", "d2.png"})
+            if (row.at(2).find(scan) != std::string::npos) line += scan;
+        rows.push_back(line + "," + row.at(3));
+    }
+    EXPECT_EQ(rows, (std::vector<std::string>{
+                        "题号,考号,,文件",
+                        "31,12345678?,a.png,31/1-12345678x.png",
+                        "31,246813579,b.png,31/2-246813579.png",
+                        "31,246813579,c.png,31/3-246813579.png",
+                        "31,123456789,d1.png,31/123456789.png",
+                        "32,123456789,d2.png,32/123456789.png",
+                        "32,123456789,d2.png,32/parts/123456789-1.png",
+                        "32,123456789,d2.png,32/parts/123456789-2.png",
+                    }));
+
     const std::pair<const char*, const Region*> pictures[] = {
-        {"123456789_31.png", &kRegions[0]},
-        {"123456789_32-1.png", &kRegions[1]},
-        {"123456789_32-2.png", &kRegions[2]},
-        {"3-246813579_31.png", &kRegions[0]},
+        {"31/123456789.png", &kRegions[0]},
+        {"32/parts/123456789-1.png", &kRegions[1]},
+        {"32/parts/123456789-2.png", &kRegions[2]},
+        {"31/3-246813579.png", &kRegions[0]},
     };
     for (const auto& [name, region] : pictures) {
         SCOPED_TRACE(name);
@@ -145,6 +179,16 @@ TEST_F(ReadCrops, EveryRegionOfEveryScanIsCutAndNamedAfterItsCandidate) {
         EXPECT_NEAR(found.width, kInkWidth * ppm, 2);
         EXPECT_NEAR(found.height, kInkHeight * ppm, 2);
     }
+    // The whole composition is its parts one below the other.
+    const cv::Mat whole =
+        cv::imread((crops / "32" / "123456789.png").string(), cv::IMREAD_GRAYSCALE);
+    cv::Mat parts;
+    cv::vconcat(
+        cv::imread((crops / "32" / "parts" / "123456789-1.png").string(), cv::IMREAD_GRAYSCALE),
+        cv::imread((crops / "32" / "parts" / "123456789-2.png").string(), cv::IMREAD_GRAYSCALE),
+        parts);
+    ASSERT_EQ(whole.size(), parts.size());
+    EXPECT_EQ(cv::norm(whole, parts, cv::NORM_INF), 0);
 }
 
 // Windows and the SMB shares schools keep scans on refuse ? * : " < > | \ / and control
@@ -170,7 +214,8 @@ TEST(CropNames, EveryCandidateNumberGivesANameEveryFileSystemTakes) {
         EXPECT_EQ(cli::CandidateInFileName(c.candidate), c.name);
         // The check for files a crop could replace knows every name a read number gives.
         if (c.digits) {
-            EXPECT_TRUE(cli::MayBeCropName("3-" + c.name + "_31-2.png"));
+            EXPECT_TRUE(cli::MayBeCropName("31/3-" + c.name + ".png"));
+            EXPECT_TRUE(cli::MayBeCropName("31/parts/3-" + c.name + "-2.png"));
         }
     }
 }
@@ -208,14 +253,27 @@ TEST_F(ReadCrops, AFileACropCouldReplaceIsRefusedBeforeReading) {
     const auto sheet = scansim::MakeSheet("A4单栏");
     WriteTemplate(sheet->omr, dir / "omr.json");
     const cv::Mat page = scansim::PrintVarelo(*sheet->doc, 100)[0];
-    cv::imwrite((dir / "scans" / "7_31.png").string(), page);
-    cv::imwrite((dir / "scans" / "scan.png").string(), page);
+    fs::create_directories(dir / "crops" / "31" / "parts");
+    for (const char* name : {"31/7.png", "31/parts/7-2.png", "scan.png"})
+        cv::imwrite((dir / "crops" / name).string(), page);
     const std::string csv = (dir / "results.csv").string();
-    EXPECT_EQ(cli::RunRead({(dir / "omr.json").string(), (dir / "scans").string(), "-o", csv,
-                            "--crops", (dir / "scans").string()}),
-              2);
-    EXPECT_FALSE(fs::exists(csv));
-    EXPECT_EQ(FilesIn(dir / "scans"), (std::set<std::string>{"7_31.png", "scan.png"}));
+    const std::string crops = (dir / "crops").string();
+    // A scan where a crop could go, whole or a part; the results where the index goes.
+    const std::vector<std::vector<std::string>> clashes = {
+        {(dir / "crops" / "31" / "7.png").string(), "-o", csv},
+        {(dir / "crops" / "31" / "parts" / "7-2.png").string(), "-o", csv},
+        {(dir / "crops" / "scan.png").string(), "-o", crops + "/crops.csv"},
+    };
+    for (const std::vector<std::string>& args : clashes) {
+        SCOPED_TRACE(args[0] + " " + args[2]);
+        std::vector<std::string> command{(dir / "omr.json").string()};
+        command.insert(command.end(), args.begin(), args.end());
+        command.insert(command.end(), {"--crops", crops});
+        EXPECT_EQ(cli::RunRead(command), 2);
+        EXPECT_FALSE(fs::exists(csv) || fs::exists(dir / "crops" / "crops.csv"));
+    }
+    EXPECT_EQ(FilesIn(dir / "crops"), (std::set<std::string>{"31", "scan.png"}));
+    EXPECT_EQ(FilesIn(dir / "crops" / "31"), (std::set<std::string>{"7.png", "parts"}));
 }
 
 }  // namespace

@@ -337,11 +337,11 @@ TEST(ReadScansStacks, PagesPairByTheStacksOrderOrGoToReview) {
 
     // The written answer of each page 2 fed face down goes with its own sheet.
     const std::vector<read::SheetResult> sheets = read::AssembleSheets(t, faceDown, nullptr);
-    for (const cli::CropFile& c : cli::PlanCrops(t, faceDown, sheets))
+    for (const cli::CropFile& c : cli::PlanCrops(t, faceDown, sheets).files)
         if (faceDown[c.scan].registration.page == 2) {
             const scansim::Answers& a =
                 answers[static_cast<size_t>(faceDown[c.scan].name[0] - 'a')];
-            EXPECT_EQ(c.name, a.candidate + "_91.png") << faceDown[c.scan].name;
+            EXPECT_EQ(c.name, "91/" + a.candidate + ".png") << faceDown[c.scan].name;
         }
 }
 

@@ -193,8 +193,11 @@ Options:
                         and more than 10 columns, and no merged cell cut by the block
                                                               e.g. --select 70,3:90,21 --composition
   --omr FILE            also write the scanner template of the edited sheet, from the
-                        settings the sheet carries or, where they are gone, from its
-                        page grid (not with written-answer sections)
+                        settings the sheet carries: with written-answer sections, their
+                        regions too (composition paper drawn with --composition is no
+                        region). Where the settings are gone it is read off the page
+                        grid, which tells no written sections: a sheet with them is
+                        then refused
                                                               e.g. --omr out/essay-omr.json
   --omr-format FORMAT   varelo (default) or omrchecker: one OMRChecker template per page,
                         in pixels at --dpi                    e.g. --omr-format omrchecker

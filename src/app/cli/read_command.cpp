@@ -59,11 +59,14 @@ Options:
   --aligned DIR       every page registered onto the template's page, as PNG at --dpi
                                                               e.g. --aligned out/aligned
   --crops DIR         every written answer's region (the template's "regions") of every
-                      scan, registered as --aligned, as its own PNG for on-screen marking:
-                      CANDIDATE_ITEM.png, a composition split over columns
-                      CANDIDATE_ITEM-PART.png; a digit that reads as "?" is "x" in the
-                      name, and then, or when several sheets read the same number, the
-                      index of the sheet's scan goes before it (3-12x456789_18.png)
+                      scan, registered as --aligned, as its own PNG for on-screen marking,
+                      one folder per item: DIR/ITEM/CANDIDATE.png. A composition split
+                      over columns is one picture of its parts one below the other, the
+                      parts kept as DIR/ITEM/parts/CANDIDATE-PART.png. A digit that reads
+                      as "?" is "x" in the name, and then, or when several sheets read the
+                      same number, the index of the sheet's scan goes before it
+                      (18/3-12x456789.png). DIR/crops.csv lists every picture: 题号, 考号
+                      (as read), 扫描 (the scans it is cut from), 文件 (its path in DIR)
                                                               e.g. --crops out/crops
   --dpi N             resolution of the --aligned pages and --crops pictures (default 150, as
                       the OMRChecker templates of varelo generate --omr-format omrchecker)
@@ -368,8 +371,8 @@ int RunRead(const std::vector<std::string>& args) {
 
     const std::vector<read::SheetResult> sheets =
         read::AssembleSheets(t, readings, o.key.empty() ? nullptr : &key);
-    // Every scan is counted once: a page 2 read with its page 1 as a page 2.
-    size_t ok = 0, review = 0, page2 = 0, errors = 0;
+    // Every scan is counted once: a page 2 read with its page 1 apart from a page 2 read alone.
+    size_t ok = 0, review = 0, page2 = 0, page2Alone = 0, errors = 0;
     for (const read::SheetResult& s : sheets) {
         if (s.scan2) ++page2;
         switch (s.status) {
@@ -380,7 +383,7 @@ int RunRead(const std::vector<std::string>& args) {
                 ++review;
                 break;
             case read::SheetStatus::Page2:
-                ++page2;
+                ++page2Alone;
                 break;
             case read::SheetStatus::Error:
                 ++errors;
@@ -388,10 +391,12 @@ int RunRead(const std::vector<std::string>& args) {
                 break;
         }
     }
+    std::string cropsIndex;
     if (!o.crops.empty()) {
-        const std::vector<CropFile> crops = PlanCrops(t, readings, sheets);
+        const CropPlan crops = PlanCrops(t, readings, sheets);
         const std::vector<std::string> cropErrors =
             WriteCrops(t, sources, readings, crops, o.crops, o.dpi, kPdfDpi, threads);
+        cropsIndex = CropsCsv(t, readings, sheets, crops, cropErrors);
         for (size_t i = 0; i < cropErrors.size(); ++i)
             if (pictureErrors[i].empty()) pictureErrors[i] = cropErrors[i];
     }
@@ -422,6 +427,8 @@ int RunRead(const std::vector<std::string>& args) {
         host::SaveFileAtomically(o.csv, read::ResultsCsv(t, readings, sheets, !o.key.empty()));
         if (!o.json.empty())
             host::SaveFileAtomically(o.json, read::ResultsJson(t, readings, sheets));
+        if (!o.crops.empty())
+            host::SaveFileAtomically((fs::path(o.crops) / kCropsIndex).string(), cropsIndex);
     } catch (const host::SaveError& e) {
         std::cerr << "varelo read: " << e.what() << '\n';
         return kRefused;
@@ -429,8 +436,9 @@ int RunRead(const std::vector<std::string>& args) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::cout << sources.size() << " scans: " << ok << " read, " << review << " to review, "
-              << page2 << " page 2, " << errors << " errors, in " << std::fixed
-              << std::setprecision(2) << seconds << " s; results in " << o.csv << '\n';
+              << page2 << " page 2 read with their page 1, " << page2Alone << " page 2 read alone, "
+              << errors << " errors, in " << std::fixed << std::setprecision(2) << seconds
+              << " s; results in " << o.csv << '\n';
     return failed ? kRefused : kOk;
 }
 
