@@ -40,6 +40,17 @@ TEST(EditTemplate, AnEditedSheetExportsTheTemplateItWasMadeWith) {
         RunVarelo("generate --layout A4单栏 --digits 7 --fill 填空题,4,1,2 -o " + d + "w.docx")
             .status,
         0);
+    // With its settings, a sheet with written sections exports their regions, as the help says.
+    const auto regions = RunVarelo("edit " + d + "w.docx -o " + d + "r.docx --omr " + d + "r.json");
+    ASSERT_EQ(regions.status, 0) << regions.output;
+    EXPECT_NE(ReadFile(dir / "r.json").find("\"kind\": \"填空\""), std::string::npos);
+    const std::string help = RunVarelo("edit --help").output;
+    const size_t omr = help.find("  --omr FILE");
+    ASSERT_NE(omr, std::string::npos);
+    const std::string omrHelp = help.substr(omr, help.find("  --omr-format") - omr);
+    EXPECT_NE(omrHelp.find("written-answer sections, their\n                        regions too"),
+              std::string::npos)
+        << omrHelp;
     for (const char* name : {"s", "w"}) {
         auto doc = varelo::host::OpenDocx(d + name + ".docx");
         doc->customXml.clear();

@@ -23,8 +23,6 @@ inline constexpr int kFillMinBlankCells = 3;
 // Empty page-grid rows between a fill-in section's last line and the heading that follows it:
 // the heading's text fills its row to the top, so without one it touches the last underline.
 inline constexpr int kRowsBelowFill = 1;
-// As sheets were laid out before that row was kept; their scanner template is read by it.
-inline constexpr int kRowsBelowFillEarlier = 0;
 // The paragraph a cell must hold after a composition grid, in points: kept to one point, so
 // the grid's block ends right below the grid.
 inline constexpr double kClosingParagraphPt = 1;
