@@ -1,6 +1,7 @@
 #include "scan/sheet_results.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -41,8 +42,8 @@ void Note(std::string& reason, const std::string& what) {
 // The candidate number, answers and status of one sheet from its bubbles. Returns whether
 // some bubbles were not read, being on a page that was not scanned.
 bool ReadOff(const layout::OmrTemplate& t, const BubbleReadings& r, const AnswerKey* key,
-             SheetResult& sheet) {
-    bool unread = false;
+             const std::string& codeCandidate, SheetResult& sheet) {
+    bool unread = false, anyFilled = false;
     std::vector<std::string> doubtful;
     for (size_t c = 0; c < r.candidate.size(); ++c) {
         std::string filled;
@@ -54,7 +55,17 @@ bool ReadOff(const layout::OmrTemplate& t, const BubbleReadings& r, const Answer
                 doubtful.push_back("digit " + t.candidateColumns[c][d].value + " of column " +
                                    std::to_string(c + 1));
         }
+        anyFilled = anyFilled || !filled.empty();
         sheet.candidate += filled.size() == 1 ? filled : "?";
+    }
+    // A personalised sheet's code names its candidate; the bubbles, when filled at all, must
+    // agree.
+    std::string disagreement;
+    if (!codeCandidate.empty()) {
+        if (anyFilled && sheet.candidate != codeCandidate)
+            disagreement = "the page code says candidate " + codeCandidate + ", the bubbles " +
+                           sheet.candidate;
+        sheet.candidate = codeCandidate;
     }
     sheet.groupScores.assign(key ? t.groups.size() : 0, 0.0);
     for (size_t i = 0; i < r.items.size(); ++i) {
@@ -78,7 +89,10 @@ bool ReadOff(const layout::OmrTemplate& t, const BubbleReadings& r, const Answer
         }
     }
     sheet.status = SheetStatus::Ok;
-    if (sheet.candidate.find('?') != std::string::npos) {
+    if (!disagreement.empty()) {
+        sheet.status = SheetStatus::Review;
+        Note(sheet.reason, disagreement);
+    } else if (sheet.candidate.find('?') != std::string::npos) {
         sheet.status = SheetStatus::Review;
         Note(sheet.reason, "a candidate-number column has no or several digits filled");
     }
@@ -105,11 +119,13 @@ struct Pairing {
 // unreadable scan on both sides could be the pages that pair it the other way. A run with an odd
 // count leaves a page alone either way, so it takes the order of the stack's other runs when
 // they all agree. Otherwise its page 2s are not paired and name the page 1s they may belong to.
-std::vector<Pairing> PairPages(const std::vector<ScanReading>& scans, bool twoPageSheets) {
+// Scans set aside (paired by their codes, or of another exam) stand between runs.
+std::vector<Pairing> PairPages(const std::vector<ScanReading>& scans, bool twoPageSheets,
+                               const std::vector<char>& setAside) {
     std::vector<Pairing> out(scans.size());
     if (!twoPageSheets) return out;
     const auto page = [&](size_t i) {
-        return scans[i].error.empty() ? scans[i].registration.page : 0;
+        return scans[i].error.empty() && !setAside[i] ? scans[i].registration.page : 0;
     };
     const auto unreadable = [&](size_t i) { return i < scans.size() && !scans[i].error.empty(); };
     struct Run {
@@ -158,6 +174,69 @@ std::string Names(const std::vector<ScanReading>& scans, const std::vector<size_
     for (size_t k = 0; k < which.size(); ++k)
         out += (k == 0 ? "" : k + 1 == which.size() ? " or " : ", ") + scans[which[k]].name;
     return out;
+}
+
+// "a, b and c".
+std::string AllNames(const std::vector<ScanReading>& scans, const std::vector<size_t>& which) {
+    std::string out;
+    for (size_t k = 0; k < which.size(); ++k)
+        out += (k == 0 ? "" : k + 1 == which.size() ? " and " : ", ") + scans[which[k]].name;
+    return out;
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// What a scan's page code does for pairing.
+struct CodeUse {
+    enum Kind {
+        None,     // none sought: the template prints none on the page, or the scan was not read
+        Sheet,    // names its sheet by serial or candidate
+        Exam,     // names the exam and page only, as a sheet printed from the .docx
+        Unread,   // none read, or one that contradicts the page's marks
+        Foreign,  // of another exam
+    } kind = None;
+    std::string key;    // Sheet: "S12" or "C0123", one per printed sheet
+    std::string label;  // Sheet: "sheet 12" or "candidate 0123"
+    std::string note;   // Unread, Foreign: what is wrong, for the reason
+};
+
+CodeUse UseOfCode(const layout::OmrTemplate& t, const ScanReading& s) {
+    CodeUse use;
+    if (!s.error.empty() || !s.codeSought) return use;
+    if (!s.code) {
+        use.kind = CodeUse::Unread;
+        use.note = "the page code of " + s.name + " could not be read";
+        return use;
+    }
+    const codes::PageCode& code = *s.code;
+    if (Lower(code.examId) != Lower(t.examId)) {
+        use.kind = CodeUse::Foreign;
+        use.note = "a page of another exam: its code says exam " + Lower(code.examId) +
+                   ", the template's is " + Lower(t.examId);
+    } else if (code.page != s.registration.page) {
+        use.kind = CodeUse::Unread;
+        use.note = "the page code of " + s.name + " says page " + std::to_string(code.page) +
+                   ", its marks page " + std::to_string(s.registration.page);
+    } else if (code.serial) {
+        use.kind = CodeUse::Sheet;
+        use.key = "S" + std::to_string(*code.serial);
+        use.label = "sheet " + std::to_string(*code.serial);
+    } else if (!code.candidate.empty()) {
+        use.kind = CodeUse::Sheet;
+        use.key = "C" + code.candidate;
+        use.label = "candidate " + code.candidate;
+    } else {
+        use.kind = CodeUse::Exam;
+    }
+    return use;
+}
+
+// The candidate a scan's code names, on a personalised sheet.
+std::string CodeCandidate(const ScanReading& s, const CodeUse& use) {
+    return use.kind == CodeUse::Sheet ? s.code->candidate : std::string();
 }
 
 // Two sheets with one candidate number: a sheet scanned twice, or a candidate who filled another's
@@ -241,50 +320,135 @@ const char* StatusName(SheetStatus s) {
     return "error";
 }
 
+bool OfAnotherExam(const layout::OmrTemplate& t, const ScanReading& scan) {
+    return UseOfCode(t, scan).kind == CodeUse::Foreign;
+}
+
 std::vector<SheetResult> AssembleSheets(const layout::OmrTemplate& t,
                                         const std::vector<ScanReading>& scans,
                                         const AnswerKey* key) {
     const bool twoPageSheets = TwoPageSheets(t);
-    const std::vector<Pairing> pairing = PairPages(scans, twoPageSheets);
+    std::vector<CodeUse> uses;
+    for (const ScanReading& s : scans) uses.push_back(UseOfCode(t, s));
+    // Per scan, what its sheet's row must say of it.
+    std::vector<std::string> notes(scans.size());
+    // Scans the order of the stack has no say in: paired by their codes, or of another exam.
+    std::vector<char> setAside(scans.size(), 0);
+    std::vector<Pairing> pairing(scans.size());
+
+    // Pages whose codes name their sheet pair by it, wherever they are in the stack.
+    std::map<std::string, std::map<int, std::vector<size_t>>> byCode;
+    for (size_t i = 0; i < scans.size(); ++i) {
+        if (uses[i].kind == CodeUse::Foreign) setAside[i] = 1;
+        if (uses[i].kind == CodeUse::Sheet)
+            byCode[uses[i].key][scans[i].registration.page].push_back(i);
+    }
+    for (const auto& [code, pages] : byCode) {
+        for (const auto& [page, list] : pages) {
+            if (list.size() < 2 || (page != 1 && !twoPageSheets)) continue;
+            for (const size_t i : list)
+                Note(notes[i],
+                     "page " + std::to_string(page) + " of " + uses[i].label + " scanned " +
+                         (list.size() == 2 ? "twice" : std::to_string(list.size()) + " times") +
+                         ": " + AllNames(scans, list));
+        }
+        const auto ones = pages.find(1), twos = pages.find(2);
+        // A sheet with one page coded pairs by the order, with a page whose code was not read.
+        if (!twoPageSheets || ones == pages.end() || twos == pages.end()) continue;
+        for (size_t k = 0; k < ones->second.size() && k < twos->second.size(); ++k) {
+            pairing[ones->second[k]].partner = twos->second[k];
+            pairing[twos->second[k]].partner = ones->second[k];
+        }
+        for (const auto* list : {&ones->second, &twos->second})
+            for (const size_t i : *list) setAside[i] = 1;
+    }
+    // The others by the order, except two pages whose codes name different sheets.
+    const std::vector<Pairing> byOrder = PairPages(scans, twoPageSheets, setAside);
+    const auto canPair = [&](size_t a, size_t b) {
+        return uses[a].kind != CodeUse::Sheet || uses[b].kind != CodeUse::Sheet;
+    };
+    for (size_t i = 0; i < scans.size(); ++i) {
+        if (setAside[i]) continue;
+        if (byOrder[i].partner && canPair(i, *byOrder[i].partner))
+            pairing[i].partner = byOrder[i].partner;
+        for (const size_t m : byOrder[i].maybe)
+            if (canPair(i, m)) pairing[i].maybe.push_back(m);
+    }
+    for (size_t i = 0; i < scans.size(); ++i)
+        if (uses[i].kind == CodeUse::Unread)
+            Note(notes[i],
+                 uses[i].note +
+                     (twoPageSheets ? ", so its page was paired by the order of the scans" : ""));
+
+    const bool coded = !t.pageCodes.empty();
     std::vector<SheetResult> out;
     for (size_t i = 0; i < scans.size(); ++i) {
         const ScanReading& s = scans[i];
         const Pairing& p = pairing[i];
-        if (s.error.empty() && s.registration.page != 1 && p.partner) continue;  // in its sheet
+        const CodeUse& use = uses[i];
+        if (s.error.empty() && use.kind != CodeUse::Foreign && s.registration.page != 1 &&
+            p.partner)
+            continue;  // in its sheet
         SheetResult sheet;
         sheet.scan = i;
         if (!s.error.empty()) {
             sheet.reason = s.error;
+        } else if (use.kind == CodeUse::Foreign) {
+            sheet.reason = use.note;
         } else if (s.registration.page != 1) {
             sheet.status = SheetStatus::Page2;
+            // A personalised page says whose it is even alone.
+            sheet.candidate = CodeCandidate(s, use);
             if (!p.maybe.empty()) {
                 sheet.status = SheetStatus::Review;
                 sheet.reason =
                     "page 2 of " + Names(scans, p.maybe) + ": the order of the scans does not tell";
+            } else if (twoPageSheets && use.kind == CodeUse::Sheet) {
+                // Alone although coded: its page 1 is missing, or doubled pages note it.
+                sheet.status = SheetStatus::Review;
+                if (!setAside[i]) sheet.reason = "page 1 of " + use.label + " missing";
             } else if (twoPageSheets) {
+                // With codes printed, a page 2 alone is a sheet's page to look for.
+                if (coded) sheet.status = SheetStatus::Review;
                 sheet.reason = "no scan of page 1 next to it";
             }
         } else {
             sheet.scan2 = p.partner;
             BubbleReadings readings = s.bubbles;
             if (p.partner) Merge(readings, scans[*p.partner].bubbles);
-            const bool unread = ReadOff(t, readings, key, sheet);
+            std::string codeCandidate = CodeCandidate(s, use);
+            if (codeCandidate.empty() && p.partner)
+                codeCandidate = CodeCandidate(scans[*p.partner], uses[*p.partner]);
+            const bool unread = ReadOff(t, readings, key, codeCandidate, sheet);
             if (twoPageSheets && !p.partner) {
-                sheet.status = SheetStatus::Review;
-                Note(sheet.reason, p.maybe.empty()
-                                       ? "page 2 missing"
-                                       : "page 2 missing, or it is " + Names(scans, p.maybe) +
-                                             ": the order of the scans does not tell");
+                if (!setAside[i]) {
+                    const std::string missing = use.kind == CodeUse::Sheet
+                                                    ? "page 2 of " + use.label + " missing"
+                                                    : std::string("page 2 missing");
+                    sheet.status = SheetStatus::Review;
+                    Note(sheet.reason, p.maybe.empty()
+                                           ? missing
+                                           : missing + ", or it is " + Names(scans, p.maybe) +
+                                                 ": the order of the scans does not tell");
+                }
             } else if (unread) {
                 sheet.status = SheetStatus::Review;
                 Note(sheet.reason, "some bubbles are on no page scanned, so they are unread");
             }
         }
-        for (const std::optional<size_t> scan : {std::optional<size_t>(i), sheet.scan2})
-            if (scan && !scans[*scan].registration.doubt.empty()) {
+        for (const std::optional<size_t> scan : {std::optional<size_t>(i), sheet.scan2}) {
+            if (!scan) continue;
+            if (!scans[*scan].registration.doubt.empty()) {
                 sheet.status = SheetStatus::Review;
                 Note(sheet.reason, scans[*scan].name + ": " + scans[*scan].registration.doubt);
             }
+            // Codes matter to a page 2 only when it belongs to a sheet.
+            if (!notes[*scan].empty() && sheet.status != SheetStatus::Page2 &&
+                sheet.status != SheetStatus::Error) {
+                sheet.status = SheetStatus::Review;
+                Note(sheet.reason, notes[*scan]);
+            }
+        }
         out.push_back(std::move(sheet));
     }
     MarkSharedCandidateNumbers(scans, out);
@@ -372,6 +536,17 @@ std::string ResultsJson(const layout::OmrTemplate& t, const std::vector<ScanRead
                 }
         j["candidateBubbles"] = candidate;
         j["itemBubbles"] = items;
+        if (s.codeSought) {
+            if (s.code) {
+                Json code{{"examId", Lower(s.code->examId)}, {"page", s.code->page}};
+                if (s.code->serial) code["serial"] = *s.code->serial;
+                if (!s.code->candidate.empty()) code["candidate"] = s.code->candidate;
+                j["code"] = code;
+            } else {
+                j["code"] = nullptr;
+            }
+            if (const CodeUse use = UseOfCode(t, s); !use.note.empty()) j["codeProblem"] = use.note;
+        }
         scanList.push_back(j);
     }
     Json sheetList = Json::array();

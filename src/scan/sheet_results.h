@@ -15,9 +15,10 @@ enum class SheetStatus { Ok, Review, Page2, Error };
 // "ok", "review", "page2", "error".
 const char* StatusName(SheetStatus s);
 
-// One row of the results: a sheet read from its page-1 scan (and its page-2 scan, just after it
-// or, in a stack fed face down, just before it, when the template has bubbles or written
-// answers there), a page-2 scan on its own, or a scan that could not be read.
+// One row of the results: a sheet read from its page-1 scan (and its page-2 scan when the
+// template has bubbles or written answers there: the one whose page code names the same sheet,
+// or without such codes the one just after it or, in a stack fed face down, just before it), a
+// page-2 scan on its own, or a scan that could not be read or is of another exam.
 struct SheetResult {
     size_t scan = 0;              // index of the scan
     std::optional<size_t> scan2;  // the page-2 scan read with it
@@ -29,18 +30,24 @@ struct SheetResult {
     double total = 0;
 };
 
-// Pairs the scans into sheets, in the order given (a page 2 whose sheet the order does not
-// tell is a row of its own, to review), and reads off the candidate number and the
-// answers. With a key, scores the groups.
+// Pairs the scans into sheets, by their page codes when these name the sheet (a serial or a
+// candidate), otherwise in the order given (a page 2 whose sheet the order does not tell is a
+// row of its own, to review), and reads off the candidate number (a personalised code's) and
+// the answers. Missing, doubled or unread codes and pages go to review with what is wrong.
+// With a key, scores the groups.
 std::vector<SheetResult> AssembleSheets(const layout::OmrTemplate& t,
                                         const std::vector<ScanReading>& scans,
                                         const AnswerKey* key);
+
+// Whether the scan's page code names another exam than the template's.
+bool OfAnotherExam(const layout::OmrTemplate& t, const ScanReading& scan);
 
 // RESULTS.csv: UTF-8 with a byte-order mark, one row per sheet.
 std::string ResultsCsv(const layout::OmrTemplate& t, const std::vector<ScanReading>& scans,
                        const std::vector<SheetResult>& sheets, bool withKey);
 
-// RESULTS.json: per scan the page, the map found, the marks and every bubble's reading.
+// RESULTS.json: per scan the page, the map found, the marks, every bubble's reading and, when the
+// template prints a code on the page, what the code said (null when none was read).
 std::string ResultsJson(const layout::OmrTemplate& t, const std::vector<ScanReading>& scans,
                         const std::vector<SheetResult>& sheets);
 

@@ -126,10 +126,11 @@ std::string PictureName(const read::ScanSource& s, size_t index) {
 }
 
 // What the review picture of one scan says at its top: "ok", "review" (a doubtful bubble, a
-// candidate-number column without exactly one fill, or a page in doubt), "page 2" or "error". The
-// sheet's row may still become review when its page 2 is missing.
-std::string ScanStatus(const read::ScanReading& r) {
-    if (!r.error.empty()) return "error";
+// candidate-number column without exactly one fill, or a page in doubt), "page 2" or "error" (also
+// for a page of another exam). The sheet's row may still become review when its page 2 is
+// missing.
+std::string ScanStatus(const layout::OmrTemplate& t, const read::ScanReading& r) {
+    if (!r.error.empty() || read::OfAnotherExam(t, r)) return "error";
     if (!r.registration.doubt.empty()) return "review";
     if (r.registration.page != 1) return "page " + std::to_string(r.registration.page);
     for (const auto& column : r.bubbles.candidate)
@@ -349,7 +350,7 @@ int RunRead(const std::vector<std::string>& args) {
             if (!o.review.empty() && !grey.empty() && !readings[i].error.empty()) {
                 reviewLater[i] = 1;
             } else if (!o.review.empty() && !grey.empty()) {
-                const std::string status = ScanStatus(readings[i]);
+                const std::string status = ScanStatus(t, readings[i]);
                 SavePng(fs::path(o.review) / PictureName(sources[i], i),
                         read::ReviewPicture(t, readings[i], grey, status));
             }
@@ -412,7 +413,7 @@ int RunRead(const std::vector<std::string>& args) {
         try {
             const cv::Mat grey = read::LoadScan(sources[i], kPdfDpi);
             SavePng(fs::path(o.review) / PictureName(sources[i], i),
-                    read::ReviewPicture(t, readings[i], grey, ScanStatus(readings[i])));
+                    read::ReviewPicture(t, readings[i], grey, ScanStatus(t, readings[i])));
         } catch (const std::exception& e) {
             pictureErrors[i] = e.what();
         }
