@@ -2,10 +2,13 @@
 // the CSV, on readings made up here rather than scanned.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <nlohmann/json.hpp>
+#include <tuple>
 
 #include "base/numbers.h"
 #include "base/read_error.h"
+#include "codes/page_code.h"
 #include "omr/template_file.h"
 #include "read/scan_simulator.h"
 #include "scan/sheet_results.h"
@@ -88,6 +91,57 @@ TEST(ReadResults, TemplateFileRoundTripsAndToleratesAddedFields) {
     badPage["candidateNumber"]["columns"][0]["bubbles"][0]["page"] = 3;
     EXPECT_EQ(refused(badPage),
               "the template's candidateNumber.columns[0].bubbles[0].page is not a page");
+}
+
+// A sheet's page codes come back as written; a template without them writes neither field; bad
+// ones are refused with where they are.
+TEST(ReadResults, TemplateFileKeepsPageCodesAndRefusesBadOnes) {
+    layout::OmrTemplate t = scansim::MakeSheet("A4单栏")->omr;
+    EXPECT_EQ(layout::OmrTemplateJson(t).find("examId"), std::string::npos);
+    EXPECT_TRUE(read::ParseTemplate(layout::OmrTemplateJson(t)).pageCodes.empty());
+    t.examId = "0123456789ABCDEF";
+    t.pageCodes = {{1, 97, 1.5, 16, 16}, {2, 180.25, 260, 14, 14}};
+    const nlohmann::json j = nlohmann::json::parse(layout::OmrTemplateJson(t));
+    const layout::OmrTemplate back = read::ParseTemplate(j.dump());
+    EXPECT_EQ(back.examId, t.examId);
+    ASSERT_EQ(back.pageCodes.size(), 2u);
+    for (size_t i = 0; i < 2; ++i) {
+        const layout::OmrRect &a = back.pageCodes[i], &b = t.pageCodes[i];
+        EXPECT_EQ(std::tie(a.page, a.x, a.y, a.width, a.height),
+                  std::tie(b.page, b.x, b.y, b.width, b.height));
+    }
+    EXPECT_EQ(layout::PageCodeOf(back, 2), &back.pageCodes[1]);
+
+    const std::pair<std::function<void(nlohmann::json&)>, std::string> cases[] = {
+        {[](nlohmann::json& c) { c["examId"] = "0123456789abcdeg"; },
+         "the template's examId must be 16 hexadecimal digits"},
+        {[](nlohmann::json& c) { c["examId"] = "0123456789abcdef0"; },
+         "the template's examId must be 16 hexadecimal digits"},
+        {[](nlohmann::json& c) { c.erase("examId"); }, "the template's root has no \"examId\""},
+        {[](nlohmann::json& c) { c["pageCodes"][1]["page"] = 3; },
+         "the template's pageCodes[1].page is not a page"},
+        {[](nlohmann::json& c) { c["pageCodes"][0]["page"] = 0; },
+         "the template's pageCodes[0].page is not a page"},
+        {[](nlohmann::json& c) { c["pageCodes"][1]["page"] = 1; },
+         "the template's pageCodes[1].page repeats a page"},
+        {[](nlohmann::json& c) { c["pageCodes"][1]["rect"]["x"] = 200; },
+         "the template's pageCodes[1].rect must lie on its page"},
+        {[](nlohmann::json& c) { c["pageCodes"][0]["rect"]["y"] = -1; },
+         "the template's pageCodes[0].rect must lie on its page"},
+        {[](nlohmann::json& c) { c["pageCodes"].push_back(c["pageCodes"][0]); },
+         "the template has more than 2 pageCodes"},
+    };
+    for (const auto& [edit, message] : cases) {
+        nlohmann::json bad = j;
+        edit(bad);
+        std::string refusal = "accepted";
+        try {
+            read::ParseTemplate(bad.dump());
+        } catch (const read::ReadError& e) {
+            refusal = e.what();
+        }
+        EXPECT_EQ(refusal, message);
+    }
 }
 
 TEST(ReadResults, KeyChecksItemsAndLabels) {
@@ -351,6 +405,66 @@ TEST(ReadResults, StacksPairByTheirOrderOrSayTheyCannot) {
             rows += (rows.empty() ? "" : "|") + std::to_string(s.scan);
             if (s.scan2) rows += "+" + std::to_string(*s.scan2);
             rows += std::string(" ") + read::StatusName(s.status);
+        }
+        EXPECT_EQ(rows, c.rows) << c.stack;
+    }
+}
+
+// Stacks of made-up readings of coded sheets, two characters a scan: the page, then a, b, ...
+// for the code of sheet 1, 2, ..., e for a code without a sheet (printed from the .docx), ? for
+// a code not read and ! for one whose page contradicts the marks. Codes that name different
+// sheets never pair; an unread or contradicted code pairs by the order, to review.
+TEST(ReadResults, CodedStacksPairByTheSheetTheirCodesName) {
+    layout::OmrTemplate twoPage = TwoPageTemplate();
+    twoPage.examId = "00000000000000aa";
+    twoPage.pageCodes = {{1, 97, 1.5, 16, 16}, {2, 97, 1.5, 16, 16}};
+    layout::OmrTemplate onePage = scansim::MakeSheet("A4单栏")->omr;
+    onePage.examId = twoPage.examId;
+    onePage.pageCodes = twoPage.pageCodes;
+    struct Case {
+        const char* stack;
+        const char* rows;
+        const layout::OmrTemplate* t = nullptr;
+    };
+    const std::vector<Case> cases = {
+        {"1a2b", "0 review (page 2 of sheet 1 missing)|1 review (page 1 of sheet 2 missing)"},
+        {"2b1a1b2a", "1+3 ok|2+0 ok"},
+        {"1a2?",
+         "0+1 review (the page code of 1 could not be read, so its page was paired by the "
+         "order of the scans)"},
+        {"2?1a",
+         "1+0 review (the page code of 0 could not be read, so its page was paired by the "
+         "order of the scans)"},
+        {"1!2a",
+         "0+1 review (the page code of 0 says page 2, its marks page 1, so its page was "
+         "paired by the order of the scans)"},
+        {"1e2e", "0+1 ok"},
+        {"1a1a",
+         "0 review (page 1 of sheet 1 scanned twice: 0 and 1)|1 review (page 1 of sheet 1 "
+         "scanned twice: 0 and 1)",
+         &onePage},
+        {"1a2a2b", "0 ok|1 page2|2 page2", &onePage},
+    };
+    for (const Case& c : cases) {
+        const layout::OmrTemplate& t = c.t ? *c.t : twoPage;
+        std::vector<read::ScanReading> scans;
+        for (const char* k = c.stack; *k; k += 2) {
+            const int page = k[0] - '0';
+            const std::string name = std::to_string((k - c.stack) / 2);
+            // Every scan its own number, so only pairing decides the status.
+            scans.push_back(Reading(t, name, page, std::string(9, '1' + (k - c.stack) / 2), {}));
+            scans.back().codeSought = true;
+            if (k[1] == '?') continue;
+            scans.back().code =
+                codes::PageCode{"00000000000000AA", k[1] == '!' ? 3 - page : page, {}, {}};
+            if (k[1] >= 'a' && k[1] <= 'd') scans.back().code->serial = k[1] - 'a' + 1;
+        }
+        std::string rows;
+        for (const read::SheetResult& s : read::AssembleSheets(t, scans, nullptr)) {
+            rows += (rows.empty() ? "" : "|") + std::to_string(s.scan);
+            if (s.scan2) rows += "+" + std::to_string(*s.scan2);
+            rows += std::string(" ") + read::StatusName(s.status);
+            if (!s.reason.empty()) rows += " (" + s.reason + ")";
         }
         EXPECT_EQ(rows, c.rows) << c.stack;
     }
