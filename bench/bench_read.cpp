@@ -1,6 +1,7 @@
 // Reading scans: one 200-dpi A3 page from its file (decoding included) as an 8-bit grey PNG
-// and as a colour JPEG of quality 90, on one core; the peak memory of `varelo read` on a
-// 300-dpi A3 page; and 100 scans with --threads 2.
+// and as a colour JPEG of quality 90, on one core, also with a page code read in its square
+// and with one that cannot be read there (the whole page is searched); the peak memory of `varelo
+// read` on a 300-dpi A3 page; and 100 scans with --threads 2.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -10,9 +11,12 @@
 #include <fstream>
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 #include <random>
 #include <string>
 
+#include "codes/page_code.h"
+#include "codes/qr_code.h"
 #include "read/scan_simulator.h"
 #include "scan/scan_reading.h"
 #include "scan/scan_source.h"
@@ -26,7 +30,8 @@ namespace fs = std::filesystem;
 struct Scans {
     fs::path dir;
     std::unique_ptr<scansim::Sheet> sheet;
-    fs::path greyPng200, colourJpeg200, greyPng300, folder100;
+    layout::OmrTemplate coded;  // the sheet with a 16 mm code square in its top margin
+    fs::path greyPng200, colourJpeg200, greyPng300, folder100, codedPng200, smudgedPng200;
 
     Scans() {
         if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -39,10 +44,34 @@ struct Scans {
         scanner.rotateDegrees = 0.8;
         scanner.shiftXMm = 2;
         scanner.noiseSigma = 4;
+        coded = sheet->omr;
+        coded.examId = "0123456789abcdef";
+        coded.pageCodes.push_back({1, 202, 1.5, 16, 16});
         for (const int dpi : {200, 300}) {
             std::vector<cv::Mat> pages{scansim::PrintVarelo(*sheet->doc, dpi).front()};
             scansim::FillAnswers(pages, sheet->omr, scansim::RandomAnswers(sheet->omr, rng), dpi,
                                  rng);
+            if (dpi == 200) {
+                // The same page with its code printed, then with the code smudged.
+                std::vector<cv::Mat> withCode{pages.front().clone()};
+                const std::string png =
+                    codes::QrCodePng(codes::PageCodePayload({coded.examId, 1, 17, ""}), 4);
+                const cv::Mat qr =
+                    cv::imdecode(std::vector<uchar>(png.begin(), png.end()), cv::IMREAD_GRAYSCALE);
+                const double ppm = dpi / 25.4;
+                const cv::Rect at(static_cast<int>(202 * ppm), static_cast<int>(1.5 * ppm),
+                                  static_cast<int>(16 * ppm), static_cast<int>(16 * ppm));
+                cv::resize(qr, withCode.front()(at), at.size(), 0, 0, cv::INTER_AREA);
+                codedPng200 = dir / "coded-200.png";
+                cv::imwrite(codedPng200.string(),
+                            scansim::Scan(withCode.front(), scanner, dpi, rng));
+                cv::rectangle(withCode.front(),
+                              cv::Rect(at.x, at.y + at.height / 3, at.width, at.height / 3),
+                              cv::Scalar(90), cv::FILLED);
+                smudgedPng200 = dir / "smudged-200.png";
+                cv::imwrite(smudgedPng200.string(),
+                            scansim::Scan(withCode.front(), scanner, dpi, rng));
+            }
             const cv::Mat grey = scansim::Scan(pages.front(), scanner, dpi, rng);
             const fs::path png = dir / ("scan-" + std::to_string(dpi) + ".png");
             cv::imwrite(png.string(), grey);
@@ -73,15 +102,20 @@ Scans& TheScans() {
     return scans;
 }
 
-void ReadFile(benchmark::State& state, const fs::path& file) {
+void ReadFile(benchmark::State& state, const fs::path& file, const layout::OmrTemplate& t,
+              bool codeRead = false) {
     cv::setNumThreads(0);  // one core
-    const layout::OmrTemplate& t = TheScans().sheet->omr;
     for (auto _ : state) {
         const cv::Mat grey = read::LoadScan({file.string(), 0}, 200);
         const read::ScanReading r = read::ReadScan(t, file.string(), grey);
         if (!r.error.empty()) state.SkipWithError(r.error.c_str());
+        if (r.code.has_value() != codeRead) state.SkipWithError("the page code read wrongly");
         benchmark::DoNotOptimize(r.bubbles.items.size());
     }
+}
+
+void ReadFile(benchmark::State& state, const fs::path& file) {
+    ReadFile(state, file, TheScans().sheet->omr);
 }
 
 void BM_ReadA3GreyPng200(benchmark::State& state) {
@@ -93,6 +127,16 @@ void BM_ReadA3ColourJpeg200(benchmark::State& state) {
     ReadFile(state, TheScans().colourJpeg200);
 }
 BENCHMARK(BM_ReadA3ColourJpeg200)->Unit(benchmark::kMillisecond);
+
+void BM_ReadA3GreyPng200WithPageCode(benchmark::State& state) {
+    ReadFile(state, TheScans().codedPng200, TheScans().coded, true);
+}
+BENCHMARK(BM_ReadA3GreyPng200WithPageCode)->Unit(benchmark::kMillisecond);
+
+void BM_ReadA3GreyPng200WithSmudgedPageCode(benchmark::State& state) {
+    ReadFile(state, TheScans().smudgedPng200, TheScans().coded, false);
+}
+BENCHMARK(BM_ReadA3GreyPng200WithSmudgedPageCode)->Unit(benchmark::kMillisecond);
 
 // Decoding alone, to tell it from reading.
 void BM_DecodeA3GreyPng200(benchmark::State& state) {
