@@ -135,12 +135,15 @@ TEST_F(ReadPageCodes, NumberedSheetsPairByTheirCodesWhateverTheOrder) {
     }
     // Each page 2's composition is filed under its own sheet's candidate.
     size_t page2Crops = 0;
-    for (const cli::CropFile& c : cli::PlanCrops(coded.t, s.scans, s.sheets)) {
+    for (const cli::CropFile& c : cli::PlanCrops(coded.t, s.scans, s.sheets).files) {
         const read::ScanReading& scan = s.scans[c.scan];
         if (scan.registration.page != 2) continue;
         ++page2Crops;
         const std::string& candidate = answers[static_cast<size_t>(scan.name[0] - '1')].candidate;
-        EXPECT_EQ(c.name.substr(c.name.find('-') + 1), candidate + "_31.png") << scan.name;
+        // A sheet scanned twice has its scan's index before the number.
+        std::string file = c.name.substr(c.name.find('/') + 1);
+        file = file.substr(file.find('-') + 1);  // npos + 1: the whole name
+        EXPECT_EQ(c.name.substr(0, 3) + file, "31/" + candidate + ".png") << scan.name;
     }
     EXPECT_EQ(page2Crops, 4u);
 
@@ -189,8 +192,9 @@ TEST_F(ReadPageCodes, UnreadCodesFallBackAndPersonalisedCodesNameTheCandidate) {
     EXPECT_EQ(s.sheets[1].candidate, "000000006");
     EXPECT_EQ(s.sheets[1].answers, blank.items);
     std::set<std::string> crops;
-    for (const cli::CropFile& c : cli::PlanCrops(coded.t, s.scans, s.sheets)) crops.insert(c.name);
-    EXPECT_EQ(crops, (std::set<std::string>{"000000006_31.png", "000000007_31.png"}));
+    for (const cli::CropFile& c : cli::PlanCrops(coded.t, s.scans, s.sheets).files)
+        crops.insert(c.name);
+    EXPECT_EQ(crops, (std::set<std::string>{"31/000000006.png", "31/000000007.png"}));
 }
 
 }  // namespace
