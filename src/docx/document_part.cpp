@@ -121,8 +121,8 @@ constexpr size_t kChunk = 64 * 1024;
 class DocumentWriter {
   public:
     DocumentWriter(const Document& doc, const std::optional<ParagraphFormat>& cellFormat,
-                   const XmlSink& put)
-        : doc_(doc), put_(put), cellFormat_(cellFormat) {}
+                   const MediaParts& media, const XmlSink& put)
+        : doc_(doc), put_(put), cellFormat_(cellFormat), media_(media) {}
 
     // Returns the fonts the body names, in order of first use.
     std::vector<std::string> Write() {
@@ -314,19 +314,15 @@ class DocumentWriter {
     }
 
     void RunOut(const Run& r) {
+        if (r.picture) {
+            PictureRun(r);
+            return;
+        }
         // Clean first so that a run of nothing but forbidden characters leaves no trace.
         const std::string text = CleanText(r.text);
         if (text.empty()) return;
         out_ += "<w:r>";
-        if (haveRPr_ && r.format == rprFormat_) {
-            out_ += rprText_;
-        } else {
-            const size_t start = out_.size();
-            RunProperties(r.format);
-            haveRPr_ = true;
-            rprFormat_ = r.format;
-            rprText_.assign(out_, start, std::string::npos);
-        }
+        RunPropertiesOf(r);
         // Tabs and line breaks inside a run are elements of their own; a CR LF pair is one break.
         const std::string_view s = text;
         size_t i = 0;
@@ -348,6 +344,61 @@ class DocumentWriter {
             }
         }
         out_ += "</w:r>";
+    }
+
+    void RunPropertiesOf(const Run& r) {
+        if (haveRPr_ && r.format == rprFormat_) {
+            out_ += rprText_;
+        } else {
+            const size_t start = out_.size();
+            RunProperties(r.format);
+            haveRPr_ = true;
+            rprFormat_ = r.format;
+            rprText_.assign(out_, start, std::string::npos);
+        }
+    }
+
+    // A picture inline in its line, drawn stretched to its size. The drawing namespaces are
+    // declared where they are used, so a document without pictures reads as it always did.
+    void PictureRun(const Run& r) {
+        const InlinePicture& picture = *r.picture;
+        const MediaParts::Part& part = media_.Of(picture);
+        const long id = ++pictures_;
+        const std::string cx = std::to_string(PictureEmu(picture.width));
+        const std::string cy = std::to_string(PictureEmu(picture.height));
+        std::string description;
+        AppendEscaped(description, picture.description, true);
+        out_ += "<w:r>";
+        RunPropertiesOf(r);
+        out_ +=
+            "<w:drawing><wp:inline distT=\"0\" distB=\"0\" distL=\"0\" distR=\"0\" "
+            "xmlns:wp=\"http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing\">"
+            "<wp:extent cx=\"" +
+            cx + "\" cy=\"" + cy +
+            "\"/>"
+            "<wp:effectExtent l=\"0\" t=\"0\" r=\"0\" b=\"0\"/>"
+            "<wp:docPr id=\"" +
+            std::to_string(id) + "\" name=\"Picture " + std::to_string(id) + "\" descr=\"" +
+            description +
+            "\"/>"
+            "<wp:cNvGraphicFramePr><a:graphicFrameLocks "
+            "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
+            "noChangeAspect=\"1\"/></wp:cNvGraphicFramePr>"
+            "<a:graphic xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\">"
+            "<a:graphicData uri=\"http://schemas.openxmlformats.org/drawingml/2006/picture\">"
+            "<pic:pic xmlns:pic=\"http://schemas.openxmlformats.org/drawingml/2006/picture\">"
+            "<pic:nvPicPr><pic:cNvPr id=\"" +
+            std::to_string(id) + "\" name=\"" + part.name.substr(part.name.rfind('/') + 1) +
+            "\" descr=\"" + description +
+            "\"/><pic:cNvPicPr/></pic:nvPicPr>"
+            "<pic:blipFill><a:blip r:embed=\"" +
+            part.relId +
+            "\"/>"
+            "<a:stretch><a:fillRect/></a:stretch></pic:blipFill>"
+            "<pic:spPr><a:xfrm><a:off x=\"0\" y=\"0\"/><a:ext cx=\"" +
+            cx + "\" cy=\"" + cy +
+            "\"/></a:xfrm><a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom></pic:spPr>"
+            "</pic:pic></a:graphicData></a:graphic></wp:inline></w:drawing></w:r>";
     }
 
     void Width(const char* element, PreferredWidthType type, double value) {
@@ -636,6 +687,8 @@ class DocumentWriter {
     std::vector<std::string> fonts_;
 
     const std::optional<ParagraphFormat>& cellFormat_;
+    const MediaParts& media_;
+    long pictures_ = 0;  // drawings written: each names itself by the next number
 
     bool havePPr_ = false;
     StyleId pprStyle_ = StyleId::Normal;
@@ -684,8 +737,14 @@ class DocumentWriter {
 
 std::vector<std::string> WriteDocumentXml(const Document& doc,
                                           const std::optional<ParagraphFormat>& cellFormat,
+                                          const MediaParts& media, const XmlSink& put) {
+    return DocumentWriter(doc, cellFormat, media, put).Write();
+}
+
+std::vector<std::string> WriteDocumentXml(const Document& doc,
+                                          const std::optional<ParagraphFormat>& cellFormat,
                                           const XmlSink& put) {
-    return DocumentWriter(doc, cellFormat, put).Write();
+    return WriteDocumentXml(doc, cellFormat, MediaParts(doc), put);
 }
 
 std::vector<std::string> WriteDocumentXml(const Document& doc, const XmlSink& put) {

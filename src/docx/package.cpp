@@ -10,7 +10,8 @@ namespace varelo::host::docx {
 #define VARELO_OXML "application/vnd.openxmlformats-officedocument."
 #define VARELO_RELS "http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
 
-std::string ContentTypesXml(bool embedsFont, size_t customXmlItems, std::string_view extra) {
+std::string ContentTypesXml(bool embedsFont, size_t customXmlItems, std::string_view extra,
+                            std::string_view defaults) {
     std::string xml =
         std::string(kXmlDeclaration) +
         "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
@@ -19,6 +20,7 @@ std::string ContentTypesXml(bool embedsFont, size_t customXmlItems, std::string_
         "<Default Extension=\"xml\" ContentType=\"application/xml\"/>" +
         (embedsFont ? "<Default Extension=\"odttf\" ContentType=\"" VARELO_OXML "obfuscatedFont\"/>"
                     : "") +
+        std::string(defaults) +
         "<Override PartName=\"/word/document.xml\" "
         "ContentType=\"" VARELO_OXML
         "wordprocessingml.document.main+xml\"/>"

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "doc/document.h"
@@ -53,9 +55,10 @@ std::string FontKey(std::string_view font);
 // the font. Throws SaveError for a key that is not 32 hex digits.
 std::string ObfuscateFont(std::string_view font, std::string_view fontKey);
 
-// Declares the obfuscated font type when the package carries a font, and the properties
-// part of every custom XML item.
-std::string ContentTypesXml(bool embedsFont, size_t customXmlItems, std::string_view extra = {});
+// Declares the obfuscated font type when the package carries a font, the image types of
+// `defaults` (Default elements), and the properties part of every custom XML item.
+std::string ContentTypesXml(bool embedsFont, size_t customXmlItems, std::string_view extra = {},
+                            std::string_view defaults = {});
 std::string RootRelsXml(std::string_view extra = {});
 // The main document's relationships: its fixed parts, then every custom XML item.
 std::string DocumentRelsXml(size_t customXmlItems, std::string_view extra = {});
@@ -80,6 +83,37 @@ std::string CustomXmlItemRelsXml(size_t n);
 // docProps/app.xml: names Varelo as the application that wrote the file.
 std::string AppXml();
 
+// Pictures: one media part per distinct image, named word/media/imageN.png|jpeg, reached
+// from the main document by relationship rIdImageN. Equal bytes share one part.
+// A picture's side in EMU (12,700 a point) is kept within 1 EMU and Word's largest page side,
+// by the writer and the reader alike, so what one writes the other reads.
+inline constexpr long kEmuPerPoint = 12700;
+inline constexpr long kMaxPictureEmu = 31680L * 635;  // 22 inches
+long PictureEmu(double points);
+class MediaParts {
+  public:
+    struct Part {
+        std::string name;   // "word/media/image1.png"
+        std::string relId;  // "rIdImage1"
+        const InlinePicture* picture;
+    };
+    // The document's pictures, in order of first appearance; names that carried parts take
+    // are skipped. Throws SaveError for a picture that is neither PNG nor JPEG.
+    explicit MediaParts(const Document& doc);
+    const std::vector<Part>& Parts() const { return parts_; }
+    // The part that holds the picture's bytes.
+    const Part& Of(const InlinePicture& picture) const;
+    // Default elements for [Content_Types].xml and relationships for the main document.
+    std::string ContentTypeDefaults() const;
+    std::string Relationships() const;
+
+  private:
+    void Add(const InlinePicture& picture, const Document& doc);
+    void AddIn(const Content& content, const Document& doc);
+    std::vector<Part> parts_;
+    std::unordered_map<const InlinePicture*, size_t> byPicture_;  // into parts_
+};
+
 // document.xml is streamed out in pieces, so the package can deflate it as it is made.
 using XmlSink = std::function<void(std::string_view)>;
 // Returns the fonts the body names, in order of first use, for the font table.
@@ -90,6 +124,10 @@ std::string StylesXml(const Document& doc);
 std::vector<std::string> WriteDocumentXml(const Document& doc,
                                           const std::optional<ParagraphFormat>& cellFormat,
                                           const XmlSink& put);
+// The same, with the media parts the package holds for the document's pictures.
+std::vector<std::string> WriteDocumentXml(const Document& doc,
+                                          const std::optional<ParagraphFormat>& cellFormat,
+                                          const MediaParts& media, const XmlSink& put);
 std::string StylesXml(const Document& doc, const std::optional<ParagraphFormat>& cellFormat);
 std::string SettingsXml(const Document& doc);
 // Given an embedded font, its entry also points to the font part and carries the key.

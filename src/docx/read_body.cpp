@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <map>
+#include <memory>
 #include <numeric>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "base/units.h"
@@ -380,9 +383,133 @@ class GridPlacement {
     int r_ = 0;
 };
 
+// Whether every child of n passes ok(child, name).
+template <typename Ok>
+bool AllChildren(pugi::xml_node n, Ok&& ok) {
+    for (const pugi::xml_node c : Children(n))
+        if (c.type() == pugi::node_element && !ok(c, c.name())) return false;
+    return true;
+}
+
+// What an inline picture says, once the reader has made sure it says nothing more than the
+// surface keeps: a PNG or JPEG part stretched to a size, with a description.
+struct PictureMarkup {
+    std::string relId;
+    long cx = 0, cy = 0;  // EMU
+    std::string description;
+};
+
+// A blip's extensions: only the one that tells how to scale for the screen loses nothing.
+bool PlainBlip(pugi::xml_node blip) {
+    if (blip.attribute("r:link")) return false;  // a linked picture: the file lies elsewhere
+    return AllChildren(blip, [](pugi::xml_node c, const char* name) {
+        if (!Named(name, "a:extLst")) return false;
+        return AllChildren(c, [](pugi::xml_node ext, const char* extName) {
+            return Named(extName, "a:ext") &&
+                   std::string_view(ext.attribute("uri").value()) ==
+                       "{28A0092B-C50C-407E-A947-70E740481C1C}";  // useLocalDpi
+        });
+    });
+}
+
+// A picture's fill: the whole image, stretched.
+bool ReadBlipFill(pugi::xml_node blipFill, PictureMarkup& m) {
+    bool blip = false;
+    const bool plain = AllChildren(blipFill, [&](pugi::xml_node c, const char* name) {
+        if (Named(name, "a:blip")) {
+            if (blip || !PlainBlip(c)) return false;
+            blip = true;
+            m.relId = c.attribute("r:embed").value();
+            return !m.relId.empty();
+        }
+        if (Named(name, "a:srcRect"))  // cropped, unless every side is 0
+            return std::all_of(c.attributes_begin(), c.attributes_end(),
+                               [](const pugi::xml_attribute& a) { return a.as_llong(1) == 0; });
+        if (Named(name, "a:stretch")) return true;
+        return false;
+    });
+    return plain && blip;
+}
+
+// The shape's properties: a plain rectangle, unrotated, without outline or effects.
+bool PlainShape(pugi::xml_node spPr) {
+    return AllChildren(spPr, [](pugi::xml_node c, const char* name) {
+        if (Named(name, "a:xfrm"))
+            return c.attribute("rot").as_llong(0) == 0 && !c.attribute("flipH").as_bool() &&
+                   !c.attribute("flipV").as_bool();
+        if (Named(name, "a:prstGeom"))
+            return std::string_view(c.attribute("prst").value()) == "rect";
+        if (Named(name, "a:ln"))
+            return AllChildren(c,
+                               [](pugi::xml_node, const char* n) { return Named(n, "a:noFill"); });
+        if (Named(name, "a:effectLst")) return !c.first_child();
+        return Named(name, "a:noFill") || Named(name, "a:extLst");
+    });
+}
+
+bool ReadPic(pugi::xml_node pic, PictureMarkup& m) {
+    bool fill = false;
+    return AllChildren(pic,
+                       [&](pugi::xml_node c, const char* name) {
+                           if (Named(name, "pic:nvPicPr")) {
+                               if (m.description.empty())
+                                   m.description = c.child("pic:cNvPr").attribute("descr").value();
+                               return true;
+                           }
+                           if (Named(name, "pic:blipFill")) {
+                               if (fill) return false;
+                               fill = true;
+                               return ReadBlipFill(c, m);
+                           }
+                           if (Named(name, "pic:spPr")) return PlainShape(c);
+                           return false;
+                       }) &&
+           fill;
+}
+
+// A w:drawing that is one picture inline in its line; false for anything else (anchored or
+// floating drawings, shapes, charts, cropped or outlined pictures, linked images).
+bool ReadInlinePicture(pugi::xml_node drawing, PictureMarkup& m) {
+    const pugi::xml_node inlined = drawing.first_child();
+    if (!Named(inlined, "wp:inline") || inlined.next_sibling()) return false;
+    bool extent = false, graphic = false;
+    const bool plain = AllChildren(inlined, [&](pugi::xml_node c, const char* name) {
+        if (Named(name, "wp:extent")) {
+            const auto cx = Int(c, "cx", 1, kMaxPictureEmu), cy = Int(c, "cy", 1, kMaxPictureEmu);
+            if (!cx || !cy) return false;
+            m.cx = *cx;
+            m.cy = *cy;
+            extent = true;
+            return true;
+        }
+        if (Named(name, "wp:docPr")) {
+            if (c.attribute("hidden").as_bool()) return false;
+            m.description = c.attribute("descr").value();
+            // A click that opens a link is kept nowhere.
+            return AllChildren(c,
+                               [](pugi::xml_node, const char* n) { return Named(n, "a:extLst"); });
+        }
+        if (Named(name, "wp:effectExtent") || Named(name, "wp:cNvGraphicFramePr")) return true;
+        if (Named(name, "a:graphic")) {
+            const pugi::xml_node data = c.first_child();
+            if (graphic || !Named(data, "a:graphicData") || data.next_sibling() ||
+                std::string_view(data.attribute("uri").value()) !=
+                    "http://schemas.openxmlformats.org/drawingml/2006/picture")
+                return false;
+            const pugi::xml_node pic = data.first_child();
+            if (!Named(pic, "pic:pic") || pic.next_sibling()) return false;
+            graphic = true;
+            return ReadPic(pic, m);
+        }
+        return false;
+    });
+    return plain && extent && graphic;
+}
+
 class BodyReader {
   public:
-    BodyReader(Document& doc, const StyleSheet& styles) : doc_(doc), styles_(styles) {}
+    BodyReader(Document& doc, const StyleSheet& styles, const ImageLookup& images)
+        : doc_(doc), styles_(styles), images_(images) {}
 
     BodyExtent Read(pugi::xml_node body) {
         Content content;
@@ -524,7 +651,21 @@ class BodyReader {
         run.format.MergeFrom(ReadCharFormat(rPr));
         for (const pugi::xml_node c : Children(r)) {
             const char* name = c.name();
-            if (Named(name, "w:t")) {
+            if (Named(name, "w:drawing")) {
+                std::shared_ptr<const InlinePicture> picture = ReadPicture(c);
+                if (!picture) {
+                    Unknown(c);
+                    continue;
+                }
+                // The text before it stands in a run of its own, as does the text after.
+                AddTextRun(run, para);
+                run.text.clear();
+                Run pictureRun;
+                pictureRun.format = run.format;
+                pictureRun.picture = std::move(picture);
+                para.runs.push_back(std::move(pictureRun));
+                ++extent_.runs;
+            } else if (Named(name, "w:t")) {
                 for (const pugi::xml_node t : Children(c))
                     if (const pugi::xml_node_type type = t.type();
                         type == pugi::node_pcdata || type == pugi::node_cdata)
@@ -541,11 +682,38 @@ class BodyReader {
                 Unknown(c);
             }
         }
+        AddTextRun(run, para);
+    }
+
+    void AddTextRun(const Run& run, Paragraph& para) {
         extent_.text += run.text.size();
         if (extent_.text > kMaxDocxText) OverLimit(kMaxDocxText, "bytes of text");
         if (run.text.empty()) return;
         ++extent_.runs;
-        para.runs.push_back(std::move(run));
+        para.runs.push_back(run);
+    }
+
+    // The picture a w:drawing holds, when the surface keeps all of it; null otherwise.
+    // Pictures alike (one image, size and description) share one.
+    std::shared_ptr<const InlinePicture> ReadPicture(pugi::xml_node drawing) {
+        PictureMarkup m;
+        if (!images_ || !ReadInlinePicture(drawing, m)) return nullptr;
+        const ImagePart* image = images_(m.relId);
+        if (!image) return nullptr;
+        if (++extent_.pictures > kMaxDocxPictures) OverLimit(kMaxDocxPictures, "pictures");
+        std::string description = CleanText(m.description);
+        extent_.text += description.size();
+        if (extent_.text > kMaxDocxText) OverLimit(kMaxDocxText, "bytes of text");
+        auto [at, added] = pictures_.try_emplace(
+            std::make_tuple(image, m.cx, m.cy, std::move(description)), nullptr);
+        if (!added) return at->second;
+        pictureBytes_ += image->data.size();
+        if (pictureBytes_ > kMaxDocxPictureBytes)
+            OverLimit(kMaxDocxPictureBytes, "bytes of pictures");
+        at->second = std::make_shared<const InlinePicture>(
+            InlinePicture{image->data, image->contentType, static_cast<double>(m.cx) / kEmuPerPoint,
+                          static_cast<double>(m.cy) / kEmuPerPoint, std::get<3>(at->first)});
+        return at->second;
     }
 
     // Character formatting the surface has no place for.
@@ -934,6 +1102,11 @@ class BodyReader {
 
     Document& doc_;
     const StyleSheet& styles_;
+    const ImageLookup& images_;
+    std::map<std::tuple<const ImagePart*, long, long, std::string>,
+             std::shared_ptr<const InlinePicture>>
+        pictures_;
+    size_t pictureBytes_ = 0;
     const CharFormat noChars_;  // what a style of the document's own adds to its paragraphs
     BodyExtent extent_;
     long paragraphs_ = 0, runs_ = 0;  // as the file has them, for the limits
@@ -950,10 +1123,11 @@ CharFormat ReadCharFormat(pugi::xml_node rPr) {
     return ReadCharFormat(ReadCharProperties(rPr, kIgnore));
 }
 
-BodyExtent ReadDocumentXml(pugi::xml_node document, const StyleSheet& styles, Document& doc) {
+BodyExtent ReadDocumentXml(pugi::xml_node document, const StyleSheet& styles, Document& doc,
+                           const ImageLookup& images) {
     const pugi::xml_node body = document.child("w:body");
     if (!body) Damaged("the document has no body");
-    return BodyReader(doc, styles).Read(body);
+    return BodyReader(doc, styles, images).Read(body);
 }
 
 }  // namespace varelo::host::docx

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -82,11 +83,59 @@ std::string ContentTypeOf(const pugi::xml_document& types, const std::string& pa
     return "application/octet-stream";
 }
 
+// The image parts the main document's pictures embed, each read once, and which
+// relationships reached them.
+class Images {
+  public:
+    Images(PackageReader& package, const std::vector<docx::Relationship>& mainRels)
+        : package_(package), mainRels_(mainRels) {}
+
+    const docx::ImagePart* Find(const std::string& relId) {
+        const auto rel = std::find_if(mainRels_.begin(), mainRels_.end(),
+                                      [&](const docx::Relationship& r) { return r.id == relId; });
+        if (rel == mainRels_.end() || rel->type != docx::kRelImage) return nullptr;
+        auto [at, added] = parts_.try_emplace(rel->target);
+        if (added) {
+            std::optional<std::string> data = package_.Read(rel->target);
+            if (data) {
+                read_ += data->size();
+                if (read_ > kMaxDocxPictureBytes)
+                    throw OpenError("The document has more than " +
+                                    std::to_string(kMaxDocxPictureBytes >> 20) +
+                                    " MB of pictures, the most Varelo opens.");
+                // Known by their bytes, whatever the part's name or declared type says.
+                const std::string_view bytes = *data;
+                const char* type = bytes.starts_with("\x89PNG\r\n\x1a\n") ? "image/png"
+                                   : bytes.starts_with("\xff\xd8\xff")    ? "image/jpeg"
+                                                                          : nullptr;
+                if (type) at->second = docx::ImagePart{std::move(*data), type};
+            }
+        }
+        if (!at->second) return nullptr;
+        used_.push_back(relId);
+        return &*at->second;
+    }
+
+    // Whether a picture the document keeps reaches its image by this relationship.
+    bool Used(const std::string& relId) const {
+        return std::find(used_.begin(), used_.end(), relId) != used_.end();
+    }
+
+  private:
+    PackageReader& package_;
+    const std::vector<docx::Relationship>& mainRels_;
+    std::map<std::string, std::optional<docx::ImagePart>> parts_;  // by part name
+    std::vector<std::string> used_;
+    size_t read_ = 0;
+};
+
 // Parts reached from the package or the main document by relationships Varelo does not
-// write itself are carried through a save untouched.
+// write itself are carried through a save untouched; the images of the pictures it keeps
+// are written as its own.
 void ReadCarriedParts(PackageReader& package, const std::string& mainPart,
                       const std::vector<docx::Relationship>& rootRels,
-                      const std::vector<docx::Relationship>& mainRels, Document& doc) {
+                      const std::vector<docx::Relationship>& mainRels, const Images& images,
+                      Document& doc) {
     std::optional<docx::PartBytes> typesXml = package.ReadToParse(docx::kContentTypesPart);
     pugi::xml_document types;
     if (typesXml) types = ParsePart(std::move(*typesXml), docx::kContentTypesPart);
@@ -114,7 +163,8 @@ void ReadCarriedParts(PackageReader& package, const std::string& mainPart,
             carry(rel, "");
     for (const docx::Relationship& rel : mainRels)
         if (rel.type != docx::kRelStyles && rel.type != docx::kRelSettings &&
-            rel.type != docx::kRelFontTable && rel.type != docx::kRelCustomXml)
+            rel.type != docx::kRelFontTable && rel.type != docx::kRelCustomXml &&
+            !(rel.type == docx::kRelImage && images.Used(rel.id)))
             carry(rel, docx::kDocumentPart);
     // Listed once, in order of first appearance.
     std::vector<std::string> unique;
@@ -129,8 +179,9 @@ void ReadCarriedParts(PackageReader& package, const std::string& mainPart,
 // settle it for every sheet without writing; only a document near the limit is written out
 // to be measured.
 void CheckSavable(const Document& doc, const docx::BodyExtent& e) {
-    const double bound = 1200.0 * static_cast<double>(e.cells + e.paragraphs) +
-                         800.0 * static_cast<double>(e.runs) + 24.0 * static_cast<double>(e.text);
+    const double bound =
+        1200.0 * static_cast<double>(e.cells + e.paragraphs) + 800.0 * static_cast<double>(e.runs) +
+        2400.0 * static_cast<double>(e.pictures) + 24.0 * static_cast<double>(e.text);
     if (bound <= static_cast<double>(kMaxDocxPartSize)) return;
     size_t size = 0;
     docx::WriteDocumentXml(doc, [&](std::string_view piece) { size += piece.size(); });
@@ -165,6 +216,7 @@ std::unique_ptr<Document> OpenDocxBytes(std::string_view bytes) {
 
     auto doc = std::make_unique<Document>();
     docx::BodyExtent extent;
+    Images images(package, mainRels);
     try {
         pugi::xml_document stylesXml;
         const std::string stylesPart = PartOfType(mainRels, docx::kRelStyles, docx::kStylesPart);
@@ -174,14 +226,16 @@ std::unique_ptr<Document> OpenDocxBytes(std::string_view bytes) {
         styles.ApplyTo(*doc);
         {
             const pugi::xml_document xml = ParsePart(std::move(*body), mainPart);
-            extent = docx::ReadDocumentXml(xml.child("w:document"), styles, *doc);
+            extent =
+                docx::ReadDocumentXml(xml.child("w:document"), styles, *doc,
+                                      [&](const std::string& relId) { return images.Find(relId); });
         }
         const std::string settingsPart =
             PartOfType(mainRels, docx::kRelSettings, docx::kSettingsPart);
         if (auto settings = package.ReadToParse(settingsPart))
             ReadSettings(ParsePart(std::move(*settings), settingsPart).child("w:settings"), *doc);
         ReadCustomXml(package, mainRels, *doc);
-        ReadCarriedParts(package, mainPart, rootRels, mainRels, *doc);
+        ReadCarriedParts(package, mainPart, rootRels, mainRels, images, *doc);
     } catch (const HostError& e) {
         // The surface refused what the file asked of it (a merge, a size).
         throw OpenError(std::string("The document is damaged: ") + e.what());

@@ -42,5 +42,9 @@ inline constexpr size_t kMaxDocxCarriedParts = 256;
 inline constexpr long kMaxDocxParagraphs = 65536;
 inline constexpr long kMaxDocxRuns = 65536;
 inline constexpr size_t kMaxDocxText = 1u << 20;  // bytes of text in runs
+// Pictures: a sheet holds a logo and a code a page. Their bytes count once per distinct
+// picture, and once per image part read.
+inline constexpr long kMaxDocxPictures = 1024;
+inline constexpr size_t kMaxDocxPictureBytes = 64u << 20;
 
 }  // namespace varelo::host

@@ -17,20 +17,22 @@ namespace varelo::host {
 std::string DocxBytes(const Document& doc) {
     // Known before anything is written: the content types, first in the package, declare it.
     const docx::EmbeddedFont* embedded = docx::FontToEmbed(doc);
+    const docx::MediaParts media(doc);
     docx::ZipWriter zip(docx::kDeflateLevel);
     zip.Add(docx::kContentTypesPart,
             docx::ContentTypesXml(embedded != nullptr, doc.customXml.size(),
-                                  docx::CarriedContentTypesXml(doc)));
+                                  docx::CarriedContentTypesXml(doc), media.ContentTypeDefaults()));
     zip.Add(docx::kRootRelsPart, docx::RootRelsXml(docx::CarriedRelationshipsXml(doc, "")));
     zip.Add(docx::kAppPart, docx::AppXml());
     const std::optional<ParagraphFormat> cellFormat = docx::CellParagraphFormat(doc);
     zip.Begin(docx::kDocumentPart);
-    const std::vector<std::string> fonts =
-        docx::WriteDocumentXml(doc, cellFormat, [&](std::string_view piece) { zip.Write(piece); });
+    const std::vector<std::string> fonts = docx::WriteDocumentXml(
+        doc, cellFormat, media, [&](std::string_view piece) { zip.Write(piece); });
     zip.End();
     zip.Add(docx::kDocumentRelsPart,
-            docx::DocumentRelsXml(doc.customXml.size(),
-                                  docx::CarriedRelationshipsXml(doc, docx::kDocumentPart)));
+            docx::DocumentRelsXml(
+                doc.customXml.size(),
+                media.Relationships() + docx::CarriedRelationshipsXml(doc, docx::kDocumentPart)));
     zip.Add(docx::kStylesPart, docx::StylesXml(doc, cellFormat));
     zip.Add(docx::kSettingsPart, docx::SettingsXml(doc));
     zip.Add(docx::kFontTablePart, docx::FontTableXml(doc, fonts, embedded));
@@ -44,6 +46,9 @@ std::string DocxBytes(const Document& doc) {
         zip.Add(docx::CustomXmlItemRelsPart(n), docx::CustomXmlItemRelsXml(n));
         zip.Add(docx::CustomXmlPropsPart(n), docx::CustomXmlPropsXml(part));
     }
+    // Pictures are compressed already: deflating them again would gain nothing.
+    for (const docx::MediaParts::Part& part : media.Parts())
+        zip.AddStored(part.name, part.picture->data);
     for (const CarriedPart& part : doc.carriedParts)
         if (!docx::IsWrittenPart(part.name)) zip.Add(part.name, part.data);
     return zip.Finish();

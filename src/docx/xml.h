@@ -33,6 +33,7 @@ inline constexpr const char* kRelExtendedProperties = VARELO_REL "extended-prope
 inline constexpr const char* kRelStyles = VARELO_REL "styles";
 inline constexpr const char* kRelSettings = VARELO_REL "settings";
 inline constexpr const char* kRelFontTable = VARELO_REL "fontTable";
+inline constexpr const char* kRelImage = VARELO_REL "image";
 #undef VARELO_REL
 inline constexpr const char* kApplicationName = "Varelo";
 

@@ -186,6 +186,10 @@ void ZipWriter::Add(std::string_view name, std::string_view data) {
         End();
         return;
     }
+    AddStored(name, data);
+}
+
+void ZipWriter::AddStored(std::string_view name, std::string_view data) {
     LocalHeader(name, kStored);
     PutBytes(data);
     Entry& e = entries_.back();

@@ -36,6 +36,8 @@ class ZipWriter {
     // A whole entry: deflated, or stored when it is below kStoreBelow bytes.
     void Add(std::string_view name, std::string_view data);
     void Add(std::string_view name, const DeflatedPart& part);
+    // A whole entry stored as it is: for data deflated already (PNG, JPEG).
+    void AddStored(std::string_view name, std::string_view data);
 
     // Small parts are little markup that repeats little: zlib spends about 5 ns a byte on them
     // against about 1.3 on the page grid, and 10 µs or more a part in fixed costs. The two a
