@@ -1,9 +1,12 @@
 #include "render/text_layout.h"
 
+#include <QImage>
 #include <QPainter>
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <mutex>
+#include <unordered_map>
 
 namespace varelo::render {
 
@@ -23,6 +26,7 @@ struct Atom {
     bool glued = false;    // no line break allowed before it
     bool opening = false;  // no line break allowed after it
     double lead = 0;       // space before it, after the atom it follows on a line
+    std::shared_ptr<const host::InlinePicture> picture{};  // a picture: a word of its size
 };
 
 bool IsBreak(char32_t c) {
@@ -70,6 +74,12 @@ std::vector<Atom> MakeAtoms(const host::Document& doc, const host::Paragraph& p,
     std::vector<Atom> atoms;
     for (const host::Run& run : p.runs) {
         const ResolvedFont font = ResolveFont(doc, p, run.format);
+        if (run.picture) {
+            Atom a{AtomKind::Word, {}, font.face, font.size, 0, false};
+            a.picture = run.picture;
+            atoms.push_back(std::move(a));
+            continue;
+        }
         const std::u32string text = QString::fromStdString(run.text).toStdU32String();
         bool lastWasCr = false;
         for (const char32_t c : text) {
@@ -103,7 +113,9 @@ std::vector<Atom> MakeAtoms(const host::Document& doc, const host::Paragraph& p,
     std::vector<Atom> out;
     out.reserve(atoms.size());
     for (Atom& a : atoms) {
-        a.width = a.kind == AtomKind::Break ? 0 : Measure(*a.face, a.size, a.text);
+        a.width = a.picture                   ? std::max(0.0, a.picture->width)
+                  : a.kind == AtomKind::Break ? 0
+                                              : Measure(*a.face, a.size, a.text);
         if (a.kind == AtomKind::Word && a.width > width + kEpsilon && a.text.size() > 1) {
             const std::u32string chars = a.text.toStdU32String();
             bool first = true;
@@ -121,7 +133,8 @@ std::vector<Atom> MakeAtoms(const host::Document& doc, const host::Paragraph& p,
     // font size apart, as the word processor does ("使用 2B 铅笔"); punctuation is not.
     for (size_t i = 1; i < out.size(); ++i) {
         const Atom &prev = out[i - 1], &a = out[i];
-        if (prev.kind != AtomKind::Word || a.kind != AtomKind::Word) continue;
+        if (prev.kind != AtomKind::Word || a.kind != AtomKind::Word || prev.picture || a.picture)
+            continue;
         const char32_t before = prev.text.toStdU32String().back(),
                        after = a.text.toStdU32String().front();
         const auto alnum = [](char32_t c) { return c < 0x80 && std::isalnum(static_cast<int>(c)); };
@@ -152,7 +165,11 @@ struct LineBuilder {
             leading = std::max(leading, face.leading * k);
         };
         if (current.empty()) takeMetrics(*markFont.face, markFont.size);
-        for (const Atom* a : current) takeMetrics(*a->face, a->size);
+        for (const Atom* a : current) {
+            takeMetrics(*a->face, a->size);
+            // A picture stands on the baseline like a glyph of its height.
+            if (a->picture) ascent = std::max(ascent, a->picture->height);
+        }
 
         std::vector<double> xs;
         double x = 0;
@@ -183,12 +200,12 @@ struct LineBuilder {
             const Atom& a = *current[i];
             const double ax = xs[i] + shift + stretch * static_cast<double>(i);
             TextPiece* prev = line.pieces.empty() ? nullptr : &line.pieces.back();
-            if (prev && prev->face == a.face && prev->size == a.size &&
-                std::abs(prev->x + prev->width - ax) < kEpsilon) {
+            if (prev && !prev->picture && !a.picture && prev->face == a.face &&
+                prev->size == a.size && std::abs(prev->x + prev->width - ax) < kEpsilon) {
                 prev->text += a.text;
                 prev->width += a.width;
             } else {
-                line.pieces.push_back({a.text, a.face, a.size, ax, a.width});
+                line.pieces.push_back({a.text, a.face, a.size, ax, a.width, a.picture});
             }
         }
 
@@ -217,9 +234,8 @@ struct LineBuilder {
         // As in the word processor: an exact line puts its baseline four fifths of the way
         // down, whatever the fonts (tall glyphs reach above it); in other lines the extra pitch
         // goes above the text and the baseline keeps the font's descent from the line's foot.
-        line.baseline = format.lineSpacingRule == host::LineSpacingRule::Exactly
-                            ? line.height * 0.8
-                            : line.height - descent;
+        line.clipped = format.lineSpacingRule == host::LineSpacingRule::Exactly;
+        line.baseline = line.clipped ? line.height * 0.8 : line.height - descent;
         lines.push_back(std::move(line));
         current.clear();
     }
@@ -282,8 +298,52 @@ ParagraphLayout LayoutParagraph(const host::Document& doc, const host::Paragraph
     return layout;
 }
 
+namespace {
+
+// Pictures are decoded once, not at every paint of their cell: the last few decoded are kept
+// while their pictures live.
+QImage Decoded(const std::shared_ptr<const host::InlinePicture>& picture) {
+    struct Entry {
+        std::weak_ptr<const host::InlinePicture> picture;
+        QImage image;
+    };
+    static std::mutex mutex;
+    static std::unordered_map<const host::InlinePicture*, Entry> cache;
+    constexpr size_t kKept = 64;
+    const std::lock_guard<std::mutex> lock(mutex);
+    auto found = cache.find(picture.get());
+    if (found != cache.end() && found->second.picture.lock() == picture) return found->second.image;
+    if (cache.size() >= kKept) cache.clear();
+    // Qt refuses images past its allocation limit: a hostile file draws nothing.
+    QImage image = QImage::fromData(reinterpret_cast<const uchar*>(picture->data.data()),
+                                    static_cast<int>(picture->data.size()));
+    cache[picture.get()] = {picture, image};
+    return image;
+}
+
+void DrawPicture(QPainter& painter, const TextLine& line, const TextPiece& piece, double x,
+                 double top) {
+    const host::InlinePicture& p = *piece.picture;
+    if (p.width <= 0 || p.height <= 0) return;
+    const QImage image = Decoded(piece.picture);
+    if (image.isNull()) return;
+    painter.save();
+    if (line.clipped)
+        painter.setClipRect(QRectF(x + piece.x, top, p.width, line.height), Qt::IntersectClip);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    painter.drawImage(QRectF(x + piece.x, top + line.baseline - p.height, p.width, p.height),
+                      image);
+    painter.restore();
+}
+
+}  // namespace
+
 void DrawLine(QPainter& painter, const TextLine& line, double x, double top) {
     for (const TextPiece& piece : line.pieces) {
+        if (piece.picture) {
+            DrawPicture(painter, line, piece, x, top);
+            continue;
+        }
         if (piece.text.trimmed().isEmpty()) continue;
         painter.save();
         painter.translate(x + piece.x, top + line.baseline);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <memory>
 #include <vector>
 
 #include "doc/content.h"
@@ -11,20 +12,22 @@ class QPainter;
 
 namespace varelo::render {
 
-// Text of one font and size on a line.
+// Text of one font and size on a line, or one picture standing on the baseline.
 struct TextPiece {
     QString text;
     const FontFace* face = nullptr;
     double size = 0;  // points
     double x = 0;     // from the start of the line, alignment included
     double width = 0;
+    std::shared_ptr<const host::InlinePicture> picture;  // when set, the piece is this picture
 };
 
 struct TextLine {
     std::vector<TextPiece> pieces;
-    double width = 0;     // of the text, blanks at the end excluded
-    double height = 0;    // line pitch
-    double baseline = 0;  // from the top of the line
+    double width = 0;      // of the text, blanks at the end excluded
+    double height = 0;     // line pitch
+    double baseline = 0;   // from the top of the line
+    bool clipped = false;  // an exact line: a picture taller than it shows only within it
 };
 
 struct ParagraphLayout {
