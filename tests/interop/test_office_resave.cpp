@@ -1,7 +1,7 @@
 // Sheets that went through other programs: re-saved by LibreOffice they open, take an edit,
 // render and give the scanner template they were made with, from their settings or, without
 // them, from the grid; touched by python-docx they open
-// read-only and say what a save would lose.
+// read-only and say what a save would lose; a logo put into a cell stays editable and saved.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -53,6 +53,24 @@ void ExpectSameTemplate(const layout::OmrTemplate& a, const layout::OmrTemplate&
         for (size_t o = 0; o < a.items[i].options.size(); ++o)
             EXPECT_TRUE(near(a.items[i].options[o].rect, b.items[i].options[o].rect))
                 << "item " << i + 1 << " option " << o;
+}
+
+// The pictures of the grid's cells, by the cell's top-left slot.
+struct PlacedPicture {
+    int row, column;
+    host::InlinePicture picture;
+};
+std::vector<PlacedPicture> GridPictures(const host::Document& doc) {
+    std::vector<PlacedPicture> out;
+    const host::Table& t = doc.Tables(1);
+    for (int r = 1; r <= t.Rows(); ++r)
+        for (int c = 1; c <= t.Columns(); ++c) {
+            if (!t.IsAnchor(r, c)) continue;
+            for (const host::Block& b : t.At(r, c).content)
+                for (const host::Run& run : b.paragraph.runs)
+                    if (run.picture) out.push_back({r, c, *run.picture});
+        }
+    return out;
 }
 
 int ConvertToDocx(const std::vector<fs::path>& files, const fs::path& home, const fs::path& out,
@@ -140,10 +158,72 @@ TEST(OfficeResave, ASheetTouchedByPythonDocxOpensReadOnlyNamingWhatItAdded) {
         << log;
 
     const std::unique_ptr<host::Document> doc = host::OpenDocx(touched.string());
-    EXPECT_EQ(doc->unmodelled,
-              (std::vector<std::string>{"pictures or text boxes", "headers and footers"}));
+    EXPECT_EQ(doc->unmodelled, std::vector<std::string>{"headers and footers"});
     EXPECT_NE(host::ContentText(doc->body).find("考试说明：请用2B铅笔填涂。"), std::string::npos);
     EXPECT_THROW(host::SaveDocx(*doc, (tmp.path() / "lost.docx").string()), host::SaveError);
     // The sheet itself still reads as it was made.
     EXPECT_TRUE(settings::SheetSettingsOf(*doc).has_value());
+}
+
+TEST(OfficeResave, ALogoPutIntoACellByPythonDocxOrLibreOfficeOpensEditableSavesAndStays) {
+    std::string probe;
+    if (RunCommand("/usr/bin/python3 -c 'import docx'", probe) != 0)
+        GTEST_SKIP() << "python3-docx is not installed";
+    if (!OnPath("soffice")) GTEST_SKIP() << "soffice (libreoffice-writer-nogui) is not installed";
+    TempDir tmp;
+    ASSERT_FALSE(tmp.path().empty());
+    const fixture::DialogSheet sheet("A4单栏");
+    ASSERT_NE(sheet.doc, nullptr);
+    const fs::path in = tmp.path() / "sheet.docx", logo = tmp.path() / "logo.docx";
+    host::SaveDocx(*sheet.doc, in.string());
+    std::string log;
+    // Into the title block, which spans the slot python-docx calls (1, 5).
+    ASSERT_EQ(RunCommand("/usr/bin/python3 " +
+                             Quote(std::string(VARELO_SOURCE_DIR) +
+                                   "/tests/interop/logo_in_cell_with_python_docx.py") +
+                             " " + Quote(in.string()) + " " + Quote(logo.string()) + " 1 5",
+                         log),
+              0)
+        << log;
+    const fs::path resavedDir = tmp.path() / "resaved";
+    ASSERT_EQ(ConvertToDocx({logo}, tmp.path() / "home", resavedDir, log), 0) << log;
+
+    std::vector<fs::path> ours;
+    for (const fs::path& file : {logo, resavedDir / "logo.docx"}) {
+        SCOPED_TRACE(file.string());
+        const std::unique_ptr<host::Document> doc = host::OpenDocx(file.string());
+        ASSERT_FALSE(doc->ReadOnly()) << host::UnmodelledMessage(*doc);
+        const std::vector<PlacedPicture> pictures = GridPictures(*doc);
+        ASSERT_EQ(pictures.size(), 1u);
+        const host::CellRect title = doc->Tables(1).CellArea(pictures[0].row, pictures[0].column);
+        EXPECT_TRUE(title.Contains(2, 6));
+        EXPECT_NE(host::ContentText(doc->Tables(1).At(2, 6).content), "");  // the title stays
+        const host::InlinePicture& picture = pictures[0].picture;
+        EXPECT_EQ(picture.contentType, "image/png");
+        EXPECT_NEAR(picture.width, 2 / 2.54 * 72, 0.1);
+        EXPECT_NEAR(picture.height, 1 / 2.54 * 72, 0.1);
+
+        // Saved by us, it reads back to the same picture in the same cell, and is stable.
+        const fs::path saved = tmp.path() / ("ours-" + std::to_string(ours.size()) + ".docx");
+        host::SaveDocx(*doc, saved.string());
+        ours.push_back(saved);
+        const std::unique_ptr<host::Document> again = host::OpenDocx(saved.string());
+        EXPECT_FALSE(again->ReadOnly());
+        const std::vector<PlacedPicture> back = GridPictures(*again);
+        ASSERT_EQ(back.size(), 1u);
+        EXPECT_EQ(back[0].row, pictures[0].row);
+        EXPECT_EQ(back[0].column, pictures[0].column);
+        EXPECT_EQ(back[0].picture, picture);
+        EXPECT_EQ(host::DocxBytes(*again), host::DocxBytes(*doc));
+    }
+
+    // LibreOffice prints what we saved with the picture in it.
+    const fs::path pdfDir = tmp.path() / "pdf";
+    ASSERT_EQ(ConvertToPdf(ours, tmp.path() / "home", pdfDir, log), 0) << log;
+    for (const fs::path& file : ours) {
+        std::string images;
+        const fs::path pdf = pdfDir / file.filename().replace_extension(".pdf");
+        ASSERT_EQ(RunCommand("pdfimages -list " + Quote(pdf.string()), images), 0) << images;
+        EXPECT_NE(images.find("   16     8  gray"), std::string::npos) << images;
+    }
 }
