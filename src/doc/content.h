@@ -35,6 +35,10 @@ struct InlinePicture {
     bool operator==(const InlinePicture&) const = default;
 };
 
+// Where a picture stands in text that is edited as text: U+FFFC, the object replacement
+// character.
+inline constexpr const char* kPictureMark = "\xEF\xBF\xBC";
+
 struct Run {
     std::string text;
     CharFormat format;

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 #include "doc/errors.h"
 
@@ -35,17 +37,57 @@ void Cell::InsertParagraphAfter() {
 }
 
 void Cell::SetText(const std::string& text) {
+    SetTextWith(text, nullptr);
+}
+
+std::string Cell::EditableText() const {
+    std::string text;
+    bool first = true;
+    for (const Block& b : content) {
+        if (b.IsTable()) continue;
+        if (!first) text += '\r';
+        for (const Run& r : b.paragraph.runs) text += r.picture ? kPictureMark : r.text;
+        first = false;
+    }
+    return text;
+}
+
+void Cell::SetTextKeepingPictures(const std::string& text) {
+    std::vector<Run> pictures;
+    for (const Block& b : content)
+        if (!b.IsTable())
+            for (const Run& r : b.paragraph.runs)
+                if (r.picture) pictures.push_back(r);
+    SetTextWith(text, &pictures);
+}
+
+void Cell::SetTextWith(const std::string& text, const std::vector<Run>* pictures) {
     Paragraph model = FirstParagraph();
     CharFormat font = model.markFormat;
     if (!model.runs.empty()) font.MergeFrom(model.runs.front().format);
     model.runs.clear();
     model.markFormat = font;
     Content story;
-    size_t start = 0;
+    size_t start = 0, taken = 0;
     for (;;) {
         const size_t end = text.find_first_of("\r\n", start);
         Paragraph p = model;
-        p.Append(text.substr(start, end == std::string::npos ? end : end - start));
+        const std::string line = text.substr(start, end == std::string::npos ? end : end - start);
+        if (!pictures) {
+            p.Append(line);
+        } else {
+            const std::string_view mark = kPictureMark;
+            size_t from = 0;
+            for (size_t at; (at = line.find(mark, from)) != std::string::npos;
+                 from = at + mark.size()) {
+                p.Append(line.substr(from, at - from));
+                if (taken < pictures->size())
+                    p.runs.push_back((*pictures)[taken++]);
+                else
+                    p.Append(std::string(mark));
+            }
+            p.Append(line.substr(from));
+        }
         story.emplace_back(std::move(p));
         if (end == std::string::npos) break;
         start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);

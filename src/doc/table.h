@@ -54,11 +54,20 @@ struct Cell {
     // Replaces the cell's story with the lines of text (split at line breaks), each a
     // paragraph with the first paragraph's format and the font of its first run.
     void SetText(const std::string& text);
+    // Text as it is typed over: Text() with kPictureMark where each picture stands.
+    std::string EditableText() const;
+    // SetText, where each kPictureMark of text takes the cell's next picture in reading
+    // order, as it was; marks past the last picture stay text, pictures without a mark go.
+    void SetTextKeepingPictures(const std::string& text);
     // Font set on the whole cell: every run and every paragraph mark.
     void ApplyCharFormat(const CharFormat& format);
     void SetAlignment(Alignment a);
     void SetLineSpacing(LineSpacingRule rule, double points);
     bool operator==(const Cell&) const = default;
+
+  private:
+    // SetText; with pictures, marks in text take them in turn.
+    void SetTextWith(const std::string& text, const std::vector<Run>* pictures);
 };
 
 struct RowFormat {

@@ -14,6 +14,7 @@
 #include <QRegularExpression>
 #include <QTableWidget>
 #include <QTest>
+#include <memory>
 
 #include "cell_editor.h"
 #include "desk_harness.h"
@@ -101,6 +102,46 @@ TEST(DeskText, TypingIntoAMergedBoxWritesParagraphsInTheCellsFontAndUndoRedoCove
     ASSERT_TRUE(desk.window->CanRedo());
     desk.window->findChild<QAction*>(QStringLiteral("alignLeft"))->trigger();
     EXPECT_FALSE(desk.window->CanRedo());
+    EXPECT_TRUE(desk.messages.empty());
+}
+
+TEST(DeskText, EditingACellThatHoldsAPictureKeepsItWhereItsMarkStands) {
+    Desk desk;
+    host::Document* sheet = desk.window->GenerateExampleSheet();
+    ASSERT_NE(sheet, nullptr);
+    const host::CellRect box{95, 3, 98, 21};
+    host::Cell& cell = MergedBox(desk, *sheet, box);
+    host::Run logo;
+    logo.picture = std::make_shared<const host::InlinePicture>(
+        host::InlinePicture{"\x89PNG\r\n\x1a\n", "image/png", 20, 10, "校徽"});
+    cell.FirstParagraph().Append("某");
+    cell.FirstParagraph().runs.push_back(logo);
+    cell.FirstParagraph().Append("中学");
+    const host::Document withLogo = *sheet;
+
+    // The editor shows the picture as one character; text typed around it keeps it in place.
+    auto* view = desk.window->View();
+    view->setFocus();
+    QTest::keyClick(view, Qt::Key_F2);
+    auto* editor = desk.window->Editor();
+    ASSERT_TRUE(editor->Editing());
+    EXPECT_EQ(editor->toPlainText(), QString::fromUtf8("某\uFFFC中学"));
+    editor->insertPlainText(QStringLiteral("考试"));
+    Key(editor, Qt::Key_Return, Qt::ControlModifier);
+    const host::Paragraph& edited = sheet->Tables(1).At(box.top, box.left).content[0].paragraph;
+    ASSERT_EQ(edited.runs.size(), 3u);
+    EXPECT_EQ(edited.runs[0].text, "某");
+    EXPECT_EQ(edited.runs[1], logo);
+    EXPECT_EQ(edited.runs[2].text, "中学考试");
+
+    // Its character deleted, the picture goes, as typed; undo brings it back.
+    QTest::keyClick(view, Qt::Key_F2);
+    editor->setPlainText(QStringLiteral("某中学"));
+    Key(editor, Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_EQ(sheet->Tables(1).At(box.top, box.left).EditableText(), "某中学");
+    ASSERT_TRUE(desk.window->Undo());
+    ASSERT_TRUE(desk.window->Undo());
+    EXPECT_TRUE(*sheet == withLogo);
     EXPECT_TRUE(desk.messages.empty());
 }
 

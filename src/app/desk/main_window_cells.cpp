@@ -106,7 +106,9 @@ bool MainWindow::BeginCellEdit(const QString& typed) {
         cells->doc->Resolve(p, p.runs.empty() ? p.markFormat : p.runs.front().format);
     QFont font = render::Face(format.font.value_or(""), format.bold.value_or(false)).font;
     font.setPixelSize(std::max(1, static_cast<int>(format.size.value_or(10.5) * view_->Zoom())));
-    QString text = Q(cell.Text());
+    // A picture in the cell stands in the editor as one character, U+FFFC, and stays where
+    // its character stays.
+    QString text = Q(cell.EditableText());
     text.replace(u'\r', u'\n');
     editTarget_ = {cells->doc, cells->table, area};
     editor_->Begin(*rect, typed.isEmpty() ? text : typed, font, QtAlignment(p.format.alignment));
@@ -134,8 +136,9 @@ void MainWindow::CommitCellText(const QString& text) {
     if (target.area.bottom > table.Rows() || target.area.right > table.Columns() ||
         table.CellArea(target.area.top, target.area.left) != target.area)
         return;
-    const bool changed = history_.Record(
-        app_, [&] { table.At(target.area.top, target.area.left).SetText(text.toStdString()); });
+    const bool changed = history_.Record(app_, [&] {
+        table.At(target.area.top, target.area.left).SetTextKeepingPictures(text.toStdString());
+    });
     if (!changed) return;
     doc->saved = false;
     DocumentsChanged();
