@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "doc/border_pass.h"
+#include "doc/clipboard.h"
 #include "doc/errors.h"
 #include "doc/geometry.h"
 #include "doc/table.h"
@@ -19,6 +23,48 @@ TEST(Table, MergedCellIsReachedFromEverySlotAndKeepsTextInReadingOrder) {
     EXPECT_EQ(t.At(2, 2).Text(), "a\rb\rc");
     EXPECT_EQ(t.CellArea(2, 1), (CellRect{1, 1, 2, 2}));
     EXPECT_EQ(t.CountCells({1, 1, 2, 3}), 3);
+}
+
+TEST(Table, PicturesGoWhereTheCellsContentGoesAndTypingOverACellKeepsThemByTheirMarks) {
+    varelo::host::Run logo, seal;
+    logo.picture = std::make_shared<const InlinePicture>(InlinePicture{"L", "image/png", 9, 9, ""});
+    seal.picture = std::make_shared<const InlinePicture>(InlinePicture{"S", "image/png", 9, 9, ""});
+    Table t(2, 2);
+    t.At(1, 2).FirstParagraph().runs.push_back(logo);  // a cell holding only a picture
+    t.At(1, 1).InsertAfter("a");
+    t.Merge({1, 1, 1, 2});
+    EXPECT_EQ(t.At(1, 1).EditableText(), std::string("a\r") + kPictureMark);
+    Clipboard clip;
+    clip.CopyFrom(t, {1, 1, 1, 1});
+    clip.PasteInto(t, 2, 1);
+    EXPECT_EQ(t.At(2, 1).content, t.At(1, 1).content);
+
+    Cell& cell = t.At(2, 2);
+    cell.FirstParagraph().Append("x");
+    cell.FirstParagraph().runs.push_back(logo);
+    cell.InsertParagraphAfter();
+    cell.LastParagraph().runs.push_back(seal);
+    EXPECT_EQ(cell.EditableText(), "x" + std::string(kPictureMark) + "\r" + kPictureMark);
+    // Marks take the pictures in reading order; one more stays text; text around keeps them.
+    const std::string m = kPictureMark;
+    cell.SetTextKeepingPictures("y" + m + "z\r" + m + m);
+    ASSERT_EQ(cell.content.size(), 2u);
+    const std::vector<varelo::host::Run>& first = cell.content[0].paragraph.runs;
+    ASSERT_EQ(first.size(), 3u);
+    EXPECT_EQ(first[0].text, "y");
+    EXPECT_EQ(first[1], logo);
+    EXPECT_EQ(first[2].text, "z");
+    const std::vector<varelo::host::Run>& second = cell.content[1].paragraph.runs;
+    ASSERT_EQ(second.size(), 2u);
+    EXPECT_EQ(second[0], seal);
+    EXPECT_EQ(second[1].text, m);
+    // A picture whose mark was deleted is gone; plain SetText replaces everything.
+    cell.SetTextKeepingPictures(m + "w");
+    EXPECT_EQ(cell.EditableText(), m + "w");
+    EXPECT_EQ(cell.content[0].paragraph.runs[0], logo);
+    cell.SetText(m);
+    EXPECT_EQ(cell.EditableText(), m);
+    EXPECT_FALSE(cell.content[0].paragraph.runs[0].picture);
 }
 
 // Slots share the blank cell until written: each must still behave as a cell of its own.
