@@ -6,7 +6,6 @@
 #include <map>
 #include <nlohmann/json.hpp>
 
-#include "base/numbers.h"
 #include "base/printable.h"
 
 namespace varelo::read {
@@ -67,13 +66,15 @@ bool ReadOff(const layout::OmrTemplate& t, const BubbleReadings& r, const Answer
                            sheet.candidate;
         sheet.candidate = codeCandidate;
     }
-    sheet.groupScores.assign(key ? t.groups.size() : 0, 0.0);
+    sheet.groupScores.assign(key ? t.groups.size() : 0, host::Score());
     for (size_t i = 0; i < r.items.size(); ++i) {
         const layout::OmrItem& item = t.items[i];
         std::string filled;
+        std::vector<bool> filledOptions(r.items[i].size(), false);
         for (size_t o = 0; o < r.items[i].size(); ++o) {
             const BubbleReading& b = r.items[i][o];
             unread = unread || !b.read;
+            filledOptions[o] = b.decision == Decision::Filled;
             if (b.decision == Decision::Filled) filled += item.options[o].value;
             if (b.read && b.decision == Decision::Doubtful)
                 doubtful.push_back(item.options[o].value + " of item " +
@@ -82,9 +83,10 @@ bool ReadOff(const layout::OmrTemplate& t, const BubbleReadings& r, const Answer
         sheet.answers.push_back(filled);
         if (key) {
             const auto k = key->find(item.number);
-            if (k != key->end() && k->second == filled) {
-                sheet.groupScores[static_cast<size_t>(item.group - 1)] += item.points;
-                sheet.total += item.points;
+            if (k != key->end()) {
+                const host::Score score = ItemScore(k->second, filledOptions);
+                sheet.groupScores[static_cast<size_t>(item.group - 1)] += score;
+                sheet.total += score;
             }
         }
     }
@@ -282,14 +284,10 @@ nlohmann::ordered_json Point(const cv::Point2d& p) {
     return {{"x", std::round(p.x * 100) / 100}, {"y", std::round(p.y * 100) / 100}};
 }
 
-// A score as the number the CSV shows: 0.1 + 0.2 is 0.3 there, so it is 0.3 here too, not
-// 0.30000000000000004. NumberToText's 15 digits hold every sum of points the template allows.
-// A whole score stays a float (3.0), as every score is one.
-nlohmann::ordered_json Score(double v) {
-    const auto decimal = nlohmann::ordered_json::parse(host::NumberToText(v), nullptr, false);
-    if (decimal.is_number_float()) return decimal;
-    return decimal.is_number() ? nlohmann::ordered_json(decimal.get<double>())
-                               : nlohmann::ordered_json(v);  // a locale's decimal comma
+// A score as the JSON number whose shortest form is the CSV's decimal (0.3, never
+// 0.30000000000000004); a whole score stays a float (3.0), as every score is one.
+nlohmann::ordered_json Score(host::Score v) {
+    return nlohmann::ordered_json(v.ToDouble());
 }
 
 double Round3(double v) {
@@ -478,8 +476,8 @@ std::string ResultsCsv(const layout::OmrTemplate& t, const std::vector<ScanReadi
         if (withKey) {
             const bool scored = ReadSheet(t, s);
             for (size_t g = 0; g < t.groups.size(); ++g)
-                out += "," + (scored ? host::NumberToText(s.groupScores[g]) : "");
-            out += "," + (scored ? host::NumberToText(s.total) : "");
+                out += "," + (scored ? s.groupScores[g].Text() : "");
+            out += "," + (scored ? s.total.Text() : "");
         }
         out += "," + CsvField(s.reason) + "\r\n";
     }
@@ -563,7 +561,7 @@ std::string ResultsJson(const layout::OmrTemplate& t, const std::vector<ScanRead
             j["answers"] = answers;
             if (!s.groupScores.empty()) {
                 Json groupScores = Json::array();
-                for (const double g : s.groupScores) groupScores.push_back(Score(g));
+                for (const host::Score g : s.groupScores) groupScores.push_back(Score(g));
                 j["groupScores"] = groupScores;
                 j["total"] = Score(s.total);
             }

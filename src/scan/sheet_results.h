@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/score.h"
 #include "omr/omr_template.h"
 #include "scan/scan_reading.h"
 #include "scores/answer_key.h"
@@ -26,8 +27,9 @@ struct SheetResult {
     std::string reason;                // for error and review
     std::string candidate;             // digits, "?" for a column with none or several
     std::vector<std::string> answers;  // per item: the filled labels, "" when blank
-    std::vector<double> groupScores;   // with a key
-    double total = 0;
+    // With a key: exact, as the key's points are (base/score.h).
+    std::vector<host::Score> groupScores;
+    host::Score total;
 };
 
 // Pairs the scans into sheets, by their page codes when these name the sheet (a serial or a

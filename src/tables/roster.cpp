@@ -5,35 +5,10 @@
 #include <string_view>
 
 #include "base/printable.h"
-#include "base/utf8.h"
 
 namespace varelo::tables {
 
 namespace {
-
-// White space at either end of a cell: ASCII, no-break space, the ideographic space of
-// Chinese input and a stray byte-order mark.
-bool IsOuterSpace(char32_t cp) {
-    return cp == ' ' || (cp >= '\t' && cp <= '\r') || cp == 0xA0 || cp == 0x3000 || cp == 0xFEFF;
-}
-
-std::string Trimmed(std::string_view text) {
-    size_t begin = 0, end = text.size();
-    char32_t cp = 0;
-    while (begin < end) {
-        const size_t n = host::DecodeUtf8(text, begin, cp);
-        if (n == 0 || !IsOuterSpace(cp)) break;
-        begin += n;
-    }
-    while (end > begin) {
-        size_t start = end - 1;
-        while (start > begin && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) --start;
-        const size_t n = host::DecodeUtf8(text, start, cp);
-        if (n != end - start || !IsOuterSpace(cp)) break;
-        end = start;
-    }
-    return std::string(text.substr(begin, end - begin));
-}
 
 enum Field { kNumber, kName, kClass, kRoom, kSeat, kFields };
 

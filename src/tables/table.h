@@ -69,6 +69,10 @@ Table ReadTable(const std::string& path);
 // The same from bytes in memory; file names them in messages.
 Table ReadTableBytes(std::string_view bytes, const std::string& file);
 
+// The text without white space at either end: ASCII, no-break space, the ideographic space of
+// Chinese input and a stray byte-order mark.
+std::string Trimmed(std::string_view text);
+
 // "A", "B", ..., "Z", "AA", ...: a column as spreadsheets name it (column from 1).
 std::string ColumnName(size_t column);
 

@@ -18,6 +18,15 @@ using namespace varelo;
 
 namespace {
 
+// A key of some items only, as these tests score.
+constexpr read::KeyOptions kSomeItems{.allowPartialKey = true};
+
+std::map<int, std::string> Answers(const read::AnswerKey& key) {
+    std::map<int, std::string> out;
+    for (const auto& [number, item] : key) out[number] = item.answer;
+    return out;
+}
+
 // The A4 example (9 digits, 30 items of A-D, 1 point each) with its last item moved to page 2,
 // as a sheet whose items cross the page break has it.
 layout::OmrTemplate TwoPageTemplate() {
@@ -146,8 +155,8 @@ TEST(ReadResults, TemplateFileKeepsPageCodesAndRefusesBadOnes) {
 
 TEST(ReadResults, KeyChecksItemsAndLabels) {
     const layout::OmrTemplate t = TwoPageTemplate();
-    EXPECT_EQ(read::ParseAnswerKey(R"({"1": "A", "2": "DB"})", t),
-              (read::AnswerKey{{1, "A"}, {2, "BD"}}));
+    EXPECT_EQ(Answers(read::ParseAnswerKey(R"({"1": "A", "2": "DB"})", t, kSomeItems)),
+              (std::map<int, std::string>{{1, "A"}, {2, "BD"}}));
     for (const auto& [text, message] : std::vector<std::pair<const char*, const char*>>{
              {R"({"31": "A"})", "the key names item \"31\", which the template does not have"},
              {R"({"1": "AE"})",
@@ -155,7 +164,7 @@ TEST(ReadResults, KeyChecksItemsAndLabels) {
              {R"({"1": 2})", "the key of item 1 must be text such as \"BD\""},
              {R"(["A"])", "the key must be an object {\"1\": \"A\", ...}"}}) {
         try {
-            read::ParseAnswerKey(text, t);
+            read::ParseAnswerKey(text, t, kSomeItems);
             ADD_FAILURE() << text << " was accepted";
         } catch (const read::ReadError& e) {
             EXPECT_EQ(std::string(e.what()), message);
@@ -183,15 +192,15 @@ TEST(ReadResults, KeyRefusesWhatWouldScoreWronglyAndSaysTheAnswerAsWritten) {
              {R"({")" + huge + R"(": "A"})", "the key names item \"" + std::string(40, 'Z') +
                                                  "...\", which the template does not have"}}) {
         try {
-            read::ParseAnswerKey(text, t);
+            read::ParseAnswerKey(text, t, kSomeItems);
             ADD_FAILURE() << text.substr(0, 40) << " was accepted";
         } catch (const read::ReadError& e) {
             EXPECT_EQ(std::string(e.what()), message);
         }
     }
     // Read as written, in any order.
-    EXPECT_EQ(read::ParseAnswerKey(R"({"1": "DA", "2": "C"})", t),
-              (read::AnswerKey{{1, "AD"}, {2, "C"}}));
+    EXPECT_EQ(Answers(read::ParseAnswerKey(R"({"1": "DA", "2": "C"})", t, kSomeItems)),
+              (std::map<int, std::string>{{1, "AD"}, {2, "C"}}));
 }
 
 // Two regions of one item would write one crop over the other; a composition's parts share
@@ -276,7 +285,7 @@ TEST(ReadResults, JsonScoresAreTheDecimalsOfTheCsv) {
         scans.push_back(
             Reading(t, std::to_string(i) + ".png", 1, std::to_string(100000000 + i), right));
     }
-    const read::AnswerKey key = read::ParseAnswerKey(keyText + "}", t);
+    const read::AnswerKey key = read::ParseAnswerKey(keyText + "}", t, kSomeItems);
     const std::vector<read::SheetResult> sheets = read::AssembleSheets(t, scans, &key);
     const std::string csv = read::ResultsCsv(t, scans, sheets, true);
     const nlohmann::json j = nlohmann::json::parse(read::ResultsJson(t, scans, sheets));
@@ -320,11 +329,12 @@ TEST(ReadResults, ScansPairIntoSheetsAndScore) {
         Reading(t, "a-2.png", 2, "", {{29, "D"}}),
         Reading(t, "c-2.png", 2, "", {}),
     };
-    const read::AnswerKey key = read::ParseAnswerKey(R"({"1": "A", "2": "BD", "30": "D"})", t);
+    const read::AnswerKey key =
+        read::ParseAnswerKey(R"({"1": "A", "2": "BD", "30": "D"})", t, kSomeItems);
     const std::vector<read::SheetResult> sheets = read::AssembleSheets(t, scans, &key);
     ASSERT_EQ(sheets.size(), 6u);
     EXPECT_EQ(sheets[4].scan2, 5u);
-    EXPECT_EQ(sheets[4].total, 3);
+    EXPECT_EQ(sheets[4].total, host::Score::Whole(3));
 
     std::string expected = "\xEF\xBB\xBFscan,scan2,status,candidate";
     for (int i = 1; i <= 30; ++i) expected += "," + std::to_string(i);

@@ -24,6 +24,7 @@
 #include "base/printable.h"
 #include "base/read_error.h"
 #include "file_clash.h"
+#include "key_file.h"
 #include "omr/template_file.h"
 #include "options.h"
 #include "read_crops.h"
@@ -51,8 +52,16 @@ Options:
                                                               e.g. -o out/results.csv
   --json FILE         per scan the map found, the marks and every bubble's darkness,
                       decision and confidence                 e.g. --json out/results.json
-  --key KEY.json      the right answers, {"1": "A", "2": "BD"}: an item scores its points
-                      when its filled bubbles are exactly the key's  e.g. --key key.json
+  --key KEY           the right answers (docs/answer-key.md): JSON, {"1": "A", "2": "BD"}
+                      or {"format": "varelo-key", "version": 1, "items": {"9": {"answer":
+                      "ABD", "points": 6, "rule": "partial", "partial": 2}}}, or a table
+                      (CSV or .xlsx) with the columns 题号, 答案 and optionally 分值, 部分分,
+                      规则. Rules: all (the default), partial (some of the answer and no
+                      wrong option earns the partial points), perOption (a share of the
+                      points per right option, rounded down to hundredths, nothing with a
+                      wrong one). A key must name every item of the template
+                                                              e.g. --key key.json
+  --allow-partial-key the key may leave out items: they score nothing
   --review DIR        one PNG per scan with every bubble outlined by decision (green filled,
                       blue blank, red doubtful) and the marks found circled
                                                               e.g. --review out/review
@@ -253,6 +262,8 @@ ReadOptions ParseRead(const std::vector<std::string>& args) {
             o.json = value();
         } else if (a == "--key") {
             o.key = value();
+        } else if (a == "--allow-partial-key") {
+            o.allowPartialKey = true;
         } else if (a == "--review") {
             o.review = value();
         } else if (a == "--aligned") {
@@ -295,7 +306,7 @@ int RunRead(const std::vector<std::string>& args) {
     std::vector<read::ScanSource> sources;
     try {
         t = read::LoadTemplate(o.templatePath);
-        if (!o.key.empty()) key = read::LoadAnswerKey(o.key, t);
+        if (!o.key.empty()) key = LoadKeyFile(o.key, t, {o.allowPartialKey});
         std::vector<std::string> skipped;
         sources = read::ListScans(o.scans, &skipped);
         for (const std::string& notice : skipped)
