@@ -79,6 +79,17 @@ LABELS = {
 # Glyph names of the labels that are neither letters nor digits.
 SYMBOL_NAMES = {"\u221a": "radical", "\u00d7": "multiply"}
 
+# Bubbles beyond the characters above sit in the private use area, so no text the sheet writes
+# turns into one: an empty bubble (the 缺考 mark) and the item numbers 10 to 99 of optional
+# questions. Appended after the first glyphs, which stay as they were.
+MARK_BASE = 0xE000
+EMPTY_BUBBLE = chr(MARK_BASE)
+
+
+def two_digit_bubble(n):
+    return chr(MARK_BASE + n)
+
+
 # The wrong fills drawn inside an empty bubble, in font units.
 TICK = [[(300, 320), (450, 140), (720, 520)]]
 CROSS = [[(300, 110), (700, 490)], [(300, 490), (700, 110)]]
@@ -143,6 +154,18 @@ def label_strokes(strokes):
     return contours
 
 
+def pair_strokes(first, second):
+    """Two digits side by side in one bubble, each at two thirds of a lone label's size."""
+    contours = []
+    scale = GRID_SCALE * 2 / 3
+    bottom = 300 - 3 * scale
+    for strokes, left in ((first, 500 - 9 * scale / 2 + 0), (second, 500 + scale / 2)):
+        for stroke in strokes:
+            pts = [(round(left + x * scale), round(bottom + y * scale)) for x, y in stroke]
+            contours += stroke_polyline(pts, STROKE * 0.8)
+    return contours
+
+
 def glyph_contours():
     """Character -> (glyph name, advance, contours)."""
     glyphs = {" ": ("space", SPACE_ADVANCE, [])}
@@ -162,6 +185,10 @@ def glyph_contours():
         else:
             name = ["zero", "one", "two", "three", "four", "five", "six", "seven", "eight", "nine"][int(ch)]
         glyphs[ch] = (name, ADVANCE, bubble_ring() + label_strokes(strokes))
+    glyphs[EMPTY_BUBBLE] = ("uniE000", ADVANCE, bubble_ring())
+    for n in range(10, 100):
+        glyphs[two_digit_bubble(n)] = ("uni%04X" % (MARK_BASE + n), ADVANCE,
+                                       bubble_ring() + pair_strokes(LABELS[str(n // 10)], LABELS[str(n % 10)]))
     return glyphs
 
 

@@ -240,3 +240,14 @@ TEST(SheetSettingsPart, WrittenSectionsNoSheetCanHoldAreRefusedByName) {
     many += "</sections></sheetSettings>";
     EXPECT_THROW(settings::ParseSheetSettings(many), settings::SheetSettingsError);
 }
+
+// The marks a sheet prints come back with it, so reopening and regenerating keeps them.
+TEST(SheetSettingsPart, MarksComeBackWithTheSheet) {
+    exam::ExamDraft draft = settings::SavedSettings{}.draft;
+    draft.marks = {.absent = true, .paperTypes = "AB"};
+    const auto valid = settings::ValidateExam(draft);
+    ASSERT_TRUE(std::holds_alternative<settings::ValidExam>(valid)) << std::get<std::string>(valid);
+    const std::string xml =
+        settings::SheetSettingsXml(std::get<settings::ValidExam>(valid).exam, {});
+    EXPECT_EQ(settings::ParseSheetSettings(xml).draft.marks, draft.marks) << xml;
+}

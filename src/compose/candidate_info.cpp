@@ -64,6 +64,15 @@ constexpr bool PartsFillBlocks() {
 }
 static_assert(PartsFillBlocks(), "label, example, label and notes columns must fill each block");
 
+// The 缺考 mark: the label over two columns, the bubble, and the note to candidates over
+// noteColumns, in one bubble row (it has a row mark) left of the widest candidate-number grid,
+// clear of the name and class fields and of the fill-and-notes block.
+struct AbsentMark {
+    int row, left, noteColumns;
+};
+constexpr std::array<AbsentMark, kLayoutCount> kAbsentMarks{
+    {{19, 3, 4}, {12, 4, 4}, {19, 3, 3}, {11, 3, 4}, {11, 2, 4}, {18, 5, 4}}};
+
 // The dialog asks for at most 12 digits; that many fit every layout beside the fields.
 constexpr int kMaxDigits = 12;
 
@@ -157,6 +166,18 @@ void FillAndNotes(host::Application& app, host::Table& t, const CandidateBand& b
     app.selection.SelectCells(t, notesRect);
 }
 
+void AbsentMarkField(host::Table& t, const AbsentMark& m) {
+    Label(t, {m.row, m.left, m.row, m.left + 1}, "缺考");
+    host::Cell& bubble = t.At(m.row, m.left + 2);
+    PutText(bubble, kBubble12, host::kEmptyBubble);
+    const CellRect note{m.row, m.left + 3, m.row, m.left + 2 + m.noteColumns};
+    t.Merge(note);
+    host::Cell& cell = t.At(m.row, note.left);
+    PutText(cell, {{}, 7.5, {}}, "（考生禁填）");
+    cell.SetAlignment(host::Alignment::Left);
+    cell.verticalAlignment = CellVAlign::Center;
+}
+
 }  // namespace
 
 void BuildCandidateInfo(SheetJob& job, exam::Layout layout) {
@@ -179,6 +200,8 @@ void BuildCandidateInfo(SheetJob& job, exam::Layout layout) {
     Label(t, b.classLabel, "班级");
     WritingLine(app, t, b.classLine);
 
+    if (job.exam.marks.absent) AbsentMarkField(t, kAbsentMarks[layoutCode - 1]);
+
     FillAndNotes(app, t, b, notes);
     job.curRow = b.curRow;
 }
@@ -186,6 +209,13 @@ void BuildCandidateInfo(SheetJob& job, exam::Layout layout) {
 int16_t ObjectiveStartRow(exam::Layout layout) {
     const int16_t layoutCode = exam::Code(layout);
     return layoutCode >= 1 && layoutCode <= kLayoutCount ? kBands[layoutCode - 1].curRow : 0;
+}
+
+host::CellRect AbsentBubbleCell(exam::Layout layout) {
+    const int16_t layoutCode = exam::Code(layout);
+    if (layoutCode < 1 || layoutCode > kLayoutCount) return {0, 0, 0, 0};
+    const AbsentMark& m = kAbsentMarks[layoutCode - 1];
+    return {m.row, m.left + 2, m.row, m.left + 2};
 }
 
 host::CellRect CandidateBubbleArea(exam::Layout layout, int digits) {

@@ -61,6 +61,16 @@ bool HeadingFits(const exam::Exam& e, const layout::SheetPlan& plan, int pageCol
         .has_value();
 }
 
+// Two to four versions of the paper, each an upper-case letter once: the bubble font has the
+// letters, and more versions than four is no exam given out in one room.
+bool PaperTypesValid(const std::string& types) {
+    if (types.empty()) return true;
+    if (types.size() < 2 || types.size() > 4) return false;
+    for (size_t i = 0; i < types.size(); ++i)
+        if (types[i] < 'A' || types[i] > 'Z' || types.find(types[i]) != i) return false;
+    return true;
+}
+
 }  // namespace
 
 std::optional<std::string> RefuseGroupEntry(const std::string& name, const std::string& items) {
@@ -95,6 +105,8 @@ std::variant<ValidExam, std::string> ValidateSettings(const exam::ExamDraft& dra
         e.groups.push_back(std::move(std::get<exam::ObjectiveGroup>(typed)));
     }
     e.sections = draft.sections;
+    if (!PaperTypesValid(draft.marks.paperTypes)) return "试卷类型须为两到四个不同的大写字母，如AB";
+    e.marks = draft.marks;
 
     v.plan = layout::PlanObjectiveGroups(e, TextWidth(e.layout));
     if (!v.plan.objective.fits) return "客观题太多，答题卡中放不下";

@@ -52,5 +52,10 @@ std::vector<double> PageGridColumnWidths(exam::Layout layout, double textWidth);
 // The bubble area of the candidate-number grid for a digit count: the digit d of every column
 // stands in row top + d. Empty (all zero) outside codes 1..6 and digit counts 1..12.
 host::CellRect CandidateBubbleArea(exam::Layout layout, int digits);
+// The cell of the bubble of the index-th paper type (0-based) beside the title; empty outside
+// codes 1..6.
+host::CellRect PaperTypeBubble(exam::Layout layout, int index);
+// The cell of the 缺考 bubble in the candidate band; empty outside codes 1..6.
+host::CellRect AbsentBubbleCell(exam::Layout layout);
 
 }  // namespace varelo::layout

@@ -189,6 +189,10 @@ SavedSettings SettingsFromXml(pugi::xml_node root) {
                 *texts[c] = Attribute(group, kGroupAttributes[c]).value();
         });
     });
+    ForEachChild(root, "marks", [&](pugi::xml_node marks) {
+        draft.marks.absent = Attribute(marks, "absent").as_bool(false);
+        draft.marks.paperTypes = Attribute(marks, "paperTypes").value();
+    });
     ForEachChild(root, "sections", [&](pugi::xml_node sections) {
         ForEachChild(sections, "section", [&](pugi::xml_node section) {
             if (draft.sections.size() >= kMaxSections)
@@ -255,6 +259,14 @@ std::string SheetSettingsXml(const exam::Exam& exam, const exam::GroupEntry& ent
                 if (KindHasCount(s.kind, c)) section.append_attribute(c.attribute) = s.*c.field;
             section.append_attribute("points") = PointsText(s.points).c_str();
         }
+    }
+
+    // Likewise the marks: a sheet without them records nothing of them.
+    if (exam.marks != exam::SheetMarks{}) {
+        pugi::xml_node marks = root.append_child("marks");
+        if (exam.marks.absent) marks.append_attribute("absent") = true;
+        if (!exam.marks.paperTypes.empty())
+            marks.append_attribute("paperTypes") = exam.marks.paperTypes.c_str();
     }
 
     struct Sink : pugi::xml_writer {

@@ -34,6 +34,7 @@ struct SavedSettings {
                           exam::kDefaultSetter,
                           exam::kDefaultDigits,
                           {},
+                          {},
                           {}};
     exam::GroupEntry entry;
 };

@@ -177,6 +177,25 @@ void ReadCandidateField(const host::Document& doc, const host::PlacedTable& pt,
     }
 }
 
+void ReadAbsentMark(const host::Document& doc, const host::PlacedTable& pt, const exam::Exam& exam,
+                    OmrTemplate& out) {
+    if (!exam.marks.absent) return;
+    const host::CellRect cell = AbsentBubbleCell(exam.layout);
+    OmrBubble bubble = ExpectBubble(doc, pt, cell.top, cell.left, host::kEmptyBubble);
+    bubble.value = "缺考";
+    out.absent.push_back(std::move(bubble));
+}
+
+void ReadPaperTypes(const host::Document& doc, const host::PlacedTable& pt, const exam::Exam& exam,
+                    OmrTemplate& out) {
+    const std::string& types = exam.marks.paperTypes;
+    for (size_t i = 0; i < types.size(); ++i) {
+        const host::CellRect cell = PaperTypeBubble(exam.layout, static_cast<int>(i));
+        out.paperTypes.push_back(
+            ExpectBubble(doc, pt, cell.top, cell.left, std::string(1, types[i])));
+    }
+}
+
 // Follows the objective section's flow: the plan the generator laid the groups out by.
 void ReadItems(const host::PlacedTable& pt, const host::Document& doc, const exam::Exam& exam,
                const SheetPlan& sheet, OmrTemplate& out) {
@@ -345,6 +364,8 @@ OmrTemplate BuildOmrTemplate(const host::Document& doc, const host::PageLayout& 
     CheckGridPages(pages, exam.layout);
     ReadMarks(doc, *grid, out);
     ReadCandidateField(doc, *grid, exam, out);
+    ReadAbsentMark(doc, *grid, exam, out);
+    ReadPaperTypes(doc, *grid, exam, out);
     ReadItems(*grid, doc, exam, plan, out);
     ReadRegions(*grid, exam, plan, out);
     return out;

@@ -37,7 +37,38 @@ void DefineHeading(host::Style& s, const char* font, double size, bool bold) {
     s.paragraph.spaceAfter = 0;
 }
 
+// The paper types stand at the block's right end, under a heading: per type a label ("A卷")
+// over two columns and its bubble. The block gives up as many columns on its left too, so the
+// title stays centred on the page column.
+constexpr int kPaperTypeColumns = 3;
+constexpr int kPaperTypeTopOffset = 1;  // the heading's row below the block's first
+
+const host::CharFormat kBubble12{host::kFontBubble, 12, {}};
+
+void PaperTypes(host::Table& t, const host::CellRect& block, const std::string& types) {
+    const int left = block.right + 1;
+    const int top = block.top + kPaperTypeTopOffset;
+    const host::CellRect heading{top, left, top, left + kPaperTypeColumns - 1};
+    t.Merge(heading);
+    PutText(t.At(top, left), {{}, 9, {}}, "试卷类型");
+    for (size_t i = 0; i < types.size(); ++i) {
+        const int row = top + 1 + static_cast<int>(i);
+        t.Merge({row, left, row, left + 1});
+        PutText(t.At(row, left), {{}, 10.5, {}}, std::string(1, types[i]) + "卷");
+        PutText(t.At(row, left + 2), kBubble12, std::string(1, types[i]));
+    }
+}
+
 }  // namespace
+
+host::CellRect PaperTypeBubble(exam::Layout layout, int index) {
+    const int16_t layoutCode = exam::Code(layout);
+    if (layoutCode < 1 || layoutCode > kLayoutCount) return {0, 0, 0, 0};
+    const TitlePlace& at = kPlaces[layoutCode - 1];
+    const int row = at.row + kPaperTypeTopOffset + 1 + index;
+    const int column = at.column + at.extendRight;
+    return {row, column, row, column};
+}
 
 void BuildTitleBlock(SheetJob& job, exam::Layout layout) {
     const int16_t layoutCode = exam::Code(layout);
@@ -47,9 +78,11 @@ void BuildTitleBlock(SheetJob& job, exam::Layout layout) {
     if (layoutCode < 1 || layoutCode > kLayoutCount) return;
 
     const TitlePlace& at = kPlaces[layoutCode - 1];
-    const host::CellRect block{at.row, at.column, at.row + kBlockRows - 1,
-                               at.column + at.extendRight};
+    const int spare = job.exam.marks.paperTypes.empty() ? 0 : kPaperTypeColumns;
+    const host::CellRect block{at.row, at.column + spare, at.row + kBlockRows - 1,
+                               at.column + at.extendRight - spare};
     host::Table& t = doc.Tables(1);
+    if (spare > 0) PaperTypes(t, block, job.exam.marks.paperTypes);
     t.Merge(block);
     host::Cell& cell = t.At(block.top, block.left);
     cell.InsertAfter(job.exam.title);

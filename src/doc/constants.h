@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 // The word processor's published constants, with the values the sheet code passes.
 namespace varelo::host {
 
@@ -56,5 +58,15 @@ inline constexpr const char* kFontBubble = "Block HX";
 inline constexpr const char* kFontHei = "黑体";
 inline constexpr const char* kFontSong = "宋体";
 inline constexpr const char* kFontKai = "楷体_GB2312";
+
+// Bubbles of the bubble font in the private use area (fonts/block_hx.py): an empty bubble, and
+// a bubble holding the item number 10 to 99 at U+E000 + the number.
+inline constexpr char32_t kBubbleMarkBase = 0xE000;
+inline constexpr const char* kEmptyBubble = "\xEE\x80\x80";  // U+E000
+inline std::string NumberBubble(int number) {
+    const char32_t cp = kBubbleMarkBase + static_cast<char32_t>(number);
+    return {static_cast<char>(0xE0 | (cp >> 12)), static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
+            static_cast<char>(0x80 | (cp & 0x3F))};
+}
 
 }  // namespace varelo::host

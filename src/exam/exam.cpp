@@ -51,7 +51,7 @@ const char* SectionKindName(SectionKind kind) {
 
 ExamDraft DraftOf(const Exam& exam) {
     ExamDraft d{LayoutName(exam.layout), exam.title, exam.subtitle, exam.setter,
-                exam.digits.text,        {},         exam.sections};
+                exam.digits.text,        {},         exam.sections, exam.marks};
     for (const ObjectiveGroup& g : exam.groups)
         d.groups.push_back({g.number, g.name, g.items.text, g.options.text,
                             OptionLabelsName(g.labels), g.points.text});

@@ -81,12 +81,21 @@ struct WrittenSection {
 // "填空", "解答", "作文".
 const char* SectionKindName(SectionKind kind);
 
+// The marks a sheet may carry for the reader beside the answers; a sheet without them prints
+// and records nothing of them.
+struct SheetMarks {
+    bool absent = false;     // 缺考: a bubble the invigilator fills for an absent candidate
+    std::string paperTypes;  // one bubble per version of the paper ("AB"); empty: one version
+    friend bool operator==(const SheetMarks&, const SheetMarks&) = default;
+};
+
 struct Exam {
     Layout layout = Layout::A3Three;
     std::string title, subtitle, setter;
     Count digits;  // of the candidate number
     std::vector<ObjectiveGroup> groups;
     std::vector<WrittenSection> sections;  // laid out after the groups, in order
+    SheetMarks marks;
 };
 
 // An exam as typed, before it is checked: every field a text, as the settings dialog, a job
@@ -100,6 +109,7 @@ struct ExamDraft {
     std::string layout, title, subtitle, setter, digits;
     std::vector<GroupDraft> groups;
     std::vector<WrittenSection> sections;
+    SheetMarks marks;
 };
 
 // The draft that gives this exam back: the settings part records an exam as its draft.

@@ -218,7 +218,7 @@ std::string OmrTemplateJson(const OmrTemplate& t) {
         regions.push_back(std::move(region));
     }
     Json doc{{"format", "varelo-omr-template"},
-             {"version", 1},
+             {"version", t.choices.empty() ? 1 : 2},
              {"unit", "mm"},
              {"layout", t.layout},
              {"title", t.title},
@@ -236,7 +236,32 @@ std::string OmrTemplateJson(const OmrTemplate& t) {
         doc["examId"] = t.examId;
         doc["pageCodes"] = codes;
     }
+    // Likewise the marks: each written only when the sheet prints it.
+    if (!t.absent.empty())
+        doc["absent"] = Json{{"page", t.absent[0].rect.page}, {"rect", RectJson(t.absent[0].rect)}};
+    if (!t.paperTypes.empty()) {
+        Json types = Json::array();
+        for (const OmrBubble& b : t.paperTypes)
+            types.push_back(BubbleJson("type", b.value, b.rect));
+        doc["paperTypes"] = types;
+    }
+    if (!t.choices.empty()) {
+        Json choices = Json::array();
+        for (const OmrChoice& c : t.choices) {
+            Json bubbles = Json::array();
+            for (const OmrBubble& b : c.bubbles)
+                bubbles.push_back(BubbleJson("item", std::stoi(b.value), b.rect));
+            choices.push_back(Json{{"section", c.section}, {"bubbles", bubbles}});
+        }
+        doc["choices"] = choices;
+    }
     return Dump(doc);
+}
+
+std::vector<const std::vector<OmrBubble>*> MarkFields(const OmrTemplate& t) {
+    std::vector<const std::vector<OmrBubble>*> out{&t.absent, &t.paperTypes};
+    for (const OmrChoice& c : t.choices) out.push_back(&c.bubbles);
+    return out;
 }
 
 const OmrRect* PageCodeOf(const OmrTemplate& t, int page) {
@@ -303,9 +328,11 @@ bool PageHasBubbles(const OmrTemplate& t, int page) {
         return std::any_of(bubbles.begin(), bubbles.end(),
                            [page](const OmrBubble& b) { return b.rect.page == page; });
     };
+    const std::vector<const std::vector<OmrBubble>*> marks = MarkFields(t);
     return std::any_of(t.candidateColumns.begin(), t.candidateColumns.end(), on) ||
            std::any_of(t.items.begin(), t.items.end(),
-                       [&](const OmrItem& item) { return on(item.options); });
+                       [&](const OmrItem& item) { return on(item.options); }) ||
+           std::any_of(marks.begin(), marks.end(), [&](const auto* m) { return on(*m); });
 }
 
 std::vector<std::string> WriteOmrTemplate(const OmrTemplate& t, const std::string& path,

@@ -67,6 +67,13 @@ struct OmrRegion {
     OmrRect rect;
 };
 
+// An optional question (选做题): the bubbles of the items a candidate chooses from, each with
+// the item number as its value, and the one answer region they share.
+struct OmrChoice {
+    int section = 0;  // 1-based index into the exam's written sections
+    std::vector<OmrBubble> bubbles;
+};
+
 struct OmrTemplate {
     std::string layout, title, subtitle;
     std::vector<OmrPage> pages;
@@ -80,14 +87,23 @@ struct OmrTemplate {
     // the square its QR code stands in. Empty on a sheet without codes.
     std::string examId;
     std::vector<OmrRect> pageCodes;  // in page order
+    // The marks the reader honours beside the answers; empty on a sheet without them.
+    std::vector<OmrBubble> absent;      // the 缺考 bubble, value "缺考"
+    std::vector<OmrBubble> paperTypes;  // one per version of the paper, value "A", "B", ...
+    std::vector<OmrChoice> choices;     // in section order
 };
+
+// Every mark field of the template, in the order readings keep them: the 缺考 bubble, the paper
+// types, then each optional question.
+std::vector<const std::vector<OmrBubble>*> MarkFields(const OmrTemplate& t);
 
 // The square of the page's code, or null when the page prints none.
 const OmrRect* PageCodeOf(const OmrTemplate& t, int page);
 
 enum class OmrFormat { Varelo, OmrChecker };
 
-// The template as the documented JSON (docs/omr-template.md), version 1.
+// The template as the documented JSON (docs/omr-template.md): version 1, or 2 when it has
+// optional questions (their crops are named after the item chosen).
 std::string OmrTemplateJson(const OmrTemplate& t);
 
 // One OMRChecker template.json per page, in pixels of a page image at dpi.

@@ -140,8 +140,9 @@ layout::OmrTemplate Parse(const json& root) {
     if (!root.is_object() || !root.contains("format") || root["format"] != "varelo-omr-template")
         throw ReadError(
             "not a Varelo scanner template (\"format\" is not \"varelo-omr-template\")");
-    if (!root.contains("version") || root["version"] != 1)
-        throw ReadError("the template's version is not 1, the one this reader knows");
+    // Version 2 adds optional questions, whose crops are named after the item chosen.
+    if (!root.contains("version") || (root["version"] != 1 && root["version"] != 2))
+        throw ReadError("the template's version is not 1 or 2, the ones this reader knows");
     if (!root.contains("unit") || root["unit"] != "mm") Bad("unit", "must be \"mm\"");
 
     layout::OmrTemplate t;
@@ -284,6 +285,40 @@ layout::OmrTemplate Parse(const json& root) {
             layout::OmrRect rect = Rect(codes[i], page, where);
             RefuseOffPage(rect, t.pages[static_cast<size_t>(page - 1)], where);
             t.pageCodes.push_back(rect);
+        }
+    }
+
+    // The marks, each only on a sheet that prints it.
+    if (root.contains("absent"))
+        t.absent.push_back(Bubble(Field(root, "absent", "root"), "缺考", t.pages, "absent"));
+    if (root.contains("paperTypes")) {
+        const json& types = Array(root, "paperTypes", "root");
+        Count(types.size(), 26, "paper types");
+        for (size_t i = 0; i < types.size(); ++i) {
+            const std::string where = At("paperTypes", i);
+            const std::string type = Text(types[i], "type", where);
+            if (type.empty()) Bad(where + ".type", "is empty");
+            for (const layout::OmrBubble& other : t.paperTypes)
+                if (other.value == type) Bad(where + ".type", "repeats " + type);
+            t.paperTypes.push_back(Bubble(types[i], type, t.pages, where));
+        }
+    }
+    if (root.contains("choices")) {
+        if (root["version"] != 2) Bad("choices", "need version 2");
+        const json& choices = Array(root, "choices", "root");
+        Count(choices.size(), kMaxRegions, "choices");
+        for (size_t i = 0; i < choices.size(); ++i) {
+            const std::string where = At("choices", i);
+            layout::OmrChoice choice{Whole(choices[i], "section", where), {}};
+            const json& bubbles = Array(choices[i], "bubbles", where);
+            Count(bubbles.size(), kMaxBubbles, "bubbles");
+            for (size_t b = 0; b < bubbles.size(); ++b) {
+                const std::string at = At(where + ".bubbles", b);
+                const int item = Whole(bubbles[b], "item", at);
+                if (item < 1) Bad(at + ".item", "must be 1 or more");
+                choice.bubbles.push_back(Bubble(bubbles[b], std::to_string(item), t.pages, at));
+            }
+            t.choices.push_back(std::move(choice));
         }
     }
     return t;

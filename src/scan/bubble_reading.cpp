@@ -88,6 +88,9 @@ void ForEachBubble(const layout::OmrTemplate& t, BubbleReadings& r, Fn&& fn) {
     for (size_t i = 0; i < t.items.size(); ++i)
         for (size_t o = 0; o < t.items[i].options.size(); ++o)
             fn(t.items[i].options[o], r.items[i][o]);
+    const std::vector<const std::vector<layout::OmrBubble>*> marks = layout::MarkFields(t);
+    for (size_t m = 0; m < marks.size(); ++m)
+        for (size_t b = 0; b < marks[m]->size(); ++b) fn((*marks[m])[b], r.marks[m][b]);
 }
 
 }  // namespace
@@ -107,6 +110,7 @@ const char* DecisionName(Decision d) {
 BubbleReadings::BubbleReadings(const layout::OmrTemplate& t) {
     for (const auto& column : t.candidateColumns) candidate.emplace_back(column.size());
     for (const layout::OmrItem& item : t.items) items.emplace_back(item.options.size());
+    for (const auto* field : layout::MarkFields(t)) marks.emplace_back(field->size());
 }
 
 void ReadBubbles(const layout::OmrTemplate& t, const Registration& page, const cv::Mat& grey,

@@ -26,6 +26,7 @@ struct BubbleReading {
 // digits 0 to 9, per item its options.
 struct BubbleReadings {
     std::vector<std::vector<BubbleReading>> candidate, items;
+    std::vector<std::vector<BubbleReading>> marks;  // per field of layout::MarkFields
 
     explicit BubbleReadings(const layout::OmrTemplate& t);
     BubbleReadings() = default;

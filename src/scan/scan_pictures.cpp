@@ -59,6 +59,11 @@ cv::Mat ReviewPicture(const layout::OmrTemplate& t, const ScanReading& scan, con
                 if (scan.bubbles.items[i][o].read)
                     Outline(picture, t.items[i].options[o].rect, scan.bubbles.items[i][o], r,
                             scale);
+        const std::vector<const std::vector<layout::OmrBubble>*> marks = layout::MarkFields(t);
+        for (size_t m = 0; m < marks.size(); ++m)
+            for (size_t b = 0; b < marks[m]->size(); ++b)
+                if (scan.bubbles.marks[m][b].read)
+                    Outline(picture, (*marks[m])[b].rect, scan.bubbles.marks[m][b], r, scale);
         const double radius = 3 * r.PixelsPerMmX() * scale;
         for (const FoundMark& m : r.marks)
             cv::circle(picture, m.centre * scale, cvRound(radius), {200, 0, 200}, 2, cv::LINE_AA);
@@ -67,8 +72,9 @@ cv::Mat ReviewPicture(const layout::OmrTemplate& t, const ScanReading& scan, con
     cv::putText(picture, text, {12, 32}, cv::FONT_HERSHEY_SIMPLEX, 0.8, {255, 255, 255}, 5,
                 cv::LINE_AA);
     cv::putText(picture, text, {12, 32}, cv::FONT_HERSHEY_SIMPLEX, 0.8,
-                status == "ok" || status.rfind("page", 0) == 0 ? cv::Scalar(40, 160, 0)
-                                                               : cv::Scalar(0, 0, 230),
+                status == "ok" || status == "absent" || status.rfind("page", 0) == 0
+                    ? cv::Scalar(40, 160, 0)
+                    : cv::Scalar(0, 0, 230),
                 2, cv::LINE_AA);
     return picture;
 }

@@ -31,6 +31,7 @@ void Merge(BubbleReadings& into, const BubbleReadings& from) {
     };
     merge(into.candidate, from.candidate);
     merge(into.items, from.items);
+    merge(into.marks, from.marks);
 }
 
 void Note(std::string& reason, const std::string& what) {
@@ -90,7 +91,48 @@ bool ReadOff(const layout::OmrTemplate& t, const BubbleReadings& r, const Answer
             }
         }
     }
+    // The marks, in layout::MarkFields order: 缺考, the paper types, the optional questions.
+    const std::vector<const std::vector<layout::OmrBubble>*> fields = layout::MarkFields(t);
+    std::vector<std::string> marks(fields.size());
+    std::vector<int> counts(fields.size());
+    for (size_t m = 0; m < fields.size(); ++m)
+        for (size_t b = 0; b < fields[m]->size(); ++b) {
+            const BubbleReading& reading = r.marks[m][b];
+            const std::string& value = (*fields[m])[b].value;
+            unread = unread || !reading.read;
+            if (reading.decision == Decision::Filled) {
+                marks[m] += (marks[m].empty() || m < 2 ? "" : ",") + value;
+                ++counts[m];
+            }
+            if (reading.read && reading.decision == Decision::Doubtful)
+                doubtful.push_back(m == 0   ? value
+                                   : m == 1 ? "paper type " + value
+                                            : "choice " + value);
+        }
+    sheet.paper = t.paperTypes.empty() ? "" : marks[1];
+    for (size_t c = 0; c < t.choices.size(); ++c)
+        sheet.choices.push_back(counts[2 + c] == 1 ? std::stoi(marks[2 + c]) : 0);
+
     sheet.status = SheetStatus::Ok;
+    // Whatever the candidate marked: answers, a paper type, an optional question chosen.
+    const bool absent = counts[0] > 0;
+    const bool marked = std::any_of(sheet.answers.begin(), sheet.answers.end(),
+                                    [](const std::string& a) { return !a.empty(); }) ||
+                        std::any_of(counts.begin() + 1, counts.end(), [](int n) { return n > 0; });
+    // An absent candidate fills no paper type and marks no optional question.
+    if (!absent && !t.paperTypes.empty() && counts[1] != 1) {
+        sheet.status = SheetStatus::Review;
+        Note(sheet.reason,
+             counts[1] == 0 ? "no paper type filled" : "several paper types filled: " + marks[1]);
+    }
+    for (size_t c = 0; !absent && c < t.choices.size(); ++c)
+        if (counts[2 + c] != 1) {
+            sheet.status = SheetStatus::Review;
+            Note(sheet.reason,
+                 counts[2 + c] == 0
+                     ? "no optional question marked as answered"
+                     : "several optional questions marked as answered: " + marks[2 + c]);
+        }
     if (!disagreement.empty()) {
         sheet.status = SheetStatus::Review;
         Note(sheet.reason, disagreement);
@@ -104,6 +146,15 @@ bool ReadOff(const layout::OmrTemplate& t, const BubbleReadings& r, const Answer
         for (size_t i = 0; i < doubtful.size() && i < 5; ++i) list += (i ? ", " : "") + doubtful[i];
         if (doubtful.size() > 5) list += ", ...";
         Note(sheet.reason, "doubtful bubbles: " + list);
+    }
+    if (absent && marked) {
+        // An invigilator's slip must not drop a candidate who sat the exam.
+        sheet.status = SheetStatus::Review;
+        Note(sheet.reason, "缺考已涂但有作答");
+    } else if (absent && sheet.status == SheetStatus::Ok) {
+        sheet.status = SheetStatus::Absent;
+    } else if (absent) {
+        Note(sheet.reason, "缺考已涂");
     }
     return unread;
 }
@@ -247,7 +298,8 @@ void MarkSharedCandidateNumbers(const std::vector<ScanReading>& scans,
                                 std::vector<SheetResult>& sheets) {
     std::map<std::string, std::vector<SheetResult*>> byCandidate;
     for (SheetResult& s : sheets)
-        if ((s.status == SheetStatus::Ok || s.status == SheetStatus::Review) &&
+        if ((s.status == SheetStatus::Ok || s.status == SheetStatus::Review ||
+             s.status == SheetStatus::Absent) &&
             !s.candidate.empty() && s.candidate.find('?') == std::string::npos)
             byCandidate[s.candidate].push_back(&s);
     for (const auto& [candidate, shared] : byCandidate) {
@@ -312,6 +364,8 @@ const char* StatusName(SheetStatus s) {
             return "review";
         case SheetStatus::Page2:
             return "page2";
+        case SheetStatus::Absent:
+            return "absent";
         case SheetStatus::Error:
             break;
     }
@@ -460,6 +514,9 @@ std::string ResultsCsv(const layout::OmrTemplate& t, const std::vector<ScanReadi
     out += "scan";
     if (twoPageSheets) out += ",scan2";
     out += ",status,candidate";
+    // Columns of marks only for a template that has them, so other results keep their columns.
+    if (!t.paperTypes.empty()) out += ",paper";
+    for (const layout::OmrChoice& c : t.choices) out += ",choice" + std::to_string(c.section);
     for (const layout::OmrItem& item : t.items) out += "," + std::to_string(item.number);
     if (withKey) {
         for (size_t g = 0; g < t.groups.size(); ++g) out += ",group" + std::to_string(g + 1);
@@ -470,6 +527,9 @@ std::string ResultsCsv(const layout::OmrTemplate& t, const std::vector<ScanReadi
         out += CsvField(scans[s.scan].name);
         if (twoPageSheets) out += "," + (s.scan2 ? CsvField(scans[*s.scan2].name) : "");
         out += std::string(",") + StatusName(s.status) + "," + s.candidate;
+        if (!t.paperTypes.empty()) out += "," + CsvField(s.paper);
+        for (size_t c = 0; c < t.choices.size(); ++c)
+            out += "," + (c < s.choices.size() && s.choices[c] ? std::to_string(s.choices[c]) : "");
         // A hand-made template's labels may hold a comma or a quote.
         for (size_t i = 0; i < t.items.size(); ++i)
             out += "," + (i < s.answers.size() ? CsvField(s.answers[i]) : "");
@@ -545,6 +605,18 @@ std::string ResultsJson(const layout::OmrTemplate& t, const std::vector<ScanRead
             }
             if (const CodeUse use = UseOfCode(t, s); !use.note.empty()) j["codeProblem"] = use.note;
         }
+        const std::vector<const std::vector<layout::OmrBubble>*> fields = layout::MarkFields(t);
+        Json markBubbles = Json::array();
+        for (size_t m = 0; m < fields.size(); ++m)
+            for (size_t b = 0; b < fields[m]->size(); ++b)
+                if (s.bubbles.marks[m][b].read) {
+                    const char* kind = m == 0 ? "absent" : m == 1 ? "paper" : "choice";
+                    Json mark{{"mark", kind}, {"value", (*fields[m])[b].value}};
+                    if (m >= 2) mark["section"] = t.choices[m - 2].section;
+                    mark.update(BubbleJson(s.bubbles.marks[m][b]));
+                    markBubbles.push_back(mark);
+                }
+        if (!markBubbles.empty()) j["markBubbles"] = markBubbles;
         scanList.push_back(j);
     }
     Json sheetList = Json::array();
@@ -553,8 +625,17 @@ std::string ResultsJson(const layout::OmrTemplate& t, const std::vector<ScanRead
         if (s.scan2) j["scan2"] = scans[*s.scan2].name;
         j["status"] = StatusName(s.status);
         if (!s.reason.empty()) j["reason"] = s.reason;
+        if (s.status == SheetStatus::Absent) j["candidate"] = s.candidate;
         if (ReadSheet(t, s)) {
             j["candidate"] = s.candidate;
+            if (!t.paperTypes.empty()) j["paper"] = s.paper;
+            if (!t.choices.empty()) {
+                Json choices = Json::object();
+                for (size_t c = 0; c < t.choices.size() && c < s.choices.size(); ++c)
+                    choices[std::to_string(t.choices[c].section)] =
+                        s.choices[c] ? Json(s.choices[c]) : Json(nullptr);
+                j["choices"] = choices;
+            }
             Json answers = Json::object();
             for (size_t i = 0; i < t.items.size(); ++i)
                 answers[std::to_string(t.items[i].number)] = s.answers[i];

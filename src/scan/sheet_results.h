@@ -11,9 +11,10 @@
 
 namespace varelo::read {
 
-enum class SheetStatus { Ok, Review, Page2, Error };
+// Absent: the invigilator filled 缺考 and nothing is answered.
+enum class SheetStatus { Ok, Review, Page2, Error, Absent };
 
-// "ok", "review", "page2", "error".
+// "ok", "review", "page2", "error", "absent".
 const char* StatusName(SheetStatus s);
 
 // One row of the results: a sheet read from its page-1 scan (and its page-2 scan when the
@@ -27,6 +28,9 @@ struct SheetResult {
     std::string reason;                // for error and review
     std::string candidate;             // digits, "?" for a column with none or several
     std::vector<std::string> answers;  // per item: the filled labels, "" when blank
+    std::string paper;                 // the paper types filled, with a template that has them
+    std::vector<int> choices;          // per optional question: the item chosen, 0 for none or
+                                       // several
     // With a key: exact, as the key's points are (base/score.h).
     std::vector<host::Score> groupScores;
     host::Score total;

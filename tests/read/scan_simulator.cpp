@@ -46,9 +46,10 @@ void Darken(cv::Mat& page, const cv::Mat& mask, const cv::Rect& where, double da
 
 std::unique_ptr<Sheet> MakeSheet(const std::string& layoutName,
                                  const std::vector<cli::GroupEntry>& groups,
-                                 const std::vector<exam::WrittenSection>& sections) {
+                                 const std::vector<exam::WrittenSection>& sections,
+                                 const exam::SheetMarks& marks) {
     auto sheet = std::make_unique<Sheet>();
-    cli::ExamRequest request{layoutName, {}, {}, {}, {}, {}, sections};
+    cli::ExamRequest request{layoutName, {}, {}, {}, {}, {}, sections, marks};
     if (!groups.empty()) request.groups = groups;
     const auto checked = cli::CheckRequest(request);
     const auto* made = std::get_if<cli::RequestedExam>(&checked);

@@ -17,7 +17,7 @@
 namespace varelo::scansim {
 
 // The example sheet of a layout: default texts, nine digits, one group of 30 items with four
-// options, or the groups given.
+// options, or the groups given; the sections and marks given.
 struct Sheet {
     host::Application app;
     host::Document* doc = nullptr;
@@ -25,7 +25,8 @@ struct Sheet {
 };
 std::unique_ptr<Sheet> MakeSheet(const std::string& layout,
                                  const std::vector<cli::GroupEntry>& groups = {},
-                                 const std::vector<exam::WrittenSection>& sections = {});
+                                 const std::vector<exam::WrittenSection>& sections = {},
+                                 const exam::SheetMarks& marks = {});
 
 // The printed pages as 8-bit grey images at dpi: by Varelo's renderer, or by LibreOffice from
 // the .docx, every document with one start of the office program (work holds the files; empty

@@ -86,9 +86,9 @@ TEST(ReadResults, TemplateFileRoundTripsAndToleratesAddedFields) {
         }
         return std::string("accepted");
     };
-    nlohmann::json v2 = j;
-    v2["version"] = 2;
-    EXPECT_EQ(refused(v2), "the template's version is not 1, the one this reader knows");
+    nlohmann::json v3 = j;
+    v3["version"] = 3;
+    EXPECT_EQ(refused(v3), "the template's version is not 1 or 2, the ones this reader knows");
     nlohmann::json other = j;
     other["format"] = "omrchecker";
     EXPECT_EQ(refused(other),

@@ -31,8 +31,9 @@ using host::Quoted;
 using nlohmann::json;
 
 // The keys a job and a group may have; anything else is a misspelling the user must hear of.
-constexpr const char* kJobKeys[] = {"layout",   "title",  "subtitle", "setter", "digits", "groups",
-                                    "sections", "output", "pdf",      "png",    "omr"};
+constexpr const char* kJobKeys[] = {"layout", "title",      "subtitle",  "setter", "digits",
+                                    "groups", "sections",   "output",    "pdf",    "png",
+                                    "omr",    "absentMark", "paperTypes"};
 constexpr const char* kGroupKeys[] = {"name", "items", "options", "points", "labels"};
 
 template <size_t N>
@@ -133,6 +134,8 @@ BatchJob ParseJob(const json& j) {
     job.pdf = Flag(j, "pdf");
     job.png = Flag(j, "png");
     job.omr = Flag(j, "omr");
+    job.marks.absent = Flag(j, "absentMark").value_or(false);
+    job.marks.paperTypes = Text(j, "paperTypes").value_or("");
     return job;
 }
 
@@ -253,7 +256,7 @@ JobResult RunJob(const BatchJob& job, const JobFiles& files, const BatchSettings
         return {{}, "this build has no renderer, so no PDF or PNG can be written"};
     std::variant<RequestedExam, std::string> checked =
         CheckRequest({job.layout.value_or(kDefaultLayout), job.title, job.subtitle, job.setter,
-                      job.digits, job.groups, job.sections});
+                      job.digits, job.groups, job.sections, job.marks});
     if (std::string* refusal = std::get_if<std::string>(&checked)) return {{}, *refusal};
     const RequestedExam& made = std::get<RequestedExam>(checked);
     host::Application app;

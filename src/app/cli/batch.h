@@ -18,6 +18,7 @@ struct BatchJob {
     std::optional<std::string> layout, title, subtitle, setter, digits;
     std::optional<std::vector<GroupEntry>> groups;  // absent: the dialog's default group
     std::vector<exam::WrittenSection> sections;
+    exam::SheetMarks marks;             // "absentMark": true, "paperTypes": "AB"
     std::optional<std::string> output;  // file name inside the output folder
     std::optional<bool> pdf, png, omr;  // override the command line's flags
     std::string error;  // why the job cannot run (an unknown key, a bad value); empty if it can

@@ -44,7 +44,8 @@ std::variant<RequestedExam, std::string> CheckRequest(const ExamRequest& r) {
                           r.setter.value_or(exam::kDefaultSetter),
                           r.digits.value_or(exam::kDefaultDigits),
                           {},
-                          r.sections};
+                          r.sections,
+                          r.marks};
     exam::GroupEntry entry;
     const std::vector<GroupEntry> groups = r.groups.value_or(std::vector{DefaultGroup()});
     for (const GroupEntry& g : groups) {

@@ -19,6 +19,7 @@ struct ExamRequest {
     std::optional<std::string> title, subtitle, setter, digits;
     std::optional<std::vector<GroupEntry>> groups;
     std::vector<exam::WrittenSection> sections;
+    exam::SheetMarks marks;
 };
 
 // The checked exam, with the entry fields the dialog would show after its groups were added.

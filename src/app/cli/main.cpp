@@ -126,7 +126,8 @@ int Generate(const cli::GenerateOptions& o) {
     host::Application app;
     app.messageSink = [](const std::string& text) { Complain(text); };
 
-    cli::ExamRequest request{o.layout, o.title, o.subtitle, o.setter, o.digits, {}, o.sections};
+    cli::ExamRequest request{o.layout, o.title, o.subtitle, o.setter,
+                             o.digits, {},      o.sections, o.marks};
     if (!o.groups.empty() || o.noGroups) request.groups = o.groups;
     std::variant<cli::RequestedExam, std::string> checked = cli::CheckRequest(request);
     if (const std::string* refusal = std::get_if<std::string>(&checked)) {

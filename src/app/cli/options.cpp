@@ -119,6 +119,12 @@ Options:
                       e.g. --group 选择题,20,4,2 --group 判断题,10,2,1.5,判断
   --no-groups         leave the objective-question list empty (no objective section)
                                                               e.g. --no-groups
+  --absent-mark       prints the 缺考 bubble, "（考生禁填）", in the candidate band for the
+                      invigilator; the reader gives such a sheet the status absent
+                                                              e.g. --absent-mark
+  --paper-types TYPES prints a bubble per version of the paper near the title, 2 to 4
+                      capital letters; the reader reports the one filled
+                                                              e.g. --paper-types AB
   --fill NAME,ITEMS,BLANKS,POINTS
                       adds a fill-in section after the objective groups: ITEMS items,
                       each a line of BLANKS underlined blanks (more blanks than a line
@@ -349,6 +355,11 @@ GenerateOptions ParseGenerate(const std::vector<std::string>& args) {
         } else if (name == "--no-groups") {
             flag();
             o.noGroups = true;
+        } else if (name == "--absent-mark") {
+            flag();
+            o.marks.absent = true;
+        } else if (name == "--paper-types") {
+            o.marks.paperTypes = value();
         } else if (name == "-o" || name == "--output") {
             o.output = value();
             o.outputGiven = true;

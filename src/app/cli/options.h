@@ -33,6 +33,7 @@ struct GenerateOptions {
     std::vector<GroupEntry> groups;
     bool noGroups = false;
     std::vector<exam::WrittenSection> sections;  // --fill, --answer, --essay in order
+    exam::SheetMarks marks;                      // --absent-mark, --paper-types
     std::string output = kDefaultOutput;
     bool outputGiven = false;
     std::optional<std::string> pdf, png;

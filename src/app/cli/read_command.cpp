@@ -47,8 +47,10 @@ one scan, named FILE.pdf#N, FILE.tif#N) or a folder (its images and PDFs in natu
 order). After "--" every argument is a file name, even one that begins with "-".
 
 Options:
-  -o RESULTS.csv      one row per sheet: scan, status (ok, review, page2, error), candidate,
-                      the filled labels of every item, with --key the group scores and total
+  -o RESULTS.csv      one row per sheet: scan, status (ok, review, page2, error; absent when
+                      缺考 is filled and nothing answered), candidate, on a sheet with those
+                      marks the paper type and each optional question's item chosen, the
+                      filled labels of every item, with --key the group scores and total
                                                               e.g. -o out/results.csv
   --json FILE         per scan the map found, the marks and every bubble's darkness,
                       decision and confidence                 e.g. --json out/results.json
@@ -91,10 +93,10 @@ before anything is read. Crop names depend on what the scans show, so any such f
 An output that cannot be written (a folder not writable, a read-only file) is refused before
 any scan is read.
 
-Exit status 0 when every scan was read ok, review or page2; 1 when a scan could not be read
-(a PDF that cannot be opened is one error row; the other scans are still read), when there
-is no scan or none could be read (then no output is written), or an output cannot be
-written; 2 for usage.
+Exit status 0 when every scan was read ok, absent, review or page2; 1 when a scan could
+not be read (a PDF that cannot be opened is one error row; the other scans are still read),
+when there is no scan or none could be read (then no output is written), or an output cannot
+be written; 2 for usage.
 
 Examples:
   varelo read out/sheet-omr.json scans/ -o out/results.csv --key key.json --review out/review
@@ -134,10 +136,10 @@ std::string PictureName(const read::ScanSource& s, size_t index) {
     return std::to_string(index + 1) + "-" + stem + ".png";
 }
 
-// What the review picture of one scan says at its top: "ok", "review" (a doubtful bubble, a
-// candidate-number column without exactly one fill, or a page in doubt), "page 2" or "error" (also
-// for a page of another exam). The sheet's row may still become review when its page 2 is
-// missing.
+// What the review picture of one scan says at its top: "ok", "absent" (缺考 filled, nothing
+// marked), "review" (a doubtful bubble, a candidate-number column or a mark without exactly one
+// fill, 缺考 beside answers, or a page in doubt), "page 2" or "error" (also for a page of another
+// exam). The sheet's row may still become review when its page 2 is missing.
 std::string ScanStatus(const layout::OmrTemplate& t, const read::ScanReading& r) {
     if (!r.error.empty() || read::OfAnotherExam(t, r)) return "error";
     if (!r.registration.doubt.empty()) return "review";
@@ -147,10 +149,26 @@ std::string ScanStatus(const layout::OmrTemplate& t, const read::ScanReading& r)
                 return b.decision == read::Decision::Filled;
             }) != 1)
             return "review";
-    for (const auto* group : {&r.bubbles.candidate, &r.bubbles.items})
+    for (const auto* group : {&r.bubbles.candidate, &r.bubbles.items, &r.bubbles.marks})
         for (const auto& bubbles : *group)
             for (const read::BubbleReading& b : bubbles)
                 if (b.decision == read::Decision::Doubtful) return "review";
+    const auto filled = [](const std::vector<read::BubbleReading>& bubbles) {
+        return std::count_if(bubbles.begin(), bubbles.end(), [](const read::BubbleReading& b) {
+            return b.decision == read::Decision::Filled;
+        });
+    };
+    // The marks' fields in layout::MarkFields order: 缺考, the paper types, the optional
+    // questions; each field with bubbles wants one fill, 缺考 none unless nothing is answered.
+    const std::vector<std::vector<read::BubbleReading>>& marks = r.bubbles.marks;
+    if (!marks.empty() && filled(marks[0]) > 0) {
+        for (const auto* group : {&r.bubbles.items, &marks})
+            for (size_t i = group == &marks ? 1 : 0; i < group->size(); ++i)
+                if (filled((*group)[i]) > 0) return "review";
+        return "absent";
+    }
+    for (size_t m = 1; m < marks.size(); ++m)
+        if (!marks[m].empty() && filled(marks[m]) != 1) return "review";
     return "ok";
 }
 
@@ -384,7 +402,7 @@ int RunRead(const std::vector<std::string>& args) {
     const std::vector<read::SheetResult> sheets =
         read::AssembleSheets(t, readings, o.key.empty() ? nullptr : &key);
     // Every scan is counted once: a page 2 read with its page 1 apart from a page 2 read alone.
-    size_t ok = 0, review = 0, page2 = 0, page2Alone = 0, errors = 0;
+    size_t ok = 0, review = 0, page2 = 0, page2Alone = 0, errors = 0, absent = 0;
     for (const read::SheetResult& s : sheets) {
         if (s.scan2) ++page2;
         switch (s.status) {
@@ -396,6 +414,9 @@ int RunRead(const std::vector<std::string>& args) {
                 break;
             case read::SheetStatus::Page2:
                 ++page2Alone;
+                break;
+            case read::SheetStatus::Absent:
+                ++absent;
                 break;
             case read::SheetStatus::Error:
                 ++errors;
@@ -447,10 +468,11 @@ int RunRead(const std::vector<std::string>& args) {
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::cout << sources.size() << " scans: " << ok << " read, " << review << " to review, "
-              << page2 << " page 2 read with their page 1, " << page2Alone << " page 2 read alone, "
-              << errors << " errors, in " << std::fixed << std::setprecision(2) << seconds
-              << " s; results in " << o.csv << '\n';
+    std::cout << sources.size() << " scans: " << ok << " read, ";
+    if (absent > 0) std::cout << absent << " absent, ";
+    std::cout << review << " to review, " << page2 << " page 2 read with their page 1, "
+              << page2Alone << " page 2 read alone, " << errors << " errors, in " << std::fixed
+              << std::setprecision(2) << seconds << " s; results in " << o.csv << '\n';
     return failed ? kRefused : kOk;
 }
 

@@ -80,7 +80,9 @@ CropPlan PlanCrops(const layout::OmrTemplate& t, const std::vector<read::ScanRea
     CropPlan plan;
     for (size_t index = 0; index < sheets.size(); ++index) {
         const read::SheetResult& sheet = sheets[index];
-        if (sheet.status == read::SheetStatus::Error) continue;
+        // An absent candidate's sheet has no answers to mark.
+        if (sheet.status == read::SheetStatus::Error || sheet.status == read::SheetStatus::Absent)
+            continue;
         const std::string candidate = CandidateInFileName(sheet.candidate);
         // A name that is not the number as read, or that another sheet's crops share, could
         // meet another sheet's: the scan index makes it the sheet's own.

@@ -20,9 +20,10 @@ void SetEntry(SheetForm& form, const exam::GroupEntry& entry) {
 }
 
 exam::ExamDraft DraftOf(const SheetForm& form) {
-    exam::ExamDraft d{form.cmbPage, form.txtTitle,   form.txtVice_Title,
-                      form.txtName, form.txtExam_NO, {},
-                      form.sections};
+    exam::ExamDraft d{form.cmbPage,       form.txtTitle,
+                      form.txtVice_Title, form.txtName,
+                      form.txtExam_NO,    {},
+                      form.sections,      {}};
     for (const QuestionGrid::Row& r : form.mfgQuestion.Groups())
         d.groups.push_back({r[QuestionGrid::kNumber], r[QuestionGrid::kName],
                             r[QuestionGrid::kItems], r[QuestionGrid::kOptions],
