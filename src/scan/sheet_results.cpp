@@ -6,7 +6,7 @@
 #include <map>
 #include <nlohmann/json.hpp>
 
-#include "base/printable.h"
+#include "scan/results_table.h"
 
 namespace varelo::read {
 
@@ -68,6 +68,7 @@ bool ReadOff(const layout::OmrTemplate& t, const BubbleReadings& r, const Answer
         sheet.candidate = codeCandidate;
     }
     sheet.groupScores.assign(key ? t.groups.size() : 0, host::Score());
+    sheet.itemScores.assign(key ? t.items.size() : 0, std::nullopt);
     for (size_t i = 0; i < r.items.size(); ++i) {
         const layout::OmrItem& item = t.items[i];
         std::string filled;
@@ -86,6 +87,7 @@ bool ReadOff(const layout::OmrTemplate& t, const BubbleReadings& r, const Answer
             const auto k = key->find(item.number);
             if (k != key->end()) {
                 const host::Score score = ItemScore(k->second, filledOptions);
+                sheet.itemScores[i] = score;
                 sheet.groupScores[static_cast<size_t>(item.group - 1)] += score;
                 sheet.total += score;
             }
@@ -320,18 +322,6 @@ bool ReadSheet(const layout::OmrTemplate& t, const SheetResult& s) {
            s.answers.size() == t.items.size();
 }
 
-// A text cell: shown as text (a scan named "=1+2.png" is no formula), quoted when it must be.
-std::string CsvField(const std::string& text) {
-    const std::string s = host::SpreadsheetText(text);
-    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
-    std::string out = "\"";
-    for (const char ch : s) {
-        if (ch == '"') out += '"';
-        out += ch;
-    }
-    return out + "\"";
-}
-
 nlohmann::ordered_json Point(const cv::Point2d& p) {
     return {{"x", std::round(p.x * 100) / 100}, {"y", std::round(p.y * 100) / 100}};
 }
@@ -509,43 +499,12 @@ std::vector<SheetResult> AssembleSheets(const layout::OmrTemplate& t,
 
 std::string ResultsCsv(const layout::OmrTemplate& t, const std::vector<ScanReading>& scans,
                        const std::vector<SheetResult>& sheets, bool withKey) {
-    const bool twoPageSheets = TwoPageSheets(t);
-    std::string out = "\xEF\xBB\xBF";  // so spreadsheet programs on Chinese systems read UTF-8
-    out += "scan";
-    if (twoPageSheets) out += ",scan2";
-    out += ",status,candidate";
-    // Columns of marks only for a template that has them, so other results keep their columns.
-    if (!t.paperTypes.empty()) out += ",paper";
-    for (const layout::OmrChoice& c : t.choices) out += ",choice" + std::to_string(c.section);
-    for (const layout::OmrItem& item : t.items) out += "," + std::to_string(item.number);
-    if (withKey) {
-        for (size_t g = 0; g < t.groups.size(); ++g) out += ",group" + std::to_string(g + 1);
-        out += ",total";
-    }
-    out += ",reason\r\n";
-    for (const SheetResult& s : sheets) {
-        out += CsvField(scans[s.scan].name);
-        if (twoPageSheets) out += "," + (s.scan2 ? CsvField(scans[*s.scan2].name) : "");
-        out += std::string(",") + StatusName(s.status) + "," + s.candidate;
-        if (!t.paperTypes.empty()) out += "," + CsvField(s.paper);
-        for (size_t c = 0; c < t.choices.size(); ++c)
-            out += "," + (c < s.choices.size() && s.choices[c] ? std::to_string(s.choices[c]) : "");
-        // A hand-made template's labels may hold a comma or a quote.
-        for (size_t i = 0; i < t.items.size(); ++i)
-            out += "," + (i < s.answers.size() ? CsvField(s.answers[i]) : "");
-        if (withKey) {
-            const bool scored = ReadSheet(t, s);
-            for (size_t g = 0; g < t.groups.size(); ++g)
-                out += "," + (scored ? s.groupScores[g].Text() : "");
-            out += "," + (scored ? s.total.Text() : "");
-        }
-        out += "," + CsvField(s.reason) + "\r\n";
-    }
-    return out;
+    return ResultsCsv(
+        MakeResultsTable(t, scans, sheets, {.headers = Headers::English, .withKey = withKey}));
 }
 
 std::string ResultsJson(const layout::OmrTemplate& t, const std::vector<ScanReading>& scans,
-                        const std::vector<SheetResult>& sheets) {
+                        const std::vector<SheetResult>& sheets, bool withWritten) {
     using Json = nlohmann::ordered_json;
     Json scanList = Json::array();
     for (const ScanReading& s : scans) {
@@ -644,8 +603,20 @@ std::string ResultsJson(const layout::OmrTemplate& t, const std::vector<ScanRead
                 Json groupScores = Json::array();
                 for (const host::Score g : s.groupScores) groupScores.push_back(Score(g));
                 j["groupScores"] = groupScores;
-                j["total"] = Score(s.total);
+                Json itemScores = Json::object();
+                for (size_t i = 0; i < t.items.size(); ++i)
+                    if (s.itemScores[i])
+                        itemScores[std::to_string(t.items[i].number)] = Score(*s.itemScores[i]);
+                j["itemScores"] = itemScores;
             }
+            if (withWritten) {
+                Json written = Json::object();
+                for (const auto& [item, score] : s.writtenScores)
+                    written[std::to_string(item)] = Score(score);
+                j["writtenScores"] = written;
+                j["written"] = Score(s.written);
+            }
+            if (!s.groupScores.empty() || withWritten) j["total"] = Score(s.total);
         }
         sheetList.push_back(j);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,6 +35,11 @@ struct SheetResult {
     // With a key: exact, as the key's points are (base/score.h).
     std::vector<host::Score> groupScores;
     host::Score total;
+    // With a key, per item of the template: empty for one the key leaves out.
+    std::vector<std::optional<host::Score>> itemScores;
+    // Written answers' scores from a marking program by item number, and their sum (in total).
+    std::map<int, host::Score> writtenScores;
+    host::Score written;
 };
 
 // Pairs the scans into sheets, by their page codes when these name the sheet (a serial or a
@@ -53,8 +59,10 @@ std::string ResultsCsv(const layout::OmrTemplate& t, const std::vector<ScanReadi
                        const std::vector<SheetResult>& sheets, bool withKey);
 
 // RESULTS.json: per scan the page, the map found, the marks, every bubble's reading and, when the
-// template prints a code on the page, what the code said (null when none was read).
+// template prints a code on the page, what the code said (null when none was read). Per sheet
+// with a key, the scores of the items the key names ("itemScores"); with written scores,
+// theirs ("writtenScores") and their sum ("written"), which the total includes.
 std::string ResultsJson(const layout::OmrTemplate& t, const std::vector<ScanReading>& scans,
-                        const std::vector<SheetResult>& sheets);
+                        const std::vector<SheetResult>& sheets, bool withWritten = false);
 
 }  // namespace varelo::read

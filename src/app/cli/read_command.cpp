@@ -28,10 +28,14 @@
 #include "omr/template_file.h"
 #include "options.h"
 #include "read_crops.h"
+#include "scan/results_table.h"
 #include "scan/scan_pictures.h"
 #include "scan/scan_source.h"
 #include "scan/sheet_results.h"
+#include "scan/written_scores.h"
 #include "scores/answer_key.h"
+#include "tables/marks_table.h"
+#include "tables/table.h"
 
 namespace varelo::cli {
 
@@ -64,6 +68,13 @@ Options:
                       wrong one). A key must name every item of the template
                                                               e.g. --key key.json
   --allow-partial-key the key may leave out items: they score nothing
+  --scores MARKS      the written answers' scores, a table (CSV or .xlsx) with the columns
+                      考号, 题号, 得分 and optionally 扫描 (the scan, which names the sheet
+                      when its 考号 reads "?" or is on two sheets), as --crops lists them:
+                      added per sheet to the total. A score above the item's points, one
+                      with more than two decimals, for an item that is not written or for a
+                      sheet not read, or a second one for an item, is refused naming the row
+                                                              e.g. --scores marks.csv
   --review DIR        one PNG per scan with every bubble outlined by decision (green filled,
                       blue blank, red doubtful) and the marks found circled
                                                               e.g. --review out/review
@@ -172,6 +183,22 @@ std::string ScanStatus(const layout::OmrTemplate& t, const read::ScanReading& r)
     return "ok";
 }
 
+// The written scores in path, checked against the template. Throws ReadError naming the file.
+std::vector<read::WrittenMark> LoadMarks(const std::string& path, const layout::OmrTemplate& t) {
+    try {
+        std::vector<read::WrittenMark> marks;
+        for (tables::MarkRow& m : tables::ReadMarksTable(tables::ReadTable(path)))
+            marks.push_back({"row " + std::to_string(m.row) + ": ", std::move(m.candidate),
+                             std::move(m.item), std::move(m.scan), m.score});
+        read::CheckWrittenMarks(marks, t);
+        return marks;
+    } catch (const tables::TableError& e) {
+        throw ReadError(e.what());  // names the file already
+    } catch (const ReadError& e) {
+        throw ReadError(path + ": " + e.what());
+    }
+}
+
 // The first output that would replace an input (the template, the key, a scan) or another
 // output, before anything is read or written.
 std::optional<std::string> FindClash(const ReadOptions& o,
@@ -179,6 +206,7 @@ std::optional<std::string> FindClash(const ReadOptions& o,
     FileClashes clashes;
     clashes.Add({"the template", o.templatePath});
     if (!o.key.empty()) clashes.Add({"--key", o.key});
+    if (!o.scores.empty()) clashes.Add({"--scores", o.scores});
     for (const read::ScanSource& s : sources)
         if (s.page <= 1) clashes.Add({"the scan", s.path});
     std::vector<NamedFile> outputs;
@@ -194,6 +222,7 @@ std::optional<std::string> FindClash(const ReadOptions& o,
     }
     std::vector<NamedFile> everything = {{"the template", o.templatePath}};
     if (!o.key.empty()) everything.push_back({"--key", o.key});
+    if (!o.scores.empty()) everything.push_back({"--scores", o.scores});
     for (const read::ScanSource& s : sources)
         if (s.page <= 1) everything.push_back({"the scan", s.path});
     everything.insert(everything.end(), outputs.begin(), outputs.end());
@@ -280,6 +309,8 @@ ReadOptions ParseRead(const std::vector<std::string>& args) {
             o.json = value();
         } else if (a == "--key") {
             o.key = value();
+        } else if (a == "--scores") {
+            o.scores = value();
         } else if (a == "--allow-partial-key") {
             o.allowPartialKey = true;
         } else if (a == "--review") {
@@ -321,10 +352,12 @@ int RunRead(const std::vector<std::string>& args) {
     }
     layout::OmrTemplate t;
     read::AnswerKey key;
+    std::vector<read::WrittenMark> marks;
     std::vector<read::ScanSource> sources;
     try {
         t = read::LoadTemplate(o.templatePath);
         if (!o.key.empty()) key = LoadKeyFile(o.key, t, {o.allowPartialKey});
+        if (!o.scores.empty()) marks = LoadMarks(o.scores, t);
         std::vector<std::string> skipped;
         sources = read::ListScans(o.scans, &skipped);
         for (const std::string& notice : skipped)
@@ -399,8 +432,15 @@ int RunRead(const std::vector<std::string>& args) {
     };
     host::ParallelFor(sources.size(), threads, work, host::TerminalProgress("reading scans"));
 
-    const std::vector<read::SheetResult> sheets =
+    std::vector<read::SheetResult> sheets =
         read::AssembleSheets(t, readings, o.key.empty() ? nullptr : &key);
+    try {
+        read::AddWrittenScores(marks, t, readings, sheets);
+    } catch (const ReadError& e) {
+        std::cerr << "varelo read: " << host::Printable(o.scores + ": " + e.what())
+                  << "; nothing was written\n";
+        return kRefused;
+    }
     // Every scan is counted once: a page 2 read with its page 1 apart from a page 2 read alone.
     size_t ok = 0, review = 0, page2 = 0, page2Alone = 0, errors = 0, absent = 0;
     for (const read::SheetResult& s : sheets) {
@@ -457,9 +497,14 @@ int RunRead(const std::vector<std::string>& args) {
             failed = true;
         }
     try {
-        host::SaveFileAtomically(o.csv, read::ResultsCsv(t, readings, sheets, !o.key.empty()));
+        const read::ResultsOptions columns{.headers = read::Headers::English,
+                                           .withKey = !o.key.empty(),
+                                           .withWritten = !o.scores.empty()};
+        host::SaveFileAtomically(
+            o.csv, read::ResultsCsv(read::MakeResultsTable(t, readings, sheets, columns)));
         if (!o.json.empty())
-            host::SaveFileAtomically(o.json, read::ResultsJson(t, readings, sheets));
+            host::SaveFileAtomically(o.json,
+                                     read::ResultsJson(t, readings, sheets, !o.scores.empty()));
         if (!o.crops.empty())
             host::SaveFileAtomically((fs::path(o.crops) / kCropsIndex).string(), cropsIndex);
     } catch (const host::SaveError& e) {

@@ -11,6 +11,7 @@ struct ReadOptions {
     std::vector<std::string> scans;
     std::string csv;  // -o
     std::string json, key, review, aligned, crops;
+    std::string scores;  // written scores from a marking program
     bool allowPartialKey = false;
     int dpi = 150;         // of the --aligned pages and --crops pictures
     unsigned threads = 0;  // 0: one per core
