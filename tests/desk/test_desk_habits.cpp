@@ -1,7 +1,7 @@
 // The window's everyday habits while a sheet is finished: tools that follow the active sheet,
 // an in-place editor that shows what is typed, refusals that say why, the keyboard reaching
-// the window's shortcuts from any box, quitting with several changed sheets, and tools on a
-// document that is not a sheet.
+// the window's shortcuts from any box, quitting with several changed sheets, tools on a
+// document that is not a sheet, and a narrow window's toolbars.
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLineEdit>
@@ -9,6 +9,8 @@
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTest>
+#include <QToolBar>
+#include <QToolButton>
 #include <filesystem>
 
 #include "cell_editor.h"
@@ -233,7 +235,7 @@ TEST(DeskHabits, ToolsOnADocumentThatIsNotASheetActOnItsTableOrSaySoAndNotAsAnEr
     const auto plain = [&](bool withTable) {
         host::Application maker;
         host::Document& doc = maker.AddDocument();
-        doc.body.front().paragraph.runs.push_back({"一份普通的文档", {}});
+        doc.body.front().paragraph.runs.push_back({"一份普通的文档", {}, {}});
         if (withTable)
             doc.body.insert(doc.body.begin(), host::Block{std::make_unique<host::Table>(3, 4)});
         const auto path = tmp.path() / (withTable ? "table.docx" : "text.docx");
@@ -257,4 +259,25 @@ TEST(DeskHabits, ToolsOnADocumentThatIsNotASheetActOnItsTableOrSaySoAndNotAsAnEr
     EXPECT_TRUE(desk.messages.empty());
     EXPECT_TRUE(table.HorizontalEdge(1, 1).Visible());
     EXPECT_FALSE(desk.app().ActiveDocument()->saved);
+}
+
+// At 480 px the command bar no longer fits beside the format bar: what its overflow shows must
+// be whole buttons, each caption as wide as it needs.
+TEST(DeskHabits, ANarrowWindowsToolbarOverflowShowsWholeCaptions) {
+    Desk desk;
+    ASSERT_NE(desk.window->GenerateExampleSheet(), nullptr);
+    desk.window->resize(480, 600);
+    QToolBar* bar = desk.window->ToolBarFor(desk.bar());
+    ASSERT_NE(bar, nullptr);
+    auto* more = bar->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button"));
+    ASSERT_NE(more, nullptr);
+    QTRY_VERIFY(more->isVisible());
+    more->click();
+    std::vector<QToolButton*> buttons;
+    for (int i = 1; i <= 6; ++i)
+        buttons.push_back(qobject_cast<QToolButton*>(bar->widgetForAction(desk.action(i))));
+    QTRY_VERIFY(std::all_of(buttons.begin(), buttons.end(),
+                            [](QToolButton* b) { return b && b->isVisible(); }));
+    for (QToolButton* b : buttons)
+        EXPECT_GE(b->width(), b->sizeHint().width()) << b->text().toStdString();
 }

@@ -445,7 +445,11 @@ void MainWindow::SyncCommandBars() {
             if (auto* button =
                     qobject_cast<QToolButton*>(mirror.toolbar->widgetForAction(action))) {
                 button->setToolButtonStyle(ButtonStyle(c->style));
-                button->setMinimumWidth(c->width > 0 ? c->width : 0);
+                // The host's width only widens a button: as a minimum below the caption's own
+                // width it lets a crowded toolbar's overflow squeeze the caption to "框(…".
+                button->setMinimumWidth(0);
+                const int natural = button->sizeHint().width();
+                button->setMinimumWidth(c->width > natural ? c->width : 0);
                 button->setObjectName(Q(c->parameter));
             }
         }
