@@ -262,13 +262,48 @@ void DrawEdges(QPainter& painter, const TablePart& part, Select&& select) {
 void DrawTablePart(QPainter& painter, const host::Document& doc, const TablePart& part,
                    const RenderOptions& options);
 
+// Rows kept in centimetres come out a hair shorter than the exact lines they hold
+// (0.42324 cm is 11.997 pt), a difference the word processor's whole twips round away.
+constexpr double kFitSlack = 0.5;
+
+// A cell's paragraph drawn as the word processor draws it. One that fits above the foot of the
+// cell's content draws whole, glyphs larger than their exact lines reaching past the cell's top
+// and foot. One that does not fit is cut: each exact line to its own pitch, every line to the
+// cell, and lines starting at or below the foot are not drawn.
+void DrawCellParagraph(QPainter& painter, const ParagraphLayout& paragraph, double x, double y,
+                       const QRectF& cell, double foot) {
+    const double left = cell.left(), width = cell.width();
+    if (y + paragraph.Height() <= foot + kFitSlack) {
+        painter.save();
+        // Unbounded up and down, kept to the cell's column.
+        painter.setClipRect(QRectF(left, y - 1e4, width, 2e4), Qt::IntersectClip);
+        DrawParagraph(painter, paragraph, x, y);
+        painter.restore();
+        return;
+    }
+    double top = y + paragraph.spaceBefore;
+    for (const TextLine& line : paragraph.lines) {
+        if (top >= foot - kFitSlack) break;
+        const QRectF pitch(left, top, width, line.height);
+        painter.save();
+        painter.setClipRect(line.clipped ? pitch.intersected(cell) : cell, Qt::IntersectClip);
+        DrawLine(painter, line, x, top);
+        painter.restore();
+        top += line.height;
+    }
+}
+
 void DrawContent(QPainter& painter, const host::Document& doc, const ContentLayout& content,
-                 QPointF origin, const RenderOptions& options) {
+                 QPointF origin, const QRectF& cell, double foot, const RenderOptions& options) {
     for (const BlockLayout& bl : content.blocks) {
-        if (bl.block->IsTable())
+        if (bl.block->IsTable()) {
+            painter.save();
+            painter.setClipRect(cell, Qt::IntersectClip);
             DrawTablePart(painter, doc, NestedPart(bl, origin), options);
-        else if (bl.paragraph.visible)
-            DrawParagraph(painter, bl.paragraph, origin.x(), origin.y() + bl.top);
+            painter.restore();
+        } else if (bl.paragraph.visible) {
+            DrawCellParagraph(painter, bl.paragraph, origin.x(), origin.y() + bl.top, cell, foot);
+        }
     }
 }
 
@@ -310,9 +345,10 @@ void DrawTablePart(QPainter& painter, const host::Document& doc, const TablePart
         const ContentLayout content = LayoutContent(doc, cell.content, ContentWidth(t, box.rect));
         const QPointF origin = ContentOrigin(t, cell, box.rect, content.height);
         painter.save();
-        painter.setClipRect(box.rect, Qt::IntersectClip);
         painter.setPen(Qt::black);
-        DrawContent(painter, doc, content, origin, options);
+        DrawContent(painter, doc, content, origin, box.rect, box.rect.bottom() - t.bottomPadding,
+                    options);
+        painter.setClipRect(box.rect, Qt::IntersectClip);
         if (options.markHiddenText && HidesText(content, origin, box.rect)) {
             const double side = std::min({4.0, box.rect.width(), box.rect.height()});
             const QPointF corner = box.rect.bottomRight();
