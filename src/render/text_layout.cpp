@@ -13,6 +13,8 @@ namespace varelo::render {
 namespace {
 
 constexpr double kEpsilon = 1e-6;
+// Where an exact line puts its baseline, as a share of its pitch from the top.
+constexpr double kExactAscent = 0.8;
 
 enum class AtomKind { Word, Space, Break };
 
@@ -235,7 +237,7 @@ struct LineBuilder {
         // down, whatever the fonts (tall glyphs reach above it); in other lines the extra pitch
         // goes above the text and the baseline keeps the font's descent from the line's foot.
         line.clipped = format.lineSpacingRule == host::LineSpacingRule::Exactly;
-        line.baseline = line.clipped ? line.height * 0.8 : line.height - descent;
+        line.baseline = line.clipped ? line.height * kExactAscent : line.height - descent;
         lines.push_back(std::move(line));
         current.clear();
     }
@@ -296,6 +298,19 @@ ParagraphLayout LayoutParagraph(const host::Document& doc, const host::Paragraph
     layout.visible = std::any_of(atoms.begin(), atoms.end(),
                                  [](const Atom& a) { return a.kind == AtomKind::Word; });
     return layout;
+}
+
+double ExactPitchToHold(const host::Document& doc, const host::Paragraph& p) {
+    double pitch = 0;
+    const auto hold = [&](const host::CharFormat& direct) {
+        const ResolvedFont f = ResolveFont(doc, p, direct);
+        const double k = f.size / kReferencePixelSize;
+        pitch = std::max(
+            {pitch, f.face->ascent * k / kExactAscent, f.face->descent * k / (1 - kExactAscent)});
+    };
+    hold(p.markFormat);
+    for (const host::Run& run : p.runs) hold(run.format);
+    return std::ceil(pitch * 2 - kEpsilon) / 2;
 }
 
 namespace {

@@ -43,6 +43,10 @@ struct ParagraphLayout {
 // line that pitch; single, 1.5, double and multiple scale the fonts' natural line height.
 ParagraphLayout LayoutParagraph(const host::Document& doc, const host::Paragraph& p, double width);
 
+// The least exact line pitch, in whole half points, that holds the glyph boxes of every font
+// in the paragraph with the baseline four fifths of the way down.
+double ExactPitchToHold(const host::Document& doc, const host::Paragraph& p);
+
 // Draws the paragraph with its top-left corner at (x, y), in points.
 void DrawParagraph(QPainter& painter, const ParagraphLayout& layout, double x, double y);
 // Draws one line with its top-left corner at (x, top).

@@ -1,11 +1,14 @@
 // The window's everyday habits while a sheet is finished: tools that follow the active sheet,
-// an in-place editor that shows what is typed, refusals that say why, the keyboard reaching
+// an in-place editor that shows what is typed, a larger size that keeps its lines apart,
+// refusals that say why, the keyboard reaching
 // the window's shortcuts from any box, quitting with several changed sheets, tools on a
 // document that is not a sheet, and a narrow window's toolbars.
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QImage>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPainter>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTest>
@@ -15,9 +18,12 @@
 
 #include "cell_editor.h"
 #include "desk_harness.h"
+#include "doc/geometry.h"
+#include "doc/page_layout.h"
 #include "docx/writer.h"
 #include "format_bar.h"
 #include "page_view.h"
+#include "render/page_renderer.h"
 #include "temp_dir.h"
 
 using namespace desk_harness;
@@ -120,6 +126,72 @@ TEST(DeskHabits, TypingIntoAOneRowCellShowsEveryLineAndACellHidingTextIsMarked) 
     const QRect other = *view->CellOnScreen(grid, grid.CellArea(97, 3));
     const QColor plain = shown.pixelColor(other.bottomRight() - QPoint(1, 1));
     EXPECT_FALSE(plain.red() > 150 && plain.green() < 100) << plain.name().toStdString();
+}
+
+// Rows of ink in the cell's box drawn at 300 dpi, as bands of consecutive rows.
+int InkBands(const host::Document& doc, const host::Table& table, const host::CellRect& area) {
+    std::optional<host::PageRect> rect;
+    for (const host::PlacedTable& pt : host::LayOutPages(doc).tables)
+        if (pt.table == &table) rect = pt.CellRect(area.top, area.left);
+    if (!rect) return -1;
+    constexpr double kScale = 300 / 72.0;
+    QImage image(qRound(rect->width * kScale), qRound(rect->height * kScale),
+                 QImage::Format_Grayscale8);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.scale(kScale, kScale);
+    painter.translate(-rect->x, -rect->y);
+    varelo::render::PageRenderer(doc).Draw(painter, rect->page);
+    painter.end();
+    int bands = 0;
+    bool last = false;
+    for (int y = 0; y < image.height(); ++y) {
+        bool ink = false;
+        for (int x = 0; x < image.width() && !ink; ++x) ink = image.constScanLine(y)[x] < 128;
+        bands += ink && !last;
+        last = ink;
+    }
+    return bands;
+}
+
+TEST(DeskHabits, ALargerSizeInAMergeOfSeveralRowsGetsALineThatHoldsItAndTheRowsStay) {
+    Desk desk;
+    host::Document* sheet = desk.window->GenerateExampleSheet();
+    ASSERT_NE(sheet, nullptr);
+    host::Table& grid = sheet->Tables(1);
+    const std::vector<double> rows = host::ResolveRowHeights(grid);
+    const host::CellRect note{100, 3, 102, 21}, heading{105, 3, 105, 21};
+    for (const host::CellRect& r : {note, heading}) {
+        grid.Merge(r);
+        grid.At(r.top, r.left).SetText("注意：请用黑色签字笔\r超出答题区域无效");
+        for (host::Block& b : grid.At(r.top, r.left).content)
+            b.paragraph.format.alignment = host::Alignment::Left;
+    }
+    auto* size = Child<QComboBox>(*desk.window->Format(), "sizeBox");
+    const auto setSize = [&](const host::CellRect& r) {
+        ASSERT_TRUE(desk.window->SelectGridCells(
+            QStringLiteral("%1,%2:%3,%4").arg(r.top).arg(r.left).arg(r.bottom).arg(r.right)));
+        size->lineEdit()->setText(QStringLiteral("四号"));  // 14 pt
+        QTest::keyClick(size->lineEdit(), Qt::Key_Return);
+    };
+
+    // Three rows: the two lines of 14 pt come apart, each whole.
+    setSize(note);
+    host::Cell& cell = sheet->Tables(1).At(note.top, note.left);
+    EXPECT_EQ(cell.FirstParagraph().markFormat.size, 14);
+    EXPECT_EQ(InkBands(*sheet, sheet->Tables(1), note), 2);
+    EXPECT_GT(cell.FirstParagraph().format.lineSpacing, 12);
+    EXPECT_EQ(cell.FirstParagraph().format.lineSpacingRule, host::LineSpacingRule::Exactly);
+    // One row has no room for a taller line: it keeps the grid's.
+    setSize(heading);
+    EXPECT_EQ(sheet->Tables(1).At(heading.top, heading.left).FirstParagraph().format.lineSpacing,
+              12);
+    // The page grid is as the template says.
+    EXPECT_EQ(host::ResolveRowHeights(sheet->Tables(1)), rows);
+    // One step each.
+    desk.window->Undo();
+    desk.window->Undo();
+    EXPECT_EQ(sheet->Tables(1).At(note.top, note.left).FirstParagraph().format.lineSpacing, 12);
 }
 
 TEST(DeskHabits, ARefusedMergeSaysWhyAndIsAChangeOnlyIfItCentredTheCell) {

@@ -149,7 +149,10 @@ class MainWindow : public QMainWindow {
     void PlaceEditor();
     void CommitCellText(const QString& text);
     // Runs `change` on each cell the selection touches, as one undo level.
-    bool ChangeSelectedCells(const std::function<void(host::Cell&, bool holdsBubbles)>& change);
+    // change(document, cell, its area, whether it holds bubbles or marks), once per selected cell.
+    bool ChangeSelectedCells(
+        const std::function<void(const host::Document&, host::Cell&, const host::CellRect&,
+                                 bool holdsBubbles)>& change);
     host::SaveChoice AskToSave(host::Document& doc);
     // A file name to write, from the save dialog; `suffix` is added to a name typed without
     // one. `chosen` picks the filter first shown and returns the one taken.

@@ -14,6 +14,7 @@
 #include "main_window.h"
 #include "page_view.h"
 #include "render/fonts.h"
+#include "render/text_layout.h"
 #include "window_text.h"
 
 namespace varelo::desk {
@@ -145,13 +146,15 @@ void MainWindow::CommitCellText(const QString& text) {
 }
 
 bool MainWindow::ChangeSelectedCells(
-    const std::function<void(host::Cell&, bool holdsBubbles)>& change) {
+    const std::function<void(const host::Document&, host::Cell&, const host::CellRect&,
+                             bool holdsBubbles)>& change) {
     EndCellEdit(true);
     const auto cells = tools::FindActiveCells(app_);
     if (!cells) return false;
     const bool changed = history_.Record(app_, [&] {
         for (const host::CellRect& a : cells->table->CellsIn(cells->rect))
-            change(cells->table->At(a.top, a.left), tools::HoldsBubblesOrMarks(*cells->table, a));
+            change(*cells->doc, cells->table->At(a.top, a.left), a,
+                   tools::HoldsBubblesOrMarks(*cells->table, a));
     });
     if (!changed) return false;
     cells->doc->saved = false;
@@ -160,13 +163,28 @@ bool MainWindow::ChangeSelectedCells(
 }
 
 bool MainWindow::ApplyFont(const host::CharFormat& format) {
-    return ChangeSelectedCells([&](host::Cell& cell, bool holdsBubbles) {
-        if (!holdsBubbles) cell.ApplyCharFormat(format);
+    return ChangeSelectedCells([&](const host::Document& doc, host::Cell& cell,
+                                   const host::CellRect& area, bool holdsBubbles) {
+        if (holdsBubbles) return;
+        cell.ApplyCharFormat(format);
+        // A size larger than its exact line would overlap the lines around it; a merge of
+        // several rows has the room to give it a taller line. The rows themselves never
+        // change: the bubbles and marks stay where the template says.
+        if (!format.size || area.bottom == area.top) return;
+        for (host::Block& b : cell.content) {
+            if (b.IsTable()) continue;
+            host::ParagraphFormat& f = b.paragraph.format;
+            if (f.lineSpacingRule != host::LineSpacingRule::Exactly ||
+                *format.size <= f.lineSpacing)
+                continue;
+            f.lineSpacing = std::max(f.lineSpacing, render::ExactPitchToHold(doc, b.paragraph));
+        }
     });
 }
 
 bool MainWindow::ApplyAlignment(host::Alignment alignment) {
-    return ChangeSelectedCells([&](host::Cell& cell, bool) { cell.SetAlignment(alignment); });
+    return ChangeSelectedCells([&](const host::Document&, host::Cell& cell, const host::CellRect&,
+                                   bool) { cell.SetAlignment(alignment); });
 }
 
 }  // namespace varelo::desk
