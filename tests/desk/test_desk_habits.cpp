@@ -2,9 +2,16 @@
 // an in-place editor that shows what is typed, a larger size that keeps its lines apart,
 // refusals that say why, the keyboard reaching
 // the window's shortcuts from any box, quitting with several changed sheets, tools on a
-// document that is not a sheet, and a narrow window's toolbars.
+// document that is not a sheet, a narrow window's toolbars, and a print server that does not
+// answer.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QLineEdit>
 #include <QMenu>
@@ -24,6 +31,7 @@
 #include "format_bar.h"
 #include "page_view.h"
 #include "render/page_renderer.h"
+#include "sheet_printer.h"
 #include "temp_dir.h"
 
 using namespace desk_harness;
@@ -352,4 +360,57 @@ TEST(DeskHabits, ANarrowWindowsToolbarOverflowShowsWholeCaptions) {
                             [](QToolButton* b) { return b && b->isVisible(); }));
     for (QToolButton* b : buttons)
         EXPECT_GE(b->width(), b->sizeHint().width()) << b->text().toStdString();
+}
+
+// A print server on loopback that takes connections and never answers: printing and the
+// preview give up with a reason while the window goes on, under a busy cursor.
+TEST(DeskHabits, PrintingAndThePreviewKeepTheWindowGoingWhileThePrintServerIsSilent) {
+    using varelo::desk::SheetPrinter;
+    Desk desk;
+    ASSERT_NE(desk.window->GenerateExampleSheet(), nullptr);
+    const int server = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(server, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(bind(server, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(listen(server, 8), 0);  // the kernel takes the connections; nothing answers
+    ASSERT_EQ(getsockname(server, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    setenv("CUPS_SERVER", ("127.0.0.1:" + std::to_string(ntohs(address.sin_port))).c_str(), 1);
+    const auto wait = std::exchange(SheetPrinter::answerWait, std::chrono::milliseconds(400));
+
+    int ticks = 0;
+    bool busy = false;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        ++ticks;
+        busy |= QApplication::overrideCursor() &&
+                QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+    });
+    tick.start(20);
+    for (bool (varelo::desk::MainWindow::*act)() :
+         {&varelo::desk::MainWindow::Print, &varelo::desk::MainWindow::PrintPreview}) {
+        ticks = 0;
+        busy = false;
+        desk.messages.clear();
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_FALSE((desk.window.get()->*act)());
+        EXPECT_LT(clock.elapsed(), 5000);
+        EXPECT_GE(ticks, 5);  // the window's events went on meanwhile
+        EXPECT_TRUE(busy);
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+        EXPECT_EQ(
+            desk.messages,
+            (std::vector<std::string>{"打印服务没有响应，请检查打印机和打印服务（CUPS）后再试。"}));
+    }
+
+    // With the server gone the question left behind ends, and the next one is asked afresh.
+    unsetenv("CUPS_SERVER");
+    close(server);
+    SheetPrinter::answerWait = wait;
+    QTRY_VERIFY_WITH_TIMEOUT(SheetPrinter::AskPrintSystem(std::chrono::milliseconds(200)) ==
+                                 SheetPrinter::Answer::Answered,
+                             20000);
 }

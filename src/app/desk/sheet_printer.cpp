@@ -1,15 +1,74 @@
 #include "sheet_printer.h"
 
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
+#include <QTimer>
 #include <algorithm>
+#include <atomic>
+#include <memory>
+#include <thread>
 
 #include "base/units.h"
 #include "render/page_renderer.h"
 
 namespace varelo::desk {
+
+namespace {
+
+constexpr const char* kNoAnswer = "打印服务没有响应，请检查打印机和打印服务（CUPS）后再试。";
+
+struct BusyCursor {
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+}  // namespace
+
+SheetPrinter::Answer SheetPrinter::AskPrintSystem(std::chrono::milliseconds wait) {
+    // The question outlives a wait that gives up on it: its thread cannot be stopped inside
+    // the print system, so it is left to finish on its own.
+    static std::shared_ptr<std::atomic<bool>> asked;
+    static bool waiting = false;
+    if (waiting) return Answer::Busy;  // a second click while the first still waits
+    if (!asked || *asked) {
+        asked = std::make_shared<std::atomic<bool>>(false);
+        std::thread([answered = asked] {
+            QPrinterInfo::availablePrinterNames();
+            QPrinterInfo::defaultPrinterName();
+            *answered = true;
+        }).detach();
+    }
+    const std::shared_ptr<std::atomic<bool>> answered = asked;
+    if (*answered) return Answer::Answered;
+
+    waiting = true;
+    const BusyCursor busy;
+    QEventLoop loop;
+    QElapsedTimer clock;
+    clock.start();
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (*answered || clock.elapsed() >= wait.count()) loop.quit();
+    });
+    poll.start(20);
+    loop.exec();
+    waiting = false;
+    return *answered ? Answer::Answered : Answer::Silent;
+}
+
+bool SheetPrinter::Ready() const {
+    const Answer answer = AskPrintSystem(answerWait);
+    if (answer == Answer::Silent) tell_(kNoAnswer);
+    return answer == Answer::Answered;
+}
 
 SheetPrinter::SheetPrinter(QWidget* parent, std::function<void(const std::string&)> tell)
     : parent_(parent), tell_(std::move(tell)) {}
@@ -30,6 +89,7 @@ void SheetPrinter::PaintPages(QPrinter& printer, const host::Document& doc) cons
     // place of the sheet's own (8开 is none of them); pages are drawn at their true size, so
     // any other paper cuts them.
     SetUp(printer, doc);
+    const BusyCursor busy;
     const render::PageRenderer renderer(doc);
     QPainter painter;
     if (!painter.begin(&printer)) {
@@ -51,6 +111,7 @@ void SheetPrinter::PaintPages(QPrinter& printer, const host::Document& doc) cons
 }
 
 bool SheetPrinter::Print(const host::Document& doc) const {
+    if (!Ready()) return false;
     QPrinter printer(QPrinter::HighResolution);
     SetUp(printer, doc);
     QPrintDialog dialog(&printer, parent_);
@@ -60,6 +121,7 @@ bool SheetPrinter::Print(const host::Document& doc) const {
 }
 
 bool SheetPrinter::Preview(const host::Document& doc) const {
+    if (!Ready()) return false;
     QPrinter printer(QPrinter::HighResolution);
     SetUp(printer, doc);
     QPrintPreviewDialog dialog(&printer, parent_);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -27,7 +28,19 @@ class SheetPrinter {
     // Draws the pages in the printer's range at their true size.
     void PaintPages(QPrinter& printer, const host::Document& doc) const;
 
+    // Whether the print system tells its printers within `wait`. It is asked on a thread of
+    // its own while the window goes on under a busy cursor: a print server that never answers
+    // would otherwise hold the window inside the printer's set-up. A question it has not
+    // answered yet is waited on again rather than asked twice; Busy while another wait is on.
+    enum class Answer { Answered, Silent, Busy };
+    static Answer AskPrintSystem(std::chrono::milliseconds wait);
+    // How long printing and the preview wait for it.
+    static inline std::chrono::milliseconds answerWait{10000};
+
   private:
+    // False, having told why, when the print system does not answer.
+    bool Ready() const;
+
     QWidget* parent_;
     std::function<void(const std::string&)> tell_;
 };
