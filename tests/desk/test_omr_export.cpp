@@ -1,5 +1,7 @@
 #include <QAction>
 #include <QMenuBar>
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -79,6 +81,46 @@ TEST(DeskOmrExport, SheetsMadeHereExportTheirTemplate) {
     EXPECT_TRUE(desk.window->CloseDocument());
     desk.app().CloseAllDocuments();
     EXPECT_FALSE(action->isEnabled());
+}
+
+// Why a sheet's template cannot be read is said in Chinese, with the cell it concerns; the
+// English of the template builder goes to stderr only.
+TEST(DeskOmrExport, ASheetChangedSinceItWasMadeSaysWhyInChinese) {
+    const varelo::testing::TempDir tmp("varelo-desk-omr-changed");
+    Desk desk;
+    host::Document* sheet = desk.window->GenerateExampleSheet();
+    ASSERT_NE(sheet, nullptr);
+    // A teacher types over the first bubble of the grid.
+    host::Table& grid = sheet->Tables(1);
+    int row = 0, column = 0;
+    for (int r = 1; r <= grid.Rows() && !row; ++r)
+        for (int c = 1; c <= grid.Columns() && !row; ++c) {
+            if (!grid.IsAnchor(r, c)) continue;
+            const host::Paragraph& p = grid.At(r, c).FirstParagraph();
+            if (p.runs.empty() || p.runs.front().text == "!") continue;
+            if (sheet->Resolve(p, p.runs.front().format).font == host::kFontBubble) {
+                row = r;
+                column = c;
+            }
+        }
+    ASSERT_GT(row, 0);
+    grid.At(row, column).SetText("x");
+
+    const auto said = [&](host::Document& doc) {
+        desk.messages.clear();
+        EXPECT_FALSE(desk.window->WriteOmrTemplate(
+            doc, QString::fromStdString((tmp.path() / "t.json").string()),
+            layout::OmrFormat::Varelo, 150));
+        return desk.messages.size() == 1 ? desk.messages.front() : std::string();
+    };
+    const auto latin = [](const std::string& s) {
+        return std::any_of(s.begin(), s.end(), [](char c) { return std::isalpha(c); });
+    };
+    const std::string changed = said(*sheet);
+    EXPECT_EQ(changed, "无法导出答题卡模板：答题卡与它的设置不符：页面网格第 " +
+                           std::to_string(row) + " 行第 " + std::to_string(column) +
+                           " 列已被改动。");
+    EXPECT_FALSE(latin(changed)) << changed;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // dialogs.
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -365,6 +366,9 @@ TEST(DeskLanguage, QtsOwnDialogsAndTheSaveQuestionSpeakChinese) {
     EXPECT_EQ(plain(box.button(QMessageBox::Save)), QStringLiteral("保存"));
     EXPECT_EQ(plain(box.button(QMessageBox::Cancel)), QStringLiteral("取消"));
     EXPECT_EQ(plain(box.button(QMessageBox::Discard)), QStringLiteral("丢弃"));
+    // The file dialog's kind of a folder, which qtbase's Chinese leaves out.
+    QTemporaryDir folder;
+    EXPECT_EQ(QFileIconProvider().type(QFileInfo(folder.path())), QStringLiteral("文件夹"));
 
     // The window's own question says 不保存 where Qt's stock button would say 丢弃.
     QTemporaryDir state;
@@ -381,6 +385,42 @@ TEST(DeskLanguage, QtsOwnDialogsAndTheSaveQuestionSpeakChinese) {
     QStringList expected{QStringLiteral("保存"), QStringLiteral("不保存"), QStringLiteral("取消")};
     expected.sort();
     EXPECT_EQ(buttons, expected);
+}
+
+// The status bar's zoom box shows the scale against the true size and takes one typed or picked.
+TEST(DeskStatus, TheZoomBoxShowsTheScaleAndSetsIt) {
+    Desk desk;
+    ASSERT_NE(desk.window->GenerateExampleSheet(), nullptr);
+    QComboBox* box = desk.window->ZoomBox();
+    ASSERT_NE(box, nullptr);
+    varelo::desk::PageView& view = *desk.window->View();
+    const double trueSize = 96 / 72.0;
+    view.SetZoom(trueSize);
+    EXPECT_EQ(box->currentText(), QStringLiteral("100%"));
+    view.ZoomBy(1.25);
+    EXPECT_EQ(box->currentText(), QStringLiteral("125%"));
+
+    const auto type = [&](const char* text) {
+        box->lineEdit()->setFocus();
+        box->lineEdit()->setText(QString::fromUtf8(text));
+        box->lineEdit()->setModified(true);  // as typing leaves it
+        QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+    };
+    type("150%");
+    EXPECT_DOUBLE_EQ(view.Zoom(), 1.5 * trueSize);
+    type("80");
+    EXPECT_DOUBLE_EQ(view.Zoom(), 0.8 * trueSize);
+    EXPECT_EQ(box->currentText(), QStringLiteral("80%"));
+    type("大一点");  // not a scale: nothing changes, the box shows the scale again
+    EXPECT_DOUBLE_EQ(view.Zoom(), 0.8 * trueSize);
+    EXPECT_EQ(box->currentText(), QStringLiteral("80%"));
+
+    // 整页 fits the page in the window, and the box says by how much.
+    box->setCurrentIndex(box->findText(QStringLiteral("整页")));
+    emit box->activated(box->currentIndex());
+    const double fitted = view.Zoom();
+    EXPECT_LT(fitted, 0.8 * trueSize);
+    EXPECT_EQ(box->currentText(), QStringLiteral("%1%").arg(qRound(fitted / trueSize * 100)));
 }
 
 // The status bar says where things are in the numbers `varelo edit --select` takes, and

@@ -1,5 +1,7 @@
 #include "chinese_reasons.h"
 
+#include <algorithm>
+#include <regex>
 #include <utility>
 
 namespace varelo::desk {
@@ -47,6 +49,39 @@ std::optional<std::string> ChineseWriteReason(const std::string& reason) {
         {"Not a directory", "所在的文件夹不存在。"},
     };
     return Find(reason, kReasons);
+}
+
+std::string ChineseTemplateReason(const std::string& reason) {
+    if (std::any_of(reason.begin(), reason.end(), [](char c) { return c & 0x80; })) return reason;
+    // Patterns whose numbers and names go into the Chinese, in their order.
+    static const std::pair<std::regex, const char*> kPatterns[] = {
+        {std::regex(R"(grid cell \((\d+), (\d+)\))"),
+         "答题卡与它的设置不符：页面网格第 $1 行第 $2 列已被改动。"},
+        {std::regex(R"(candidate number has more than (\d+) digits)"),
+         "答题卡与它的设置不符：考号多于 $1 位。"},
+        {std::regex(R"(more than (\d+) items in group (\d+))"),
+         "答题卡与它的设置不符：第 $2 组多于 $1 题。"},
+        {std::regex(R"(rows (\d+) to (\d+) cross a page break)"),
+         "答题卡与它的设置不符：第 $1 到 $2 行跨过了分页。"},
+        {std::regex(R"(digit count (\d+) has no)"), "考号位数 $1 没有对应的考号填涂区。"},
+        {std::regex(R"(no page grid of its layout (.+))"), "答题卡没有“$1”版式的页面网格。"},
+        {std::regex(R"(two pages as its layout prints it \(row (\d+))"),
+         "页面网格不再按版式分在两页上（第 $1 行应是第 2 页的开头）：可能有办公软件改动了行高。"},
+    };
+    for (const auto& [pattern, chinese] : kPatterns) {
+        std::smatch m;
+        if (std::regex_search(reason, m, pattern)) return m.format(chinese);
+    }
+    static constexpr Phrases kPhrases[] = {
+        {"question list does not fit", "客观题在答题卡中放不下。"},
+        {"written sections do not fit", "主观题在答题卡中放不下。"},
+        {"no known paper layout", "答题卡的版式无法识别。"},
+        {"carries no settings and its grid does not tell them",
+         "答题卡不带设置，从页面网格也读不出它的设置。"},
+        {"does not match its settings", "答题卡与它的设置不符。"},
+        {"resolution must be", "分辨率必须是正数。"},
+    };
+    return Find(reason, kPhrases).value_or("无法从这份答题卡读出模板。");
 }
 
 std::string ChineseUnmodelled(const std::vector<std::string>& what) {

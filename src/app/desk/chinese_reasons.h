@@ -16,6 +16,11 @@ std::string ChineseOpenReason(const std::string& reason);
 // any other (a sheet that does not match its settings, say).
 std::optional<std::string> ChineseWriteReason(const std::string& reason);
 
+// Why no scanner template could be read off a sheet: what the template builder says in English
+// (a sheet changed since it was made, settings that no longer fit it, a grid an office program
+// moved), in Chinese. Reasons already in Chinese (the settings' own checks) stay as they are.
+std::string ChineseTemplateReason(const std::string& reason);
+
 // What a document holds that cannot be kept, as a list joined with "、"; names of elements
 // no list covers stay as they are.
 std::string ChineseUnmodelled(const std::vector<std::string>& what);

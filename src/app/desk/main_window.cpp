@@ -323,6 +323,44 @@ void MainWindow::BuildStatusBar() {
     statusBar()->addWidget(pageLabel_);
     statusBar()->addWidget(pointerLabel_);
     statusBar()->addWidget(selectionLabel_);
+
+    zoomBox_ = new QComboBox(this);
+    zoomBox_->setObjectName(QStringLiteral("zoomBox"));
+    zoomBox_->setToolTip(QStringLiteral("显示比例"));
+    zoomBox_->setEditable(true);
+    zoomBox_->setInsertPolicy(QComboBox::NoInsert);
+    for (int percent : {50, 75, 100, 125, 150, 200, 300})
+        zoomBox_->addItem(QStringLiteral("%1%").arg(percent));
+    zoomBox_->addItem(QStringLiteral("适合宽度"));
+    zoomBox_->addItem(QStringLiteral("整页"));
+    zoomBox_->setMinimumContentsLength(6);
+    statusBar()->addPermanentWidget(zoomBox_);
+    connect(zoomBox_, &QComboBox::activated, this,
+            [this](int index) { SetZoomText(zoomBox_->itemText(index)); });
+    connect(zoomBox_->lineEdit(), &QLineEdit::returnPressed, this, [this] {
+        zoomBox_->lineEdit()->setModified(false);
+        SetZoomText(zoomBox_->currentText());
+        UpdateStatus();  // the scale now in use, also after text that is none
+        view_->setFocus();
+    });
+    connect(view_, &PageView::zoomChanged, this, [this] { UpdateStatus(); });
+}
+
+bool MainWindow::SetZoomText(const QString& text) {
+    const QString t = text.trimmed();
+    if (t == QStringLiteral("适合宽度")) {
+        view_->FitWidth();
+        return true;
+    }
+    if (t == QStringLiteral("整页")) {
+        view_->FitPage();
+        return true;
+    }
+    bool ok = false;
+    const double percent = QString(t).remove(u'%').trimmed().toDouble(&ok);
+    if (!ok || percent < 10 || percent > 600) return false;
+    view_->SetZoom(percent / 100 * host::PixelsPerPoint(96));
+    return true;
 }
 
 QString MainWindow::PageStatus() const {
@@ -351,6 +389,13 @@ QString MainWindow::SelectionStatus() const {
 void MainWindow::UpdateStatus() {
     pageLabel_->setText(PageStatus());
     selectionLabel_->setText(SelectionStatus());
+    // Not over a percentage being typed.
+    if (!zoomBox_->lineEdit()->hasFocus() || !zoomBox_->lineEdit()->isModified()) {
+        const QSignalBlocker quiet(zoomBox_);
+        zoomBox_->setEditText(
+            QStringLiteral("%1%").arg(qRound(view_->Zoom() / host::PixelsPerPoint(96) * 100)));
+        zoomBox_->lineEdit()->setModified(false);
+    }
 }
 
 void MainWindow::LoadAddIns(const std::string& recordFile) {

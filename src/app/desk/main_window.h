@@ -18,6 +18,7 @@
 #include "omr/omr_template.h"
 
 class QAction;
+class QComboBox;
 class QLabel;
 class QMenu;
 class QToolBar;
@@ -122,6 +123,11 @@ class MainWindow : public QMainWindow {
     QString PageStatus() const;
     QString PointerStatus() const;
     QString SelectionStatus() const;
+    // The status bar's zoom box: the scale as a percentage of the true size (实际大小 is 100%),
+    // or 适合宽度 / 整页; a percentage typed and taken with Enter sets it. False for text
+    // that is none of these.
+    QComboBox* ZoomBox() { return zoomBox_; }
+    bool SetZoomText(const QString& text);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -204,6 +210,7 @@ class MainWindow : public QMainWindow {
     QMenu* windowMenu_ = nullptr;
     QAction* nextDocumentAction_ = nullptr;
     QLabel *pageLabel_, *pointerLabel_, *selectionLabel_;
+    QComboBox* zoomBox_ = nullptr;
     QString pointer_;
 };
 

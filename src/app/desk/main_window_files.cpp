@@ -282,12 +282,14 @@ bool MainWindow::WriteOmrTemplate(host::Document& doc, const QString& path,
         const layout::OmrTemplate t = layout::BuildOmrTemplate(doc, sheet.exam, sheet.plan);
         layout::WriteOmrTemplate(t, path.toStdString(), format, dpi);
     } catch (const layout::OmrError& e) {
-        // A sheet that does not match its settings is said as the template builder says it.
+        // The file system's reasons name the file; the others are about the sheet.
         const std::optional<std::string> reason = ChineseWriteReason(e.what());
-        if (reason) std::cerr << "varelo-desk: " << e.what() << "\n";
-        app_.ShowMessage("无法导出答题卡模板：" +
-                         (reason ? "“" + QFileInfo(path).fileName().toStdString() + "”。" + *reason
-                                 : std::string(e.what())));
+        const std::string said =
+            reason ? "“" + QFileInfo(path).fileName().toStdString() + "”。" + *reason
+                   : ChineseTemplateReason(e.what());
+        if (said.find(e.what()) == std::string::npos)
+            std::cerr << "varelo-desk: " << e.what() << "\n";
+        app_.ShowMessage("无法导出答题卡模板：" + said);
         return false;
     }
     return true;

@@ -76,6 +76,7 @@ void PageView::SetZoom(double pixelsPerPoint) {
                                : (pixelsPerPoint == kFitPage ? kFitPage : kFitWidth);
     UpdateScrollBars();
     viewport()->update();
+    emit zoomChanged();
 }
 
 void PageView::ZoomBy(double factor) {
@@ -171,6 +172,7 @@ void PageView::paintEvent(QPaintEvent* event) {
 void PageView::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
     UpdateScrollBars();
+    if (zoom_ <= 0) emit zoomChanged();
 }
 
 void PageView::mousePressEvent(QMouseEvent* event) {

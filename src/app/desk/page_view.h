@@ -48,6 +48,8 @@ class PageView : public QAbstractScrollArea {
     // The pointer moved: the page under it (-1: none) and the cell (row 0: none).
     void pointerMoved(int page, const host::Table* table, int row, int column);
     void scrolled();
+    // The scale in use may have changed: a new zoom, or a fitted page in a new size.
+    void zoomChanged();
     // A double-click on a selected cell, or typing while cells are selected (`typed` is the
     // text of the key): the user wants to write into the first selected cell.
     void editRequested(const QString& typed);
