@@ -2,7 +2,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QFontDatabase>
+#include <QImage>
+#include <QKeyEvent>
 #include <QPixmap>
+#include <QScreen>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -31,6 +34,9 @@ constexpr const char* kUsage = R"(用法：varelo-desk [选项] [答题卡.docx]
   --dialog-screenshot 文件.png
                              保存刚打开的设置对话框的截图后退出
   -h, --help                 显示本说明
+
+环境变量 VARELO_DESK_GRAB=文件夹：在任何窗口或对话框中按 Ctrl+Shift+F12，把整个屏幕的截图
+存为该文件夹中的 grab-01.png、grab-02.png……（scripts/desk-walkthrough.sh 用它）。
 
 插件登记记录：$XDG_CONFIG_HOME/varelo/addins.json（默认 ~/.config/varelo/...）；
 最近的文件和上次使用的文件夹：$XDG_CONFIG_HOME/varelo/varelo-desk.ini。
@@ -63,6 +69,36 @@ bool Save(const QPixmap& pixmap, const char* path) {
     std::cerr << "varelo-desk：无法写入 " << path << "\n";
     return false;
 }
+
+// VARELO_DESK_GRAB: Ctrl+Shift+F12 anywhere in the program saves the screen, dialogs included, so
+// a walk-through driven from outside can take its pictures without a screenshot tool.
+class ScreenGrabber : public QObject {
+  public:
+    explicit ScreenGrabber(QString folder) : folder_(std::move(folder)) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) return QObject::eventFilter(watched, event);
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() != Qt::Key_F12 ||
+            key->modifiers() != (Qt::ControlModifier | Qt::ShiftModifier))
+            return false;
+        QScreen* screen = QGuiApplication::primaryScreen();
+        if (!screen) return true;
+        QImage shot = screen->grabWindow(0).toImage();
+        // Small enough for the documentation, large enough to read its menus.
+        if (shot.width() > 1000) shot = shot.scaledToWidth(1000, Qt::SmoothTransformation);
+        const QString file =
+            QDir(folder_).filePath(QStringLiteral("grab-%1.png").arg(++count_, 2, 10, QChar(u'0')));
+        if (!shot.save(file, "PNG"))
+            std::cerr << "varelo-desk：无法写入 " << file.toLocal8Bit().constData() << "\n";
+        return true;
+    }
+
+  private:
+    QString folder_;
+    int count_ = 0;
+};
 
 }  // namespace
 
@@ -128,6 +164,10 @@ int main(int argc, char* argv[]) {
         QCoreApplication::processEvents();
         return Save(window.grab(), screenshot) ? 0 : 1;
     }
+
+    const char* grabFolder = std::getenv("VARELO_DESK_GRAB");
+    ScreenGrabber grabber(QString::fromLocal8Bit(grabFolder ? grabFolder : ""));
+    if (grabFolder) qapp.installEventFilter(&grabber);
 
     window.LoadAddIns(varelo::host::AddInsFile());
     window.show();
