@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins libgl-dev qt6-translations-l10n
   libpugixml-dev libzip-dev zlib1g-dev nlohmann-json3-dev libzxing-dev
   libopencv-core-dev libopencv-imgproc-dev libopencv-imgcodecs-dev libpoppler-cpp-dev
+  libxlsxwriter-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-fonttools
   fonts-noto-cjk fonts-arphic-ukai

@@ -70,6 +70,7 @@ ResultsTable MakeResultsTable(const layout::OmrTemplate& t, const std::vector<Sc
     h.push_back(zh ? "扫描" : "scan");
     if (twoPageSheets) h.push_back(zh ? "扫描2" : "scan2");
     h.push_back(zh ? "状态" : "status");
+    out.candidateColumn = h.size();
     h.push_back(zh ? "考号" : "candidate");
     if (o.roster) {
         h.push_back(zh ? "姓名" : "name");
@@ -138,7 +139,13 @@ ResultsTable MakeResultsTable(const layout::OmrTemplate& t, const std::vector<Sc
         }
         if (o.withWritten) score(s.written);
         if (o.withKey || o.withWritten) score(s.total);
-        text(s.reason);
+        if (zh) {
+            std::string reasons;
+            for (const Reason& why : s.reasons) reasons += (reasons.empty() ? "" : "；") + why.zh;
+            text(reasons);
+        } else {
+            text(s.reason);
+        }
         out.rows.push_back(std::move(row));
         out.status.push_back(s.status);
     }

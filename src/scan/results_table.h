@@ -41,6 +41,7 @@ struct ResultsTable {
     std::vector<std::string> header;
     std::vector<std::vector<ResultCell>> rows;
     std::vector<SheetStatus> status;  // per row
+    size_t candidateColumn = 0;       // 考号, from 0; the reason is the last
 };
 
 // Chinese: 扫描, 扫描2 (when sheets have two pages), 状态, 考号, 姓名 and 班级 (with a roster),

@@ -34,9 +34,12 @@ void Merge(BubbleReadings& into, const BubbleReadings& from) {
     merge(into.marks, from.marks);
 }
 
-void Note(std::string& reason, const std::string& what) {
-    if (!reason.empty()) reason += "; ";
-    reason += what;
+void Note(std::vector<Reason>& reasons, Reason why) {
+    reasons.push_back(std::move(why));
+}
+
+void Note(SheetResult& sheet, std::string code, std::string text, std::string zh) {
+    AddReason(sheet, {std::move(code), std::move(text), std::move(zh)});
 }
 
 // The candidate number, answers and status of one sheet from its bubbles. Returns whether
@@ -44,27 +47,32 @@ void Note(std::string& reason, const std::string& what) {
 bool ReadOff(const layout::OmrTemplate& t, const BubbleReadings& r, const AnswerKey* key,
              const std::string& codeCandidate, SheetResult& sheet) {
     bool unread = false, anyFilled = false;
-    std::vector<std::string> doubtful;
+    std::vector<std::string> doubtful, doubtfulZh;
     for (size_t c = 0; c < r.candidate.size(); ++c) {
         std::string filled;
         for (size_t d = 0; d < r.candidate[c].size(); ++d) {
             const BubbleReading& b = r.candidate[c][d];
             unread = unread || !b.read;
             if (b.decision == Decision::Filled) filled += t.candidateColumns[c][d].value;
-            if (b.read && b.decision == Decision::Doubtful)
+            if (b.read && b.decision == Decision::Doubtful) {
                 doubtful.push_back("digit " + t.candidateColumns[c][d].value + " of column " +
                                    std::to_string(c + 1));
+                doubtfulZh.push_back("考号第" + std::to_string(c + 1) + "列的" +
+                                     t.candidateColumns[c][d].value);
+            }
         }
         anyFilled = anyFilled || !filled.empty();
         sheet.candidate += filled.size() == 1 ? filled : "?";
     }
     // A personalised sheet's code names its candidate; the bubbles, when filled at all, must
     // agree.
-    std::string disagreement;
+    std::string disagreement, disagreementZh;
     if (!codeCandidate.empty()) {
-        if (anyFilled && sheet.candidate != codeCandidate)
+        if (anyFilled && sheet.candidate != codeCandidate) {
             disagreement = "the page code says candidate " + codeCandidate + ", the bubbles " +
                            sheet.candidate;
+            disagreementZh = "页码二维码的考号为" + codeCandidate + "，填涂为" + sheet.candidate;
+        }
         sheet.candidate = codeCandidate;
     }
     sheet.groupScores.assign(key ? t.groups.size() : 0, host::Score());
@@ -78,9 +86,12 @@ bool ReadOff(const layout::OmrTemplate& t, const BubbleReadings& r, const Answer
             unread = unread || !b.read;
             filledOptions[o] = b.decision == Decision::Filled;
             if (b.decision == Decision::Filled) filled += item.options[o].value;
-            if (b.read && b.decision == Decision::Doubtful)
+            if (b.read && b.decision == Decision::Doubtful) {
                 doubtful.push_back(item.options[o].value + " of item " +
                                    std::to_string(item.number));
+                doubtfulZh.push_back("第" + std::to_string(item.number) + "题" +
+                                     item.options[o].value);
+            }
         }
         sheet.answers.push_back(filled);
         if (key) {
@@ -106,10 +117,12 @@ bool ReadOff(const layout::OmrTemplate& t, const BubbleReadings& r, const Answer
                 marks[m] += (marks[m].empty() || m < 2 ? "" : ",") + value;
                 ++counts[m];
             }
-            if (reading.read && reading.decision == Decision::Doubtful)
+            if (reading.read && reading.decision == Decision::Doubtful) {
                 doubtful.push_back(m == 0   ? value
                                    : m == 1 ? "paper type " + value
                                             : "choice " + value);
+                doubtfulZh.push_back(m == 0 ? value : (m == 1 ? "试卷类型" : "选做") + value);
+            }
         }
     sheet.paper = t.paperTypes.empty() ? "" : marks[1];
     for (size_t c = 0; c < t.choices.size(); ++c)
@@ -124,39 +137,49 @@ bool ReadOff(const layout::OmrTemplate& t, const BubbleReadings& r, const Answer
     // An absent candidate fills no paper type and marks no optional question.
     if (!absent && !t.paperTypes.empty() && counts[1] != 1) {
         sheet.status = SheetStatus::Review;
-        Note(sheet.reason,
-             counts[1] == 0 ? "no paper type filled" : "several paper types filled: " + marks[1]);
+        if (counts[1] == 0)
+            Note(sheet, "paperTypeMissing", "no paper type filled", "未涂试卷类型");
+        else
+            Note(sheet, "paperTypesSeveral", "several paper types filled: " + marks[1],
+                 "试卷类型涂了多个：" + marks[1]);
     }
     for (size_t c = 0; !absent && c < t.choices.size(); ++c)
         if (counts[2 + c] != 1) {
             sheet.status = SheetStatus::Review;
-            Note(sheet.reason,
-                 counts[2 + c] == 0
-                     ? "no optional question marked as answered"
-                     : "several optional questions marked as answered: " + marks[2 + c]);
+            if (counts[2 + c] == 0)
+                Note(sheet, "choiceMissing", "no optional question marked as answered",
+                     "选做题未涂");
+            else
+                Note(sheet, "choicesSeveral",
+                     "several optional questions marked as answered: " + marks[2 + c],
+                     "选做题涂了多个：" + marks[2 + c]);
         }
     if (!disagreement.empty()) {
         sheet.status = SheetStatus::Review;
-        Note(sheet.reason, disagreement);
+        Note(sheet, "codeDisagrees", disagreement, disagreementZh);
     } else if (sheet.candidate.find('?') != std::string::npos) {
         sheet.status = SheetStatus::Review;
-        Note(sheet.reason, "a candidate-number column has no or several digits filled");
+        Note(sheet, "candidateUnread", "a candidate-number column has no or several digits filled",
+             "考号有列未涂或多涂");
     }
     if (!doubtful.empty()) {
         sheet.status = SheetStatus::Review;
-        std::string list;
-        for (size_t i = 0; i < doubtful.size() && i < 5; ++i) list += (i ? ", " : "") + doubtful[i];
-        if (doubtful.size() > 5) list += ", ...";
-        Note(sheet.reason, "doubtful bubbles: " + list);
+        std::string list, listZh;
+        for (size_t i = 0; i < doubtful.size() && i < 5; ++i) {
+            list += (i ? ", " : "") + doubtful[i];
+            listZh += (i ? "、" : "") + doubtfulZh[i];
+        }
+        if (doubtful.size() > 5) list += ", ...", listZh += "……";
+        Note(sheet, "doubtfulBubbles", "doubtful bubbles: " + list, "填涂不清：" + listZh);
     }
     if (absent && marked) {
         // An invigilator's slip must not drop a candidate who sat the exam.
         sheet.status = SheetStatus::Review;
-        Note(sheet.reason, "缺考已涂但有作答");
+        Note(sheet, "absentButAnswered", "缺考已涂但有作答", "缺考已涂但有作答");
     } else if (absent && sheet.status == SheetStatus::Ok) {
         sheet.status = SheetStatus::Absent;
     } else if (absent) {
-        Note(sheet.reason, "缺考已涂");
+        Note(sheet, "absentMarked", "缺考已涂", "缺考已涂");
     }
     return unread;
 }
@@ -239,6 +262,15 @@ std::string AllNames(const std::vector<ScanReading>& scans, const std::vector<si
     return out;
 }
 
+// The same in Chinese: "a、b或c", "a、b和c".
+std::string NamesZh(const std::vector<ScanReading>& scans, const std::vector<size_t>& which,
+                    const char* last) {
+    std::string out;
+    for (size_t k = 0; k < which.size(); ++k)
+        out += (k == 0 ? "" : k + 1 == which.size() ? last : "、") + scans[which[k]].name;
+    return out;
+}
+
 std::string Lower(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
@@ -255,7 +287,8 @@ struct CodeUse {
     } kind = None;
     std::string key;    // Sheet: "S12" or "C0123", one per printed sheet
     std::string label;  // Sheet: "sheet 12" or "candidate 0123"
-    std::string note;   // Unread, Foreign: what is wrong, for the reason
+    std::string labelZh;
+    Reason note;  // Unread, Foreign: what is wrong, for the reason
 };
 
 CodeUse UseOfCode(const layout::OmrTemplate& t, const ScanReading& s) {
@@ -263,26 +296,35 @@ CodeUse UseOfCode(const layout::OmrTemplate& t, const ScanReading& s) {
     if (!s.error.empty() || !s.codeSought) return use;
     if (!s.code) {
         use.kind = CodeUse::Unread;
-        use.note = "the page code of " + s.name + " could not be read";
+        use.note = {"pageCodeUnread", "the page code of " + s.name + " could not be read",
+                    s.name + "的页码二维码无法读取"};
         return use;
     }
     const codes::PageCode& code = *s.code;
     if (Lower(code.examId) != Lower(t.examId)) {
         use.kind = CodeUse::Foreign;
-        use.note = "a page of another exam: its code says exam " + Lower(code.examId) +
-                   ", the template's is " + Lower(t.examId);
+        use.note = {
+            "otherExam",
+            "a page of another exam: its code says exam " + Lower(code.examId) +
+                ", the template's is " + Lower(t.examId),
+            "其他考试的页：二维码的考试为" + Lower(code.examId) + "，模板的为" + Lower(t.examId)};
     } else if (code.page != s.registration.page) {
         use.kind = CodeUse::Unread;
-        use.note = "the page code of " + s.name + " says page " + std::to_string(code.page) +
-                   ", its marks page " + std::to_string(s.registration.page);
+        use.note = {"pageCodeMismatch",
+                    "the page code of " + s.name + " says page " + std::to_string(code.page) +
+                        ", its marks page " + std::to_string(s.registration.page),
+                    s.name + "的页码二维码为第" + std::to_string(code.page) + "页，定位标记为第" +
+                        std::to_string(s.registration.page) + "页"};
     } else if (code.serial) {
         use.kind = CodeUse::Sheet;
         use.key = "S" + std::to_string(*code.serial);
         use.label = "sheet " + std::to_string(*code.serial);
+        use.labelZh = "第" + std::to_string(*code.serial) + "张";
     } else if (!code.candidate.empty()) {
         use.kind = CodeUse::Sheet;
         use.key = "C" + code.candidate;
         use.label = "candidate " + code.candidate;
+        use.labelZh = "考号" + code.candidate;
     } else {
         use.kind = CodeUse::Exam;
     }
@@ -307,11 +349,15 @@ void MarkSharedCandidateNumbers(const std::vector<ScanReading>& scans,
     for (const auto& [candidate, shared] : byCandidate) {
         if (shared.size() < 2) continue;
         for (SheetResult* s : shared) {
-            std::string others;
+            std::string others, othersZh;
             for (const SheetResult* o : shared)
-                if (o != s) others += (others.empty() ? "" : ", ") + scans[o->scan].name;
+                if (o != s) {
+                    others += (others.empty() ? "" : ", ") + scans[o->scan].name;
+                    othersZh += (othersZh.empty() ? "" : "、") + scans[o->scan].name;
+                }
             s->status = SheetStatus::Review;
-            Note(s->reason, "the same candidate number as " + others);
+            Note(*s, "sharedCandidate", "the same candidate number as " + others,
+                 "考号与" + othersZh + "相同");
         }
     }
 }
@@ -346,6 +392,24 @@ nlohmann::ordered_json BubbleJson(const BubbleReading& b) {
 
 }  // namespace
 
+void AddReason(SheetResult& sheet, Reason why) {
+    if (!sheet.reason.empty()) sheet.reason += "; ";
+    sheet.reason += why.text;
+    sheet.reasons.push_back(std::move(why));
+}
+
+void MarkNotInRoster(const layout::OmrTemplate& t, const std::vector<std::string>& roster,
+                     std::vector<SheetResult>& sheets) {
+    for (SheetResult& s : sheets) {
+        if (!(ReadSheet(t, s) || s.status == SheetStatus::Absent) ||
+            s.candidate.find('?') != std::string::npos ||
+            std::find(roster.begin(), roster.end(), s.candidate) != roster.end())
+            continue;
+        s.status = SheetStatus::Review;
+        Note(s, "notInRoster", "the candidate number is not in the roster", "考号不在名单中");
+    }
+}
+
 const char* StatusName(SheetStatus s) {
     switch (s) {
         case SheetStatus::Ok:
@@ -373,7 +437,7 @@ std::vector<SheetResult> AssembleSheets(const layout::OmrTemplate& t,
     std::vector<CodeUse> uses;
     for (const ScanReading& s : scans) uses.push_back(UseOfCode(t, s));
     // Per scan, what its sheet's row must say of it.
-    std::vector<std::string> notes(scans.size());
+    std::vector<std::vector<Reason>> notes(scans.size());
     // Scans the order of the stack has no say in: paired by their codes, or of another exam.
     std::vector<char> setAside(scans.size(), 0);
     std::vector<Pairing> pairing(scans.size());
@@ -390,9 +454,12 @@ std::vector<SheetResult> AssembleSheets(const layout::OmrTemplate& t,
             if (list.size() < 2 || (page != 1 && !twoPageSheets)) continue;
             for (const size_t i : list)
                 Note(notes[i],
-                     "page " + std::to_string(page) + " of " + uses[i].label + " scanned " +
-                         (list.size() == 2 ? "twice" : std::to_string(list.size()) + " times") +
-                         ": " + AllNames(scans, list));
+                     {"scannedTwice",
+                      "page " + std::to_string(page) + " of " + uses[i].label + " scanned " +
+                          (list.size() == 2 ? "twice" : std::to_string(list.size()) + " times") +
+                          ": " + AllNames(scans, list),
+                      uses[i].labelZh + "的第" + std::to_string(page) + "页扫描了" +
+                          std::to_string(list.size()) + "次：" + NamesZh(scans, list, "和")});
         }
         const auto ones = pages.find(1), twos = pages.find(2);
         // A sheet with one page coded pairs by the order, with a page whose code was not read.
@@ -419,8 +486,10 @@ std::vector<SheetResult> AssembleSheets(const layout::OmrTemplate& t,
     for (size_t i = 0; i < scans.size(); ++i)
         if (uses[i].kind == CodeUse::Unread)
             Note(notes[i],
-                 uses[i].note +
-                     (twoPageSheets ? ", so its page was paired by the order of the scans" : ""));
+                 {uses[i].note.code,
+                  uses[i].note.text +
+                      (twoPageSheets ? ", so its page was paired by the order of the scans" : ""),
+                  uses[i].note.zh + (twoPageSheets ? "，按扫描顺序配对" : "")});
 
     const bool coded = !t.pageCodes.empty();
     std::vector<SheetResult> out;
@@ -434,25 +503,29 @@ std::vector<SheetResult> AssembleSheets(const layout::OmrTemplate& t,
         SheetResult sheet;
         sheet.scan = i;
         if (!s.error.empty()) {
-            sheet.reason = s.error;
+            Note(sheet, "unreadable", s.error, "无法读取：" + s.error);
         } else if (use.kind == CodeUse::Foreign) {
-            sheet.reason = use.note;
+            AddReason(sheet, use.note);
         } else if (s.registration.page != 1) {
             sheet.status = SheetStatus::Page2;
             // A personalised page says whose it is even alone.
             sheet.candidate = CodeCandidate(s, use);
             if (!p.maybe.empty()) {
                 sheet.status = SheetStatus::Review;
-                sheet.reason =
-                    "page 2 of " + Names(scans, p.maybe) + ": the order of the scans does not tell";
+                Note(
+                    sheet, "pairingUnclear",
+                    "page 2 of " + Names(scans, p.maybe) + ": the order of the scans does not tell",
+                    NamesZh(scans, p.maybe, "或") + "的第2页：扫描顺序无法判断");
             } else if (twoPageSheets && use.kind == CodeUse::Sheet) {
                 // Alone although coded: its page 1 is missing, or doubled pages note it.
                 sheet.status = SheetStatus::Review;
-                if (!setAside[i]) sheet.reason = "page 1 of " + use.label + " missing";
+                if (!setAside[i])
+                    Note(sheet, "page1Missing", "page 1 of " + use.label + " missing",
+                         use.labelZh + "的第1页缺失");
             } else if (twoPageSheets) {
                 // With codes printed, a page 2 alone is a sheet's page to look for.
                 if (coded) sheet.status = SheetStatus::Review;
-                sheet.reason = "no scan of page 1 next to it";
+                Note(sheet, "page1Missing", "no scan of page 1 next to it", "旁边没有第1页的扫描");
             }
         } else {
             sheet.scan2 = p.partner;
@@ -464,31 +537,41 @@ std::vector<SheetResult> AssembleSheets(const layout::OmrTemplate& t,
             const bool unread = ReadOff(t, readings, key, codeCandidate, sheet);
             if (twoPageSheets && !p.partner) {
                 if (!setAside[i]) {
-                    const std::string missing = use.kind == CodeUse::Sheet
-                                                    ? "page 2 of " + use.label + " missing"
-                                                    : std::string("page 2 missing");
+                    const bool labelled = use.kind == CodeUse::Sheet;
+                    const std::string missing = labelled ? "page 2 of " + use.label + " missing"
+                                                         : std::string("page 2 missing");
+                    const std::string missingZh =
+                        (labelled ? use.labelZh + "的" : "") + "第2页缺失";
                     sheet.status = SheetStatus::Review;
-                    Note(sheet.reason, p.maybe.empty()
-                                           ? missing
-                                           : missing + ", or it is " + Names(scans, p.maybe) +
-                                                 ": the order of the scans does not tell");
+                    if (p.maybe.empty())
+                        Note(sheet, "page2Missing", missing, missingZh);
+                    else
+                        Note(sheet, "pairingUnclear",
+                             missing + ", or it is " + Names(scans, p.maybe) +
+                                 ": the order of the scans does not tell",
+                             missingZh + "，或为" + NamesZh(scans, p.maybe, "或") +
+                                 "：扫描顺序无法判断");
                 }
             } else if (unread) {
                 sheet.status = SheetStatus::Review;
-                Note(sheet.reason, "some bubbles are on no page scanned, so they are unread");
+                Note(sheet, "bubblesUnread",
+                     "some bubbles are on no page scanned, so they are unread",
+                     "有填涂点所在的页未扫描，未能读取");
             }
         }
         for (const std::optional<size_t> scan : {std::optional<size_t>(i), sheet.scan2}) {
             if (!scan) continue;
             if (!scans[*scan].registration.doubt.empty()) {
                 sheet.status = SheetStatus::Review;
-                Note(sheet.reason, scans[*scan].name + ": " + scans[*scan].registration.doubt);
+                Note(sheet, "pageInDoubt",
+                     scans[*scan].name + ": " + scans[*scan].registration.doubt,
+                     scans[*scan].name + "：页面存疑（" + scans[*scan].registration.doubt + "）");
             }
             // Codes matter to a page 2 only when it belongs to a sheet.
             if (!notes[*scan].empty() && sheet.status != SheetStatus::Page2 &&
                 sheet.status != SheetStatus::Error) {
                 sheet.status = SheetStatus::Review;
-                Note(sheet.reason, notes[*scan]);
+                for (const Reason& why : notes[*scan]) AddReason(sheet, why);
             }
         }
         out.push_back(std::move(sheet));
@@ -562,7 +645,8 @@ std::string ResultsJson(const layout::OmrTemplate& t, const std::vector<ScanRead
             } else {
                 j["code"] = nullptr;
             }
-            if (const CodeUse use = UseOfCode(t, s); !use.note.empty()) j["codeProblem"] = use.note;
+            if (const CodeUse use = UseOfCode(t, s); !use.note.text.empty())
+                j["codeProblem"] = use.note.text;
         }
         const std::vector<const std::vector<layout::OmrBubble>*> fields = layout::MarkFields(t);
         Json markBubbles = Json::array();
@@ -583,7 +667,12 @@ std::string ResultsJson(const layout::OmrTemplate& t, const std::vector<ScanRead
         Json j{{"scan", scans[s.scan].name}};
         if (s.scan2) j["scan2"] = scans[*s.scan2].name;
         j["status"] = StatusName(s.status);
-        if (!s.reason.empty()) j["reason"] = s.reason;
+        if (!s.reason.empty()) {
+            j["reason"] = s.reason;
+            Json codes = Json::array();
+            for (const Reason& why : s.reasons) codes.push_back(why.code);
+            j["reasonCode"] = codes;
+        }
         if (s.status == SheetStatus::Absent) j["candidate"] = s.candidate;
         if (ReadSheet(t, s)) {
             j["candidate"] = s.candidate;

@@ -18,6 +18,13 @@ enum class SheetStatus { Ok, Review, Page2, Error, Absent };
 // "ok", "review", "page2", "error", "absent".
 const char* StatusName(SheetStatus s);
 
+// Why a sheet needs a look, or could not be read: a code that programs go by, the English
+// text of earlier versions and the Chinese a teacher reads.
+struct Reason {
+    std::string code, text, zh;
+    bool operator==(const Reason&) const = default;
+};
+
 // One row of the results: a sheet read from its page-1 scan (and its page-2 scan when the
 // template has bubbles or written answers there: the one whose page code names the same sheet,
 // or without such codes the one just after it or, in a stack fed face down, just before it), a
@@ -26,7 +33,8 @@ struct SheetResult {
     size_t scan = 0;              // index of the scan
     std::optional<size_t> scan2;  // the page-2 scan read with it
     SheetStatus status = SheetStatus::Error;
-    std::string reason;                // for error and review
+    std::string reason;  // for error and review: the reasons' texts joined by "; "
+    std::vector<Reason> reasons;
     std::string candidate;             // digits, "?" for a column with none or several
     std::vector<std::string> answers;  // per item: the filled labels, "" when blank
     std::string paper;                 // the paper types filled, with a template that has them
@@ -50,6 +58,14 @@ struct SheetResult {
 std::vector<SheetResult> AssembleSheets(const layout::OmrTemplate& t,
                                         const std::vector<ScanReading>& scans,
                                         const AnswerKey* key);
+
+// Adds a reason: to the list and to the joined text.
+void AddReason(SheetResult& sheet, Reason why);
+
+// Sheets whose 考号 the roster lacks go to review ("考号不在名单中"); a 考号 that did not read
+// whole is already there.
+void MarkNotInRoster(const layout::OmrTemplate& t, const std::vector<std::string>& roster,
+                     std::vector<SheetResult>& sheets);
 
 // Whether the scan's page code names another exam than the template's.
 bool OfAnotherExam(const layout::OmrTemplate& t, const ScanReading& scan);

@@ -13,6 +13,7 @@
 #include "read/results_csv.h"
 #include "read/scan_simulator.h"
 #include "read_command.h"
+#include "tables/table.h"
 
 using namespace varelo;
 using varelo::testing::CsvRows;
@@ -68,12 +69,12 @@ TEST_F(ReadCommand, ReadsAFolderOfScansWithKeyReviewAndAlignedPages) {
     std::ofstream(dir / "key.json") << key.dump();
 
     const std::string csv = (dir / "results.csv").string();
-    ASSERT_EQ(
-        cli::RunRead({(dir / "omr.json").string(), (dir / "scans").string(), "-o", csv, "--key",
-                      (dir / "key.json").string(), "--allow-partial-key", "--json",
-                      (dir / "results.json").string(), "--review", (dir / "review").string(),
-                      "--aligned", (dir / "aligned").string(), "--dpi", "100", "--threads", "2"}),
-        0);
+    ASSERT_EQ(cli::RunRead({(dir / "omr.json").string(), (dir / "scans").string(), "-o", csv,
+                            "--key", (dir / "key.json").string(), "--allow-partial-key",
+                            "--headers", "en", "--json", (dir / "results.json").string(),
+                            "--review", (dir / "review").string(), "--aligned",
+                            (dir / "aligned").string(), "--dpi", "100", "--threads", "2"}),
+              0);
     const auto rows = CsvRows(csv);
     ASSERT_EQ(rows.size(), 5u);
     EXPECT_EQ(rows[0][0], "scan");
@@ -126,10 +127,31 @@ TEST_F(ReadCommand, ReadsAFolderOfScansWithKeyReviewAndAlignedPages) {
     for (size_t i = 0; i < last.items.size(); ++i)
         EXPECT_EQ(read["q" + std::to_string(i + 1)], last.items[i]) << "item " << i + 1;
 
+    // The same as a workbook a teacher opens, with names from the roster; the candidate of
+    // sheet10.jpg is not on it.
+    std::ofstream(dir / "roster.csv") << "考号,姓名,班级\n"
+                                      << answers[0].candidate << ",张三,1班\n"
+                                      << answers[2].candidate << ",李四,2班\n";
+    const std::string xlsx = (dir / "results.xlsx").string();
+    ASSERT_EQ(cli::RunRead({(dir / "omr.json").string(), (dir / "scans").string(), "-o", xlsx,
+                            "--key", (dir / "key.json").string(), "--allow-partial-key", "--roster",
+                            (dir / "roster.csv").string(), "--threads", "2"}),
+              0);
+    const tables::Table book = tables::ReadTable(xlsx);
+    ASSERT_EQ(book.rows.size(), 5u);
+    EXPECT_EQ(std::vector<std::string>(book.rows[0].cells.begin(), book.rows[0].cells.begin() + 6),
+              (std::vector<std::string>{"扫描", "状态", "考号", "姓名", "班级", "1"}));
+    EXPECT_EQ(book.rows[1].cells[1], "正常");
+    EXPECT_EQ(book.rows[1].cells[2], answers[0].candidate);
+    EXPECT_EQ(book.rows[1].cells[3], "张三");
+    EXPECT_EQ(book.rows[3].cells[1], "复核");
+    EXPECT_EQ(book.rows[3].cells.back(), "考号不在名单中");
+    EXPECT_EQ(book.rows[4].cells[4], "2班");
+
     // A blank page among the scans is an error and fails the run; the others are still read.
     cv::imwrite((dir / "blank.png").string(), cv::Mat(printed[0].size(), CV_8UC1, cv::Scalar(250)));
     EXPECT_EQ(cli::RunRead({(dir / "omr.json").string(), (dir / "scans" / "sheet2.png").string(),
-                            (dir / "blank.png").string(), "-o", csv}),
+                            (dir / "blank.png").string(), "-o", csv, "--headers", "en"}),
               1);
     const auto withBlank = CsvRows(csv);
     ASSERT_EQ(withBlank.size(), 3u);

@@ -1,11 +1,15 @@
 // Written scores merged into the results, and the results as a teacher opens them, on readings
 // made up here rather than scanned.
 #include <gtest/gtest.h>
+#include <unistd.h>
+#include <zip.h>
 
+#include <filesystem>
 #include <nlohmann/json.hpp>
 
 #include "base/read_error.h"
 #include "read/scan_simulator.h"
+#include "results_xlsx.h"
 #include "scan/results_table.h"
 #include "scan/sheet_results.h"
 #include "scan/written_scores.h"
@@ -14,6 +18,7 @@
 #include "tables/table.h"
 
 using namespace varelo;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -177,4 +182,94 @@ TEST(WrittenScores, RefusedNamingTheRows) {
     EXPECT_EQ(rows[0].candidate + "|" + rows[0].item + "|" + rows[0].scan,
               "0024|18|b.png + b2.png");
     EXPECT_EQ(rows[0].score, host::Score::Hundredths(750));
+}
+
+// The teacher's table: Chinese columns, words and reasons, names from the roster, a 考号 the
+// roster lacks sent to review; the JSON keeps its English and gives each reason's code.
+TEST(ResultsTable, ChineseColumnsWordsAndReasons) {
+    layout::OmrTemplate t = WithWrittenItems();
+    t.items.resize(3);
+    t.groups[0].itemCount = 3;
+    std::vector<read::ScanReading> scans = {
+        Reading(t, "a.png", "000000001", {{0, "A"}, {1, "AB"}}),
+        Reading(t, "b.png", "000000002", {{0, "B"}}),
+        Reading(t, "c.png", "00000000", {{0, "A"}}),
+        {"d.png", "no positioning marks found (a blank page, or not a sheet?)", {}, {}}};
+    scans[1].bubbles.items[2][3].decision = read::Decision::Doubtful;
+    const read::AnswerKey key = read::ParseAnswerKey(
+        R"({"format": "varelo-key", "version": 1, "items": {"1": "A", "2": {"answer": "ABD",
+            "points": 5, "rule": "partial", "partial": 2}, "3": "C"}})",
+        t);
+    std::vector<read::SheetResult> sheets = read::AssembleSheets(t, scans, &key);
+    read::AddWrittenScores({Mark("row 2: ", "000000001", "31", "", "7.5")}, t, scans, sheets);
+    read::MarkNotInRoster(t, {"000000001", "000000003"}, sheets);
+    const std::map<std::string, read::RosterEntry> roster = {{"000000001", {"张三", "高二(1)班"}},
+                                                             {"000000003", {"李四", "高二(2)班"}}};
+    const std::string csv = read::ResultsCsv(read::MakeResultsTable(
+        t, scans, sheets,
+        {.withKey = true, .withWritten = true, .roster = &roster, .rosterHasClass = true}));
+    EXPECT_EQ(
+        csv,
+        "\xEF\xBB\xBF"
+        "扫描,状态,考号,姓名,班级,1,2,3,1分,2分,3分,客观题,31分,32分,33分,主观题,总分,原因\r\n"
+        "a.png,正常,000000001,张三,高二(1)班,A,AB,,1,2,0,3,7.5,,,7.5,10.5,\r\n"
+        "b.png,复核,000000002,,,B,,,0,0,0,0,,,,0,0,填涂不清：第3题D；考号不在名单中\r\n"
+        "c.png,复核,00000000?,,,A,,,1,0,0,1,,,,0,1,考号有列未涂或多涂\r\n"
+        "d.png,错误,,,,,,,,,,,,,,,,"
+        "\"无法读取：no positioning marks found (a blank page, or not a sheet?)\"\r\n");
+    const nlohmann::json j = nlohmann::json::parse(read::ResultsJson(t, scans, sheets, true));
+    EXPECT_EQ(j["sheets"][1]["status"], "review");
+    EXPECT_EQ(j["sheets"][1]["reason"],
+              "doubtful bubbles: D of item 3; the candidate number is not in the roster");
+    EXPECT_EQ(j["sheets"][1]["reasonCode"].dump(), R"(["doubtfulBubbles","notInRoster"])");
+    EXPECT_EQ(j["sheets"][3]["reasonCode"].dump(), R"(["unreadable"])");
+}
+
+// The workbook read back by the project's own table reader: the same cells as the CSV, a 考号
+// with its zeros as text, scores as numbers, the header row frozen and review rows filled.
+TEST(ResultsTable, WorkbookHoldsWhatTheCsvDoes) {
+    const layout::OmrTemplate t = WithWrittenItems();
+    const std::vector<read::ScanReading> scans = {Reading(t, "a.png", "002402010", {{0, "A"}}),
+                                                  Reading(t, "b.png", "000000002", {}),
+                                                  Reading(t, "c.png", "000000002", {})};
+    const read::AnswerKey key =
+        read::ParseAnswerKey(R"({"1": "A"})", t, read::KeyOptions{.allowPartialKey = true});
+    std::vector<read::SheetResult> sheets = read::AssembleSheets(t, scans, &key);
+    read::AddWrittenScores({Mark("row 2: ", "2402010", "32", "", "12.5")}, t, scans, sheets);
+    const read::ResultsTable table =
+        read::MakeResultsTable(t, scans, sheets, {.withKey = true, .withWritten = true});
+    const fs::path dir = fs::temp_directory_path() / ("varelo-xlsx-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    const std::string path = (dir / "results.xlsx").string();
+    cli::SaveResultsXlsx(table, path);
+
+    const tables::Table back = tables::ReadTable(path);
+    const std::string csv = read::ResultsCsv(table);
+    const tables::Table fromCsv = tables::ReadTableBytes(csv, "results.csv");
+    ASSERT_EQ(back.rows.size(), 4u);
+    for (size_t r = 0; r < back.rows.size(); ++r) {
+        std::vector<std::string> cells = back.rows[r].cells, expected = fromCsv.rows[r].cells;
+        // A worksheet row ends at its last cell written; the CSV's at its last comma.
+        cells.resize(expected.size());
+        EXPECT_EQ(cells, expected) << "row " << r + 1;
+    }
+    EXPECT_EQ(back.rows[0].cells[2], "考号");
+    EXPECT_EQ(back.rows[1].cells[2], "002402010");
+    EXPECT_EQ(back.rows[1].cells.back(), "");
+    EXPECT_EQ(back.rows[2].cells[1], "复核");
+
+    // What the reader of text does not show: types, the frozen row, the fill of a review row.
+    zip_t* zip = zip_open(path.c_str(), ZIP_RDONLY, nullptr);
+    ASSERT_NE(zip, nullptr);
+    std::string sheet(1 << 16, '\0');
+    zip_file_t* f = zip_fopen(zip, "xl/worksheets/sheet1.xml", 0);
+    ASSERT_NE(f, nullptr);
+    sheet.resize(static_cast<size_t>(zip_fread(f, sheet.data(), sheet.size())));
+    zip_fclose(f);
+    zip_close(zip);
+    EXPECT_NE(sheet.find(R"(<pane ySplit="1")"), std::string::npos);
+    // The total 13.5 of a.png as a number; its 考号 a shared string.
+    EXPECT_NE(sheet.find("<v>13.5</v>"), std::string::npos);
+    EXPECT_EQ(sheet.find("<v>2402010</v>"), std::string::npos);
+    fs::remove_all(dir);
 }

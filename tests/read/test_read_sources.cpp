@@ -148,8 +148,8 @@ TEST_F(ReadSources, EveryPageOfAMultiPageImageIsAScan) {
     ASSERT_TRUE(cv::imwrite((dir / "scans" / "zone.tif").string(), FilledScan()));
     const fs::path csv = dir / "r.csv";
     std::string said;
-    ASSERT_EQ(Run({tmpl.string(), (dir / "scans").string(), "-o", csv.string(), "--review",
-                   (dir / "review").string()},
+    ASSERT_EQ(Run({tmpl.string(), (dir / "scans").string(), "-o", csv.string(), "--headers", "en",
+                   "--review", (dir / "review").string()},
                   said),
               0)
         << said;
@@ -179,7 +179,9 @@ TEST_F(ReadSources, UnreadablePdfsAreErrorRowsAndRunsWithNothingReadTouchNoResul
            "trailer << /Root 1 0 R >>\n%%EOF\n";
     const fs::path csv = dir / "r.csv";
     std::string said;
-    EXPECT_EQ(Run({tmpl.string(), (dir / "scans").string(), "-o", csv.string()}, said), 1);
+    EXPECT_EQ(
+        Run({tmpl.string(), (dir / "scans").string(), "-o", csv.string(), "--headers", "en"}, said),
+        1);
     const auto rows = CsvRows(csv);
     ASSERT_EQ(rows.size(), 5u) << said;
     EXPECT_EQ(rows[1][1], "ok");

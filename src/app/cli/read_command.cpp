@@ -28,6 +28,7 @@
 #include "omr/template_file.h"
 #include "options.h"
 #include "read_crops.h"
+#include "results_xlsx.h"
 #include "scan/results_table.h"
 #include "scan/scan_pictures.h"
 #include "scan/scan_source.h"
@@ -35,6 +36,7 @@
 #include "scan/written_scores.h"
 #include "scores/answer_key.h"
 #include "tables/marks_table.h"
+#include "tables/roster.h"
 #include "tables/table.h"
 
 namespace varelo::cli {
@@ -43,7 +45,7 @@ namespace fs = std::filesystem;
 using read::ReadError;
 
 const char* const kReadHelp =
-    R"(Usage: varelo read TEMPLATE.json SCAN... -o RESULTS.csv [options]
+    R"(Usage: varelo read TEMPLATE.json SCAN... -o RESULTS.csv|RESULTS.xlsx [options]
 
 Reads scans of filled sheets against the sheet's scanner template (varelo generate --omr).
 SCAN is an image (PNG, JPEG, TIFF, BMP), a PDF or a TIFF of several pages (every page is
@@ -51,11 +53,17 @@ one scan, named FILE.pdf#N, FILE.tif#N) or a folder (its images and PDFs in natu
 order). After "--" every argument is a file name, even one that begins with "-".
 
 Options:
-  -o RESULTS.csv      one row per sheet: scan, status (ok, review, page2, error; absent when
-                      缺考 is filled and nothing answered), candidate, on a sheet with those
-                      marks the paper type and each optional question's item chosen, the
-                      filled labels of every item, with --key the group scores and total
-                                                              e.g. -o out/results.csv
+  -o RESULTS.csv      one row per sheet: 扫描, 状态 (正常, 复核, 错误, 第2页; 缺考 when 缺考
+                      is filled and nothing answered), 考号, with --roster 姓名 and 班级, on a
+                      sheet with those marks 试卷类型 and each optional question's item
+                      chosen (选做N), the filled labels of every item, with --key every
+                      item's score (1分, 2分, ...) and 客观题, with --scores the written
+                      items' scores and 主观题, then 总分 and 原因. A name ending .xlsx
+                      writes a workbook: scores as numbers, 考号 as text with its zeros,
+                      rows to review highlighted               e.g. -o out/results.xlsx
+  --headers en        the columns of earlier versions: scan, status (ok, review, absent,
+                      page2, error), candidate, paper, choiceN, the items, with --key
+                      group1 ... and total, reason (in English)  e.g. --headers en
   --json FILE         per scan the map found, the marks and every bubble's darkness,
                       decision and confidence                 e.g. --json out/results.json
   --key KEY           the right answers (docs/answer-key.md): JSON, {"1": "A", "2": "BD"}
@@ -75,6 +83,9 @@ Options:
                       with more than two decimals, for an item that is not written or for a
                       sheet not read, or a second one for an item, is refused naming the row
                                                               e.g. --scores marks.csv
+  --roster ROSTER     the class list (CSV or .xlsx: 考号, 姓名, optionally 班级): names and
+                      classes join the results, and a sheet whose 考号 it lacks is to review
+                                                              e.g. --roster roster.xlsx
   --review DIR        one PNG per scan with every bubble outlined by decision (green filled,
                       blue blank, red doubtful) and the marks found circled
                                                               e.g. --review out/review
@@ -207,6 +218,7 @@ std::optional<std::string> FindClash(const ReadOptions& o,
     clashes.Add({"the template", o.templatePath});
     if (!o.key.empty()) clashes.Add({"--key", o.key});
     if (!o.scores.empty()) clashes.Add({"--scores", o.scores});
+    if (!o.roster.empty()) clashes.Add({"--roster", o.roster});
     for (const read::ScanSource& s : sources)
         if (s.page <= 1) clashes.Add({"the scan", s.path});
     std::vector<NamedFile> outputs;
@@ -223,6 +235,7 @@ std::optional<std::string> FindClash(const ReadOptions& o,
     std::vector<NamedFile> everything = {{"the template", o.templatePath}};
     if (!o.key.empty()) everything.push_back({"--key", o.key});
     if (!o.scores.empty()) everything.push_back({"--scores", o.scores});
+    if (!o.roster.empty()) everything.push_back({"--roster", o.roster});
     for (const read::ScanSource& s : sources)
         if (s.page <= 1) everything.push_back({"the scan", s.path});
     everything.insert(everything.end(), outputs.begin(), outputs.end());
@@ -311,6 +324,12 @@ ReadOptions ParseRead(const std::vector<std::string>& args) {
             o.key = value();
         } else if (a == "--scores") {
             o.scores = value();
+        } else if (a == "--roster") {
+            o.roster = value();
+        } else if (a == "--headers") {
+            const std::string& h = value();
+            if (h != "en" && h != "zh") throw UsageError("--headers is en or zh");
+            o.englishHeaders = h == "en";
         } else if (a == "--allow-partial-key") {
             o.allowPartialKey = true;
         } else if (a == "--review") {
@@ -353,11 +372,20 @@ int RunRead(const std::vector<std::string>& args) {
     layout::OmrTemplate t;
     read::AnswerKey key;
     std::vector<read::WrittenMark> marks;
+    tables::Roster roster;
     std::vector<read::ScanSource> sources;
     try {
         t = read::LoadTemplate(o.templatePath);
         if (!o.key.empty()) key = LoadKeyFile(o.key, t, {o.allowPartialKey});
         if (!o.scores.empty()) marks = LoadMarks(o.scores, t);
+        if (!o.roster.empty()) {
+            try {
+                roster = tables::ReadRoster(tables::ReadTable(o.roster),
+                                            static_cast<int>(t.candidateColumns.size()));
+            } catch (const tables::TableError& e) {
+                throw ReadError(e.what());
+            }
+        }
         std::vector<std::string> skipped;
         sources = read::ListScans(o.scans, &skipped);
         for (const std::string& notice : skipped)
@@ -441,6 +469,15 @@ int RunRead(const std::vector<std::string>& args) {
                   << "; nothing was written\n";
         return kRefused;
     }
+    std::map<std::string, read::RosterEntry> names;
+    if (!o.roster.empty()) {
+        std::vector<std::string> numbers;
+        for (const tables::Student& s : roster.students) {
+            numbers.push_back(s.number);
+            names[s.number] = {s.name, s.className};
+        }
+        read::MarkNotInRoster(t, numbers, sheets);
+    }
     // Every scan is counted once: a page 2 read with its page 1 apart from a page 2 read alone.
     size_t ok = 0, review = 0, page2 = 0, page2Alone = 0, errors = 0, absent = 0;
     for (const read::SheetResult& s : sheets) {
@@ -497,11 +534,17 @@ int RunRead(const std::vector<std::string>& args) {
             failed = true;
         }
     try {
-        const read::ResultsOptions columns{.headers = read::Headers::English,
-                                           .withKey = !o.key.empty(),
-                                           .withWritten = !o.scores.empty()};
-        host::SaveFileAtomically(
-            o.csv, read::ResultsCsv(read::MakeResultsTable(t, readings, sheets, columns)));
+        const read::ResultsOptions columns{
+            .headers = o.englishHeaders ? read::Headers::English : read::Headers::Chinese,
+            .withKey = !o.key.empty(),
+            .withWritten = !o.scores.empty(),
+            .roster = o.roster.empty() ? nullptr : &names,
+            .rosterHasClass = roster.hasClass};
+        const read::ResultsTable table = read::MakeResultsTable(t, readings, sheets, columns);
+        if (IsXlsxName(o.csv))
+            SaveResultsXlsx(table, o.csv);
+        else
+            host::SaveFileAtomically(o.csv, read::ResultsCsv(table));
         if (!o.json.empty())
             host::SaveFileAtomically(o.json,
                                      read::ResultsJson(t, readings, sheets, !o.scores.empty()));

@@ -11,7 +11,9 @@ struct ReadOptions {
     std::vector<std::string> scans;
     std::string csv;  // -o
     std::string json, key, review, aligned, crops;
-    std::string scores;  // written scores from a marking program
+    std::string scores;           // written scores from a marking program
+    std::string roster;           // 考号, 姓名, 班级
+    bool englishHeaders = false;  // --headers en: the column names and words of earlier versions
     bool allowPartialKey = false;
     int dpi = 150;         // of the --aligned pages and --crops pictures
     unsigned threads = 0;  // 0: one per core
