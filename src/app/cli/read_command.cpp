@@ -76,6 +76,7 @@ Options:
                       wrong one). A key must name every item of the template
                                                               e.g. --key key.json
   --allow-partial-key the key may leave out items: they score nothing
+                                                              e.g. --allow-partial-key
   --scores MARKS      the written answers' scores, a table (CSV or .xlsx) with the columns
                       考号, 题号, 得分 and optionally 扫描 (the scan, which names the sheet
                       when its 考号 reads "?" or is on two sheets), as --crops lists them:
