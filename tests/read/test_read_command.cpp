@@ -171,6 +171,16 @@ TEST_F(ReadCommand, RefusesWhatItCannotRead) {
     std::ofstream(dir / "notes.txt") << "text";
     EXPECT_EQ(cli::RunRead({tmpl.string(), (dir / "notes.txt").string(), "-o", csv}), 1);
     EXPECT_EQ(cli::RunRead({(dir / "notes.txt").string(), (dir / "scans").string(), "-o", csv}), 1);
+    // Written scores for a bubble item, or a roster without 姓名, before any scan is read.
+    std::ofstream(dir / "marks.csv") << "考号,题号,得分\n1,5,2\n";
+    std::ofstream(dir / "roster.csv") << "考号\n1\n";
+    EXPECT_EQ(cli::RunRead({tmpl.string(), (dir / "scans").string(), "-o", csv, "--scores",
+                            (dir / "marks.csv").string()}),
+              1);
+    EXPECT_EQ(cli::RunRead({tmpl.string(), (dir / "scans").string(), "-o", csv, "--roster",
+                            (dir / "roster.csv").string()}),
+              1);
+    EXPECT_EQ(cli::RunRead({tmpl.string(), "x.png", "-o", csv, "--headers", "fr"}), 2);
     EXPECT_FALSE(fs::exists(csv));
 }
 

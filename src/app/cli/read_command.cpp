@@ -60,10 +60,11 @@ Options:
                       item's score (1分, 2分, ...) and 客观题, with --scores the written
                       items' scores and 主观题, then 总分 and 原因. A name ending .xlsx
                       writes a workbook: scores as numbers, 考号 as text with its zeros,
-                      rows to review highlighted               e.g. -o out/results.xlsx
+                      rows to review highlighted              e.g. -o out/results.xlsx
   --headers en        the columns of earlier versions: scan, status (ok, review, absent,
                       page2, error), candidate, paper, choiceN, the items, with --key
-                      group1 ... and total, reason (in English)  e.g. --headers en
+                      group1 ... and total, reason (in English)
+                                                              e.g. --headers en
   --json FILE         per scan the map found, the marks and every bubble's darkness,
                       decision and confidence                 e.g. --json out/results.json
   --key KEY           the right answers (docs/answer-key.md): JSON, {"1": "A", "2": "BD"}
