@@ -47,8 +47,16 @@ host::Document& MakeSheet(host::Application& app, const ValidExam& valid,
     }
     if (!exam.groups.empty()) Run(&layout::BuildObjectiveSection, job, exam.layout);
     if (!exam.sections.empty()) Run(&layout::BuildWrittenSections, job, exam.layout);
-    // The sheet carries what it was made from, so it can be reopened with its settings.
-    AttachSheetSettings(doc, exam, entry);
+    if (valid.plan.pageCodes) Run(&layout::BuildPageCodes, job, exam.layout);
+    // The sheet carries what it was made from, so it can be reopened with its settings. The id
+    // goes with the codes that print it: a sheet without them stays as it always was.
+    if (valid.plan.pageCodes || exam.examId.empty()) {
+        AttachSheetSettings(doc, exam, entry);
+    } else {
+        exam::Exam recorded = exam;
+        recorded.examId.clear();
+        AttachSheetSettings(doc, recorded, entry);
+    }
 
     return doc;
 }

@@ -1,9 +1,12 @@
 #include "compose/exam_validation.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 
 #include "base/numbers.h"
+#include "codes/page_code.h"
 #include "compose/objective_section.h"
 #include "compose/page_setup.h"
 #include "compose/written_section.h"
@@ -71,6 +74,33 @@ bool PaperTypesValid(const std::string& types) {
     return true;
 }
 
+// The plan of a typed exam with or without page codes, or the first refusal: whether the groups
+// fit, their headings, the sections' values, whether they fit, their headings.
+std::variant<layout::SheetPlan, std::string> CheckedPlan(const exam::Exam& e, bool pageCodes) {
+    layout::SheetPlan plan = layout::PlanObjectiveGroups(e, TextWidth(e.layout), pageCodes);
+    if (!plan.objective.fits) return "客观题太多，答题卡中放不下";
+    host::Application quiet;  // an unreadable group number is the generator's to report
+    for (size_t g = 0; g < e.groups.size(); ++g) {
+        const layout::GroupPlacement& placed = plan.objective.groups[g];
+        if (!HeadingFits(e, plan, placed.pageColumn, placed.headingRow,
+                         layout::ObjectiveHeading(e.groups[g], quiet)))
+            return "客观题“" + e.groups[g].name + "”的标题太长，答题卡中放不下";
+    }
+
+    if (e.sections.empty()) return plan;
+    for (const exam::WrittenSection& s : e.sections)
+        if (std::optional<std::string> refusal = RefuseSectionValues(s)) return *refusal;
+    layout::PlanSections(e, plan);
+    if (!plan.written.fits) return layout::WrittenRefusalMessage(e, plan.written.refusal);
+    for (size_t i = 0; i < plan.written.sections.size(); ++i) {
+        const layout::SectionPlacement& placed = plan.written.sections[i];
+        if (!HeadingFits(e, plan, placed.pageColumn, placed.headingRow,
+                         layout::WrittenHeading(e, i, quiet)))
+            return "“" + e.sections[i].name + "”的标题太长，答题卡中放不下";
+    }
+    return plan;
+}
+
 }  // namespace
 
 std::optional<std::string> RefuseGroupEntry(const std::string& name, const std::string& items) {
@@ -107,28 +137,23 @@ std::variant<ValidExam, std::string> ValidateSettings(const exam::ExamDraft& dra
     e.sections = draft.sections;
     if (!PaperTypesValid(draft.marks.paperTypes)) return "试卷类型须为两到四个不同的大写字母，如AB";
     e.marks = draft.marks;
+    e.pageCode = draft.pageCode;
+    if (!draft.examId.empty() && !codes::IsExamId(draft.examId))
+        return "试卷编号必须是16位十六进制数字";
+    e.examId = draft.examId;
+    std::transform(e.examId.begin(), e.examId.end(), e.examId.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
 
-    v.plan = layout::PlanObjectiveGroups(e, TextWidth(e.layout));
-    if (!v.plan.objective.fits) return "客观题太多，答题卡中放不下";
-    host::Application quiet;  // an unreadable group number is the generator's to report
-    for (size_t g = 0; g < e.groups.size(); ++g) {
-        const layout::GroupPlacement& placed = v.plan.objective.groups[g];
-        if (!HeadingFits(e, v.plan, placed.pageColumn, placed.headingRow,
-                         layout::ObjectiveHeading(e.groups[g], quiet)))
-            return "客观题“" + e.groups[g].name + "”的标题太长，答题卡中放不下";
-    }
-
-    if (e.sections.empty()) return v;
-    for (const exam::WrittenSection& s : e.sections)
-        if (std::optional<std::string> refusal = RefuseSectionValues(s)) return *refusal;
-    layout::PlanSections(e, v.plan);
-    if (!v.plan.written.fits) return layout::WrittenRefusalMessage(e, v.plan.written.refusal);
-    for (size_t i = 0; i < v.plan.written.sections.size(); ++i) {
-        const layout::SectionPlacement& placed = v.plan.written.sections[i];
-        if (!HeadingFits(e, v.plan, placed.pageColumn, placed.headingRow,
-                         layout::WrittenHeading(e, i, quiet)))
-            return "“" + e.sections[i].name + "”的标题太长，答题卡中放不下";
-    }
+    const bool on = e.pageCode == exam::PageCodeChoice::On;
+    std::variant<layout::SheetPlan, std::string> planned = CheckedPlan(e, on);
+    if (std::string* refusal = std::get_if<std::string>(&planned)) return std::move(*refusal);
+    v.plan = std::move(std::get<layout::SheetPlan>(planned));
+    // Codes the content asks for are left out where they would leave it no room: the sheet
+    // is then what it was before codes existed.
+    if (e.pageCode == exam::PageCodeChoice::ByContent && layout::SecondPageHasContent(e, v.plan))
+        if (auto coded = CheckedPlan(e, true); std::holds_alternative<layout::SheetPlan>(coded))
+            v.plan = std::move(std::get<layout::SheetPlan>(coded));
+    if (v.plan.pageCodes && e.examId.empty()) e.examId = codes::NewExamId();
     return v;
 }
 

@@ -22,8 +22,9 @@ std::optional<std::string> RefuseGroupEntry(const std::string& name, const std::
 std::optional<std::string> RefuseTitles(const exam::ExamDraft& draft);
 
 // Every other check, in the dialog's order: the paper, the digit count, each group's counts,
-// whether the groups fit, their headings, the sections' values, whether they fit, their
-// headings. The exam and its plan, or the first refusal message.
+// the exam id, whether the groups fit, their headings, the sections' values, whether they fit,
+// their headings. The exam and its plan, or the first refusal message. An exam whose sheet
+// prints page codes and that has no id gets a fresh one.
 std::variant<ValidExam, std::string> ValidateSettings(const exam::ExamDraft& draft);
 
 // Both, titles first: what OK refuses, or the exam it makes a sheet of.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -41,6 +42,21 @@ void BuildObjectiveSection(SheetJob& job, exam::Layout layout);
 // The exam's written-answer sections after the objective section; refuses (before writing
 // anything) a list that does not fit.
 void BuildWrittenSections(SheetJob& job, exam::Layout layout);
+
+// The page codes (codes/page_code.h) of the exam's id, one per page, where PageCodeArea says.
+void BuildPageCodes(SheetJob& job, exam::Layout layout);
+
+// Makes the codes of a sheet made by BuildPageCodes those of its numbered copy serial (1..), or
+// without a serial again. Returns how many it changed: 2, or 0 for a sheet without codes.
+int NumberPageCodes(host::Document& doc, exam::Layout layout, const std::string& examId,
+                    std::optional<long> serial);
+
+// The side of a page code's square with its quiet zone: 37 modules of 0.43 mm.
+inline constexpr double kPageCodeMillimetres = 16;
+double PageCodeSide();  // in points
+// The merged cell of page 1 or 2 that holds its code, the same on every sheet of the layout;
+// all zero outside 1..6.
+host::CellRect PageCodeArea(exam::Layout layout, int page);
 
 // Per-layout figures the driver's fit check needs; 0 for a code outside 1..6.
 int GridRows(exam::Layout layout);               // rows of the page grid

@@ -1,5 +1,6 @@
 #include "compose/objective_flow.h"
 
+#include <algorithm>
 #include <array>
 #include <numeric>
 
@@ -63,7 +64,7 @@ bool FullWidth(char32_t cp) {
 
 }  // namespace
 
-std::vector<PageColumn> ObjectivePageColumns(exam::Layout layout, int startRow) {
+std::vector<PageColumn> ObjectivePageColumns(exam::Layout layout, int startRow, bool pageCodes) {
     const int16_t layoutCode = exam::Code(layout);
     if (layoutCode < 1 || layoutCode > kLayoutCount) return {};
     const ObjectiveLayout& table = kLayouts[static_cast<size_t>(layoutCode - 1)];
@@ -89,6 +90,10 @@ std::vector<PageColumn> ObjectivePageColumns(exam::Layout layout, int startRow) 
                                          numberColumn + kPageNumberColumns - 1};
             if (numbers.Intersects({c.firstRow, c.boxLeft, c.lastRow, c.boxRight}))
                 c.lastRow = numberRow - 1;
+            // An empty row between the code and the frame above keeps the code's quiet zone.
+            const host::CellRect code = PageCodeArea(layout, page);
+            if (pageCodes && code.Intersects({c.firstRow, c.boxLeft, c.lastRow, c.boxRight}))
+                c.lastRow = std::min(c.lastRow, code.top - 2);
             out.push_back(c);
         }
     }
@@ -103,8 +108,8 @@ int ObjectiveMarkColumn(exam::Layout layout) {
 }
 
 ObjectivePlan PlanObjectiveSection(exam::Layout layout, int startRow,
-                                   const std::vector<GroupShape>& groups) {
-    const std::vector<PageColumn> columns = ObjectivePageColumns(layout, startRow);
+                                   const std::vector<GroupShape>& groups, bool pageCodes) {
+    const std::vector<PageColumn> columns = ObjectivePageColumns(layout, startRow, pageCodes);
     ObjectivePlan plan;
     plan.nextRow = startRow;
     if (columns.empty()) {

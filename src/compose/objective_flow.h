@@ -28,8 +28,10 @@ struct PageColumn {
 };
 
 // The page columns of a layout in the order the section fills them; empty outside 1..6.
-// The first starts at the row above startRow, where the first heading goes.
-std::vector<PageColumn> ObjectivePageColumns(exam::Layout layout, int startRow);
+// The first starts at the row above startRow, where the first heading goes. On a sheet that
+// prints page codes, a page column under a code ends one row above it.
+std::vector<PageColumn> ObjectivePageColumns(exam::Layout layout, int startRow,
+                                             bool pageCodes = false);
 
 // The column beside every option row that holds its positioning mark; 0 outside 1..6.
 int ObjectiveMarkColumn(exam::Layout layout);
@@ -63,7 +65,7 @@ struct ObjectivePlan {
 
 // Lays the groups out from startRow (the first group's number row) on.
 ObjectivePlan PlanObjectiveSection(exam::Layout layout, int startRow,
-                                   const std::vector<GroupShape>& groups);
+                                   const std::vector<GroupShape>& groups, bool pageCodes = false);
 
 // The width a heading needs: 10.5 pt for each full-width character, 5.25 pt for any other.
 double HeadingWidth(const std::string& text);

@@ -174,7 +174,8 @@ void FrameObjectiveGroup(SheetJob& job, const host::CellRect& box, int markColum
 }
 
 void BuildObjectiveSection(SheetJob& job, exam::Layout layout) {
-    const std::vector<PageColumn> columns = ObjectivePageColumns(layout, job.curRow);
+    const std::vector<PageColumn> columns =
+        ObjectivePageColumns(layout, job.curRow, job.plan.pageCodes);
     if (columns.empty()) InvalidArgument();
     if (job.curRow < 2 || job.curRow > job.doc.Tables(1).Rows()) PastTheGrid();
     job.curColumn = 0;

@@ -8,10 +8,16 @@ namespace varelo::settings {
 ValidExam ExamOfSettings(const exam::ExamDraft& draft) {
     if (!exam::ParseLayout(draft.layout))
         throw layout::OmrError("the sheet has no known paper layout");
-    std::variant<ValidExam, std::string> checked = ValidateSettings(draft);
+    // The settings record an id exactly when the sheet prints codes: the sheet is laid out as
+    // it was printed, also one made before codes existed.
+    exam::ExamDraft printed = draft;
+    printed.pageCode = draft.examId.empty() ? exam::PageCodeChoice::Off : exam::PageCodeChoice::On;
+    std::variant<ValidExam, std::string> checked = ValidateSettings(printed);
     if (const std::string* refusal = std::get_if<std::string>(&checked))
         throw layout::OmrError(*refusal);
-    return std::move(std::get<ValidExam>(checked));
+    ValidExam valid = std::move(std::get<ValidExam>(checked));
+    valid.exam.pageCode = draft.pageCode;  // the choice, for a sheet made from this one
+    return valid;
 }
 
 ValidExam ExamOfGrid(const host::Document& doc) {

@@ -6,8 +6,9 @@
 // The exam a saved sheet was made from, for its scanner template.
 namespace varelo::settings {
 
-// The exam a sheet's settings part describes, checked and planned. Throws layout::OmrError
-// saying why when it cannot make a sheet.
+// The exam a sheet's settings part describes, checked and planned as the sheet was printed:
+// with page codes when the settings hold its id. Throws layout::OmrError saying why when it
+// cannot make a sheet.
 ValidExam ExamOfSettings(const exam::ExamDraft& draft);
 
 // The exam read off the sheet's page grid, where an office program dropped its settings part,

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/numbers.h"
+#include "codes/page_code.h"
 #include "compose/chinese_numeral.h"
 #include "compose/generators.h"
 #include "compose/objective_flow.h"
@@ -143,9 +144,10 @@ struct FoundGroup {
 
 // The objective groups, heading by heading along the flow, each placed where the plan of the
 // groups before it says it would stand.
-std::vector<exam::ObjectiveGroup> ReadGroups(const host::Table& t, exam::Layout layout) {
+std::vector<exam::ObjectiveGroup> ReadGroups(const host::Table& t, exam::Layout layout,
+                                             bool pageCodes) {
     const int startRow = ObjectiveStartRow(layout);
-    const std::vector<PageColumn> columns = ObjectivePageColumns(layout, startRow);
+    const std::vector<PageColumn> columns = ObjectivePageColumns(layout, startRow, pageCodes);
     std::vector<FoundGroup> found;
     std::vector<GroupShape> shapes;
     size_t ci = 0;
@@ -157,7 +159,7 @@ std::vector<exam::ObjectiveGroup> ReadGroups(const host::Table& t, exam::Layout 
         return std::nullopt;
     };
     const auto planFor = [&](const std::vector<GroupShape>& s) {
-        return PlanObjectiveSection(layout, startRow, s);
+        return PlanObjectiveSection(layout, startRow, s, pageCodes);
     };
     for (;;) {
         // The next heading along the flow.
@@ -263,7 +265,15 @@ exam::Exam InferForLayout(const host::Document& doc, const host::PageLayout& pag
     ReadTitle(t, exam);
     const int digits = ReadDigits(t, layout);
     exam.digits = {digits, std::to_string(digits)};
-    exam.groups = ReadGroups(t, layout);
+    // Printed codes keep the flow clear of them, and name the exam.
+    if (const host::InlinePicture* code = PageCodePicture(t, layout, 1)) {
+        exam.pageCode = exam::PageCodeChoice::On;
+        if (const auto parsed = codes::ParsePageCode(code->description))
+            exam.examId = parsed->examId;
+    } else {
+        exam.pageCode = exam::PageCodeChoice::Off;
+    }
+    exam.groups = ReadGroups(t, layout, exam.pageCode == exam::PageCodeChoice::On);
     CheckGridPages(pages, layout);
     // The exam holds when the template built from it finds every cell it names.
     BuildOmrTemplate(doc, pages, exam, PlanSheet(exam, doc.pageSetup.TextWidth()));

@@ -9,6 +9,7 @@
 
 #include "base/numbers.h"
 #include "base/xml_text.h"
+#include "codes/page_code.h"
 
 namespace varelo::settings {
 
@@ -177,6 +178,18 @@ SavedSettings SettingsFromXml(pugi::xml_node root) {
         ForEachChild(root, f.element,
                      [&](pugi::xml_node e) { draft.*f.field = e.text().as_string(); });
     ForEachChild(root, "groupEntry", [&](pugi::xml_node e) { ReadEntry(e, saved.entry); });
+    ForEachChild(root, "pageCode", [&](pugi::xml_node e) {
+        const std::string_view choice = e.text().as_string();
+        for (const exam::PageCodeChoice c : {exam::PageCodeChoice::On, exam::PageCodeChoice::Off})
+            if (choice == exam::PageCodeChoiceName(c)) draft.pageCode = c;
+    });
+    ForEachChild(root, "examId", [&](pugi::xml_node e) {
+        const std::string id = e.text().as_string();
+        if (!codes::IsExamId(id))
+            throw SheetSettingsError("The sheet's exam id \"" + id +
+                                     "\" is not 16 hexadecimal digits.");
+        draft.examId = id;
+    });
     ForEachChild(root, "objective", [&](pugi::xml_node objective) {
         ForEachChild(objective, "group", [&](pugi::xml_node group) {
             if (draft.groups.size() >= static_cast<size_t>(kMaxGroups))
@@ -248,6 +261,11 @@ std::string SheetSettingsXml(const exam::Exam& exam, const exam::GroupEntry& ent
         for (size_t c = 0; c < texts.size(); ++c)
             group.append_attribute(kGroupAttributes[c]) = host::XmlSafeText(*texts[c]).c_str();
     }
+    // Left out unless chosen or printed, so a sheet without codes keeps the settings it always
+    // had.
+    if (exam.pageCode != exam::PageCodeChoice::ByContent)
+        root.append_child("pageCode").text() = exam::PageCodeChoiceName(exam.pageCode);
+    if (!exam.examId.empty()) root.append_child("examId").text() = exam.examId.c_str();
     // Left out when empty, so a sheet without sections keeps the settings it always had.
     if (!exam.sections.empty()) {
         pugi::xml_node sections = root.append_child("sections");

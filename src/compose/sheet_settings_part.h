@@ -35,6 +35,8 @@ struct SavedSettings {
                           exam::kDefaultDigits,
                           {},
                           {},
+                          {},
+                          exam::PageCodeChoice::ByContent,
                           {}};
     exam::GroupEntry entry;
 };

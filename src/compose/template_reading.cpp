@@ -6,6 +6,7 @@
 
 #include "base/numbers.h"
 #include "base/units.h"
+#include "codes/page_code.h"
 #include "compose/generators.h"
 #include "compose/objective_flow.h"
 #include "compose/objective_section.h"
@@ -205,7 +206,7 @@ void ReadItems(const host::PlacedTable& pt, const host::Document& doc, const exa
     if (!plan.fits || plan.groups.size() != groups.size())
         throw OmrError("the question list does not fit on the sheet");
     const std::vector<PageColumn> columns =
-        ObjectivePageColumns(exam.layout, sheet.objectiveStartRow);
+        ObjectivePageColumns(exam.layout, sheet.objectiveStartRow, sheet.pageCodes);
     const auto cellIsEmpty = [&](int row, int column) {
         return row > t.Rows() || column > t.Columns() || t.At(row, column).Empty();
     };
@@ -347,6 +348,46 @@ void ReadRegions(const host::PlacedTable& pt, const exam::Exam& exam, const Shee
 
 }  // namespace
 
+const host::InlinePicture* PageCodePicture(const host::Table& t, exam::Layout layout, int page) {
+    const host::CellRect area = PageCodeArea(layout, page);
+    if (area.top == 0 || area.bottom > t.Rows() || t.CellArea(area.top, area.left) != area)
+        return nullptr;
+    for (const host::Block& block : t.At(area.top, area.left).content)
+        if (!block.IsTable())
+            for (const host::Run& run : block.paragraph.runs)
+                if (run.picture) return run.picture.get();
+    return nullptr;
+}
+
+namespace {
+
+// The codes the sheet prints, each where its cell shows it: centred across and down the cell,
+// as the generator sets it.
+void ReadPageCodes(const host::PlacedTable& pt, const exam::Exam& exam, OmrTemplate& out) {
+    const host::Table& t = *pt.table;
+    std::string examId = exam.examId;
+    for (int page = 1; page <= 2; ++page) {
+        const host::CellRect area = PageCodeArea(exam.layout, page);
+        const host::InlinePicture* picture = PageCodePicture(t, exam.layout, page);
+        if (!picture) continue;
+        // The code's own text says whose it is; a sheet whose settings name another exam
+        // would be read under the wrong one.
+        if (const auto code = codes::ParsePageCode(picture->description)) {
+            if (examId.empty()) examId = code->examId;
+            if (code->examId != examId || code->page != page)
+                Mismatch(area.top, area.left,
+                         "the page code of exam " + examId + ", page " + std::to_string(page));
+        }
+        const host::PageRect cell = AreaOnPage(pt, area);
+        out.pageCodes.push_back(ToMillimetres(
+            {cell.page, cell.x + (cell.width - picture->width) / 2,
+             cell.y + (cell.height - picture->height) / 2, picture->width, picture->height}));
+    }
+    if (!out.pageCodes.empty()) out.examId = examId;
+}
+
+}  // namespace
+
 OmrTemplate BuildOmrTemplate(const host::Document& doc, const host::PageLayout& pages,
                              const exam::Exam& exam, const SheetPlan& plan) {
     const host::PlacedTable* grid = pages.FirstTable();
@@ -368,6 +409,7 @@ OmrTemplate BuildOmrTemplate(const host::Document& doc, const host::PageLayout& 
     ReadPaperTypes(doc, *grid, exam, out);
     ReadItems(*grid, doc, exam, plan, out);
     ReadRegions(*grid, exam, plan, out);
+    ReadPageCodes(*grid, exam, out);
     return out;
 }
 

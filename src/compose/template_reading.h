@@ -20,4 +20,7 @@ OmrTemplate BuildOmrTemplate(const host::Document& doc, const host::PageLayout& 
 OmrTemplate BuildOmrTemplate(const host::Document& doc, const exam::Exam& exam,
                              const SheetPlan& plan);
 
+// The picture in the page grid's cell for the code of page 1 or 2, when the sheet prints one.
+const host::InlinePicture* PageCodePicture(const host::Table& grid, exam::Layout layout, int page);
+
 }  // namespace varelo::layout

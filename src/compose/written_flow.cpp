@@ -97,9 +97,10 @@ int CompositionBlockRows(int squareRows) {
 
 WrittenPlan PlanWrittenSections(exam::Layout layout, int startRow, const WrittenStart& start,
                                 const std::vector<exam::WrittenSection>& sections,
-                                const std::vector<double>& columnWidths, int rowsBelowFill) {
+                                const std::vector<double>& columnWidths, bool pageCodes,
+                                int rowsBelowFill) {
     WrittenPlan plan;
-    std::vector<PageColumn> columns = ObjectivePageColumns(layout, startRow);
+    std::vector<PageColumn> columns = ObjectivePageColumns(layout, startRow, pageCodes);
     if (columns.empty() || start.pageColumn < 0 ||
         start.pageColumn >= static_cast<int>(columns.size())) {
         plan.fits = sections.empty();

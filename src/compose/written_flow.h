@@ -68,10 +68,11 @@ struct WrittenStart {
 
 // The layout's page columns (startRow: the objective section's first number row, whose row
 // above is the first column's top), the page grid's resolved column widths in points (column 1
-// first) for the squares per row of a composition; the empty rows kept below a fill-in section.
+// first) for the squares per row of a composition; pageCodes keeps the codes' rows free; the
+// empty rows kept below a fill-in section.
 WrittenPlan PlanWrittenSections(exam::Layout layout, int startRow, const WrittenStart& start,
                                 const std::vector<exam::WrittenSection>& sections,
-                                const std::vector<double>& columnWidths,
+                                const std::vector<double>& columnWidths, bool pageCodes = false,
                                 int rowsBelowFill = kRowsBelowFill);
 
 // Blanks a fill-in line of a page column holds side by side.

@@ -144,7 +144,8 @@ void BuildWrittenSections(SheetJob& job, exam::Layout layout) {
     host::Table& grid = job.doc.Tables(1);
     const std::vector<double>& widths = job.plan.columnWidths;
     const WrittenPlan& plan = job.plan.written;
-    const std::vector<PageColumn> columns = ObjectivePageColumns(layout, ObjectiveStartRow(layout));
+    const std::vector<PageColumn> columns =
+        ObjectivePageColumns(layout, ObjectiveStartRow(layout), job.plan.pageCodes);
     if (!plan.fits)
         throw host::HostError(host::kErrInvalidArgument, "Invalid procedure call or argument");
 

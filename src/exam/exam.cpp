@@ -49,9 +49,22 @@ const char* SectionKindName(SectionKind kind) {
     return "填空";
 }
 
+const char* PageCodeChoiceName(PageCodeChoice choice) {
+    switch (choice) {
+        case PageCodeChoice::On:
+            return "on";
+        case PageCodeChoice::Off:
+            return "off";
+        case PageCodeChoice::ByContent:
+            break;
+    }
+    return "";
+}
+
 ExamDraft DraftOf(const Exam& exam) {
     ExamDraft d{LayoutName(exam.layout), exam.title, exam.subtitle, exam.setter,
-                exam.digits.text,        {},         exam.sections, exam.marks};
+                exam.digits.text,        {},         exam.sections, exam.marks,
+                exam.pageCode,           exam.examId};
     for (const ObjectiveGroup& g : exam.groups)
         d.groups.push_back({g.number, g.name, g.items.text, g.options.text,
                             OptionLabelsName(g.labels), g.points.text});

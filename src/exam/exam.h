@@ -89,6 +89,14 @@ struct SheetMarks {
     friend bool operator==(const SheetMarks&, const SheetMarks&) = default;
 };
 
+// Whether the sheet prints a page code (codes/page_code.h) on each page: as its content asks
+// (when page 2 has something to read, so scanned pages pair whatever their order), or as the
+// teacher chose.
+enum class PageCodeChoice { ByContent, On, Off };
+
+// "", "on", "off": as the settings part and job files spell the choice.
+const char* PageCodeChoiceName(PageCodeChoice choice);
+
 struct Exam {
     Layout layout = Layout::A3Three;
     std::string title, subtitle, setter;
@@ -96,6 +104,10 @@ struct Exam {
     std::vector<ObjectiveGroup> groups;
     std::vector<WrittenSection> sections;  // laid out after the groups, in order
     SheetMarks marks;
+    PageCodeChoice pageCode = PageCodeChoice::ByContent;
+    // 16 lower-case hex digits naming the exam in its page codes; kept by every sheet remade
+    // from this one, so printed copies stay readable. Recorded only where codes are printed.
+    std::string examId;
 };
 
 // An exam as typed, before it is checked: every field a text, as the settings dialog, a job
@@ -110,6 +122,8 @@ struct ExamDraft {
     std::vector<GroupDraft> groups;
     std::vector<WrittenSection> sections;
     SheetMarks marks;
+    PageCodeChoice pageCode = PageCodeChoice::ByContent;
+    std::string examId;  // empty: a fresh one where the sheet prints codes
 };
 
 // The draft that gives this exam back: the settings part records an exam as its draft.

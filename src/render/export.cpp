@@ -74,9 +74,13 @@ QImage Compact(const QImage& page) {
 }  // namespace
 
 void ExportPdf(const host::Document& doc, const std::string& path) {
+    ExportPdfCopies(doc, 1, {}, path);
+}
+
+void ExportPdfCopies(const host::Document& doc, int count, const std::function<void(int)>& prepare,
+                     const std::string& path, const std::function<void(size_t, size_t)>& progress) {
     EnsureGuiApplication();
     CheckPageSize(doc.pageSetup);
-    const PageRenderer renderer(doc);
     QByteArray bytes;
     {
         QBuffer buffer(&bytes);
@@ -91,13 +95,22 @@ void ExportPdf(const host::Document& doc, const std::string& path) {
         if (!painter.begin(&writer))
             throw std::runtime_error("cannot write " + path + ": the PDF could not be started");
         const double scale = host::PixelsPerPoint(kPdfResolution);
-        for (int i = 0; i < renderer.PageCount(); ++i) {
-            if (i > 0 && !writer.newPage())
-                throw std::runtime_error("cannot write " + path + ": a page could not be added");
-            painter.save();
-            painter.scale(scale, scale);
-            renderer.Draw(painter, i);
-            painter.restore();
+        bool first = true;
+        for (int copy = 1; copy <= count; ++copy) {
+            // Laid out afresh for each copy: the renderer holds on to what it draws.
+            if (prepare) prepare(copy);
+            const PageRenderer renderer(doc);
+            for (int i = 0; i < renderer.PageCount(); ++i) {
+                if (!first && !writer.newPage())
+                    throw std::runtime_error("cannot write " + path +
+                                             ": a page could not be added");
+                first = false;
+                painter.save();
+                painter.scale(scale, scale);
+                renderer.Draw(painter, i);
+                painter.restore();
+            }
+            if (progress) progress(static_cast<size_t>(copy), static_cast<size_t>(count));
         }
         painter.end();
     }

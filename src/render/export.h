@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,13 @@ namespace varelo::render {
 // Vector PDF of the document, one PDF page per sheet page, fonts embedded.
 // Throws std::runtime_error with the reason when the file cannot be written.
 void ExportPdf(const host::Document& doc, const std::string& path);
+
+// Numbered copies in one PDF: count times the document's pages, copy 1 first. Before each copy
+// prepare(copy), copy from 1, makes the document that copy (its pictures changed, nothing that
+// moves); progress(done, count) follows each copy. Throws std::runtime_error as ExportPdf does.
+void ExportPdfCopies(const host::Document& doc, int count, const std::function<void(int)>& prepare,
+                     const std::string& path,
+                     const std::function<void(size_t, size_t)>& progress = {});
 
 // One PNG per page: prefix + "-1.png", prefix + "-2.png", ...; returns the paths written.
 std::vector<std::string> ExportPng(const host::Document& doc, const std::string& prefix,

@@ -49,7 +49,7 @@ std::unique_ptr<Sheet> MakeSheet(const std::string& layoutName,
                                  const std::vector<exam::WrittenSection>& sections,
                                  const exam::SheetMarks& marks) {
     auto sheet = std::make_unique<Sheet>();
-    cli::ExamRequest request{layoutName, {}, {}, {}, {}, {}, sections, marks};
+    cli::ExamRequest request{layoutName, {}, {}, {}, {}, {}, sections, marks, {}, {}};
     if (!groups.empty()) request.groups = groups;
     const auto checked = cli::CheckRequest(request);
     const auto* made = std::get_if<cli::RequestedExam>(&checked);

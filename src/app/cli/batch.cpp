@@ -16,6 +16,7 @@
 #include "base/numbers.h"
 #include "base/parallel_for.h"
 #include "base/printable.h"
+#include "codes/page_code.h"
 #include "compose/driver.h"
 #include "compose/template_reading.h"
 #include "docx/writer.h"
@@ -31,9 +32,9 @@ using host::Quoted;
 using nlohmann::json;
 
 // The keys a job and a group may have; anything else is a misspelling the user must hear of.
-constexpr const char* kJobKeys[] = {"layout", "title",      "subtitle",  "setter", "digits",
-                                    "groups", "sections",   "output",    "pdf",    "png",
-                                    "omr",    "absentMark", "paperTypes"};
+constexpr const char* kJobKeys[] = {"layout", "title",      "subtitle",   "setter",   "digits",
+                                    "groups", "sections",   "output",     "pdf",      "png",
+                                    "omr",    "absentMark", "paperTypes", "pageCode", "examId"};
 constexpr const char* kGroupKeys[] = {"name", "items", "options", "points", "labels"};
 
 template <size_t N>
@@ -136,6 +137,11 @@ BatchJob ParseJob(const json& j) {
     job.omr = Flag(j, "omr");
     job.marks.absent = Flag(j, "absentMark").value_or(false);
     job.marks.paperTypes = Text(j, "paperTypes").value_or("");
+    if (const auto on = Flag(j, "pageCode"))
+        job.pageCode = *on ? exam::PageCodeChoice::On : exam::PageCodeChoice::Off;
+    if ((job.examId = Text(j, "examId")) && !codes::IsExamId(*job.examId))
+        throw JobFileError(Key("examId") + " must be 16 hexadecimal digits, not " +
+                           Quoted(*job.examId));
     return job;
 }
 
@@ -256,7 +262,7 @@ JobResult RunJob(const BatchJob& job, const JobFiles& files, const BatchSettings
         return {{}, "this build has no renderer, so no PDF or PNG can be written"};
     std::variant<RequestedExam, std::string> checked =
         CheckRequest({job.layout.value_or(kDefaultLayout), job.title, job.subtitle, job.setter,
-                      job.digits, job.groups, job.sections, job.marks});
+                      job.digits, job.groups, job.sections, job.marks, job.pageCode, job.examId});
     if (std::string* refusal = std::get_if<std::string>(&checked)) return {{}, *refusal};
     const RequestedExam& made = std::get<RequestedExam>(checked);
     host::Application app;

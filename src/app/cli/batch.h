@@ -21,6 +21,8 @@ struct BatchJob {
     exam::SheetMarks marks;             // "absentMark": true, "paperTypes": "AB"
     std::optional<std::string> output;  // file name inside the output folder
     std::optional<bool> pdf, png, omr;  // override the command line's flags
+    std::optional<exam::PageCodeChoice> pageCode;
+    std::optional<std::string> examId;
     std::string error;  // why the job cannot run (an unknown key, a bad value); empty if it can
 };
 

@@ -42,7 +42,9 @@ std::optional<std::string> FindClash(const GenerateOptions& o) {
     if (o.pdf) outputs.push_back({"--pdf", *o.pdf});
     if (o.png) outputs.push_back({"--png", *o.png, ".png"});
     if (o.omr) outputs.push_back(OmrFile(*o.omr, o.omrChecker));
-    return FirstClash({}, outputs);
+    if (!o.from) return FirstClash({}, outputs);
+    // The sheet remade from may be replaced by the new one, as edit replaces its input.
+    return FirstClash({{"the input", *o.from}}, outputs, "-o");
 }
 
 std::optional<std::string> FindClash(const EditOptions& o) {

@@ -37,18 +37,17 @@ GroupEntry DefaultGroup() {
     return {dialog.name, dialog.items, "", dialog.points};
 }
 
-std::variant<RequestedExam, std::string> CheckRequest(const ExamRequest& r) {
-    exam::ExamDraft draft{r.layout,
-                          r.title.value_or(exam::kDefaultTitle),
-                          r.subtitle.value_or(exam::kDefaultSubtitle),
-                          r.setter.value_or(exam::kDefaultSetter),
-                          r.digits.value_or(exam::kDefaultDigits),
-                          {},
-                          r.sections,
-                          r.marks};
-    exam::GroupEntry entry;
-    const std::vector<GroupEntry> groups = r.groups.value_or(std::vector{DefaultGroup()});
-    for (const GroupEntry& g : groups) {
+namespace {
+
+// The draft with the request's groups (when given) added as 添加 adds them, and its page code
+// choices, checked as OK checks it.
+std::variant<RequestedExam, std::string> CheckDraft(exam::ExamDraft draft, exam::GroupEntry entry,
+                                                    const ExamRequest& r,
+                                                    const std::vector<GroupEntry>* groups) {
+    if (r.pageCode) draft.pageCode = *r.pageCode;
+    if (r.examId) draft.examId = *r.examId;
+    if (groups) draft.groups.clear();
+    for (const GroupEntry& g : groups ? *groups : std::vector<GroupEntry>{}) {
         if (std::optional<std::string> refusal = settings::RefuseGroupEntry(g.name, g.items))
             return *refusal;
         // Group numbers run 1, 2, ...; tens of thousands of groups never fit on a sheet.
@@ -63,6 +62,37 @@ std::variant<RequestedExam, std::string> CheckRequest(const ExamRequest& r) {
     std::variant<settings::ValidExam, std::string> checked = settings::ValidateExam(draft);
     if (std::string* refusal = std::get_if<std::string>(&checked)) return std::move(*refusal);
     return RequestedExam{std::move(std::get<settings::ValidExam>(checked)), entry};
+}
+
+}  // namespace
+
+std::variant<RequestedExam, std::string> CheckRequest(const ExamRequest& r) {
+    const exam::ExamDraft draft{r.layout,
+                                r.title.value_or(exam::kDefaultTitle),
+                                r.subtitle.value_or(exam::kDefaultSubtitle),
+                                r.setter.value_or(exam::kDefaultSetter),
+                                r.digits.value_or(exam::kDefaultDigits),
+                                {},
+                                r.sections,
+                                r.marks,
+                                exam::PageCodeChoice::ByContent,
+                                {}};
+    const std::vector<GroupEntry> groups = r.groups.value_or(std::vector{DefaultGroup()});
+    return CheckDraft(draft, exam::GroupEntry{}, r, &groups);
+}
+
+std::variant<RequestedExam, std::string> CheckRequestOver(const settings::SavedSettings& sheet,
+                                                          const ExamRequest& r, bool layoutGiven) {
+    exam::ExamDraft draft = sheet.draft;
+    if (layoutGiven) draft.layout = r.layout;
+    for (const auto& [given, field] : {std::pair{&r.title, &draft.title},
+                                       {&r.subtitle, &draft.subtitle},
+                                       {&r.setter, &draft.setter},
+                                       {&r.digits, &draft.digits}})
+        if (*given) *field = **given;
+    if (!r.sections.empty()) draft.sections = r.sections;
+    if (r.marks != exam::SheetMarks{}) draft.marks = r.marks;
+    return CheckDraft(draft, sheet.entry, r, r.groups ? &*r.groups : nullptr);
 }
 
 }  // namespace varelo::cli

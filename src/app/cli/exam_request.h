@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "compose/exam_validation.h"
+#include "compose/sheet_settings_part.h"
 #include "exam/dialog_defaults.h"
 #include "exam/exam.h"
 #include "options.h"
@@ -20,6 +21,8 @@ struct ExamRequest {
     std::optional<std::vector<GroupEntry>> groups;
     std::vector<exam::WrittenSection> sections;
     exam::SheetMarks marks;
+    std::optional<exam::PageCodeChoice> pageCode;
+    std::optional<std::string> examId;
 };
 
 // The checked exam, with the entry fields the dialog would show after its groups were added.
@@ -31,6 +34,13 @@ struct RequestedExam {
 // Checks the request as the dialog checks what is typed into it: each group as 添加 does, in
 // order, then the titles and the settings as OK does. The exam, or the first refusal.
 std::variant<RequestedExam, std::string> CheckRequest(const ExamRequest& request);
+
+// The same over the exam a saved sheet was made from: what the request gives replaces the
+// sheet's (its layout only when layoutGiven, its sections only when it has some), the rest
+// stays, the exam id with it.
+std::variant<RequestedExam, std::string> CheckRequestOver(const settings::SavedSettings& sheet,
+                                                          const ExamRequest& request,
+                                                          bool layoutGiven);
 
 // The dialog's default group, which a command line without groups uses.
 GroupEntry DefaultGroup();

@@ -22,6 +22,7 @@
 #include "batch.h"
 #include "command_files.h"
 #include "compose/driver.h"
+#include "compose/generators.h"
 #include "compose/sheet_exam.h"
 #include "compose/sheet_settings_part.h"
 #include "compose/template_reading.h"
@@ -115,27 +116,90 @@ int WriteOmrTemplate(const host::Document& doc,
     return kOk;
 }
 
+// The exam of a saved sheet, for generate --from: its settings, or where an office program
+// dropped them, its page grid read.
+std::optional<settings::SavedSettings> SheetToRemake(const std::string& path) {
+    try {
+        const std::unique_ptr<host::Document> doc = host::OpenDocx(path);
+        if (std::optional<settings::SavedSettings> saved = settings::SheetSettingsOf(*doc))
+            return saved;
+        settings::SavedSettings inferred;
+        inferred.draft = exam::DraftOf(settings::ExamOfGrid(*doc).exam);
+        return inferred;
+    } catch (const host::OpenError& e) {
+        Complain(std::string("varelo generate: ") + e.what());
+    } catch (const settings::SheetSettingsError& e) {
+        Complain("varelo generate: the sheet settings in " + host::Quoted(path) +
+                 " cannot be read (" + e.what() + "); nothing was written");
+    } catch (const layout::OmrError& e) {
+        Complain("varelo generate: the exam of " + host::Quoted(path) +
+                 " cannot be told: " + e.what() + ". Nothing was written");
+    }
+    return std::nullopt;
+}
+
+// generate --copies N --pdf FILE: the sheet N times in one PDF, each copy's codes carrying its
+// serial; the document is given back with the codes it was saved with.
+int ExportCopies(host::Document& doc, const exam::Exam& exam, int copies, const std::string& pdf) {
+    cli::CopiesEntry entry = nullptr;
+    try {
+        entry = cli::ModuleEntry<cli::CopiesEntry>(cli::kRenderModule, cli::kCopiesEntry);
+    } catch (const cli::ModuleError& e) {
+        Complain(std::string("varelo: --copies is not available: ") + e.what());
+        return kRefused;
+    }
+    const auto prepare = [&](int copy) {
+        layout::NumberPageCodes(doc, exam.layout, exam.examId, copy);
+    };
+    std::string error;
+    bool ok = false;
+    try {
+        cli::MakeFolderFor(pdf);
+        ok = entry(doc, copies, prepare, pdf, host::TerminalProgress("numbering sheets"), error);
+    } catch (const host::SaveError& e) {
+        error = e.what();
+    }
+    // The codes back as the .docx has them, for what is written after.
+    layout::NumberPageCodes(doc, exam.layout, exam.examId, std::nullopt);
+    if (ok) {
+        Announce(pdf);
+        return kOk;
+    }
+    Complain("varelo: cannot export the numbered sheets: " + error);
+    return kRefused;
+}
+
 int Generate(const cli::GenerateOptions& o) {
     if (const auto clash = cli::FindClash(o)) {
         Complain("varelo generate: " + *clash + "; nothing was written");
         return kUsage;
     }
-    const ExportRequest exports{o.pdf, o.png, o.dpi};
-    const cli::ExportEntry exporter = Exporter(exports);
-    if (exports.Any() && !exporter) return kUsage;
+    // The numbered PDF is made apart from the sheet's own exports.
+    const ExportRequest exports{o.copies > 0 ? std::nullopt : o.pdf, o.png, o.dpi};
+    const cli::ExportEntry exporter = Exporter({o.pdf, o.png, o.dpi});
+    if ((o.pdf || o.png) && !exporter) return kUsage;
     host::Application app;
     app.messageSink = [](const std::string& text) { Complain(text); };
 
-    cli::ExamRequest request{o.layout, o.title, o.subtitle, o.setter,
-                             o.digits, {},      o.sections, o.marks};
+    cli::ExamRequest request{o.layout, o.title,    o.subtitle, o.setter,   o.digits,
+                             {},       o.sections, o.marks,    o.pageCode, o.examId};
     if (!o.groups.empty() || o.noGroups) request.groups = o.groups;
-    std::variant<cli::RequestedExam, std::string> checked = cli::CheckRequest(request);
+    // Numbered sheets are told apart by their codes alone.
+    if (o.copies > 0) request.pageCode = exam::PageCodeChoice::On;
+    std::variant<cli::RequestedExam, std::string> checked;
+    if (o.from) {
+        const std::optional<settings::SavedSettings> sheet = SheetToRemake(*o.from);
+        if (!sheet) return kRefused;
+        checked = cli::CheckRequestOver(*sheet, request, o.layoutGiven);
+    } else {
+        checked = cli::CheckRequest(request);
+    }
     if (const std::string* refusal = std::get_if<std::string>(&checked)) {
         app.ShowMessage(*refusal);
         return kRefused;
     }
     const cli::RequestedExam& made = std::get<cli::RequestedExam>(checked);
-    const host::Document* doc = &settings::MakeSheet(app, made.valid, made.entry);
+    host::Document* doc = &settings::MakeSheet(app, made.valid, made.entry);
 
     try {
         cli::MakeFolderFor(o.output);
@@ -146,6 +210,10 @@ int Generate(const cli::GenerateOptions& o) {
     }
     Announce(o.output);
     if (const int exported = Export(exporter, *doc, exports); exported != kOk) return exported;
+    if (o.copies > 0) {
+        const int numbered = ExportCopies(*doc, made.valid.exam, o.copies, *o.pdf);
+        if (numbered != kOk) return numbered;
+    }
     return WriteOmrTemplate(*doc, [&] { return made.valid; }, {o.omr, o.omrChecker, o.dpi});
 }
 

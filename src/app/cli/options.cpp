@@ -5,6 +5,7 @@
 #include <iterator>
 #include <utility>
 
+#include "codes/page_code.h"
 #include "section_options.h"
 
 namespace varelo::cli {
@@ -62,6 +63,10 @@ key takes the dialog's default, as in "varelo generate"):
             order); it replaces an existing file of that name
   pdf, png, omr               true or false: this sheet's PDF, PNG pages or scanner
             template, whatever the options below say
+  pageCode  true or false: a QR code on each page naming the exam and the page (default:
+            when page 2 has bubbles or answer areas); see --page-code in "varelo generate
+            --help"
+  examId    text of 16 hexadecimal digits: the exam's id in the codes (default: a new one)
 
 Each sheet's extras are named after it: NAME.docx gives NAME.pdf, NAME-1.png, NAME-2.png and
 NAME-omr.json (OMRChecker: NAME-omr-1.json, NAME-omr-2.json). Before anything is written,
@@ -154,6 +159,20 @@ Options:
   --omr-format FORMAT varelo (default) or omrchecker: one OMRChecker template.json per
                       page, in pixels at --dpi, as FILE-1.json, FILE-2.json
                                                               e.g. --omr-format omrchecker
+  --page-code on|off  print on each page a QR code naming the exam and the page, so
+                      scanned pages pair whatever their order (docs/omr-template.md);
+                      by default on when page 2 has bubbles or answer areas (and room
+                      for the code), or with --copies          e.g. --page-code on
+  --exam-id HEX       the exam's id in the codes: 16 hexadecimal digits (default: a new
+                      one, or the sheet's with --from)        e.g. --exam-id 0123456789abcdef
+  --copies N          numbered sheets: --pdf FILE holds N copies, pages 1 and 2 of each in
+                      order, their codes carrying the serials 1 to N (N at most 10000);
+                      the .docx (its code without a serial) and one scanner template
+                      serve them all                          e.g. --copies 40 --pdf out/all.pdf
+  --from SHEET.docx   start from the exam a saved sheet was made from, its id included;
+                      the options given replace its fields (groups and sections as a
+                      whole), so a corrected sheet still reads copies already printed
+                                                              e.g. --from out/math.docx --title 期末考试
   -h, --help          show this help                         e.g. varelo generate --help
 
 Options take their value as the next argument or after "=" (--title=期末考试).
@@ -338,8 +357,12 @@ GenerateOptions ParseGenerate(const std::vector<std::string>& args) {
         if (name == "-h" || name == "--help") {
             flag();
             o.help = true;
+        } else if (name == "--from") {
+            o.from = value();
+            if (o.from->empty()) throw UsageError("--from wants a file name");
         } else if (name == "--layout") {
             o.layout = value();
+            o.layoutGiven = true;
         } else if (name == "--title") {
             o.title = value();
         } else if (name == "--subtitle") {
@@ -381,6 +404,25 @@ GenerateOptions ParseGenerate(const std::vector<std::string>& args) {
                 throw UsageError("--omr-format is varelo or omrchecker, not \"" + format + "\"");
             o.omrChecker = format == "omrchecker";
             omrFormatGiven = true;
+        } else if (name == "--page-code") {
+            const std::string choice = value();
+            if (choice != "on" && choice != "off")
+                throw UsageError("--page-code is on or off, not \"" + choice + "\"");
+            o.pageCode = choice == "on" ? exam::PageCodeChoice::On : exam::PageCodeChoice::Off;
+        } else if (name == "--exam-id") {
+            o.examId = value();
+            if (!codes::IsExamId(*o.examId))
+                throw UsageError("--exam-id wants 16 hexadecimal digits, not \"" + *o.examId +
+                                 "\"");
+        } else if (name == "--copies") {
+            const std::string text = value();
+            int n = 0;
+            const char* end = text.data() + text.size();
+            const auto [ptr, ec] = std::from_chars(text.data(), end, n);
+            if (text.empty() || ec != std::errc{} || ptr != end || n < 1 || n > kMaxCopies)
+                throw UsageError("--copies wants a number of sheets from 1 to " +
+                                 std::to_string(kMaxCopies) + ", not \"" + text + "\"");
+            o.copies = n;
         } else {
             opt.unknown();
         }
@@ -389,6 +431,10 @@ GenerateOptions ParseGenerate(const std::vector<std::string>& args) {
     if (o.noGroups && !o.groups.empty())
         throw UsageError("--no-groups and --group exclude each other");
     if (omrFormatGiven && !o.omr) throw UsageError("--omr-format wants --omr FILE");
+    if (o.copies > 0 && !o.pdf) throw UsageError("--copies wants --pdf FILE, the one PDF of them");
+    if (o.copies > 0 && o.pageCode == exam::PageCodeChoice::Off)
+        throw UsageError(
+            "--copies numbers the sheets by their page codes: not with --page-code off");
     return o;
 }
 

@@ -25,10 +25,14 @@ struct GroupEntry {
 inline constexpr const char* kDefaultOutput = "out/sheet.docx";
 inline constexpr const char* kDefaultLayout = "A3三栏";
 inline constexpr int kDefaultDpi = 150;
+// Numbered copies one PDF holds at most: a school's year group, many times over.
+inline constexpr int kMaxCopies = 10000;
 
 struct GenerateOptions {
     bool help = false;
+    std::optional<std::string> from;  // a sheet whose exam (and its id) the new one keeps
     std::string layout = kDefaultLayout;
+    bool layoutGiven = false;
     std::optional<std::string> title, subtitle, setter, digits;
     std::vector<GroupEntry> groups;
     bool noGroups = false;
@@ -40,6 +44,9 @@ struct GenerateOptions {
     int dpi = kDefaultDpi;
     std::optional<std::string> omr;  // the scanner template to write
     bool omrChecker = false;         // as OMRChecker templates rather than Varelo's own
+    std::optional<exam::PageCodeChoice> pageCode;  // --page-code on|off
+    std::optional<std::string> examId;
+    int copies = 0;  // numbered copies in the one --pdf; 0: the sheet as it is
 };
 
 // Parses the arguments after "generate". Throws UsageError.

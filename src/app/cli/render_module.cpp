@@ -25,3 +25,18 @@ extern "C" __attribute__((visibility("default"))) bool varelo_export(
         return false;
     }
 }
+
+extern "C" __attribute__((visibility("default"))) bool varelo_export_copies(
+    const varelo::host::Document& doc, int count, const std::function<void(int)>& prepare,
+    const std::string& pdf, const std::function<void(size_t, size_t)>& progress,
+    std::string& error) {
+    using namespace varelo;
+    try {
+        render::EnsureGuiApplication();
+        render::ExportPdfCopies(doc, count, prepare, pdf, progress);
+        return true;
+    } catch (const std::exception& e) {
+        error = e.what();
+        return false;
+    }
+}

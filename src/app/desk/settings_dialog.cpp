@@ -37,6 +37,8 @@ constexpr int kClientWidth = 7770, kClientHeight = 4305;
 constexpr int kStripTop = 4320, kStripHeight = 615;
 // Below that, the written-answer sections, edited in a dialog of their own.
 constexpr int kSectionsTop = kStripTop + kStripHeight, kSectionsHeight = 615;
+// And last the page codes, below every control the form places.
+constexpr int kCodesTop = kSectionsTop + kSectionsHeight, kCodesHeight = 615;
 // Entry fields and their labels: labels at the frame's left, boxes where the labels end.
 constexpr int kLabelLeft = 120, kBoxLeft = 1080, kLabelWidth = 960;
 constexpr int kEntryWidth = 1080;
@@ -74,7 +76,7 @@ SettingsDialog::SettingsDialog(host::Application& app, QWidget* parent)
         "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
         " left: 5px; padding: 0 2px; }"));
     Build();
-    setFixedSize(Px(kClientWidth), Px(kSectionsTop + kSectionsHeight));
+    setFixedSize(Px(kClientWidth), Px(kCodesTop + kCodesHeight));
     settings::Form_Load(form_);
     WriteWidgets();
 }
@@ -124,6 +126,13 @@ void SettingsDialog::Build() {
     cmdSections_ = Make<QPushButton>(written, "cmdSections", Tw(120, 210, 1215, 300));
     cmdSections_->setText(QStringLiteral("设置(&S)…"));
     lblSections_ = Make<QLabel>(written, "lblSections", Tw(1440, 210, 6015, 300));
+    QGroupBox* codes = Frame(this, "页码二维码", Tw(120, kCodesTop, 7575, kCodesHeight - 60));
+    chkPageCode_ = Make<QCheckBox>(codes, "chkPageCode", Tw(120, 240, 7335, 255));
+    chkPageCode_->setTristate(true);
+    chkPageCode_->setText(
+        QStringLiteral("每页印二维码，扫描时按它配对（半选：第2页有答题内容时印）"));
+    chkPageCode_->setToolTip(
+        QStringLiteral("勾选：每页都印；不勾：不印；半选（默认）：第2页有选择题或主观题时印"));
     cmdAdd_ = Make<QPushButton>(objective, "cmdAdd", Tw(120, 1920, 735, 255));
     cmdAdd_->setText(QStringLiteral("添加"));
     cmdDel_ = Make<QPushButton>(objective, "cmdDel", Tw(1440, 1920, 735, 255));
@@ -152,7 +161,7 @@ void SettingsDialog::Build() {
     QWidget* order[] = {OKButton_,   cmdCancel_,   txtTitle_,    txtVice_Title_, txtName_,
                         cmbPage_,    txtExam_NO_,  txtQuestion_, txtQ_Count_,    txtXiaofen_,
                         chkO_Count_, txtO_Count_,  optOption0_,  optOption1_,    cmdAdd_,
-                        cmdDel_,     mfgQuestion_, optOption2_,  cmdSections_};
+                        cmdDel_,     mfgQuestion_, optOption2_,  cmdSections_,   chkPageCode_};
     for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
     OKButton_->setFocus();
 
@@ -184,6 +193,10 @@ void SettingsDialog::ReadWidgets() {
     form_.chkO_Count = chkO_Count_->isChecked();
     form_.txtO_Count = S(txtO_Count_->text());
     form_.optOption = optOption2_->isChecked() ? 2 : optOption1_->isChecked() ? 1 : 0;
+    form_.chkPageCode = chkPageCode_->checkState() == Qt::Checked ? settings::SheetForm::kChecked
+                        : chkPageCode_->checkState() == Qt::Unchecked
+                            ? settings::SheetForm::kUnchecked
+                            : settings::SheetForm::kGrayed;
     const QModelIndexList rows = mfgQuestion_->selectionModel()->selectedRows();
     form_.selectedRow = rows.isEmpty() ? -1 : rows.first().row() + 1;
 }
@@ -229,6 +242,10 @@ void SettingsDialog::WriteWidgets() {
     mfgQuestion_->clearSelection();
     if (form_.selectedRow >= 1 && form_.selectedRow < grid.Rows())
         mfgQuestion_->selectRow(form_.selectedRow - 1);
+    chkPageCode_->setCheckState(form_.chkPageCode == settings::SheetForm::kChecked ? Qt::Checked
+                                : form_.chkPageCode == settings::SheetForm::kUnchecked
+                                    ? Qt::Unchecked
+                                    : Qt::PartiallyChecked);
     lblSections_->setText(SectionsSummary(form_.sections));
     lblSections_->setToolTip(lblSections_->text());
 }

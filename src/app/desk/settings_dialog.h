@@ -63,6 +63,7 @@ class SettingsDialog : public QDialog {
     QTableWidget* mfgQuestion_;
     QPushButton* cmdSections_;
     QLabel* lblSections_;
+    QCheckBox* chkPageCode_;
 };
 
 // Opens a fresh dialog modally and returns the sheet it made (nullptr when cancelled).

@@ -20,10 +20,15 @@ void SetEntry(SheetForm& form, const exam::GroupEntry& entry) {
 }
 
 exam::ExamDraft DraftOf(const SheetForm& form) {
+    const exam::PageCodeChoice pageCode =
+        form.chkPageCode == SheetForm::kChecked     ? exam::PageCodeChoice::On
+        : form.chkPageCode == SheetForm::kUnchecked ? exam::PageCodeChoice::Off
+                                                    : exam::PageCodeChoice::ByContent;
     exam::ExamDraft d{form.cmbPage,       form.txtTitle,
                       form.txtVice_Title, form.txtName,
                       form.txtExam_NO,    {},
-                      form.sections,      {}};
+                      form.sections,      {},
+                      pageCode,           form.examId};
     for (const QuestionGrid::Row& r : form.mfgQuestion.Groups())
         d.groups.push_back({r[QuestionGrid::kNumber], r[QuestionGrid::kName],
                             r[QuestionGrid::kItems], r[QuestionGrid::kOptions],
@@ -42,6 +47,10 @@ SheetForm FormOf(const exam::ExamDraft& draft, const exam::GroupEntry& entry) {
     for (const exam::GroupDraft& g : draft.groups)
         form.mfgQuestion.AddRow({g.number, g.name, g.items, g.options, g.labels, g.points});
     form.sections = draft.sections;
+    form.chkPageCode = draft.pageCode == exam::PageCodeChoice::On    ? SheetForm::kChecked
+                       : draft.pageCode == exam::PageCodeChoice::Off ? SheetForm::kUnchecked
+                                                                     : SheetForm::kGrayed;
+    form.examId = draft.examId;
     SetEntry(form, entry);
     return form;
 }

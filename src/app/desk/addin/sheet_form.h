@@ -59,6 +59,10 @@ struct SheetForm {
     QuestionGrid mfgQuestion;
     int selectedRow = -1;                        // the list row the user selected, -1 none
     std::vector<exam::WrittenSection> sections;  // laid out after the objective groups
+    // Page codes: a check box of three states, as the host's check boxes have.
+    static constexpr int kUnchecked = 0, kChecked = 1, kGrayed = 2;
+    int chkPageCode = kGrayed;  // grayed: as the sheet's content asks
+    std::string examId;         // of the sheet the form was filled from: a new sheet keeps it
 
     bool loaded = false;
     bool visible = false;
