@@ -133,7 +133,10 @@ host::Document* OKButton_Click(host::Application& app, SheetForm& form) {
         return nullptr;
     }
     form.visible = false;  // hidden but loaded, as the dialog stays until the sheet is made
-    host::Document& doc = MakeSheet(app, std::get<ValidExam>(checked), EntryOf(form));
+    const ValidExam& valid = std::get<ValidExam>(checked);
+    host::Document& doc = MakeSheet(app, valid, EntryOf(form));
+    // The form now says what the sheet's settings say: the id only where codes print it.
+    form.examId = valid.plan.pageCodes ? valid.exam.examId : std::string();
     for (auto& bar : app.commandBars.All()) {
         if (bar->name != "Varelo") continue;
         for (int i = 2; i <= 6; ++i) {
