@@ -43,6 +43,8 @@ varelo::exam::Exam ExamOf(int16_t code, const std::vector<ObjectiveGroup>& group
     varelo::exam::Exam e;
     e.layout = static_cast<varelo::exam::Layout>(code);
     e.groups = groups;
+    // The flow as it runs without page codes, which take rows from it where they print.
+    e.pageCode = varelo::exam::PageCodeChoice::Off;
     return e;
 }
 

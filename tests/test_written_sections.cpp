@@ -35,6 +35,8 @@ struct Sheet {
             form.mfgQuestion.AddRow(
                 {std::to_string(g + 1), "选择题", std::to_string(groups[g]), "4", "字母", "1"});
         form.sections = std::move(s);
+        // The flow as it runs without page codes (test_page_codes has them).
+        form.chkPageCode = settings::SheetForm::kUnchecked;
     }
     bool Make() { return (doc = settings::OKButton_Click(app, form)) != nullptr; }
     host::Table& Grid() { return doc->Tables(1); }
