@@ -65,8 +65,15 @@ TEST(SettingsDialog, HasTheControlsAndGeometryOfTheForm) {
     varelo::host::Application app;
     SettingsDialog d(app);
     EXPECT_EQ(d.objectName(), QStringLiteral("frmAddIn"));
-    // 7770 x 4305 twips, a strip of 615 below and one more for the written sections
-    EXPECT_EQ(d.size(), QSize(518, 370));
+    // 7770 x 4305 twips, a strip of 615 below, one more for the written sections and one for
+    // the page codes
+    EXPECT_EQ(d.size(), QSize(518, 411));
+    // The page codes' box: three states, half-checked (as the content asks) when the dialog
+    // opens.
+    auto* codes = Child<QCheckBox>(d, "chkPageCode");
+    EXPECT_TRUE(codes->isTristate());
+    EXPECT_EQ(codes->checkState(), Qt::PartiallyChecked);
+    EXPECT_EQ(codes->parentWidget()->geometry(), QRect(8, 370, 505, 37));
     // The third option type stands in the strip below the form's own controls.
     EXPECT_EQ(Child<QWidget>(d, "optOption2")->parentWidget()->geometry(), QRect(8, 288, 505, 37));
     EXPECT_EQ(d.minimumSize(), d.maximumSize());
