@@ -271,7 +271,8 @@ TEST(PageCodes, ExamIdKeptThroughSettingsFromAndEdit) {
     const std::string dir = tmp.path().string() + "/";
     const auto idIn = [](const std::string& json) { return read::LoadTemplate(json).examId; };
     const std::string exam =
-        "--layout A4单栏 --group 选择题,60,4,1 --group 阅读,60,4,1 --group 听力,60,4,1";
+        "--layout A4单栏 --group 选择题,60,4,1 --group 阅读,60,4,1 --group 听力,60,4,1 "
+        "--absent-mark --paper-types AB";
     ASSERT_EQ(varelo::testing::RunVarelo("generate " + exam + " --exam-id 00112233445566AA -o " +
                                          dir + "a.docx --omr " + dir + "a.json")
                   .status,
@@ -282,6 +283,8 @@ TEST(PageCodes, ExamIdKeptThroughSettingsFromAndEdit) {
     const settings::SavedSettings saved = *settings::SheetSettingsOf(*a);
     EXPECT_EQ(saved.draft.examId, kId);
     EXPECT_EQ(settings::DraftOf(settings::FormOf(saved)).examId, kId);
+    // The dialog has no box for the marks: reopened and remade, the sheet keeps them.
+    EXPECT_EQ(settings::DraftOf(settings::FormOf(saved)).marks, (exam::SheetMarks{true, "AB"}));
 
     const varelo::testing::CliRun from =
         varelo::testing::RunVarelo("generate --from " + dir + "a.docx --title 期末考试 -o " + dir +

@@ -24,11 +24,9 @@ exam::ExamDraft DraftOf(const SheetForm& form) {
         form.chkPageCode == SheetForm::kChecked     ? exam::PageCodeChoice::On
         : form.chkPageCode == SheetForm::kUnchecked ? exam::PageCodeChoice::Off
                                                     : exam::PageCodeChoice::ByContent;
-    exam::ExamDraft d{form.cmbPage,       form.txtTitle,
-                      form.txtVice_Title, form.txtName,
-                      form.txtExam_NO,    {},
-                      form.sections,      {},
-                      pageCode,           form.examId};
+    exam::ExamDraft d{
+        form.cmbPage, form.txtTitle, form.txtVice_Title, form.txtName, form.txtExam_NO,
+        {},           form.sections, form.marks,         pageCode,     form.examId};
     for (const QuestionGrid::Row& r : form.mfgQuestion.Groups())
         d.groups.push_back({r[QuestionGrid::kNumber], r[QuestionGrid::kName],
                             r[QuestionGrid::kItems], r[QuestionGrid::kOptions],
@@ -47,6 +45,7 @@ SheetForm FormOf(const exam::ExamDraft& draft, const exam::GroupEntry& entry) {
     for (const exam::GroupDraft& g : draft.groups)
         form.mfgQuestion.AddRow({g.number, g.name, g.items, g.options, g.labels, g.points});
     form.sections = draft.sections;
+    form.marks = draft.marks;
     form.chkPageCode = draft.pageCode == exam::PageCodeChoice::On    ? SheetForm::kChecked
                        : draft.pageCode == exam::PageCodeChoice::Off ? SheetForm::kUnchecked
                                                                      : SheetForm::kGrayed;

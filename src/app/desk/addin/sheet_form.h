@@ -59,6 +59,9 @@ struct SheetForm {
     QuestionGrid mfgQuestion;
     int selectedRow = -1;                        // the list row the user selected, -1 none
     std::vector<exam::WrittenSection> sections;  // laid out after the objective groups
+    // The sheet's 缺考 and paper-type marks: the dialog shows no box for them yet, so a sheet
+    // reopened and remade keeps those it had.
+    exam::SheetMarks marks;
     // Page codes: a check box of three states, as the host's check boxes have.
     static constexpr int kUnchecked = 0, kChecked = 1, kGrayed = 2;
     int chkPageCode = kGrayed;  // grayed: as the sheet's content asks
