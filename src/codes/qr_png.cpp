@@ -3,6 +3,8 @@
 // environment before `varelo read` has set it.
 #define ZX_USE_UTF8
 
+#include "codes/qr_png.h"
+
 #include <ZXing/BitMatrix.h>
 #include <ZXing/MultiFormatWriter.h>
 #include <zlib.h>
@@ -11,8 +13,6 @@
 #include <cstdint>
 #include <stdexcept>
 #include <vector>
-
-#include "codes/qr_code.h"
 
 namespace varelo::codes {
 

@@ -3,7 +3,7 @@
 #include <array>
 
 #include "base/units.h"
-#include "codes/qr_code.h"
+#include "codes/qr_png.h"
 #include "compose/generators.h"
 #include "doc/errors.h"
 #include "doc/table.h"
